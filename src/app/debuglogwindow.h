@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QColor>
+#include <QPointer>
+#include <QTextEdit>
+
+// The debug log window of "-console": a read-only black text view with coloured lines and a
+// context menu holding "Clear log". Only one exists; the log handler reaches it through
+// instance(), which is empty when the window was not made or is gone.
+class DebugLogWindow : public QTextEdit
+{
+    Q_OBJECT
+public:
+    explicit DebugLogWindow(QWidget *parent = nullptr);
+    ~DebugLogWindow() override;
+
+    static DebugLogWindow *instance();
+
+public slots:
+    void appendLine(const QColor &colour, const QString &text);
+    void setLineColour(const QColor &colour);
+
+protected:
+    void contextMenuEvent(QContextMenuEvent *event) override;
+
+private:
+    static QPointer<DebugLogWindow> s_instance;
+};

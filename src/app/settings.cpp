@@ -1,0 +1,43 @@
+#include "settings.h"
+
+#include "apppaths.h"
+
+#include <QSettings>
+
+QString settingsFilePath()
+{
+    return AppPaths::filePath(QStringLiteral("settings.conf"));
+}
+
+QVariant readSetting(const QString &group, const QString &key)
+{
+    QSettings settings(settingsFilePath(), QSettings::IniFormat);
+    return settings.value(group + QLatin1Char('/') + key);
+}
+
+void writeSetting(const QString &group, const QString &key, const QVariant &value)
+{
+    QSettings settings(settingsFilePath(), QSettings::IniFormat);
+    settings.setValue(group + QLatin1Char('/') + key, value);
+    settings.sync();
+}
+
+QString languageForLocale(const QString &localeName)
+{
+    return localeName == QLatin1String("ru_RU") ? QStringLiteral("ru") : QStringLiteral("en");
+}
+
+QString startupLanguage(const QString &systemLocaleName)
+{
+    const QVariant stored = readSetting(QStringLiteral("Language"), QStringLiteral("lang"));
+    if (!stored.isNull())
+        return stored.toString();
+    const QString code = languageForLocale(systemLocaleName);
+    writeSetting(QStringLiteral("Language"), QStringLiteral("lang"), code);
+    return code;
+}
+
+QString translationFilePath(const QString &code)
+{
+    return AppPaths::filePath(QStringLiteral("translations/") + code + QStringLiteral(".qm"));
+}

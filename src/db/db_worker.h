@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QList>
+#include <QMap>
+#include <QObject>
+#include <QSqlDatabase>
+#include <QStringList>
+
+class QSqlTableModel;
+
+// A row of the "gprsList" table: five texts, columns 0 to 4.
+struct GPRS_CONFIG
+{
+    QString field0, field1, field2, field3, field4;
+};
+
+// A row of the "gpsList" table: four texts, columns 0 to 3.
+struct GPS_CONFIG
+{
+    QString field0, field1, field2, field3;
+};
+
+// Read-only access to "devices.db" in the program folder: which firmware group a reader's
+// firmware belongs to, the group's read commands and form elements, and the status bit names.
+// Every call is synchronous and runs on the GUI thread.
+class DB_Worker : public QObject
+{
+    Q_OBJECT
+public:
+    explicit DB_Worker(QObject *parent = nullptr);
+    ~DB_Worker() override;
+
+    static QString databasePath();
+    bool isGroupSelected() const { return m_groupSelected; }
+
+    // The firmware version ranges of a model table, e.g. "1.0.0-1.2.0", matched against a
+    // version; the index of the matching row (the last one when several match), or, when the
+    // version is newer than every listed version, the first row that names the highest version
+    // as its lowest or highest version. -1 when the version is not covered.
+    static int matchFirmwareRow(const QStringList &ranges, const QString &version,
+                                QString *selectedLast = nullptr);
+
+public slots:
+    bool checkDb();
+    QString getFwGroup(QString curFwVer, QString devId);
+    void setCurrentFwGroup(QString fwGroup);
+    void setCurrentFwGrouplbl(QString fwGroup);
+    bool checkSupportedCmd(int cmd);
+    bool checkSupportPage(QString pageName);
+    QList<int> getCommandList();
+    QList<QString> getCommandListlbl();
+    QStringList getFormElements(QString pageName);
+    QList<GPRS_CONFIG> getProviderList();
+    QList<GPS_CONFIG> getGpsList();
+    QMap<int, QStringList> getStatusBits();
+    void closeDb();
+
+private:
+    bool openForGroup(); // opens the database if needed; logs "DB Error: " on failure
+    void replaceGroupModel(const QString &table);
+
+    QSqlDatabase m_db;
+    QSqlTableModel *m_groupModel = nullptr;
+    bool m_groupSelected = false;
+    QList<int> m_commandList;
+    QList<QString> m_labelList;
+};
+
+Q_DECLARE_METATYPE(GPRS_CONFIG)
+Q_DECLARE_METATYPE(GPS_CONFIG)

@@ -1,0 +1,161 @@
+#include "testsupport.h"
+
+#include "apppaths.h"
+
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUuid>
+
+QString hexBytes(const QByteArray &bytes)
+{
+    return QString::fromLatin1(bytes.toHex(' '));
+}
+
+TempProgramDir::TempProgramDir(bool withDevicesDb)
+{
+    AppPaths::setProgramDir(m_dir.path());
+    if (withDevicesDb)
+        QFile::copy(QStringLiteral(ZEMO_APP_BUILD_DIR "/devices.db"), m_dir.filePath("devices.db"));
+}
+
+TempProgramDir::~TempProgramDir()
+{
+    AppPaths::setProgramDir(QString());
+}
+
+bool createSqliteFile(const QString &path, const QString &sql, QString *error)
+{
+    const QString name = QStringLiteral("fixture-") + QUuid::createUuid().toString();
+    bool ok = true;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        if (!db.open()) {
+            if (error)
+                *error = db.lastError().text();
+            ok = false;
+        } else {
+            for (const QString &statement : sql.split(QRegExp(QStringLiteral(";\\s*\\n")))) {
+                if (statement.trimmed().isEmpty())
+                    continue;
+                QSqlQuery query(db);
+                if (!query.exec(statement)) {
+                    if (error)
+                        *error = statement + QStringLiteral(": ") + query.lastError().text();
+                    ok = false;
+                    break;
+                }
+            }
+            db.close();
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    return ok;
+}
+
+BoxRecorder::BoxRecorder()
+{
+    Prompter::setDefaultHandlers(
+            [this](const MessageRequest &request) {
+                boxes.append(request);
+                return answers.isEmpty() ? defaultAnswer : answers.takeFirst();
+            },
+            [this](const FileRequest &request) {
+                fileRequests.append(request);
+                return fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();
+            },
+            [this](const QUrl &url) {
+                openedUrls.append(url);
+                return true;
+            });
+}
+
+BoxRecorder::~BoxRecorder()
+{
+    Prompter::setDefaultHandlers({}, {}, {});
+}
+
+QString BoxRecorder::describe() const
+{
+    QStringList lines;
+    for (const MessageRequest &box : boxes)
+        lines << box.title + QStringLiteral(" | ") + box.text;
+    return lines.join(QStringLiteral("\n"));
+}
+
+void BoxRecorder::clear()
+{
+    boxes.clear();
+    fileRequests.clear();
+    openedUrls.clear();
+}
+
+QString appBuildPath(const QString &name)
+{
+    return QStringLiteral(ZEMO_APP_BUILD_DIR "/") + name;
+}
+
+QString toolBuildPath(const QString &name)
+{
+    return QStringLiteral(ZEMO_TOOLS_BUILD_DIR "/") + name;
+}
+
+#include "loghandler.h"
+
+#include <QMutex>
+#include <QMutexLocker>
+
+namespace {
+QMutex g_captureMutex;
+QStringList g_captured;
+QtMessageHandler g_previous = nullptr;
+bool g_quiet = qEnvironmentVariableIsSet("ZEMO_TEST_QUIET");
+
+void captureHandler(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    {
+        QMutexLocker lock(&g_captureMutex);
+        g_captured.append(LogHandler::stripTags(message));
+    }
+    if (type == QtFatalMsg || !g_quiet) {
+        if (g_previous)
+            g_previous(type, context, message);
+    }
+}
+} // namespace
+
+LogCapture::LogCapture()
+{
+    QMutexLocker lock(&g_captureMutex);
+    g_captured.clear();
+    g_previous = qInstallMessageHandler(captureHandler);
+}
+
+LogCapture::~LogCapture()
+{
+    qInstallMessageHandler(g_previous);
+}
+
+QStringList LogCapture::lines() const
+{
+    QMutexLocker lock(&g_captureMutex);
+    return g_captured;
+}
+
+int LogCapture::count(const QString &text) const
+{
+    QMutexLocker lock(&g_captureMutex);
+    int n = 0;
+    for (const QString &line : g_captured)
+        if (line.contains(text))
+            ++n;
+    return n;
+}
+
+void LogCapture::clear()
+{
+    QMutexLocker lock(&g_captureMutex);
+    g_captured.clear();
+}

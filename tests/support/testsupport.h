@@ -1,0 +1,70 @@
+#pragma once
+
+#include "prompter.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <functional>
+
+// Hexadecimal text of bytes, "05 03 dc ...", for failure messages.
+QString hexBytes(const QByteArray &bytes);
+
+// A temporary program folder for the duration of a test: AppPaths points at it, and it is
+// removed afterwards. withDevicesDb copies the shipped devices.db from the build tree.
+class TempProgramDir
+{
+public:
+    explicit TempProgramDir(bool withDevicesDb = false);
+    ~TempProgramDir();
+    QString path() const { return m_dir.path(); }
+    QString filePath(const QString &name) const { return m_dir.filePath(name); }
+    bool isValid() const { return m_dir.isValid(); }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// Builds an SQLite file from SQL statements (separated by ';' at line ends), through its own
+// connection so that the program's default connection is untouched.
+bool createSqliteFile(const QString &path, const QString &sql, QString *error = nullptr);
+
+// Answers every modal box of every Prompter without its own handler, and remembers what was
+// asked. Answers are taken from the queue; when it is empty, defaultAnswer is given.
+class BoxRecorder
+{
+public:
+    BoxRecorder();
+    ~BoxRecorder();
+
+    QList<MessageRequest> boxes;
+    QList<QMessageBox::StandardButton> answers;
+    QMessageBox::StandardButton defaultAnswer = QMessageBox::Ok;
+    QList<FileRequest> fileRequests;
+    QStringList fileAnswers;
+    QList<QUrl> openedUrls;
+
+    // Titles and texts seen, for messages.
+    QString describe() const;
+    void clear();
+};
+
+// The path of a program built in the build tree's program folder or tools folder.
+QString appBuildPath(const QString &name);
+QString toolBuildPath(const QString &name);
+
+// Collects every log message (tags removed) while it lives; thread-safe. Messages still go to
+// the handler that was installed before, so a failing test shows its log.
+class LogCapture
+{
+public:
+    LogCapture();
+    ~LogCapture();
+    QStringList lines() const;
+    // Number of messages that contain the text.
+    int count(const QString &text) const;
+    bool contains(const QString &text) const { return count(text) > 0; }
+    void clear();
+};

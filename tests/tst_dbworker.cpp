@@ -1,0 +1,252 @@
+#include "db_worker.h"
+#include "mainwindow.h"
+#include "testsupport.h"
+
+#include <QFile>
+#include <QtTest>
+
+namespace {
+// A model table with two ranges and two group tables, as the tests of firmware groups need.
+const char *const kFixture = R"SQL(
+CREATE TABLE zemo220 (range TEXT, grp TEXT);
+INSERT INTO zemo220 VALUES ('1.0.0-1.2.0', 'groupA');
+INSERT INTO zemo220 VALUES ('1.2.0-1.4.0', 'groupB');
+CREATE TABLE zemo221 (range TEXT, grp TEXT);
+INSERT INTO zemo221 VALUES ('1.0.0-1.2.0', 'groupA');
+INSERT INTO zemo221 VALUES ('1.2.0', 'groupB');
+CREATE TABLE zemo222 (range TEXT, grp TEXT);
+INSERT INTO zemo222 VALUES (NULL, 'ghost');
+INSERT INTO zemo222 VALUES ('2.0.0-2.1.0', 'groupA');
+INSERT INTO zemo222 VALUES ('1.0.0-1.4.0', 'groupB');
+CREATE TABLE groupA (cmd INTEGER, page TEXT, elements TEXT);
+INSERT INTO groupA VALUES (769, 'config', NULL);
+INSERT INTO groupA VALUES (1280, 'status', NULL);
+INSERT INTO groupA VALUES (NULL, 'main', 'main;addr,speed');
+INSERT INTO groupA VALUES (NULL, 'x', 'setBaudComboBox;9600:slow,19200,,x:y:z');
+INSERT INTO groupA VALUES (NULL, 'x', 'statusBitMask;255');
+CREATE TABLE groupB (cmd INTEGER, page TEXT, elements TEXT);
+INSERT INTO groupB VALUES (1792, 'status', NULL);
+CREATE TABLE statusBits (bit INTEGER, a TEXT, b TEXT, c TEXT);
+INSERT INTO statusBits VALUES (3, 'a', 'b', 'c');
+INSERT INTO statusBits VALUES (3, 'd', 'e', 'f');
+INSERT INTO statusBits VALUES (NULL, 'skipped', '', '');
+INSERT INTO statusBits VALUES (31, 'top', NULL, 'set');
+CREATE TABLE gprsList (a TEXT, b TEXT, c TEXT, d TEXT, e TEXT);
+INSERT INTO gprsList VALUES ('z', '1', '2', '3', '4');
+INSERT INTO gprsList VALUES ('a', '5', '6', '7', '8');
+CREATE TABLE gpsList (a TEXT, b TEXT, c TEXT, d TEXT);
+INSERT INTO gpsList VALUES ('g', '1', '2', '3');
+)SQL";
+} // namespace
+
+class TestDbWorker : public QObject
+{
+    Q_OBJECT
+private slots:
+    void firmwareGroup_data();
+    void firmwareGroup();
+    void groupQueries();
+    void statusBitsAndLists();
+    void closedQueriesAreEmpty();
+    void brokenDatabases_data();
+    void brokenDatabases();
+    void shippedDatabase();
+};
+
+void TestDbWorker::firmwareGroup_data()
+{
+    QTest::addColumn<QString>("devId");
+    QTest::addColumn<QString>("version");
+    QTest::addColumn<QString>("group");
+    QTest::addColumn<QString>("logLine");
+
+    QTest::newRow("both rows match explicitly, the later wins")
+            << "220" << "1.2.0" << "groupB" << "cur fw found explicitly!";
+    QTest::newRow("in the second range only") << "220" << "1.3.5" << "groupB"
+                                              << "cur fw found in range!";
+    QTest::newRow("first range") << "220" << "1.1.0" << "groupA" << "cur fw found in range!";
+    QTest::newRow("newer than all: the row of the highest version")
+            << "220" << "2.0.0" << "groupB" << "SELECTED LAST FW IN DB: ";
+    QTest::newRow("older than all") << "220" << "0.9.0" << "" << "";
+    QTest::newRow("single version row matched itself, not by substring")
+            << "221" << "1.2.0" << "groupB" << "cur fw found explicitly!";
+    // The first row that names 1.2.0 as a bound is the range row.
+    QTest::newRow("newer than all: first row naming the highest version")
+            << "221" << "1.3.0" << "groupA" << "SELECTED LAST FW IN DB: ";
+    QTest::newRow("NULL range is skipped") << "222" << "2.0.5" << "groupA"
+                                           << "cur fw found in range!";
+    QTest::newRow("highest version in a later row") << "222" << "3.0.0" << "groupA"
+                                                    << "SELECTED LAST FW IN DB: ";
+    QTest::newRow("unknown model table") << "999" << "1.0.0" << "" << "Set model ERROR!";
+}
+
+void TestDbWorker::firmwareGroup()
+{
+    QFETCH(QString, devId);
+    QFETCH(QString, version);
+    QFETCH(QString, group);
+    QFETCH(QString, logLine);
+
+    TempProgramDir dir;
+    QString error;
+    QVERIFY2(createSqliteFile(dir.filePath("devices.db"), kFixture, &error), qPrintable(error));
+    LogCapture log;
+    DB_Worker db;
+    QVERIFY(db.checkDb());
+    QCOMPARE(db.getFwGroup(version, devId), group);
+    if (!logLine.isEmpty())
+        QVERIFY2(log.contains(logLine), qPrintable(log.lines().join('\n')));
+    if (group.isEmpty())
+        QVERIFY(log.contains("FW Not found") || logLine == "Set model ERROR!");
+    else
+        QCOMPARE(log.lines().filter("FW Group: ").value(0).simplified(), "FW Group: " + group);
+}
+
+void TestDbWorker::groupQueries()
+{
+    TempProgramDir dir;
+    QVERIFY(createSqliteFile(dir.filePath("devices.db"), kFixture));
+    DB_Worker db;
+    QVERIFY(db.checkDb());
+    QCOMPARE(db.getFormElements("main"), QStringList()); // no group selected yet
+    QVERIFY(!db.checkSupportedCmd(1280));
+
+    db.setCurrentFwGroup(db.getFwGroup("1.1.0", "220"));
+    QVERIFY(db.isGroupSelected());
+    QCOMPARE(db.getCommandList(), QList<int>({769, 1280}));
+    QVERIFY(db.checkSupportedCmd(1280));
+    QVERIFY(!db.checkSupportedCmd(1792));
+    QVERIFY(db.checkSupportPage("status"));
+    QVERIFY(!db.checkSupportPage("stat"));
+    QCOMPARE(db.getFormElements("main"), QStringList({"addr", "speed"}));
+    QCOMPARE(db.getFormElements("mai"), QStringList());
+    QCOMPARE(db.getFormElements("setBaudComboBox"), QStringList({"9600:slow", "19200", "", "x:y:z"}));
+    QCOMPARE(db.getFormElements("statusBitMask"), QStringList({"255"}));
+
+    db.setCurrentFwGrouplbl("groupB");
+    QCOMPARE(db.getCommandListlbl(), QList<QString>({"1792"}));
+
+    // A new read of another group replaces the command list.
+    db.setCurrentFwGroup(db.getFwGroup("1.3.0", "220"));
+    QCOMPARE(db.getCommandList(), QList<int>({1792}));
+
+    db.closeDb();
+    QVERIFY(!db.isGroupSelected());
+    QCOMPARE(db.getFormElements("main"), QStringList());
+}
+
+void TestDbWorker::statusBitsAndLists()
+{
+    TempProgramDir dir;
+    QVERIFY(createSqliteFile(dir.filePath("devices.db"), kFixture));
+    DB_Worker db;
+    QVERIFY(db.checkDb());
+    const QMap<int, QStringList> bits = db.getStatusBits();
+    QCOMPARE(bits.size(), 2);
+    QCOMPARE(bits.value(3), QStringList({"a", "b", "c", "d", "e", "f"}));
+    QCOMPARE(bits.value(31), QStringList({"top", "", "set"}));
+
+    const QList<GPRS_CONFIG> gprs = db.getProviderList();
+    QCOMPARE(gprs.size(), 2);
+    QCOMPARE(gprs.at(0).field0, QString("a")); // sorted by column 0
+    QCOMPARE(gprs.at(0).field4, QString("8"));
+    const QList<GPS_CONFIG> gps = db.getGpsList();
+    QCOMPARE(gps.size(), 1);
+    QCOMPARE(gps.at(0).field3, QString("3"));
+}
+
+void TestDbWorker::closedQueriesAreEmpty()
+{
+    TempProgramDir dir;
+    DB_Worker db;
+    QVERIFY(!db.checkDb());
+    QCOMPARE(db.getFwGroup("1.0.0", "220"), QString());
+    QVERIFY(db.getCommandList().isEmpty());
+    QVERIFY(db.getStatusBits().isEmpty());
+}
+
+void TestDbWorker::brokenDatabases_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("logLine");
+
+    QTest::newRow("empty file") << QByteArray() << "Error DB! ";
+    QTest::newRow("garbage") << QByteArray(5000, 'x') << "Error DB! ";
+    QTest::newRow("text") << QByteArray("CREATE TABLE x(a);\n") << "Error DB! ";
+
+    // A sound database whose pages were overwritten in the middle: SQLite still opens it and
+    // runs the check, which then describes the damage instead of answering "ok".
+    QTemporaryDir tmp;
+    const QString path = tmp.filePath("good.db");
+    QString sql = "CREATE TABLE t (a INTEGER PRIMARY KEY, b TEXT);\nCREATE INDEX ib ON t(b);\n";
+    for (int i = 0; i < 400; ++i)
+        sql += QString("INSERT INTO t VALUES (%1, '%2');\n").arg(i).arg(QString(60, QChar('a' + i % 26)));
+    createSqliteFile(path, sql);
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    QByteArray damaged = file.readAll();
+    for (int i = 4096 + 100; i < 4096 * 3; i += 7)
+        damaged[i] = char(0xA5);
+    QTest::newRow("damaged pages") << damaged << "Error DB! ";
+}
+
+void TestDbWorker::brokenDatabases()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, logLine);
+    TempProgramDir dir;
+    {
+        QFile file(dir.filePath("devices.db"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+    {
+        LogCapture log;
+        DB_Worker db;
+        QVERIFY(!db.checkDb());
+        QVERIFY2(log.contains(logLine), qPrintable(log.lines().join('\n')));
+        QVERIFY(!log.contains("DB check OK"));
+    }
+
+    // The window refuses to start with the start-up message.
+    BoxRecorder boxes;
+    MainWindow window(nullptr, "ru_RU");
+    QVERIFY(window.startupFailed());
+    QCOMPARE(boxes.boxes.size(), 1);
+    QCOMPARE(boxes.boxes.at(0).icon, QMessageBox::Critical);
+    QCOMPARE(boxes.boxes.at(0).title, QString("Ошибка"));
+    QCOMPARE(boxes.boxes.at(0).text,
+             QString("Невозможно запустить конфигуратор, нарушена целосность файлов программы. "
+                     "Выполните переустановку конфигуратора."));
+}
+
+void TestDbWorker::shippedDatabase()
+{
+    TempProgramDir dir(true);
+    LogCapture log;
+    DB_Worker db;
+    QVERIFY(db.checkDb());
+    QVERIFY(log.contains("DB check OK"));
+
+    const QString current = db.getFwGroup("1.3.2", "220");
+    const QString older = db.getFwGroup("1.0.5", "220");
+    QVERIFY(!current.isEmpty());
+    QVERIFY(!older.isEmpty());
+    QVERIFY(current != older);
+
+    db.setCurrentFwGroup(current);
+    QCOMPARE(db.getCommandList(), QList<int>({0x0301, 0x0603, 0x0500, 0x0700}));
+    QStringList speeds;
+    for (const QString &item : db.getFormElements("setBaudComboBox"))
+        speeds << item.section(':', 0, 0);
+    QCOMPARE(speeds, QStringList({"2400", "4800", "9600", "19200", "38400", "57600", "115200"}));
+    for (const char *box : {"genComboBox", "genTypeComboBox", "pullUpComboBox", "statusBitMask"})
+        QVERIFY2(!db.getFormElements(box).isEmpty(), box);
+
+    db.setCurrentFwGroup(older);
+    QCOMPARE(db.getCommandList(), QList<int>({0x0301, 0x0603, 0x0500}));
+    QVERIFY(!db.getStatusBits().isEmpty());
+}
+
+QTEST_MAIN(TestDbWorker)
+#include "tst_dbworker.moc"

@@ -1,0 +1,99 @@
+#include "mainwindow.h"
+#include "settings.h"
+#include "testsupport.h"
+
+#include <QFile>
+#include <QSettings>
+#include <QtTest>
+
+class TestSettings : public QObject
+{
+    Q_OBJECT
+private slots:
+    void readWrite();
+    void unreadableFileGivesDefaults();
+    void languageChoice_data();
+    void languageChoice();
+    void storedLanguageWins();
+    void changeLanguageStoresAndReloads();
+};
+
+void TestSettings::readWrite()
+{
+    TempProgramDir dir;
+    QVERIFY(readSetting("Survey", "Status").isNull());
+    writeSetting("UpdateServer", "Port", 12358);
+    // Written at once, as group/key in an INI file.
+    QSettings raw(dir.filePath("settings.conf"), QSettings::IniFormat);
+    QCOMPARE(raw.value("UpdateServer/Port").toInt(), 12358);
+    QCOMPARE(readSetting("UpdateServer", "Port").toInt(), 12358);
+    QVERIFY(readSetting("UpdateServer", "IP").isNull());
+}
+
+void TestSettings::unreadableFileGivesDefaults()
+{
+    TempProgramDir dir;
+    {
+        QFile garbage(dir.filePath("settings.conf"));
+        QVERIFY(garbage.open(QIODevice::WriteOnly));
+        garbage.write(QByteArray("\x00\xff\xfe[[[=\n\x01\x02", 12));
+    }
+    QVERIFY(readSetting("Language", "lang").isNull());
+    QCOMPARE(startupLanguage("ru_RU"), QString("ru"));
+
+    TempProgramDir dir2;
+    // A folder in place of the file: nothing can be read or written, and nothing breaks.
+    QVERIFY(QDir(dir2.path()).mkdir("settings.conf"));
+    QVERIFY(readSetting("Language", "lang").isNull());
+    QCOMPARE(startupLanguage("de_DE"), QString("en"));
+}
+
+void TestSettings::languageChoice_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("code");
+    QTest::newRow("ru_RU") << "ru_RU" << "ru";
+    QTest::newRow("ru_UA is another locale") << "ru_UA" << "en";
+    QTest::newRow("ru alone") << "ru" << "en";
+    QTest::newRow("en_US") << "en_US" << "en";
+    QTest::newRow("C") << "C" << "en";
+}
+
+void TestSettings::languageChoice()
+{
+    QFETCH(QString, locale);
+    QFETCH(QString, code);
+    TempProgramDir dir;
+    QCOMPARE(startupLanguage(locale), code);
+    QSettings raw(dir.filePath("settings.conf"), QSettings::IniFormat);
+    QCOMPARE(raw.value("Language/lang").toString(), code);
+}
+
+void TestSettings::storedLanguageWins()
+{
+    TempProgramDir dir(true);
+    writeSetting("Language", "lang", "xx");
+    BoxRecorder boxes;
+    MainWindow window(nullptr, "ru_RU");
+    QVERIFY(!window.startupFailed());
+    QCOMPARE(window.currentLanguage(), QString("xx"));
+    // No catalogue for "xx": the built-in Russian texts stay.
+    QCOMPARE(window.windowTitle(), QString("Конфигуратор"));
+    QCOMPARE(readSetting("Language", "lang").toString(), QString("xx"));
+}
+
+void TestSettings::changeLanguageStoresAndReloads()
+{
+    TempProgramDir dir(true);
+    BoxRecorder boxes;
+    MainWindow window(nullptr, "ru_RU");
+    QCOMPARE(window.currentLanguage(), QString("ru"));
+    window.changeLanguage("en");
+    QCOMPARE(window.currentLanguage(), QString("en"));
+    QCOMPARE(readSetting("Language", "lang").toString(), QString("en"));
+    window.changeLanguage("ru");
+    QCOMPARE(readSetting("Language", "lang").toString(), QString("ru"));
+}
+
+QTEST_MAIN(TestSettings)
+#include "tst_settings.moc"
