@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QDialog>
+#include <QPoint>
+
+// The look every small dialog of the configurator shares: no system frame (the dialog draws its
+// own title strip with a close button) and moved by dragging it with the left mouse button.
+class FramelessDialog : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit FramelessDialog(QWidget *parent = nullptr);
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+
+private:
+    QPoint m_pressPoint;
+    bool m_dragging = false;
+};
