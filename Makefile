@@ -1,7 +1,7 @@
 # Two commands do all set-up on a fresh Debian 12 machine:
 #   make run   installs what is missing, builds, starts the configurator with a simulated bus
 #   make test  the same set-up, then the whole test suite
-# Further targets: build, bench, clean.
+# Further targets: build, bench, test-asan, test-tsan, clean.
 
 BUILD_DIR ?= build
 JOBS ?= 2
@@ -16,7 +16,7 @@ PACKAGES := cmake make g++ pkg-config ccache sqlite3 \
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: deps configure build run test bench clean
+.PHONY: deps configure build run test bench test-asan test-tsan clean
 
 deps:
 	@missing=$$(for p in $(PACKAGES); do \
@@ -43,5 +43,17 @@ test: build
 bench: build
 	@for b in $(BUILD_DIR)/bench/bench_*; do [ -x "$$b" ] && echo "== $$b" && QT_QPA_PLATFORM=offscreen "$$b"; done
 
+# The whole suite built with AddressSanitizer and UndefinedBehaviorSanitizer.
+test-asan: deps
+	cmake -S . -B build-asan -DZEMO_SANITIZE=ON $(CMAKE_FLAGS)
+	cmake --build build-asan -j$(JOBS)
+	cd build-asan && ctest --output-on-failure -j$(JOBS)
+
+# The tests that cross threads (parser queue, log handler) under ThreadSanitizer.
+test-tsan: deps
+	cmake -S . -B build-tsan -DZEMO_TSAN=ON $(CMAKE_FLAGS)
+	cmake --build build-tsan -j$(JOBS)
+	cd build-tsan && ctest --output-on-failure -L threads
+
 clean:
-	rm -rf $(BUILD_DIR)
+	rm -rf $(BUILD_DIR) build-asan build-tsan

@@ -1,3 +1,4 @@
+// ctest: threads
 #include "debuglogwindow.h"
 #include "loghandler.h"
 #include "testsupport.h"

@@ -36,7 +36,8 @@ void TestSettings::unreadableFileGivesDefaults()
     {
         QFile garbage(dir.filePath("settings.conf"));
         QVERIFY(garbage.open(QIODevice::WriteOnly));
-        garbage.write(QByteArray("\x00\xff\xfe[[[=\n\x01\x02", 12));
+        static const char bytes[] = "\x00\xff\xfe[[[=\n\x01\x02";
+        garbage.write(bytes, sizeof bytes - 1);
     }
     QVERIFY(readSetting("Language", "lang").isNull());
     QCOMPARE(startupLanguage("ru_RU"), QString("ru"));
