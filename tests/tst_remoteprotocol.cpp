@@ -1,0 +1,238 @@
+#include "remotedefaults.h"
+#include "remoteprotocol.h"
+#include "testsupport.h"
+
+#include <QRegularExpression>
+#include <QtTest>
+
+using namespace RemoteProtocol;
+
+Q_DECLARE_METATYPE(QVector<ServerText>)
+Q_DECLARE_METATYPE(AnswerLine::Kind)
+
+class TestRemoteProtocol : public QObject
+{
+    Q_OBJECT
+private slots:
+    void loginKey_data();
+    void loginKey();
+    void loginMessage();
+    void frameLine();
+    void serverAddress_data();
+    void serverAddress();
+    void serverTexts_data();
+    void serverTexts();
+    void answerLine_data();
+    void answerLine();
+    void collector_data();
+    void collector();
+};
+
+void TestRemoteProtocol::loginKey_data()
+{
+    QTest::addColumn<QString>("imei");
+    QTest::addColumn<QString>("key");
+
+    // MD5 of the reversed IMEI mixed with "Zq7#Lm2x", worked out independently.
+    QTest::newRow("15-digit IMEI") << "356938035643809"
+                                   << "ef9e9b43d16b069fd571ded96b25bb6b";
+    QTest::newRow("longer than two mask rounds") << "1234567890abcdef"
+                                                 << "ff99675f38a1379b66d539eb7a3ec8f9";
+    QTest::newRow("empty: MD5 of nothing") << ""
+                                           << "d41d8cd98f00b204e9800998ecf8427e";
+    QTest::newRow("non-ASCII still gives a key") << QString::fromUtf8("ИМЕЙ\u00e9") << QString();
+}
+
+void TestRemoteProtocol::loginKey()
+{
+    QFETCH(QString, imei);
+    QFETCH(QString, key);
+    const QString first = RemoteProtocol::loginKey(imei, kLoginKeyMask);
+    QVERIFY2(QRegularExpression("^[0-9a-f]{32}$").match(first).hasMatch(), qPrintable(first));
+    if (!key.isEmpty())
+        QCOMPARE(first, key);
+    // A fresh copy of the same text gives the same key: the server recomputes it.
+    const QString copy = QString::fromUtf8(imei.toUtf8());
+    QCOMPARE(RemoteProtocol::loginKey(copy, kLoginKeyMask), first);
+    QCOMPARE(qstrlen(kLoginKeyMask), size_t(8));
+}
+
+void TestRemoteProtocol::loginMessage()
+{
+    const QByteArray expected = "{\n"
+                                "    \"imei\": \"356938035643809\",\n"
+                                "    \"magickKey\": \"ef9e9b43d16b069fd571ded96b25bb6b\",\n"
+                                "    \"origin\": \"configurator\",\n"
+                                "    \"type\": \"config\",\n"
+                                "    \"ver\": \"0.3.3\"\n"
+                                "}\n";
+    const QByteArray message = RemoteProtocol::loginMessage("356938035643809",
+                                                            "ef9e9b43d16b069fd571ded96b25bb6b",
+                                                            "0.3.3");
+    QCOMPARE(message, expected);
+}
+
+void TestRemoteProtocol::frameLine()
+{
+    // Command 0x0100 to address 1: 01 03 DC 01 00 and the XOR of those, DF.
+    const QByteArray frame = QByteArray::fromHex("0103dc0100df");
+    QCOMPARE(RemoteProtocol::frameLine(frame, 9600), QString("S485 6,260,2000,9600;AQPcAQDf"));
+    QCOMPARE(RemoteProtocol::passwordLine("12ab"), QString("REMOTE 12ab"));
+}
+
+void TestRemoteProtocol::serverAddress_data()
+{
+    QTest::addColumn<QVariant>("ip");
+    QTest::addColumn<QVariant>("port");
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<int>("portNumber");
+
+    const QString dflt = QString::fromLatin1(kDefaultServerHost);
+    QTest::newRow("both keys") << QVariant("10.0.0.7") << QVariant("4000") << "10.0.0.7" << 4000;
+    QTest::newRow("only the host key") << QVariant("10.0.0.7") << QVariant() << dflt << 12358;
+    QTest::newRow("only the port key") << QVariant() << QVariant("4000") << dflt << 12358;
+    QTest::newRow("neither") << QVariant() << QVariant() << dflt << 12358;
+    QTest::newRow("port not a number") << QVariant("h") << QVariant("x1") << dflt << 12358;
+    QTest::newRow("port out of range") << QVariant("h") << QVariant("65536") << dflt << 12358;
+    QTest::newRow("port zero") << QVariant("h") << QVariant("0") << dflt << 12358;
+    QTest::newRow("empty host") << QVariant("") << QVariant("4000") << dflt << 12358;
+}
+
+void TestRemoteProtocol::serverAddress()
+{
+    QFETCH(QVariant, ip);
+    QFETCH(QVariant, port);
+    QFETCH(QString, host);
+    QFETCH(int, portNumber);
+    const ServerAddress address = RemoteProtocol::serverAddress(ip, port);
+    QCOMPARE(address.host, host);
+    QCOMPARE(int(address.port), portNumber);
+}
+
+void TestRemoteProtocol::serverTexts_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QVector<ServerText>>("reactions");
+
+    using T = ServerText;
+    QTest::newRow("ping") << "PING" << QVector<T> {T::Ping};
+    QTest::newRow("pass ok") << "PASS OK" << QVector<T> {T::PassOk};
+    QTest::newRow("answer") << "S485=7;AQ==" << QVector<T> {T::Answer};
+    QTest::newRow("pass fail") << "PASS FAIL" << QVector<T> {T::PassFail};
+    QTest::newRow("not registered") << "notRegistred" << QVector<T> {T::NotRegistered};
+    QTest::newRow("busy") << "registredBusy" << QVector<T> {T::RegisteredBusy};
+    QTest::newRow("terminal silent") << "terminalNotAnswer" << QVector<T> {T::TerminalNotAnswer};
+    QTest::newRow("anywhere in the line") << "xxPASS OKyy" << QVector<T> {T::PassOk};
+    QTest::newRow("table order, not line order")
+            << "terminalNotAnswer PASS OK PING"
+            << QVector<T> {T::Ping, T::PassOk, T::TerminalNotAnswer};
+    QTest::newRow("case matters") << "ping pass ok Notregistred" << QVector<T> {};
+    QTest::newRow("S485 without =") << "S485 6,260" << QVector<T> {};
+    QTest::newRow("unknown text") << "HELLO" << QVector<T> {};
+}
+
+void TestRemoteProtocol::serverTexts()
+{
+    QFETCH(QString, line);
+    QFETCH(QVector<ServerText>, reactions);
+    QCOMPARE(RemoteProtocol::serverTexts(line), reactions);
+}
+
+void TestRemoteProtocol::answerLine_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<AnswerLine::Kind>("kind");
+    QTest::addColumn<QByteArray>("frame");
+
+    // A version answer of address 1 (id 220, 1.3.2): 01 09 DC 81 00 00 00 DC 01 03 02, XOR 89.
+    const QByteArray version = QByteArray::fromHex("0109dc81000000dc010302");
+    QTest::newRow("version answer") << "S485=12;AQncgQAAANwBAwKJ" << AnswerLine::Frame << version;
+    // A write answer 01 04 DC 83 00 00, XOR 5A.
+    QTest::newRow("padded Base64")
+            << "S485=7;AQTcgwAAWg==" << AnswerLine::Frame << QByteArray::fromHex("0104dc830000");
+    QTest::newRow("bytes before the checksum ignored")
+            << "S485=8;AQTcgwAAVVo=" << AnswerLine::Frame << QByteArray::fromHex("0104dc830000");
+    QTest::newRow("no answer") << "S485=0;" << AnswerLine::NoAnswer << QByteArray();
+    QTest::newRow("no answer inside text") << "xS485=0;y" << AnswerLine::NoAnswer << QByteArray();
+    QTest::newRow("wrong checksum")
+            << "S485=12;AQncgQAAANwBAwKI" << AnswerLine::BadData << QByteArray();
+    QTest::newRow("checksum missing")
+            << "S485=11;AQncgQAAANwBAwI=" << AnswerLine::BadData << QByteArray();
+    QTest::newRow("two bytes") << "S485=2;AQk=" << AnswerLine::BadData << QByteArray();
+    QTest::newRow("no second part") << "S485=12" << AnswerLine::BadData << QByteArray();
+    QTest::newRow("empty second part") << "S485=12;" << AnswerLine::BadData << QByteArray();
+    QTest::newRow("stray character in Base64")
+            << "S485=12;AQnc gQAAANwBAwKJ" << AnswerLine::BadData << QByteArray();
+    QTest::newRow("non-Latin text")
+            << QString::fromUtf8("S485=12;ЖЖЖЖ") << AnswerLine::BadData << QByteArray();
+}
+
+void TestRemoteProtocol::answerLine()
+{
+    QFETCH(QString, line);
+    QFETCH(AnswerLine::Kind, kind);
+    QFETCH(QByteArray, frame);
+    const AnswerLine answer = decodeAnswerLine(line);
+    QCOMPARE(int(answer.kind), int(kind));
+    QVERIFY2(answer.frame == frame,
+             qPrintable(
+                     QString("expected %1, got %2").arg(hexBytes(frame), hexBytes(answer.frame))));
+}
+
+void TestRemoteProtocol::collector_data()
+{
+    QTest::addColumn<QList<QByteArray>>("deliveries");
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<qint64>("dropped");
+    QTest::addColumn<int>("pending");
+
+    using L = QList<QByteArray>;
+    QTest::newRow("CR LF") << L {"PING\r\n"} << QStringList {"PING"} << qint64(0) << 0;
+    QTest::newRow("CR alone") << L {"PING\r"} << QStringList {"PING"} << qint64(0) << 0;
+    QTest::newRow("no CR is no line") << L {"PING"} << QStringList {} << qint64(0) << 4;
+    QTest::newRow("LF alone is no line end") << L {"PING\n"} << QStringList {} << qint64(0) << 5;
+    QTest::newRow("split line") << L {"PAS", "S OK\r\n"} << QStringList {"PASS OK"} << qint64(0)
+                                << 0;
+    QTest::newRow("split between CR and LF")
+            << L {"PING\r", "\nPASS OK\r\n"} << QStringList {"PING", "PASS OK"} << qint64(0) << 0;
+    QTest::newRow("two lines in one delivery")
+            << L {"PING\r\nPASS OK\r\n"} << QStringList {"PING", "PASS OK"} << qint64(0) << 0;
+    QTest::newRow("line then a piece")
+            << L {"PING\r\nPAS"} << QStringList {"PING"} << qint64(0) << 3;
+    QTest::newRow("empty lines left out")
+            << L {"\r\n\r\nPING\r\n"} << QStringList {"PING"} << qint64(0) << 0;
+    QTest::newRow("UTF-8 character split")
+            << L {"\xd0", "\x9f\r\n"} << QStringList {QString::fromUtf8("П")} << qint64(0) << 0;
+
+    const QByteArray bound(LineCollector::kMaxPending, 'A');
+    QTest::newRow("bound itself is kept")
+            << L {bound, "\r\n"} << QStringList {QString(bound)} << qint64(0) << 0;
+    QTest::newRow("endless text dropped, tail of that line too")
+            << L {bound + "A", "tail\r\nPING\r\n"} << QStringList {"PING"}
+            << qint64(LineCollector::kMaxPending + 1 + 4) << 0;
+    QTest::newRow("overlong complete line dropped")
+            << L {bound + "AAA\r\nPING\r\n"} << QStringList {"PING"}
+            << qint64(LineCollector::kMaxPending + 3) << 0;
+}
+
+void TestRemoteProtocol::collector()
+{
+    QFETCH(QList<QByteArray>, deliveries);
+    QFETCH(QStringList, lines);
+    QFETCH(qint64, dropped);
+    QFETCH(int, pending);
+    LineCollector collector;
+    QStringList got;
+    qint64 droppedBytes = 0;
+    for (const QByteArray &delivery : deliveries) {
+        const LineCollector::Result result = collector.append(delivery);
+        got += result.lines;
+        droppedBytes += result.droppedBytes;
+    }
+    QCOMPARE(got, lines);
+    QCOMPARE(droppedBytes, dropped);
+    QCOMPARE(collector.pendingSize(), pending);
+}
+
+QTEST_APPLESS_MAIN(TestRemoteProtocol)
+#include "tst_remoteprotocol.moc"
