@@ -1,5 +1,6 @@
 #include "resources.h"
 
+#include <QFile>
 #include <QtGlobal>
 
 static void initResourcesOnce()
@@ -14,4 +15,13 @@ void initZemoResources()
         initResourcesOnce();
         done = true;
     }
+}
+
+QString zemoStyleSheet()
+{
+    initZemoResources();
+    QFile file(QStringLiteral(":/style/zemo.qss"));
+    if (!file.open(QIODevice::ReadOnly))
+        return QString();
+    return QString::fromUtf8(file.readAll());
 }

@@ -1,23 +1,43 @@
 #include "mainwindow.h"
+#include "ui_mainwindow.h"
 
 #include "db_worker.h"
+#include "resources.h"
 #include "settings.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QBuffer>
 #include <QCloseEvent>
+#include <QCompleter>
 #include <QDebug>
+#include <QLineEdit>
 #include <QLocale>
+#include <QMouseEvent>
+#include <QRegExpValidator>
+#include <QShortcut>
+#include <QSignalMapper>
+#include <QTimer>
 
 namespace {
 // The build date as the about box and the start banner show it, e.g. "Sep 14 2022".
 const char *const kBuildDate = __DATE__;
+
+// Only the title area, the top 64 pixels, moves the frameless window.
+const int kDragHandleHeight = 64;
+
+// RS-485 bus addresses 1 to 254, decimal, without leading zeros.
+const char *const kAddressPattern = "([1-9]|[1-9][0-9]|1[0-9][0-9]|2[0-4][0-9]|25[0-4])";
 } // namespace
 
 MainWindow::MainWindow(QWidget *parent, const QString &systemLocale)
     : QMainWindow(parent, Qt::Window | Qt::FramelessWindowHint)
+    , ui(new Ui::MainWindow)
 {
-    setFixedSize(800, 500);
-    setWindowTitle(tr("Конфигуратор"));
+    initZemoResources();
+    ui->setupUi(this);
+    setStyleSheet(zemoStyleSheet());
+    ui->rs485_Button->setDefault(false);
 
     qDebug() << "\n-----------------Configurator started-----------------\n";
     qDebug() << "Version:" << ZEMO_VERSION << "build date:" << kBuildDate;
@@ -33,11 +53,87 @@ MainWindow::MainWindow(QWidget *parent, const QString &systemLocale)
         m_startupFailed = true;
         return;
     }
+
+    loadCommandHistory();
+    m_completer = new QCompleter(ui->cmdLine->model(), this);
+    m_completer->setCaseSensitivity(Qt::CaseInsensitive);
+    ui->cmdLine->setEditable(true);
+    m_completer->setCompletionMode(QCompleter::InlineCompletion);
+    ui->cmdLine->setCompleter(m_completer);
+
+    ui->terminalEdit->document()->setMaximumBlockCount(10000);
+
+    clearLabels();
+    setInputValidations();
+    ui->stackedWidget->setFrameShape(QFrame::NoFrame);
+    ui->globalStatusPict->setPixmap(QPixmap(QStringLiteral(":pict/svg/gray.svg")));
+    ui->globalStatusText->setMinimumWidth(300);
+    ui->globalStatusText->setText(tr("Порт закрыт"));
+    ui->progressBar->setRange(0, 1000);
+
+    connect(this, &MainWindow::getStatusBits, m_db, &DB_Worker::getStatusBits, Qt::DirectConnection);
+    m_statusBits = emit getStatusBits();
+
+    m_consoleShortcut = new QShortcut(QKeySequence(QStringLiteral("Ctrl+Alt+C")), this);
+    connect(m_consoleShortcut, &QShortcut::activated, this, &MainWindow::hotkeysCtrlAltC);
+    connect(ui->aboutButton, &QPushButton::pressed, this, &MainWindow::aboutShow);
+    connect(ui->helpButton, &QPushButton::pressed, this, &MainWindow::helpShow);
+    connect(ui->rs485_220_port, &QComboBox::currentTextChanged, this, &MainWindow::settingPortName);
+    connect(ui->rs485_220_speed, &QComboBox::currentTextChanged, this,
+            &MainWindow::settingPortBaudrate);
+    connect(ui->logo_label, &QLabel::linkActivated, this, &MainWindow::goToWebSite);
+    connect(ui->checkUpdatesButton, &QPushButton::pressed, this, &MainWindow::checkUpdates);
+    connect(ui->terminalMenu, &QListWidget::activated, this, &MainWindow::itemSelected);
+    connect(ui->terminalMenu, &QListWidget::pressed, this, &MainWindow::itemSelected);
+    connect(ui->cmdLine->lineEdit(), &QLineEdit::returnPressed, ui->sendCommand,
+            &QPushButton::click);
+    ui->stackedWidget->setCurrentIndex(0);
+    createToolButtons();
+
+    m_statusTimer = new QTimer(this);
+    connect(m_statusTimer, &QTimer::timeout, this, &MainWindow::statusTimerTimeout);
+    m_portTimer = new QTimer(this);
+    m_portTimer->setSingleShot(true);
+    m_rebootTimer = new QTimer(this);
+    m_rebootTimer->setInterval(10000);
+    connect(m_rebootTimer, &QTimer::timeout, this, &MainWindow::rebootComplite);
+
+    m_configBuffer = new QBuffer(this);
+    m_fieldMapper = new QSignalMapper(this);
+    connect(ui->setAddrLine, &QLineEdit::editingFinished, m_fieldMapper,
+            QOverload<>::of(&QSignalMapper::map));
+    m_fieldMapper->setMapping(ui->setAddrLine, 0);
+    const QList<QComboBox *> boxes = {ui->setBaudComboBox, ui->genComboBox, ui->pullUpComboBox,
+                                      ui->genTypeComboBox};
+    for (int i = 0; i < boxes.size(); ++i) {
+        connect(boxes.at(i), QOverload<int>::of(&QComboBox::currentIndexChanged), m_fieldMapper,
+                QOverload<>::of(&QSignalMapper::map));
+        m_fieldMapper->setMapping(boxes.at(i), i + 1);
+    }
+    connect(m_fieldMapper, &QSignalMapper::mappedInt, this, &MainWindow::changeConfig);
+    connect(ui->terminalEdit, &QWidget::customContextMenuRequested, this,
+            &MainWindow::showConsoleMenu);
+
+    // The first port listing runs once the window is up.
+    m_portTimer->start(100);
 }
 
 MainWindow::~MainWindow()
 {
+    if (!m_startupFailed)
+        saveCommandHistory();
+    delete ui;
     qDebug() << "\n-----------------Configurator closed.-----------------\n";
+}
+
+QString MainWindow::configurationXml() const
+{
+    return m_configDoc.isNull() ? QString() : m_configDoc.toString(1);
+}
+
+QString MainWindow::changesXml() const
+{
+    return m_changeDoc.isNull() ? QString() : m_changeDoc.toString(1);
 }
 
 void MainWindow::installLanguage()
@@ -60,7 +156,89 @@ void MainWindow::changeLanguage(QString lang)
 
 void MainWindow::retranslate()
 {
+    ui->retranslateUi(this);
+    // Texts that follow the state are set again in the new language.
+    ui->mainTitleWindow->setText(windowTitleText());
+    if (m_stateGiven)
+        ui->globalStatusText->setText(statusTextForState(m_state));
+    else
+        ui->globalStatusText->setText(tr("Порт закрыт"));
+    if (!m_offeredFwVersion.isEmpty() && ui->updateFwButton->isEnabled())
+        ui->updateFwButton->setToolTip(tr("Обновить прошивку устройства до версии ")
+                                       + m_offeredFwVersion);
+    if (m_saveLogAction) {
+        m_saveLogAction->setText(tr("Сохранить в файл"));
+        m_binLogAction->setText(tr("Писать лог в файл"));
+        m_clearLogAction->setText(tr("Очистить лог"));
+    }
+}
+
+void MainWindow::createToolButtons()
+{
+    connect(ui->rs485_Button, &QPushButton::pressed, this, &MainWindow::readConfig_220);
+    connect(ui->findDevsButton, &QPushButton::pressed, this, &MainWindow::findDevicesAct);
+    connect(ui->openFileButton, &QPushButton::pressed, this, &MainWindow::openFileSlot);
+    connect(ui->saveFileButton, &QPushButton::pressed, this, &MainWindow::saveFileSlot);
+    connect(ui->writeConfigButton, &QPushButton::pressed, this, &MainWindow::writeConfig);
+    connect(ui->restartButton, &QPushButton::pressed, this, &MainWindow::reloadDevice);
+    connect(ui->updateFwButton, &QPushButton::pressed, this, &MainWindow::startUpdateFirmware);
+    connect(ui->remCfgButton, &QPushButton::pressed, this, &MainWindow::startRemoteConfig);
+    connect(ui->statusCalcButton, &QPushButton::pressed, this,
+            QOverload<>::of(&MainWindow::runStatusCalc));
+    connect(ui->settingsButton, &QPushButton::pressed, this, &MainWindow::settingShow);
+
+    ui->updateFwButton->hide();
+    for (QPushButton *button : {ui->remCfgButton, ui->saveFileButton, ui->rs485_Button,
+                                ui->writeConfigButton, ui->restartButton, ui->updateFwButton})
+        button->setEnabled(false);
+
+    m_saveLogAction = new QAction(tr("Сохранить в файл"), this);
+    m_saveLogAction->setObjectName(QStringLiteral("saveLogAction"));
+    connect(m_saveLogAction, &QAction::triggered, this, &MainWindow::saveConsoleLog);
+    m_binLogAction = new QAction(tr("Писать лог в файл"), this);
+    m_binLogAction->setObjectName(QStringLiteral("binLogAction"));
+    m_binLogAction->setCheckable(true);
+    connect(m_binLogAction, &QAction::triggered, this, &MainWindow::saveConsoleBinLog);
+    m_clearLogAction = new QAction(tr("Очистить лог"), this);
+    m_clearLogAction->setObjectName(QStringLiteral("clearLogAction"));
+    connect(m_clearLogAction, &QAction::triggered, ui->terminalEdit, &QTextEdit::clear);
+}
+
+void MainWindow::setInputValidations()
+{
+    const QRegExp pattern(QString::fromLatin1(kAddressPattern), Qt::CaseSensitive);
+    ui->setAddrLine->setValidator(new QRegExpValidator(pattern, ui->setAddrLine));
+    ui->rs485_selAddr->setEditable(true);
+    ui->rs485_selAddr->setValidator(new QRegExpValidator(pattern, ui->rs485_selAddr));
+}
+
+void MainWindow::clearLabels()
+{
     setWindowTitle(tr("Конфигуратор"));
+    ui->label_220_fw->setText(QStringLiteral("-"));
+    ui->label_220_rt->setText(QStringLiteral("-"));
+    ui->label_220_count->setText(QStringLiteral("-"));
+    ui->powStatusLabel->clear();
+    ui->complectation_lbl->clear();
+    m_fwUpdateAvailable = false;
+    ui->terminalMenu->setRowHidden(1, true);
+}
+
+void MainWindow::setProgressMax(int max)
+{
+    ui->progressBar->setMaximum(max);
+}
+
+void MainWindow::on_minimizeButton_clicked()
+{
+    showMinimized();
+}
+
+QString MainWindow::windowTitleText() const
+{
+    if (!m_configLoaded)
+        return tr("Конфигуратор");
+    return tr("Конфигуратор") + QLatin1Char('\t') + tr("Земо") + devID;
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)
@@ -71,7 +249,30 @@ void MainWindow::closeEvent(QCloseEvent *event)
 
 void MainWindow::changeEvent(QEvent *event)
 {
-    if (event->type() == QEvent::LanguageChange)
+    if (event->type() == QEvent::LanguageChange && ui)
         retranslate();
     QMainWindow::changeEvent(event);
+}
+
+void MainWindow::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton && event->pos().y() < kDragHandleHeight)
+        m_dragPoint = event->pos();
+    else
+        m_dragEnabled = false;
+    QMainWindow::mousePressEvent(event);
+}
+
+void MainWindow::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton)
+        m_dragEnabled = true;
+    QMainWindow::mouseReleaseEvent(event);
+}
+
+void MainWindow::mouseMoveEvent(QMouseEvent *event)
+{
+    if (event->pos().y() < kDragHandleHeight && m_dragEnabled)
+        move(pos() + event->pos() - m_dragPoint);
+    QMainWindow::mouseMoveEvent(event);
 }

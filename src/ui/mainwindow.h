@@ -2,13 +2,47 @@
 
 #include "prompter.h"
 
+#include <QDomDocument>
+#include <QList>
 #include <QMainWindow>
+#include <QMap>
+#include <QModelIndex>
+#include <QPoint>
+#include <QStringList>
 #include <QTranslator>
 
 class DB_Worker;
+class DeviceInterface;
+class Net;
+class PortWatcher;
+class RemoteConnectForm;
+class SettingsForm;
+class StatusCalc;
+class UpdateUnpacker;
 
-// The configurator's only window. Builds and owns the device link, the device database, the
-// update client and the settings object, and shows the global device state.
+class QAction;
+class QBuffer;
+class QCompleter;
+class QShortcut;
+class QSignalMapper;
+class QTimer;
+
+namespace Ui {
+class MainWindow;
+}
+
+// The configurator's only window and the controller of the whole interface. Builds and owns the
+// device link, the device database, the update client and the settings object, wires their
+// signals to its slots, and shows the global device state, the configuration form, the console
+// and the connection panel.
+//
+// The slots are spread over files by concern: mainwindow.cpp (construction, window events),
+// mainwindow_state.cpp (global state, status polling), mainwindow_connection.cpp (connection
+// panel, page switching, hot-plug), mainwindow_firmware.cpp (firmware identification, local
+// firmware catalogue), mainwindow_config.cpp (configuration documents and files),
+// mainwindow_console.cpp (console page), mainwindow_dialogs.cpp (reboot, settings, about,
+// help, status calculator), mainwindow_remote.cpp (remote configuration) and
+// mainwindow_update.cpp (update workflow).
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -23,24 +57,221 @@ public:
     QString currentLanguage() const { return m_language; }
     Prompter &prompter() { return m_prompter; }
 
+    // For tests and tools: the last global state code, the device link, and the two documents
+    // as XML text (empty for a null document).
+    int globalState() const { return m_state; }
+    DeviceInterface *deviceInterface() const { return m_device; }
+    QString configurationXml() const;
+    QString changesXml() const;
+
 public slots:
     void changeLanguage(QString lang);
 
+    // Window (construction, tool buttons, labels).
+    void createToolButtons();
+    void setInputValidations();
+    void clearLabels();
+    void setProgressMax(int max);
+    void on_minimizeButton_clicked();
+
+    // Global device state and status polling.
+    void setGlobalState(int code);
+    void displayDeviceStatus(quint8 colour, QString text);
+    void getStatusInfo();
+    void statusTimerTimeout();
+    void changeStatusTimerState(bool on);
+    void waitEndReadStatus();
+    void rebootComplite();
+
+    // Configuration document, form and files.
+    void readConfig_220();
+    void readXmlBuffer(QBuffer *buffer);
+    void updateGui(QDomNode node);
+    void changeConfig(int id);
+    void openFileSlot();
+    void saveFileSlot();
+    void writeConfig();
+    void on_closeMainWindow_clicked();
+
+    // Console page.
+    void on_sendCommand_clicked();
+    void printToTerminal(QString line);
+    void showConsoleMenu(QPoint pos);
+    void saveConsoleLog();
+    void saveConsoleBinLog();
+    void hotkeysCtrlAltC();
+
+    // Connection panel and page switching.
+    void COMsListUpdater_220(QStringList ports);
+    void BaudsListUpdater_220(QStringList rates);
+    void settingPortName();
+    void settingPortBaudrate();
+    void findDevicesAct();
+    void getFoundAddrs(QList<int> addresses);
+    void itemSelected(QModelIndex index);
+    void showDeviceList(QStringList devices);
+
+    // Firmware identification.
+    void setCurrentFwVer_220(QString fw_ver, QString opt, QString devID, QString devIdByName);
+
+    // Reboot, settings, about, help, web page.
+    void reloadDevice();
+    void reloadConfirm();
+    void reloadWaitCancel();
+    void aboutShow();
+    void helpShow();
+    void goToWebSite(QString url);
+    void settingShow();
+
+    // Remote configuration.
+    void startRemoteConfig();
+
+    // Update workflow.
+    void checkUpdates();
+    void startUpdater();
+    void fwSetUpdated();
+    void swSetUpdated();
+    void fwDownloaded();
+    void swDownloaded();
+    void swUpdated(QString newVer, qint64 swFsize, QString swFileName);
+    void updaterFinished(int exitCode);
+    void startUpdateFirmware();
+    QString getLocalLastFw(QString devID);
+
+    // Status calculator.
+    void runStatusCalc(QString value);
+    void runStatusCalc();
+    void updateStatusCode();
+    void statusCalcClosed();
+    void updateStatusMask(quint32 mask);
+
 signals:
+    void startReadConfiguration_220();
+    void changeConnToPort_220();
+    void startFindDevices();
+    void stopFindDevices();
+    void readyStatus();
+    void startReadConfiguration();
+    void startWriteConfiguration(QBuffer *buffer);
+    void startPoll();
+    void changePassword(QString password);
+    void sendTerminalCommand(QString command);
+    void rebootDev();
+    void disconnectDevice();
     void closeDebugLog();
     void deleteDebugLog();
+    void startWriteBinLogFile(QString fileName);
+    void stopWriteBinLogFile();
+    QMap<int, QStringList> getStatusBits();
+    void setupRemoteConfig(bool on);
+    void startUpdZemo200(QString type);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+#ifdef Q_OS_WIN
+    bool nativeEvent(const QByteArray &eventType, void *message, long *result) override;
+#endif
+
+private slots:
+    // A serial port came or went: re-list the ports after a pause, unless the link is busy.
+    void deviceChangeNotified();
 
 private:
+    friend class MainWindowTestAccess;
+
     void installLanguage();
     void retranslate();
+    void loadCommandHistory();
+    void saveCommandHistory();
+    void setConsoleLayout(bool console);
+    bool isConsolePageShown() const;
+    bool statusPollingEnabled() const;
+    void offerFirmwareUpdate(const QString &latest);
+    QString statusTextForState(int code) const;
+    QString windowTitleText() const;
+    // Puts the change document into the configuration buffer and clears it; false when the
+    // buffer cannot be opened.
+    bool fillConfigBuffer();
 
+    // The three element operations of the configuration documents.
+    void removeElement(QDomDocument &doc, const QString &name);
+    void addElement(QDomDocument &doc, const QString &name, const QStringList &attributes);
+    void setParameter(const QString &name, const QStringList &attributes);
+
+    Ui::MainWindow *ui = nullptr;
     Prompter m_prompter;
     QTranslator m_translator;
     QString m_language;
-    DB_Worker *m_db = nullptr;
     bool m_startupFailed = false;
+
+    DB_Worker *m_db = nullptr;
+    QCompleter *m_completer = nullptr;
+    SettingsForm *m_settings = nullptr;
+    DeviceInterface *m_device = nullptr;
+    QShortcut *m_consoleShortcut = nullptr;
+    Net *m_net = nullptr;
+    PortWatcher *m_portWatcher = nullptr;
+
+    QTimer *m_statusTimer = nullptr;
+    QTimer *m_portTimer = nullptr;
+    QTimer *m_rebootTimer = nullptr;
+
+    // The full configuration behind the form, and the parameters still to be written.
+    QDomDocument m_configDoc;
+    QDomDocument m_changeDoc;
+    // Carries the change document to the device link for writing.
+    QBuffer *m_configBuffer = nullptr;
+    // Maps edits of the five configuration fields to changeConfig(0..4).
+    QSignalMapper *m_fieldMapper = nullptr;
+
+    // Console actions: save text log, binary log on/off (checkable), clear.
+    QAction *m_saveLogAction = nullptr;
+    QAction *m_binLogAction = nullptr;
+    QAction *m_clearLogAction = nullptr;
+
+    // Global state (all cleared at construction).
+    quint8 m_state = 0;
+    bool m_stateGiven = false; // no code given yet: "Порт закрыт" is shown
+    bool m_configLoaded = false; // the form holds a configuration read from the reader
+    bool m_fwUpdateAvailable = false; // a local firmware newer than the reader's exists
+    bool m_fwUpdateInProgress = false; // the engineer accepted a firmware installation
+    bool m_closeAfterWrite = false; // quit when the reader reboots after the write
+    bool m_waitingEndReadStatus = false; // waitEndReadStatus() is waiting
+    bool m_busy = false; // reading, writing or updating: no port re-listing
+    bool m_statusPolling = true; // status polling enabled (from the settings object)
+
+    // Window dragging by the top 64 pixels.
+    bool m_dragEnabled = true;
+    QPoint m_dragPoint;
+
+    // Status bits of the device database, fetched once at start.
+    QMap<int, QStringList> m_statusBits;
+
+    // Firmware identification.
+    QString fw_ver; // reader's firmware version a.b.c
+    QString devID = QStringLiteral("-"); // type id, e.g. 220 or 200v2; "-" matches no firmware
+    QString devIdByName; // "Zemo" + type id, for the update server
+    bool m_fwSupported = false; // the device database knows the reader's firmware
+    quint32 m_statusBitMask = 0; // status bits the reader's firmware supports
+    QString m_offeredFwVersion; // newest local firmware offered on updateFwButton
+
+    // Update workflow.
+    QMap<QString, QString> localFirmware; // version -> full path, rebuilt by every scan
+    bool m_updateCheckPending = false;
+    int m_fwState = 0; // 0 none yet, 1 no newer firmware, 2 newer firmware stored locally
+    int m_swState = 0; // 0 none yet, 1 configurator current, 2 newer configurator available
+    UpdateUnpacker *unpacker = nullptr;
+
+    // Remote configuration: the latest login dialog.
+    RemoteConnectForm *m_remoteForm = nullptr;
+
+    // Status calculator: the open dialog (null when none), the ticked events, and the status
+    // code text handed back on a refresh.
+    StatusCalc *m_statusCalc = nullptr;
+    quint32 m_eventMask = 0;
+    QString m_statusCode;
 };
