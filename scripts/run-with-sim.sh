@@ -11,9 +11,14 @@ mkdir -p "$rundir"
 
 sim_pid=""
 cleanup() {
-    [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null || true
+    # SIGTERM lets the simulator remove its link.
+    if [ -n "$sim_pid" ]; then
+        kill "$sim_pid" 2>/dev/null || true
+        wait "$sim_pid" 2>/dev/null || true
+    fi
 }
-trap cleanup EXIT INT TERM
+trap cleanup EXIT
+trap 'exit 130' INT TERM
 
 if [ -x "$sim" ]; then
     port="$(cd "$rundir" && pwd)/zemo-sim-port"
@@ -23,9 +28,17 @@ if [ -x "$sim" ]; then
         --reader address=2,fw=1.0.5,id=220,speed=19200 &
     sim_pid=$!
     i=0
-    while [ ! -e "$port" ] && [ $i -lt 50 ]; do sleep 0.1; i=$((i + 1)); done
-    echo "Simulated reader bus on $port (readers at addresses 1 and 2, 19200 baud)"
-    export ZEMO_EXTRA_PORTS="$port${ZEMO_EXTRA_PORTS:+:$ZEMO_EXTRA_PORTS}"
+    while [ ! -L "$port" ] && [ $i -lt 50 ] && kill -0 "$sim_pid" 2>/dev/null; do
+        sleep 0.1
+        i=$((i + 1))
+    done
+    if [ -L "$port" ]; then
+        echo "Choose the port $port in the configurator (readers at addresses 1 and 2, 19200 baud)"
+        export ZEMO_EXTRA_PORTS="$port${ZEMO_EXTRA_PORTS:+:$ZEMO_EXTRA_PORTS}"
+    else
+        echo "The simulated reader bus did not start; the configurator runs without it" >&2
+        sim_pid=""
+    fi
 fi
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then

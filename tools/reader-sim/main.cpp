@@ -1,0 +1,129 @@
+// zemo-reader-sim: model-220 readers on a simulated RS-485 bus, for training and tests.
+//
+//   zemo-reader-sim --link PATH --reader address=1,fw=1.3.2,id=220,speed=19200 [--reader ...]
+//                   [--ignore-speed] [--verbose]
+//
+// The device side of a pseudo-terminal is linked at PATH while the program runs; point the
+// configurator at it through ZEMO_EXTRA_PORTS.
+
+#include "simbus.h"
+#include "simreaderoptions.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <QTextStream>
+
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+int g_signalFds[2] = {-1, -1};
+
+void onSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = ::write(g_signalFds[0], &byte, 1);
+}
+
+// SIGINT and SIGTERM end the event loop, so that the bus closes and removes its link.
+bool watchStopSignals(QCoreApplication *app)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalFds) != 0)
+        return false;
+    auto *notifier = new QSocketNotifier(g_signalFds[1], QSocketNotifier::Read, app);
+    QObject::connect(notifier, &QSocketNotifier::activated, app, [app, notifier] {
+        notifier->setEnabled(false);
+        app->quit();
+    });
+    struct sigaction sa = {};
+    sa.sa_handler = onSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    return ::sigaction(SIGINT, &sa, nullptr) == 0 && ::sigaction(SIGTERM, &sa, nullptr) == 0;
+}
+
+QString hex(const QByteArray &bytes)
+{
+    return QString::fromLatin1(bytes.toHex(' '));
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName("zemo-reader-sim");
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+            "Simulated model-220 readers on an RS-485 bus behind a pseudo-terminal.\n"
+            "Reader keys: address, id, fw, speed, gen, pullup, mode, counter, rate, uptime;\n"
+            "fault switches: silent=N, badcrc, split=PIECES:GAPMS, delay=MS, reject=RESULT,\n"
+            "rebootsilence=MS, answeras=ADDRESS.");
+    parser.addHelpOption();
+    const QCommandLineOption linkOption("link", "Symbolic link to the device side.", "path");
+    const QCommandLineOption
+            readerOption("reader",
+                         "A reader on the bus, key=value items separated by commas (repeatable).",
+                         "keys");
+    const QCommandLineOption ignoreSpeedOption("ignore-speed",
+                                               "Answer whatever line speed the program sets.");
+    const QCommandLineOption verboseOption("verbose", "Print every request and answer.");
+    parser.addOptions({linkOption, readerOption, ignoreSpeedOption, verboseOption});
+    parser.process(app);
+
+    QList<SimReaderSettings> readers;
+    for (const QString &options : parser.values(readerOption)) {
+        SimReaderSettings settings;
+        QString error;
+        if (!parseReaderOptions(options, &settings, &error)) {
+            err << "zemo-reader-sim: --reader " << options << ": " << error << Qt::endl;
+            return 2;
+        }
+        readers.append(settings);
+    }
+    if (readers.isEmpty())
+        readers.append(SimReaderSettings());
+
+    if (!watchStopSignals(&app)) {
+        err << "zemo-reader-sim: cannot watch for stop signals" << Qt::endl;
+        return 1;
+    }
+
+    SimBus bus;
+    bus.setIgnoreSpeed(parser.isSet(ignoreSpeedOption));
+    for (const SimReaderSettings &settings : readers)
+        bus.addReader(settings);
+    if (!bus.open(parser.value(linkOption))) {
+        err << "zemo-reader-sim: " << bus.errorString() << Qt::endl;
+        return 1;
+    }
+
+    out << "Simulated reader bus on " << bus.devicePath() << Qt::endl;
+    QList<quint8> seen;
+    for (const SimReaderSettings &settings : readers) {
+        out << "  reader at " << describeReader(settings) << Qt::endl;
+        if (seen.contains(settings.address))
+            err << "zemo-reader-sim: two readers at address " << settings.address
+                << " will answer over each other" << Qt::endl;
+        seen.append(settings.address);
+    }
+
+    if (parser.isSet(verboseOption)) {
+        QObject::connect(&bus, &SimBus::requestReceived, &app, [&out, &bus](const QByteArray &f) {
+            out << QString::number(bus.nowMs()) << " ms > " << hex(f) << Qt::endl;
+        });
+        QObject::connect(&bus, &SimBus::answerSent, &app, [&out, &bus](const QByteArray &f) {
+            out << QString::number(bus.nowMs()) << " ms < " << hex(f) << Qt::endl;
+        });
+    }
+
+    const int rc = app.exec();
+    bus.close();
+    return rc;
+}

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QtGlobal>
+
+// The settings of one simulated model-220 reader: what it reports and how it misbehaves.
+struct SimReaderSettings
+{
+    quint8 address = 1; // RS-485 address
+    quint16 deviceId = 220; // device id (model number)
+    QString firmware = "1.3.2"; // a.b.c, each part 0..255
+    quint32 speed = 19200; // RS-485 speed in baud
+    quint8 genState = 0, pullUp = 0, genMode = 0;
+    qint32 counter = 0; // counter value when the clock starts; rises by counterPerSecond
+    int counterPerSecond = 1;
+    quint32 uptime = 0; // seconds at start; runs with the clock
+
+    // Fault switches.
+    int silentRequests = 0; // ignore the next N requests addressed to this reader
+    bool badChecksum = false; // every answer carries a wrong checksum
+    int splitPieces = 1; // write each answer in this many pieces ...
+    int splitGapMs = 0; // ... with this gap between them
+    int replyDelayMs = 2; // delay between the request's last byte and the answer
+    quint8 rejectWrites = 0; // non-zero: write commands are answered with this result byte
+    int rebootSilenceMs = 1000; // after a reboot the reader is silent this long
+    bool answerAsAddress = false;
+    quint8 answerAddress = 0; // with answerAsAddress: the address put in every answer
+};
+
+// One model-220 reader without any I/O: a request frame in, an answer frame out. Time comes
+// from the caller in milliseconds on any clock that only runs forward.
+class SimReader
+{
+public:
+    // Result byte of a write whose data the reader cannot take (wrong size, unknown speed,
+    // address outside 1..254).
+    static constexpr quint8 kBadValue = 1;
+
+    explicit SimReader(const SimReaderSettings &settings, qint64 startMs = 0);
+
+    // The answer frame (checksum included) to one request frame, or empty when the reader
+    // stays silent: a frame for another address, a wrong checksum or marker, a request it is
+    // told to ignore, or any request while it reboots.
+    QByteArray answer(const QByteArray &request, qint64 nowMs);
+
+    // Live values: writes change them; address and speed change at the next reboot.
+    SimReaderSettings &settings() { return m_settings; }
+    const SimReaderSettings &settings() const { return m_settings; }
+
+    qint32 counterAt(qint64 nowMs) const;
+    quint32 uptimeAt(qint64 nowMs) const;
+    bool isRebooting(qint64 nowMs) const { return nowMs < m_silentUntilMs; }
+    // A written address or speed that waits for the next reboot; 0 when none.
+    quint8 pendingAddress() const { return m_pendingAddress; }
+    quint32 pendingSpeed() const { return m_pendingSpeed; }
+    int rebootCount() const { return m_reboots; }
+
+private:
+    QByteArray answerTo(quint16 code, const QByteArray &data, qint64 nowMs);
+    quint8 write(quint16 code, const QByteArray &data);
+    void reboot(qint64 nowMs);
+    qint64 runningSeconds(qint64 nowMs) const;
+
+    SimReaderSettings m_settings;
+    qint64 m_clockStartMs;
+    qint64 m_silentUntilMs = 0;
+    quint8 m_pendingAddress = 0;
+    quint32 m_pendingSpeed = 0;
+    int m_reboots = 0;
+};
