@@ -94,6 +94,7 @@ private slots:
     void splitAndDelay();
     void rebootOverLine();
     void converterPulled();
+    void busInItsOwnThread();
     void program();
 };
 
@@ -437,6 +438,24 @@ void TestReaderSim::converterPulled()
     file.close();
     QVERIFY(!bus.open(file.fileName()));
     QVERIFY(QFileInfo(file.fileName()).isFile());
+}
+
+// Benchmarks run the bus in a thread of its own, away from the device link's event loop.
+void TestReaderSim::busInItsOwnThread()
+{
+    auto *bus = new SimBus;
+    bus->addReader(SimReaderSettings());
+    QVERIFY(bus->open());
+    QThread thread;
+    bus->moveToThread(&thread);
+    thread.start();
+    DevicePort dev;
+    QVERIFY(dev.open(bus->devicePath()));
+    QCOMPARE(dev.exchange(hex("0103dc0100df"), 12), hex("0109dc81000000dc01030289"));
+    QMetaObject::invokeMethod(bus, &SimBus::close, Qt::BlockingQueuedConnection);
+    thread.quit();
+    QVERIFY(thread.wait(5000));
+    delete bus;
 }
 
 void TestReaderSim::program()
