@@ -1,10 +1,21 @@
+#include "aboutform.h"
+#include "mainwindow.h"
+#include "reloadform.h"
+#include "settings.h"
 #include "settingsform.h"
+#include "statuscalc.h"
 #include "testsupport.h"
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QTableWidget>
 #include <QtTest>
 
 class TestDialogs : public QObject
@@ -16,6 +27,17 @@ private slots:
     void settingsStoredChoiceWins();
     void settingsSaveStoresAndReports();
     void settingsCancelKeepsStoredChoice();
+    void rebootConfirmed();
+    void rebootCancelled_data();
+    void rebootCancelled();
+    void aboutShowsVersionAndLanguage_data();
+    void aboutShowsVersionAndLanguage();
+    void aboutSwitchesLanguage();
+    void helpOpensNewestPdf();
+    void helpWithoutPdf_data();
+    void helpWithoutPdf();
+    void statusCalcFromWindow();
+    void olderStatusCalcClosingKeepsNewest();
 };
 
 namespace {
@@ -112,6 +134,235 @@ void TestDialogs::settingsCancelKeepsStoredChoice()
         form.showSettings();
         QVERIFY2(child<QCheckBox>(&form, "statusCheckBox")->isChecked(), closer);
     }
+}
+
+namespace {
+void processDeletions()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+bool writeFile(const QString &path, const QByteArray &data, const QDateTime &modified)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size())
+        return false;
+    return file.setFileTime(modified, QFileDevice::FileModificationTime);
+}
+} // namespace
+
+void TestDialogs::rebootConfirmed()
+{
+    TempProgramDir dir(true);
+    BoxRecorder boxes;
+    MainWindow window(nullptr, "ru_RU");
+    QSignalSpy reboot(&window, &MainWindow::rebootDev);
+    window.reloadDevice();
+    QPointer<ReloadForm> form = window.findChild<ReloadForm *>();
+    QVERIFY(form);
+    QVERIFY(form->isVisible());
+    QCOMPARE(form->windowModality(), Qt::ApplicationModal);
+    QCOMPARE(child<QLabel>(form, "label")->text(), QString("Перезагрузить устройство?"));
+    QTest::mouseClick(child<QPushButton>(form, "reloadButt"), Qt::LeftButton);
+    QCOMPARE(reboot.count(), 1);
+    // A second press before the dialog has gone sends nothing more.
+    QVERIFY(!child<QPushButton>(form, "reloadButt")->isEnabled());
+    QVERIFY(!child<QPushButton>(form, "cancelReloadButt")->isEnabled());
+    QMetaObject::invokeMethod(form, "on_reloadButt_clicked");
+    QCOMPARE(reboot.count(), 1);
+    processDeletions();
+    QVERIFY(form.isNull());
+}
+
+void TestDialogs::rebootCancelled_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("cancel") << "cancelReloadButt";
+    QTest::newRow("close") << "closeReloadFormButt";
+    QTest::newRow("escape") << "";
+}
+
+void TestDialogs::rebootCancelled()
+{
+    QFETCH(QString, how);
+    TempProgramDir dir(true);
+    BoxRecorder boxes;
+    MainWindow window(nullptr, "ru_RU");
+    QSignalSpy reboot(&window, &MainWindow::rebootDev);
+    window.reloadDevice();
+    QPointer<ReloadForm> form = window.findChild<ReloadForm *>();
+    QVERIFY(form);
+    QSignalSpy cancelled(form.data(), &ReloadForm::rebootCancel);
+    if (how.isEmpty())
+        QTest::keyClick(form.data(), Qt::Key_Escape);
+    else
+        QTest::mouseClick(child<QPushButton>(form, qPrintable(how)), Qt::LeftButton);
+    QCOMPARE(cancelled.count(), 1);
+    QCOMPARE(reboot.count(), 0);
+    processDeletions();
+    QVERIFY(form.isNull());
+}
+
+void TestDialogs::aboutShowsVersionAndLanguage_data()
+{
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("ru") << "ru" << 0 << "Русский";
+    QTest::newRow("en") << "en" << 1 << "English";
+    QTest::newRow("unknown code shows no item") << "xx" << -1 << "";
+    QTest::newRow("codes are case-sensitive") << "RU" << -1 << "";
+}
+
+void TestDialogs::aboutShowsVersionAndLanguage()
+{
+    QFETCH(QString, language);
+    QFETCH(int, index);
+    QFETCH(QString, shown);
+    TempProgramDir dir(true);
+    writeSetting("Language", "lang", language);
+    BoxRecorder boxes;
+    MainWindow window(nullptr, "ru_RU");
+    window.aboutShow();
+    QPointer<AboutForm> form = window.findChild<AboutForm *>();
+    QVERIFY(form);
+    QCOMPARE(form->windowModality(), Qt::ApplicationModal);
+    auto *box = child<QComboBox>(form, "languageComboBox");
+    QCOMPARE(box->count(), 2);
+    QCOMPARE(box->itemData(0).toString(), QString("ru"));
+    QCOMPARE(box->itemData(1).toString(), QString("en"));
+    QCOMPARE(box->currentIndex(), index);
+    QCOMPARE(box->currentText(), shown);
+    if (language == "ru") {
+        QCOMPARE(child<QLabel>(form, "aboutText")->text(),
+                 QString("Конфигуратор считывателей Земо220\nВерсия 0.3.3 (" __DATE__ ")"));
+    }
+    QTest::mouseClick(child<QPushButton>(form, "okPushButton"), Qt::LeftButton);
+    processDeletions();
+    QVERIFY(form.isNull());
+}
+
+void TestDialogs::aboutSwitchesLanguage()
+{
+    TempProgramDir dir(true);
+    BoxRecorder boxes;
+    MainWindow window(nullptr, "ru_RU");
+    QCOMPARE(window.currentLanguage(), QString("ru"));
+    window.aboutShow();
+    QPointer<AboutForm> form = window.findChild<AboutForm *>();
+    QVERIFY(form);
+    QSignalSpy changed(form.data(), &AboutForm::changeLanguage);
+    auto *box = child<QComboBox>(form, "languageComboBox");
+    QTest::keyClick(box, Qt::Key_Down);
+    QCOMPARE(changed.count(), 1);
+    QCOMPARE(changed.at(0).at(0).toString(), QString("en"));
+    QCOMPARE(window.currentLanguage(), QString("en"));
+    QCOMPARE(readSetting("Language", "lang").toString(), QString("en"));
+    QTest::keyClick(box, Qt::Key_Up);
+    QCOMPARE(window.currentLanguage(), QString("ru"));
+    QCOMPARE(readSetting("Language", "lang").toString(), QString("ru"));
+    QTest::mouseClick(child<QPushButton>(form, "closeAboutFormButton"), Qt::LeftButton);
+    processDeletions();
+    QVERIFY(form.isNull());
+}
+
+void TestDialogs::helpOpensNewestPdf()
+{
+    TempProgramDir dir(true);
+    BoxRecorder boxes;
+    MainWindow window(nullptr, "ru_RU");
+    QVERIFY(QDir(dir.path()).mkdir("help"));
+    const QDateTime now = QDateTime::currentDateTime();
+    QVERIFY(writeFile(dir.filePath("help/old guide.pdf"), "%PDF-1.4 old", now.addDays(-2)));
+    QVERIFY(writeFile(dir.filePath("help/new#guide.pdf"), "%PDF-1.4 new", now.addDays(-1)));
+    QVERIFY(writeFile(dir.filePath("help/notes.txt"), "newest, but no PDF", now));
+    // A link is no file of the folder, however new.
+    QVERIFY(QFile::link(dir.filePath("help/old guide.pdf"), dir.filePath("help/link.pdf")));
+    const QString workingDir = QDir::currentPath();
+    window.helpShow();
+    QVERIFY2(boxes.boxes.isEmpty(), qPrintable(boxes.describe()));
+    QCOMPARE(boxes.openedUrls.size(), 1);
+    QCOMPARE(boxes.openedUrls.at(0), QUrl::fromLocalFile(dir.filePath("help/new#guide.pdf")));
+    QVERIFY(boxes.openedUrls.at(0).isLocalFile());
+    QCOMPARE(QDir::currentPath(), workingDir);
+}
+
+void TestDialogs::helpWithoutPdf_data()
+{
+    QTest::addColumn<bool>("folder");
+    QTest::newRow("empty folder") << true;
+    QTest::newRow("no folder") << false;
+}
+
+void TestDialogs::helpWithoutPdf()
+{
+    QFETCH(bool, folder);
+    TempProgramDir dir(true);
+    BoxRecorder boxes;
+    MainWindow window(nullptr, "ru_RU");
+    if (folder)
+        QVERIFY(QDir(dir.path()).mkdir("help"));
+    window.helpShow();
+    QCOMPARE(boxes.openedUrls.size(), 0);
+    QCOMPARE(boxes.boxes.size(), 1);
+    QCOMPARE(boxes.boxes.at(0).icon, QMessageBox::Warning);
+    QCOMPARE(boxes.boxes.at(0).title, QString("Справка"));
+    QCOMPARE(boxes.boxes.at(0).text, QString("Отсутствует файл справки."));
+}
+
+void TestDialogs::statusCalcFromWindow()
+{
+    TempProgramDir dir(true);
+    BoxRecorder boxes;
+    MainWindow window(nullptr, "ru_RU");
+    window.runStatusCalc("0x0000000F");
+    QPointer<StatusCalc> calc = window.findChild<StatusCalc *>();
+    QVERIFY(calc);
+    QCOMPARE(child<QLineEdit>(calc, "statusCode")->text(), QString("0000000F"));
+    QVERIFY(calc->isVisible());
+    calc->setSupportStatusMask(0x3);
+    calc->decryptStatus();
+    auto *table = child<QTableWidget>(calc, "tableWidget");
+    QCOMPARE(table->rowCount(), 2);
+    QCOMPARE(table->item(0, 1)->text(), QString("Ниже порога"));
+    table->cellWidget(1, 2)->findChild<QCheckBox *>()->click();
+    QTest::mouseClick(child<QPushButton>(calc, "closeStatusCalcButton"), Qt::LeftButton);
+    processDeletions();
+    QVERIFY(calc.isNull());
+
+    // The next calculator starts with the events ticked in the last one.
+    window.runStatusCalc();
+    calc = window.findChild<StatusCalc *>();
+    QVERIFY(calc);
+    QCOMPARE(child<QLineEdit>(calc, "statusCode")->text(), QString("00000000"));
+    QCOMPARE(calc->eventMask(), 0x2u);
+    calc->close();
+    processDeletions();
+}
+
+void TestDialogs::olderStatusCalcClosingKeepsNewest()
+{
+    TempProgramDir dir(true);
+    BoxRecorder boxes;
+    MainWindow window(nullptr, "ru_RU");
+    window.runStatusCalc("1");
+    QPointer<StatusCalc> first = window.findChild<StatusCalc *>();
+    window.runStatusCalc("2");
+    QPointer<StatusCalc> second;
+    for (StatusCalc *calc : window.findChildren<StatusCalc *>())
+        if (calc != first)
+            second = calc;
+    QVERIFY(first && second);
+    first->close();
+    processDeletions();
+    QVERIFY(first.isNull());
+    // The window still answers the open calculator's refresh, which decodes its input again.
+    second->setSupportStatusMask(0x3);
+    child<QLineEdit>(second, "statusCode")->setText("3");
+    QTest::mouseClick(child<QPushButton>(second, "refreshStatusButton"), Qt::LeftButton);
+    QCOMPARE(child<QTableWidget>(second, "tableWidget")->rowCount(), 2);
+    second->close();
+    processDeletions();
 }
 
 QTEST_MAIN(TestDialogs)

@@ -2,35 +2,117 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
-void MainWindow::reloadDevice() { }
+#include "aboutform.h"
+#include "apppaths.h"
+#include "db_worker.h"
+#include "reloadform.h"
+#include "settingsform.h"
+#include "statuscalc.h"
 
-void MainWindow::reloadConfirm() { }
+#include <QDir>
+#include <QTimer>
+#include <QUrl>
+
+namespace {
+// The version the about box shows: the program version and its build date, "0.3.3 (Sep 14 2022)".
+QString versionText()
+{
+    return QStringLiteral(ZEMO_VERSION " (" __DATE__ ")");
+}
+
+// A calculator wired to the window and the device database, knowing which status bits the
+// reader's firmware supports.
+StatusCalc *openStatusCalc(MainWindow *window, DB_Worker *db, const QString &code,
+                           quint32 eventMask, quint32 supportMask)
+{
+    auto *calc = new StatusCalc(window, code, eventMask);
+    QObject::connect(calc, &StatusCalc::getStatusCode, window, &MainWindow::updateStatusCode);
+    QObject::connect(calc, &StatusCalc::getStatusBits, db, &DB_Worker::getStatusBits,
+                     Qt::DirectConnection);
+    QObject::connect(calc, &QObject::destroyed, window, &MainWindow::statusCalcClosed);
+    QObject::connect(calc, &StatusCalc::updateStatusMask, window, &MainWindow::updateStatusMask);
+    calc->setSupportStatusMask(static_cast<int>(supportMask));
+    return calc;
+}
+} // namespace
+
+void MainWindow::reloadDevice()
+{
+    m_statusTimer->stop();
+    auto *form = new ReloadForm(this);
+    connect(form, &ReloadForm::reload, this, &MainWindow::reloadConfirm);
+    connect(form, &ReloadForm::rebootCancel, this, &MainWindow::getStatusInfo);
+    form->show();
+}
+
+void MainWindow::reloadConfirm()
+{
+    waitEndReadStatus();
+    emit rebootDev();
+}
 
 void MainWindow::reloadWaitCancel() { }
 
-void MainWindow::aboutShow() { }
+void MainWindow::aboutShow()
+{
+    auto *form = new AboutForm(this, versionText());
+    connect(form, &AboutForm::changeLanguage, this, &MainWindow::changeLanguage);
+    form->selectLanguage(m_language);
+    form->show();
+}
 
-void MainWindow::helpShow() { }
+void MainWindow::helpShow()
+{
+    // The newest guide in the program's "help" folder. The folder is listed where it is; the
+    // process keeps its working directory.
+    const QDir helpDir(AppPaths::filePath(QStringLiteral("help")));
+    const QStringList pdfs = helpDir.entryList(QStringList {QStringLiteral("*.pdf")},
+                                               QDir::Files | QDir::Hidden | QDir::NoSymLinks,
+                                               QDir::Time);
+    if (pdfs.isEmpty()) {
+        m_prompter.warning(this, tr("Справка"), tr("Отсутствует файл справки."));
+        return;
+    }
+    m_prompter.openUrl(QUrl::fromLocalFile(helpDir.absoluteFilePath(pdfs.first())));
+}
 
 void MainWindow::goToWebSite(QString url)
 {
     m_prompter.openUrl(QUrl(url));
 }
 
-void MainWindow::settingShow() { }
+void MainWindow::settingShow()
+{
+    if (m_settings)
+        m_settings->showSettings();
+}
 
 void MainWindow::runStatusCalc(QString value)
 {
-    Q_UNUSED(value)
+    value.remove(QStringLiteral("0x"));
+    m_statusCalc = openStatusCalc(this, m_db, value, m_eventMask, m_statusBitMask);
+    m_statusCalc->decryptStatus();
+    m_statusCalc->show();
 }
 
-void MainWindow::runStatusCalc() { }
+void MainWindow::runStatusCalc()
+{
+    m_statusCalc = openStatusCalc(this, m_db, QStringLiteral("00000000"), m_eventMask,
+                                  m_statusBitMask);
+    m_statusCalc->show();
+}
 
-void MainWindow::updateStatusCode() { }
+void MainWindow::updateStatusCode()
+{
+    if (m_statusCalc)
+        m_statusCalc->updateStatusCode(m_statusCode.toUpper());
+}
 
 void MainWindow::statusCalcClosed()
 {
-    m_statusCalc = nullptr;
+    // An older calculator closing later must not make the window forget the newest one.
+    if (!sender() || sender() == m_statusCalc)
+        m_statusCalc = nullptr;
 }
 
 void MainWindow::updateStatusMask(quint32 mask)
