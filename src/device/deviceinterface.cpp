@@ -1,0 +1,107 @@
+#include "deviceinterface.h"
+
+#include "frame220.h"
+#include "packparser.h"
+
+#include <QBuffer>
+#include <QDebug>
+#include <QTcpSocket>
+#include <QThread>
+#include <QTimer>
+
+namespace {
+QDomDocument newConfigurationDocument()
+{
+    QDomDocument doc(QStringLiteral("Configuration"));
+    doc.appendChild(doc.createProcessingInstruction(QStringLiteral("xml"),
+                                                    QStringLiteral("version=\"1.0\" "
+                                                                   "encoding=\"UTF-8\"")));
+    doc.appendChild(doc.createElement(QStringLiteral("configuration")));
+    return doc;
+}
+} // namespace
+
+DeviceInterface::DeviceInterface(QObject *parent)
+    : QObject(parent)
+    , m_baudList {"2400", "4800", "9600", "19200", "38400", "57600", "115200"}
+{
+    registerDeviceRecords();
+
+    m_port = new QSerialPort(this);
+    m_answerTimer = new QTimer(this);
+    m_answerTimer->setSingleShot(true);
+    connect(m_answerTimer, &QTimer::timeout, this, &DeviceInterface::answerTimeout);
+    m_configBuffer = new QBuffer(this);
+
+    m_configDoc = newConfigurationDocument();
+
+    connect(m_port, &QSerialPort::errorOccurred, this, &DeviceInterface::errorHandler);
+
+    // The gather timer decides where one answer ends (10 or 20 ms of silence): it needs
+    // millisecond accuracy, not the coarse default.
+    m_gatherTimer = new QTimer(this);
+    m_gatherTimer->setTimerType(Qt::PreciseTimer);
+    m_gatherTimer->setSingleShot(true);
+    connect(m_gatherTimer, &QTimer::timeout, this, &DeviceInterface::addToQue);
+
+    m_parser = new PackParser(&m_queue);
+    m_parserThread = new QThread(this);
+    m_parserThread->setObjectName(QStringLiteral("PackParser"));
+    m_parser->moveToThread(m_parserThread);
+    connect(m_parserThread, &QThread::started, m_parser, &PackParser::startParser);
+    // finished() comes from the parser thread while the GUI thread may be waiting for it in the
+    // destructor: quit directly, a queued quit would never be delivered.
+    connect(m_parser, &PackParser::finished, m_parserThread, &QThread::quit, Qt::DirectConnection);
+    connect(m_parser, &PackParser::finished, m_parser, &QObject::deleteLater, Qt::DirectConnection);
+    connect(m_parser, &PackParser::VersionInfoStatus_220, this,
+            &DeviceInterface::handlerVersionInfo_220);
+    connect(m_parser, &PackParser::RS485_InfoStatus_220, this,
+            &DeviceInterface::handlerRS485_Info_220);
+    connect(m_parser, &PackParser::InputInfoStatus_220, this,
+            &DeviceInterface::handlerInputInfo_220);
+    connect(m_parser, &PackParser::OutputInfoStatus_220, this,
+            &DeviceInterface::handlerOutputInfo_220);
+    connect(m_parser, &PackParser::UpTimeInfoStatus_220, this,
+            &DeviceInterface::handlerUpTimeInfo_220);
+    connect(m_parser, &PackParser::NextReadCmd, this, &DeviceInterface::NextReadCmd);
+    connect(m_parser, &PackParser::rebootAnswer, this, &DeviceInterface::rebootAnswer);
+    connect(m_parser, &PackParser::answerWriteParam, this, &DeviceInterface::answerWriteParam);
+    connect(m_parser, &PackParser::makeUpdArea, this, &DeviceInterface::makeUpdArea);
+    connect(m_parser, &PackParser::answWritePage, this, &DeviceInterface::answWritePage);
+    connect(m_parser, &PackParser::checkUpdArea, this, &DeviceInterface::checkUpdArea);
+    m_parserThread->start(QThread::InheritPriority);
+}
+
+DeviceInterface::~DeviceInterface()
+{
+    // The parser deletes itself when its loop ends; it must not outlive the queue it reads.
+    m_parser->stopParser();
+    m_parserThread->wait();
+    m_parser = nullptr;
+
+    m_port->disconnect(this);
+    if (m_port->isOpen())
+        m_port->close();
+    delete m_port;
+    m_port = nullptr;
+    qDebug().noquote() << "Port closed, handle deleted.";
+
+    if (m_socket && m_socket->isOpen()) {
+        disconnect(m_socket, &QTcpSocket::disconnected, this,
+                   &DeviceInterface::disconnectedRemoteCfg);
+        m_socket->close();
+        qDebug().noquote() << "Socket closed, handle deleted.";
+    }
+    if (m_commandLog.isOpen())
+        m_commandLog.close();
+}
+
+void DeviceInterface::setSoftwareVersion(QString version)
+{
+    m_softwareVersion = version;
+}
+
+quint8 DeviceInterface::calcCrcADM20(QByteArray data)
+{
+    return Frame220::checksum(data);
+}

@@ -1,0 +1,278 @@
+#pragma once
+
+#include "chunkqueue.h"
+#include "prompter.h"
+#include "records.h"
+
+#include <QByteArray>
+#include <QDomDocument>
+#include <QDomNode>
+#include <QFile>
+#include <QList>
+#include <QObject>
+#include <QSerialPort>
+#include <QString>
+#include <QStringList>
+
+class PackParser;
+class QBuffer;
+class QTcpSocket;
+class QThread;
+class QTimer;
+
+// The device link: the one connection to a model-220 reader, over a serial port (a USB-to-RS-485
+// converter) or through the remote configuration server. Owns the port, the socket, the timers
+// of the request/answer cycle and the packet parser with its thread. Lives on the GUI thread and
+// never touches widgets: it reports through signals (global state codes, progress, console
+// lines) and shows its few message boxes through its own Prompter.
+class DeviceInterface : public QObject
+{
+    Q_OBJECT
+public:
+    explicit DeviceInterface(QObject *parent = nullptr);
+    ~DeviceInterface() override;
+
+    // Answer time-outs: per command, per probed address, per remote line.
+    static constexpr int AnswerTimeoutMs = 5000;
+    static constexpr int DiscoveryTimeoutMs = 50;
+    static constexpr int RemoteTimeoutMs = 7000;
+    // An answer ends after this much silence: the first wait, then after each further read.
+    static constexpr int GatherFirstMs = 20;
+    static constexpr int GatherNextMs = 10;
+    static constexpr int MaxResends = 3;
+
+    // ---- serial port ----
+    // Opens the port when it is closed (true on success), closes it when it is open (false).
+    bool togglePort();
+    void setPortName(QString name);
+    void setBaudRate(int baud);
+    // Decimal text; 0 and text that is no number give address 1.
+    void setDeviceAddress(QString address);
+    void setSoftwareVersion(QString version);
+
+    QString portName() const;
+    int baudRate() const { return m_baudRate; }
+    quint8 deviceAddress() const { return m_deviceAddress; }
+    QStringList portNames() const { return m_portNames; }
+    QStringList baudList() const { return m_baudList; }
+    QString softwareVersion() const { return m_softwareVersion; }
+    bool isPortOpen() const;
+
+    // The system's serial ports followed by the paths in ZEMO_EXTRA_PORTS (':'-separated),
+    // without empty entries and duplicates: pseudo-terminals and by-id paths are never listed
+    // by the system.
+    static QStringList portListWith(const QStringList &systemPorts, const QString &extraPorts);
+
+    // ---- flags kept for the main window ----
+    bool isRemoteMode() const { return m_remoteMode; }
+    void setDeviceConnected(bool connected) { m_deviceConnected = connected; }
+    bool isDeviceConnected() const { return m_deviceConnected; }
+    // Discovery mode: set by the main window in state 1, cleared in state 0.
+    void setSearching(bool searching) { m_searching = searching; }
+    bool isSearching() const { return m_searching; }
+    void setFirmwareUploadMode(bool on) { m_firmwareUploadMode = on; }
+    bool isFirmwareUploadMode() const { return m_firmwareUploadMode; }
+    bool isWriteMode() const { return m_writeMode; }
+    // Speed and address last chosen in the connection panel, shown there again in state 0.
+    int rememberedSpeed() const { return m_rememberedSpeed; }
+    void setRememberedSpeed(int speed) { m_rememberedSpeed = speed; }
+    int rememberedAddress() const { return m_rememberedAddress; }
+    void setRememberedAddress(int address) { m_rememberedAddress = address; }
+    Prompter &prompter() { return m_prompter; }
+
+    // ---- frames and the answer cycle ----
+    // Frames and sends one command and starts the answer timer (unless a console command asked
+    // to skip it). More than 250 data bytes are refused with a log line.
+    void sendCommand_220(quint16 cmd, QByteArray data = QByteArray());
+    void savePrevComm(quint16 cmd, QByteArray data);
+    static quint8 calcCrcADM20(QByteArray data);
+    quint16 previousCommand() const { return m_prevCmd; }
+    QByteArray previousData() const { return m_prevData; }
+    bool isAnswerTimerActive() const;
+    int answerTimerInterval() const;
+    quint8 retryCount() const { return m_retryCount; }
+
+    // ---- read sequence ----
+    void deviceInfo(QString devVer, QString devID);
+    // Sends the next listed read command or finishes; in discovery mode probes the next address.
+    void nextReadCommand();
+    void deviceExchangeEnd();
+    void addElement(QString elementName, QStringList params);
+    void getFwVer_220();
+    void getCounterVal_220();
+    void getUpTime_220();
+    QList<int> commandList() const { return m_commandList; }
+    QString firmwareVersion() const { return m_fwVersion; }
+    quint16 deviceId() const { return m_devId; }
+
+    // ---- discovery ----
+    void findExchangeEnd();
+    QList<int> foundAddresses() const { return m_foundAddresses; }
+
+    // ---- firmware upload ----
+    void loadFirmwareFile(QString version, QString path);
+
+    // ---- remote configuration ----
+    bool writeCommand(QString line);
+    QString calcMKey(QString imei);
+
+public slots:
+    // serial port
+    void enumeratePorts();
+    void errorHandler(QSerialPort::SerialPortError error);
+    void setCurrentDevice(int index);
+
+    // answer cycle
+    void readPortData();
+    void readComPortData();
+    void addToQue();
+    void answerTimeout();
+    void setAnswerOk();
+    void NextReadCmd();
+
+    // read sequence and its record handlers
+    void readConfiguration_220();
+    void handlerVersionInfo_220(VERSION_INFO_220 info);
+    void handlerRS485_Info_220(RS485_STAT_220 info);
+    void handlerInputInfo_220(INPUT_STAT_220 info);
+    void handlerUpTimeInfo_220(UPTIME_INFO_220 info);
+    void handlerOutputInfo_220(OUTPUT_STAT_220 info);
+
+    // discovery
+    void findDevices_220();
+    void findExchangeStop();
+
+    // polling, reboot and small answers
+    void startPoll();
+    void reboot_220();
+    void rebootAnswer(quint8 status);
+    void factoryDefaultAnswer();
+    void setDateTimeAnswer(qint32 time, qint16 zone);
+
+    // write sequence
+    void writeConfiguration(QBuffer *buffer);
+    void nextProcessParam();
+    void answerWriteParam(quint8 result);
+    void deviceWriteEnd();
+
+    // console
+    void sendTerminalCmd(QString command);
+    void activateDebugMode(QString text);
+    void startWriteBinLogFile(QString path);
+    void stopWriteBinLogFile();
+
+    // firmware upload
+    void startUpdZemo200(QString type);
+    void writeNextPage();
+    void makeUpdArea(quint8 status);
+    void answWritePage(quint8 status);
+    void checkUpdArea(quint8 status);
+
+    // remote configuration
+    void connectToServer(QString imei, QString password);
+    void disconnectedRemoteCfg();
+    void disconnectDevice();
+    void closeRemoteConnection();
+    void authenticationDevice(QString password);
+
+signals:
+    void setCOMsList(QStringList ports);
+    void setBaudList(QStringList bauds);
+    void changeDeviceStatus(int code);
+    void selectDevice(QStringList ports);
+    void printToTerminal(QString text);
+    void setProgress(int value);
+    void setProgressMax(int max);
+    void showVersionInfo(VERSION_INFO_220 info);
+    void showInputInfo_220(INPUT_STAT_220 info);
+    void showUpTimeInfo_220(UPTIME_INFO_220 info);
+    void setCurrentFwVer(QString fwVer, QString opt, QString devId, QString devIdByName);
+    // Signals with a result: connect them with Qt::DirectConnection.
+    QList<int> getSupportedCommands();
+    bool checkSupportedCommand(int cmd);
+    void updateGUI(QBuffer *buffer);
+    void fillFoundAddrs(QList<int> addresses);
+    void authenticationFail();
+
+private:
+    void connectReceiveSlots();
+    void closePort();
+    void converterLost();
+    void stopAnswerTimer();
+    void resetAnswerCycle(); // stops the answer timer, retry counter 0
+    void askToContinue();
+    void appendToCommandLog(const QString &line);
+    // Remote transport: the frame as an "S485 " line through the server.
+    void sendRemoteFrame(const QByteArray &frame);
+
+    Prompter m_prompter;
+
+    // serial port
+    QSerialPort *m_port = nullptr;
+    QStringList m_portNames;
+    const QStringList m_baudList;
+    int m_baudRate = 19200;
+    quint8 m_deviceAddress = 1;
+    bool m_deviceConnected = false;
+    bool m_remoteMode = false;
+    QStringList m_candidatePorts;
+    QString m_softwareVersion;
+    int m_rememberedSpeed = 19200;
+    int m_rememberedAddress = 1;
+
+    // answer cycle
+    quint16 m_prevCmd = 0;
+    QByteArray m_prevData;
+    QTimer *m_answerTimer = nullptr;
+    quint8 m_retryCount = 0;
+    bool m_searching = false;
+    bool m_writeMode = false;
+    bool m_skipAnswerTimerOnce = false;
+    QByteArray m_receiveBuffer;
+    QTimer *m_gatherTimer = nullptr;
+    ChunkQueue m_queue;
+    int m_progressValue = 0;
+    int m_progressStep = 0;
+
+    // read sequence
+    QDomDocument m_configDoc;
+    QBuffer *m_configBuffer = nullptr;
+    QList<int> m_commandList;
+    int m_readIndex = -1;
+    QString m_fwVersion;
+    QString m_devIdText;
+    quint16 m_devId = 0;
+
+    // discovery
+    int m_remaining = 0;
+    int m_foundCount = 0;
+    QList<int> m_foundAddresses;
+
+    // polling
+    int m_pollStep = 0;
+
+    // write sequence
+    QDomDocument m_writeDoc;
+    QDomNode m_writeCursor;
+    bool m_writeAbandoned = false;
+
+    // console command log
+    QFile m_commandLog;
+
+    // firmware upload
+    QByteArray m_fwFileData;
+    QString m_fwFileVersion;
+    QByteArray m_fwImage;
+    quint16 m_pageIndex = 0;
+    bool m_firmwareUploadMode = false;
+
+    // remote configuration
+    QTcpSocket *m_socket = nullptr;
+    QString m_terminalPassword;
+    QString m_receivedText;
+    int m_emptyAnswerCount = 0;
+
+    // packet parser
+    PackParser *m_parser = nullptr;
+    QThread *m_parserThread = nullptr;
+};

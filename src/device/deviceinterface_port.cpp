@@ -1,0 +1,191 @@
+#include "deviceinterface.h"
+
+#include <QDebug>
+#include <QSerialPortInfo>
+#include <QTcpSocket>
+#include <QTimer>
+
+QStringList DeviceInterface::portListWith(const QStringList &systemPorts, const QString &extraPorts)
+{
+    QStringList ports;
+    for (const QString &name : systemPorts) {
+        if (!name.isEmpty() && !ports.contains(name))
+            ports << name;
+    }
+    for (const QString &path : extraPorts.split(QLatin1Char(':'), Qt::SkipEmptyParts)) {
+        if (!ports.contains(path))
+            ports << path;
+    }
+    return ports;
+}
+
+void DeviceInterface::enumeratePorts()
+{
+    qDebug().noquote() << "\n------------------Start ports enumeration-----------------\n";
+    QStringList systemPorts;
+    const QList<QSerialPortInfo> infos = QSerialPortInfo::availablePorts();
+    for (const QSerialPortInfo &info : infos)
+        systemPorts << info.portName();
+    m_portNames = portListWith(systemPorts, qEnvironmentVariable("ZEMO_EXTRA_PORTS"));
+
+    emit setCOMsList(m_portNames);
+    emit setBaudList(m_baudList);
+    emit changeDeviceStatus(0);
+    resetAnswerCycle();
+}
+
+QString DeviceInterface::portName() const
+{
+    return m_port->portName();
+}
+
+bool DeviceInterface::isPortOpen() const
+{
+    return m_port->isOpen();
+}
+
+void DeviceInterface::setPortName(QString name)
+{
+    m_port->setPortName(name);
+}
+
+void DeviceInterface::setBaudRate(int baud)
+{
+    m_baudRate = baud;
+    m_port->setBaudRate(baud, QSerialPort::AllDirections);
+}
+
+void DeviceInterface::setDeviceAddress(QString address)
+{
+    // Addresses are one byte on the bus and 0 is never a reader's.
+    const uint value = address.toUInt();
+    m_deviceAddress = (value == 0 || value > 255) ? 1 : quint8(value);
+}
+
+void DeviceInterface::setCurrentDevice(int index)
+{
+    if (m_port->isOpen())
+        closePort();
+    const QString name = m_candidatePorts.value(index);
+    m_port->setPortName(name);
+    qDebug().noquote() << "Selected device port: " << name;
+}
+
+void DeviceInterface::connectReceiveSlots()
+{
+    // Exactly one connection each, whatever was connected before (also from the socket).
+    disconnect(m_port, &QSerialPort::readyRead, this, &DeviceInterface::readPortData);
+    disconnect(m_port, &QSerialPort::readyRead, this, &DeviceInterface::readComPortData);
+    if (m_socket)
+        disconnect(m_socket, &QTcpSocket::readyRead, this, &DeviceInterface::readComPortData);
+    connect(m_port, &QSerialPort::readyRead, this, &DeviceInterface::readPortData);
+    connect(m_port, &QSerialPort::readyRead, this, &DeviceInterface::readComPortData);
+}
+
+void DeviceInterface::closePort()
+{
+    m_port->close();
+    m_port->clearError();
+    m_receiveBuffer.clear();
+    m_gatherTimer->stop();
+}
+
+bool DeviceInterface::togglePort()
+{
+    if (m_port->isOpen()) {
+        closePort();
+        if (!m_remoteMode) {
+            emit changeDeviceStatus(0);
+            resetAnswerCycle();
+        }
+        return false;
+    }
+
+    if (!m_port->open(QIODevice::ReadWrite)) {
+        qDebug().noquote() << "/C:12"
+                           << "Error open Com port: " << m_port->portName();
+        return false;
+    }
+    m_port->setBaudRate(m_baudRate, QSerialPort::AllDirections);
+    const bool flushed = m_port->flush();
+    qDebug().noquote() << "Port flush: " << flushed;
+    qDebug().noquote() << "Port open OK!" << m_port->portName() << " baudrate: " << m_baudRate;
+    connectReceiveSlots();
+    return true;
+}
+
+void DeviceInterface::converterLost()
+{
+    // The converter is gone (pulled out, or the far end of a pseudo-terminal closed): close the
+    // port and make the engineer pick it again; tell them only if a reader was talking.
+    stopAnswerTimer();
+    if (m_port->isOpen())
+        closePort();
+    m_port->setPortName(QString());
+    if (m_deviceConnected)
+        m_prompter.critical(nullptr, tr("Ошибка"),
+                            tr("Ошибка обмена данными с портом:\nпреобразователь отключен от ПК"));
+    m_deviceConnected = false;
+    emit changeDeviceStatus(0);
+}
+
+void DeviceInterface::errorHandler(QSerialPort::SerialPortError error)
+{
+    auto clearPort = [this] {
+        closePort();
+        m_port->setPortName(QString());
+        emit changeDeviceStatus(0);
+    };
+
+    switch (error) {
+    case QSerialPort::NoError:
+    case QSerialPort::ParityError:
+    case QSerialPort::FramingError:
+    case QSerialPort::BreakConditionError:
+        break;
+    case QSerialPort::DeviceNotFoundError:
+        qDebug().noquote() << "Port error: DeviceNotFoundError";
+        stopAnswerTimer();
+        closePort();
+        break;
+    case QSerialPort::PermissionError:
+        qDebug().noquote() << "Port error: PermissionError";
+        closePort();
+        m_port->setPortName(QString());
+        m_prompter.critical(nullptr, tr("Ошибка"),
+                            tr("Порт занят другой программой.\nЗакройте программу использующую "
+                               "порт и повторите подключение."));
+        emit changeDeviceStatus(0);
+        break;
+    case QSerialPort::OpenError:
+        qDebug().noquote() << "Port error: OpenError";
+        break;
+    case QSerialPort::WriteError:
+        qDebug().noquote() << "Port error: WriteError";
+        converterLost();
+        break;
+    case QSerialPort::ReadError:
+    case QSerialPort::ResourceError:
+        // A converter or pseudo-terminal whose far end vanished reports this over and over while
+        // the port stays open: the first one closes the port, later ones find it closed.
+        if (!m_port->isOpen())
+            break;
+        qDebug().noquote() << (error == QSerialPort::ReadError ? "Port error: ReadError"
+                                                               : "Port error: ResourceError");
+        converterLost();
+        break;
+    case QSerialPort::UnsupportedOperationError:
+        qDebug().noquote() << "Port error: UnsupportedOperationError";
+        clearPort();
+        break;
+    case QSerialPort::UnknownError:
+        clearPort();
+        break;
+    case QSerialPort::TimeoutError:
+        qDebug().noquote() << "Port error: TimeoutError";
+        break;
+    case QSerialPort::NotOpenError:
+        qDebug().noquote() << "Port error: NotOpenError";
+        break;
+    }
+}

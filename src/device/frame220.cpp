@@ -1,0 +1,55 @@
+#include "frame220.h"
+
+namespace Frame220 {
+
+quint8 checksum(const QByteArray &bytes)
+{
+    quint8 sum = 0;
+    for (char byte : bytes)
+        sum ^= static_cast<quint8>(byte);
+    return sum;
+}
+
+QByteArray build(quint8 address, quint16 code, const QByteArray &data)
+{
+    if (data.size() > MaxDataBytes)
+        return QByteArray();
+    QByteArray frame;
+    frame.reserve(data.size() + 6);
+    frame.append(char(address));
+    frame.append(char(3 + data.size()));
+    frame.append(char(RequestMarker));
+    frame.append(char(code >> 8));
+    frame.append(char(code & 0xFF));
+    frame.append(data);
+    frame.append(char(checksum(frame)));
+    return frame;
+}
+
+QByteArray frameOfChunk(const QByteArray &chunk)
+{
+    if (chunk.size() < 2)
+        return QByteArray();
+    const int length = static_cast<quint8>(chunk.at(1)) + 2;
+    const QByteArray frame = chunk.left(length);
+    if (checksum(frame) != static_cast<quint8>(chunk.at(chunk.size() - 1)))
+        return QByteArray();
+    return frame;
+}
+
+QString hex(const QByteArray &bytes)
+{
+    return QString::fromLatin1(bytes.toHex());
+}
+
+TerminalCommand parseTerminalCommand(const QString &text)
+{
+    TerminalCommand command;
+    bool ok = false;
+    const quint16 code = text.left(4).toUShort(&ok, 16);
+    command.code = ok ? code : 0;
+    command.data = QByteArray::fromHex(text.mid(4).toLatin1());
+    return command;
+}
+
+} // namespace Frame220

@@ -1,0 +1,168 @@
+#include "commands220.h"
+#include "frame220.h"
+#include "testsupport.h"
+
+#include <QtTest>
+
+// Request frames, the checksum, the chunk check, console command text and the data bytes of the
+// write commands. Expected bytes are written out by hand from the wire layout.
+class TestFrames : public QObject
+{
+    Q_OBJECT
+private slots:
+    void build_data();
+    void build();
+    void buildRefusesMoreThan250DataBytes();
+    void frameOfChunk_data();
+    void frameOfChunk();
+    void terminalCommand_data();
+    void terminalCommand();
+    void writeStep_data();
+    void writeStep();
+};
+
+static QByteArray bytes(const char *hex)
+{
+    return QByteArray::fromHex(hex);
+}
+
+void TestFrames::build_data()
+{
+    QTest::addColumn<int>("address");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<QByteArray>("expected");
+
+    // 05^03^dc^01^00 = db
+    QTest::newRow("identity to 5") << 5 << 0x0100 << QByteArray() << bytes("0503dc0100db");
+    // 01^07^dc^03^00^00^00^25^80 = 7c
+    QTest::newRow("speed 9600 to 1")
+            << 1 << 0x0300 << bytes("00002580") << bytes("0107dc0300000025807c");
+    QTest::newRow("reboot to 254") << 254 << 0x0200 << QByteArray() << bytes("fe03dc020023");
+    QTest::newRow("address 0x11 to 17") << 17 << 0x0302 << bytes("11") << bytes("1104dc030211d9");
+}
+
+void TestFrames::build()
+{
+    QFETCH(int, address);
+    QFETCH(int, code);
+    QFETCH(QByteArray, data);
+    QFETCH(QByteArray, expected);
+    const QByteArray frame = Frame220::build(quint8(address), quint16(code), data);
+    QVERIFY2(frame == expected,
+             qPrintable(QStringLiteral("got %1, want %2").arg(hexBytes(frame), hexBytes(expected))));
+}
+
+void TestFrames::buildRefusesMoreThan250DataBytes()
+{
+    const QByteArray full = Frame220::build(1, 0x0100, QByteArray(250, '\x00'));
+    QCOMPARE(full.size(), 256);
+    QCOMPARE(quint8(full.at(1)), quint8(0xFD));
+    // 01 ^ fd ^ dc ^ 01 ^ 00 and 250 zeros
+    QCOMPARE(quint8(full.at(255)), quint8(0x01 ^ 0xFD ^ 0xDC ^ 0x01));
+
+    QVERIFY(Frame220::build(1, 0x0100, QByteArray(251, '\x00')).isEmpty());
+}
+
+void TestFrames::frameOfChunk_data()
+{
+    QTest::addColumn<QByteArray>("chunk");
+    QTest::addColumn<QByteArray>("frame");
+
+    const QByteArray version = bytes("0509dc81000000dc01020f");
+    QTest::newRow("version answer") << version + bytes("81") << version;
+    QTest::newRow("wrong checksum") << version + bytes("80") << QByteArray();
+    // 05^04^dc^80^00^00 = 5d
+    QTest::newRow("two answers glued")
+            << version + bytes("81") + bytes("0504dc8000005d") << QByteArray();
+    // The checksum is the chunk's last byte; bytes between frame and checksum do not count.
+    QTest::newRow("extra bytes before checksum") << version + bytes("aaaa81") << version;
+    QTest::newRow("one byte") << bytes("05") << QByteArray();
+    QTest::newRow("empty") << QByteArray() << QByteArray();
+}
+
+void TestFrames::frameOfChunk()
+{
+    QFETCH(QByteArray, chunk);
+    QFETCH(QByteArray, frame);
+    const QByteArray got = Frame220::frameOfChunk(chunk);
+    QVERIFY2(got == frame,
+             qPrintable(QStringLiteral("got %1, want %2").arg(hexBytes(got), hexBytes(frame))));
+}
+
+void TestFrames::terminalCommand_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QByteArray>("data");
+
+    QTest::newRow("reboot") << "0200" << 0x0200 << QByteArray();
+    QTest::newRow("speed with blank") << "0300 0000 2580" << 0x0300 << bytes("00002580");
+    QTest::newRow("upper case") << "0A01FF" << 0x0A01 << bytes("ff");
+    QTest::newRow("code no number") << "zz00" << 0 << QByteArray();
+    QTest::newRow("odd data digit") << "0302f" << 0x0302 << bytes("0f");
+    QTest::newRow("short text") << "07" << 0x0007 << QByteArray();
+}
+
+void TestFrames::terminalCommand()
+{
+    QFETCH(QString, text);
+    QFETCH(int, code);
+    QFETCH(QByteArray, data);
+    const Frame220::TerminalCommand command = Frame220::parseTerminalCommand(text);
+    QCOMPARE(int(command.code), code);
+    QCOMPARE(hexBytes(command.data), hexBytes(data));
+}
+
+void TestFrames::writeStep_data()
+{
+    QTest::addColumn<QString>("element");
+    QTest::addColumn<QString>("param");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QByteArray>("data");
+
+    const int send = WriteStep220::Send;
+    QTest::newRow("speed 115200") << "rs485_speed_220"
+                                  << "115200" << send << 0x0300 << bytes("0001c200");
+    QTest::newRow("speed 9600") << "rs485_speed_220"
+                                << "9600" << send << 0x0300 << bytes("00002580");
+    QTest::newRow("speed no number") << "rs485_speed_220"
+                                     << "fast" << send << 0x0300 << bytes("00000000");
+    QTest::newRow("speed negative") << "rs485_speed_220"
+                                    << "-1" << send << 0x0300 << bytes("ffffffff");
+    QTest::newRow("address fe") << "rs485_addr_220"
+                                << "fe" << send << 0x0302 << bytes("fe");
+    QTest::newRow("address 11") << "rs485_addr_220"
+                                << "11" << send << 0x0302 << bytes("11");
+    QTest::newRow("address empty") << "rs485_addr_220"
+                                   << "" << send << 0x0302 << QByteArray();
+    QTest::newRow("gen state 1") << "gen_stat_220"
+                                 << "1" << send << 0x0600 << bytes("01");
+    QTest::newRow("pull-up 0") << "pull_up_220"
+                               << "0" << send << 0x0601 << bytes("00");
+    QTest::newRow("gen mode 2") << "gen_mode_220"
+                                << "2" << send << 0x0602 << bytes("02");
+    QTest::newRow("refused fw_ver") << "fw_ver"
+                                    << "1.3.2" << int(WriteStep220::Refused) << 0 << QByteArray();
+    QTest::newRow("refused dev_eui") << "dev_eui"
+                                     << "00" << int(WriteStep220::Refused) << 0 << QByteArray();
+    QTest::newRow("unknown") << "colour"
+                             << "1" << int(WriteStep220::Unknown) << 0 << QByteArray();
+}
+
+void TestFrames::writeStep()
+{
+    QFETCH(QString, element);
+    QFETCH(QString, param);
+    QFETCH(int, kind);
+    QFETCH(int, code);
+    QFETCH(QByteArray, data);
+    const WriteStep220 step = writeStepFor(element, param);
+    QCOMPARE(int(step.kind), kind);
+    QCOMPARE(int(step.code), code);
+    QCOMPARE(hexBytes(step.data), hexBytes(data));
+}
+
+QTEST_GUILESS_MAIN(TestFrames)
+#include "tst_frames.moc"
