@@ -9,7 +9,7 @@ struct SimReaderSettings
 {
     quint8 address = 1; // RS-485 address
     quint16 deviceId = 220; // device id (model number)
-    QString firmware = "1.3.2"; // a.b.c, each part 0..255
+    QString firmware = "1.3.2"; // a.b.c, each number 0..255
     quint32 speed = 19200; // RS-485 speed in baud
     quint8 genState = 0, pullUp = 0, genMode = 0;
     qint32 counter = 0; // counter value when the clock starts; rises by counterPerSecond
