@@ -1,0 +1,100 @@
+#pragma once
+
+#include <QAbstractSocket>
+#include <QByteArray>
+#include <QFile>
+#include <QObject>
+#include <QString>
+
+class QBuffer;
+class QTcpSocket;
+class QTimer;
+
+// The client of the update server. One exchange at a time over one TCP connection: a firmware
+// check (answered "up to date" or with the new image as a chunk stream), a configurator check
+// (answered "up to date" or with an offer) or a configurator download (over FTP from the same
+// host when it answers on port 21, else as a chunk stream). Images go to the "firmware" folder,
+// the archive to "updates/update.zip". No user interface: outcomes are signals.
+//
+// Every exchange ends with updaterFinished: 0 when the connection closed (the normal end), 1
+// when the server could not be reached, 2 when it stopped answering. The configurator closes
+// the connection itself after "fw" up to date, an offer and a finished file, so updaterFinished(0)
+// comes before fwIsUpToDate, availableSw, fwDownloaded and swDownloaded; after "sw" up to date it
+// comes after swIsUpToDate. The update workflow of the window relies on this order.
+class Net : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int AnswerTimeoutMs = 10000;
+    static constexpr int TransferTickMs = 100;
+    static constexpr int FtpProbeTimeoutMs = 30000;
+    static constexpr quint16 FtpPort = 21;
+
+    explicit Net(QObject *parent = nullptr);
+    ~Net() override;
+
+    QString serverHost() const { return m_serverHost; }
+    int serverPort() const { return m_serverPort; }
+
+public slots:
+    void checkUpdates(QString curVer, QString devID, bool flag);
+    void reqestDownloadSw(QString swVer, qint64 swFSize, QString swFileName);
+
+signals:
+    void fwDownloaded();
+    void swDownloaded();
+    void fwIsUpToDate();
+    void swIsUpToDate();
+    void availableSw(QString swVer, qint64 size, QString swFileName);
+    void setMaxProgress(int max);
+    void updateProgress(int value);
+    void updaterFinished(int exitCode);
+
+private slots:
+    void connectToServer();
+    void connectToHostOk();
+    void readData();
+    void connectionClosed();
+    void socketError(QAbstractSocket::SocketError error);
+    void checkFwVer(QString ver);
+    void checkSwVer(QString ver);
+    void downloadUpdateSw(QString ver);
+    void downloadUpdateSwFromFtp(QString name);
+    void downloadProgress(qint64 bytesReceived, qint64 totalBytes);
+    void timeCounter();
+    void answerTimeout();
+
+private:
+    bool socketReady();
+    void startTransferClock();
+    // Empties the receive buffer and opens it for a new transfer.
+    void openReceiveBuffer();
+    void sendText(const QByteArray &text);
+    void finishTransfer();
+    // Closes the connection; a connected socket reports it through connectionClosed at once.
+    void closeConnection();
+    bool ftpAnswers();
+
+    static QString programFolder(const QString &name);
+    static void prepareUpdatesFolder();
+    static void clearFolder(const QString &path);
+
+    QTcpSocket *m_socket = nullptr;
+    QString m_serverHost;
+    int m_serverPort = 0;
+    QString m_currentVersion; // reported in the request
+    QString m_deviceName; // "dev" of a firmware check
+    qint64 m_receivedBytes = 0;
+    QBuffer *m_receiveBuffer = nullptr; // decoded chunk bytes of the current transfer
+    QTimer *m_answerTimer = nullptr;
+    QFile m_outputFile;
+    int m_progressStep = 0; // added per accepted chunk of a configurator download
+    int m_progressValue = 0;
+    bool m_firmwareCheck = false;
+    bool m_softwareDownload = false;
+    int m_errorCount = 0; // rejected chunks of the current transfer
+    QTimer *m_transferTimer = nullptr;
+    qint64 m_elapsedMs = 0;
+    QString m_swFileName;
+    qint64 m_swFileSize = 0;
+};

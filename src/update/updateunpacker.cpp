@@ -1,0 +1,227 @@
+#include "updateunpacker.h"
+
+#include "apppaths.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTextCodec>
+
+#include <QtGui/private/qzipreader_p.h>
+
+#include <cstdlib>
+
+namespace {
+
+UpdateUnpacker::HandOver &handOverHook()
+{
+    static UpdateUnpacker::HandOver hook;
+    return hook;
+}
+
+void startAndExit(const QString &program, const QStringList &arguments, const QString &workingDir)
+{
+    if (!QProcess::startDetached(program, arguments, workingDir))
+        qDebug().noquote() << "/C:12"
+                           << "Update script could not be started: " + program;
+    // The script replaces the program's files: nothing of the configurator may keep running,
+    // so the window is not closed through its normal path.
+    std::exit(0);
+}
+
+bool isInside(const QString &path, const QString &folder)
+{
+    return path.startsWith(folder + QLatin1Char('/'));
+}
+
+} // namespace
+
+void UpdateUnpacker::setHandOver(HandOver handOver)
+{
+    handOverHook() = std::move(handOver);
+}
+
+UpdateUnpacker::UpdateUnpacker(QObject *parent)
+    : QObject(parent)
+{ }
+
+QString UpdateUnpacker::scriptName()
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral("startupd.cmd");
+#else
+    return QStringLiteral("startupd.sh");
+#endif
+}
+
+bool UpdateUnpacker::isSafeEntryPath(const QString &path)
+{
+    QString p = path;
+    p.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    if (p.isEmpty() || p.startsWith(QLatin1Char('/')))
+        return false;
+    static const QRegularExpression drive(QStringLiteral("^[A-Za-z]:"));
+    if (drive.match(p).hasMatch())
+        return false;
+    bool named = false;
+    for (const QString &part : p.split(QLatin1Char('/'))) {
+        if (part == QLatin1String(".."))
+            return false;
+        if (!part.isEmpty() && part != QLatin1String("."))
+            named = true;
+    }
+    return named;
+}
+
+QByteArray UpdateUnpacker::cmdPrefix(const QString &programDir)
+{
+    QString dir = programDir;
+    dir.replace(QLatin1Char('/'), QLatin1Char('\\'));
+    QTextCodec *codec = QTextCodec::codecForName("IBM866");
+    const QByteArray encoded = codec ? codec->fromUnicode(dir) : dir.toLocal8Bit();
+    return QByteArray("@echo off\r\ncd /D \"") + encoded + QByteArray("\"\r\n");
+}
+
+QByteArray UpdateUnpacker::shellPrefix(const QString &programDir)
+{
+    // Inside single quotes the shell takes every byte literally; a single quote itself ends the
+    // quoted part, is given escaped and a new quoted part begins.
+    QByteArray quoted = QFile::encodeName(programDir);
+    quoted.replace('\'', "'\\''");
+    return QByteArray("#!/bin/sh\ncd -- '") + quoted + QByteArray("' || exit 1\n");
+}
+
+void UpdateUnpacker::startUpdate()
+{
+    const QString programDir = AppPaths::programDir();
+    const QString updatesDir = programDir + QStringLiteral("/updates");
+    const QString archive = updatesDir + QStringLiteral("/update.zip");
+
+    if (!QFileInfo::exists(archive)) {
+        qDebug().noquote() << "No update files. Updater closed";
+        deleteLater();
+        return;
+    }
+    if (!extract(archive, updatesDir))
+        return;
+
+    const QString script = updatesDir + QLatin1Char('/') + scriptName();
+    completeScript(script, programDir);
+
+    qDebug().noquote() << "/C:14"
+                       << "Starting the update script " + script;
+    HandOver handOver = handOverHook() ? handOverHook() : HandOver(startAndExit);
+#ifdef Q_OS_WIN
+    handOver(script, QStringList(), programDir);
+#else
+    handOver(QStringLiteral("/bin/sh"), QStringList {script}, programDir);
+#endif
+}
+
+bool UpdateUnpacker::extract(const QString &archive, const QString &targetDir)
+{
+    QZipReader zip(archive);
+    if (!zip.exists()) {
+        zip.close();
+        return false;
+    }
+    const QVector<QZipReader::FileInfo> entries = zip.fileInfoList();
+    qDebug() << "Number of items in the zip archive =" << zip.count();
+    for (const QZipReader::FileInfo &entry : entries) {
+        if (entry.isFile)
+            qDebug().noquote() << "File:" << entry.filePath << "size: " << entry.size;
+        else if (entry.isDir)
+            qDebug().noquote() << "Dir:" << entry.filePath;
+        else
+            qDebug().noquote() << "SymLink:" << entry.filePath;
+    }
+
+    // Never extractAll(): it follows "sub/../../x" and link entries out of the target folder.
+    // Every entry is checked and written by itself.
+    QDir target(targetDir);
+    target.mkpath(QStringLiteral("."));
+    const QString root = QFileInfo(targetDir).canonicalFilePath();
+    for (const QZipReader::FileInfo &entry : entries) {
+        if (entry.isSymLink) {
+            qDebug().noquote() << "/C:12"
+                               << "Archive entry refused, a link: " + entry.filePath;
+            continue;
+        }
+        if (!isSafeEntryPath(entry.filePath)) {
+            qDebug().noquote() << "/C:12"
+                               << "Archive entry refused, its path leaves the updates folder: "
+                                          + entry.filePath;
+            continue;
+        }
+        QString relative = entry.filePath;
+        relative.replace(QLatin1Char('\\'), QLatin1Char('/'));
+        const QString path = QDir::cleanPath(root + QLatin1Char('/') + relative);
+        if (!isInside(path, root)) {
+            qDebug().noquote() << "/C:12"
+                               << "Archive entry refused, its path leaves the updates folder: "
+                                          + entry.filePath;
+            continue;
+        }
+        if (entry.isDir) {
+            if (!QDir().mkpath(path))
+                qDebug().noquote() << "/C:12"
+                                   << "Cannot create folder " + path;
+            continue;
+        }
+        if (!entry.isFile)
+            continue;
+
+        const QString parent = QFileInfo(path).absolutePath();
+        QDir().mkpath(parent);
+        // A folder of the target reached through a link of an earlier run must not carry the
+        // file elsewhere either.
+        const QString realParent = QFileInfo(parent).canonicalFilePath();
+        if (realParent != root && !isInside(realParent, root)) {
+            qDebug().noquote() << "/C:12"
+                               << "Archive entry refused, its folder leaves the updates folder: "
+                                          + entry.filePath;
+            continue;
+        }
+        if (QFileInfo(path).isSymLink())
+            QFile::remove(path);
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            qDebug().noquote() << "/C:12"
+                               << "Cannot write " + path + ": " + file.errorString();
+            continue;
+        }
+        file.write(zip.fileData(entry.filePath));
+        file.close();
+        if (entry.permissions)
+            file.setPermissions(entry.permissions | QFileDevice::ReadOwner
+                                | QFileDevice::WriteOwner);
+    }
+    zip.close();
+    return true;
+}
+
+void UpdateUnpacker::completeScript(const QString &scriptPath, const QString &programDir)
+{
+    QFile file(scriptPath);
+    if (!file.open(QIODevice::ReadWrite)) {
+        qDebug().noquote() << "/C:12"
+                           << "Cannot open the update script " + scriptPath + ": "
+                                      + file.errorString();
+        return;
+    }
+    QByteArray content = file.readAll();
+#ifdef Q_OS_WIN
+    // cmd reads CR LF line ends; the whole script gets them.
+    content.replace("\r\n", "\n");
+    content.replace("\n", "\r\n");
+    const QByteArray prefix = cmdPrefix(programDir);
+#else
+    const QByteArray prefix = shellPrefix(programDir);
+#endif
+    file.seek(0);
+    file.write(prefix + content);
+    file.close();
+}

@@ -1,0 +1,38 @@
+#include "ziptestfile.h"
+
+#include <QFile>
+#include <QStringList>
+
+#include <QtGui/private/qzipreader_p.h>
+#include <QtGui/private/qzipwriter_p.h>
+
+bool writeZipTestFile(const QString &path, const QList<ZipTestEntry> &entries)
+{
+    QZipWriter writer(path);
+    if (!writer.isWritable())
+        return false;
+    for (const ZipTestEntry &entry : entries) {
+        switch (entry.kind) {
+        case ZipTestEntry::File:
+            writer.addFile(entry.name, entry.data);
+            break;
+        case ZipTestEntry::Dir:
+            writer.addDirectory(entry.name);
+            break;
+        case ZipTestEntry::Link:
+            writer.addSymLink(entry.name, QString::fromUtf8(entry.data));
+            break;
+        }
+    }
+    writer.close();
+    return writer.status() == QZipWriter::NoError;
+}
+
+QStringList zipTestEntryNames(const QString &path)
+{
+    QZipReader reader(path);
+    QStringList names;
+    for (const QZipReader::FileInfo &info : reader.fileInfoList())
+        names << info.filePath;
+    return names;
+}

@@ -1,0 +1,199 @@
+#include "firmwareimage.h"
+#include "testsupport.h"
+
+#include <QtEndian>
+#include <QtTest>
+
+namespace {
+QByteArray le32(quint32 value)
+{
+    QByteArray bytes(4, '\0');
+    qToLittleEndian<quint32>(value, bytes.data());
+    return bytes;
+}
+
+QByteArray header200()
+{
+    return QByteArray("\x55\xAA"
+                      "VERSION\0\xC8\x00\x01\x04\x0C\x00",
+                      16);
+}
+
+// A section as it stands in the file: address, length, enciphered data. The length written
+// may differ from the data to make damaged files.
+QByteArray section(quint32 address, const QByteArray &plain, qint64 length = -1)
+{
+    return le32(address) + le32(quint32(length < 0 ? plain.size() : length))
+           + FirmwareImage::encipher(plain);
+}
+
+// Header, sections and the checksum trailer.
+QByteArray imageFile(const QByteArray &sections)
+{
+    const QByteArray body = header200() + sections;
+    return body + le32(FirmwareImage::checksum(body));
+}
+
+QByteArray pattern(int size, int seed)
+{
+    QByteArray bytes(size, '\0');
+    for (int i = 0; i < size; ++i)
+        bytes[i] = char((i * 7 + seed) & 0x7F);
+    return bytes;
+}
+} // namespace
+
+class TestFirmwareImage : public QObject
+{
+    Q_OBJECT
+private slots:
+    void checksumVectors();
+    void aesVector();
+    void checksumRefusesOneBit();
+    void singleSmallSection();
+    void erasedPagesSkipped();
+    void pagePayload();
+    void refusedFiles_data();
+    void refusedFiles();
+    void variant2HasAllPages();
+    void packMatchesLayout();
+};
+
+void TestFirmwareImage::checksumVectors()
+{
+    // Computed bit by bit: register 0, fed FF FF FF FF, then the data, polynomial 0x04C11DB7.
+    QCOMPARE(FirmwareImage::checksum(QByteArray()), 0xC704DD7Bu);
+    QCOMPARE(FirmwareImage::checksum(QByteArray("123456789")), 0x373C5870u);
+}
+
+void TestFirmwareImage::aesVector()
+{
+    // The AES-128 example vector of the standard.
+    const QByteArray key = QByteArray::fromHex("000102030405060708090a0b0c0d0e0f");
+    const QByteArray plain = QByteArray::fromHex("00112233445566778899aabbccddeeff");
+    const QByteArray cipher = QByteArray::fromHex("69c4e0d86a7b0430d8cdb78070b4c55a");
+    QCOMPARE(FirmwareImage::encipher(plain, key).toHex(), cipher.toHex());
+    // ECB: every block by itself, so two equal blocks give two equal blocks.
+    QCOMPARE(FirmwareImage::decipher(cipher + cipher, key).toHex(), (plain + plain).toHex());
+    QVERIFY(FirmwareImage::decipher(cipher.left(15), key).isEmpty());
+    QCOMPARE(FirmwareImage::key().size(), 16);
+}
+
+void TestFirmwareImage::checksumRefusesOneBit()
+{
+    const QByteArray good = imageFile(section(0x3800, pattern(32, 1)));
+    FirmwareImage::Error error = FirmwareImage::BadSection;
+    QVERIFY(!FirmwareImage::build(good, "200", &error).isNull());
+    QCOMPARE(error, FirmwareImage::NoError);
+
+    for (int at : {0, 20, good.size() - 1}) {
+        QByteArray bad = good;
+        bad[at] = char(bad[at] ^ 0x01);
+        QVERIFY2(FirmwareImage::build(bad, "200", &error).isNull(), qPrintable(QString::number(at)));
+        QCOMPARE(error, FirmwareImage::ChecksumError);
+    }
+    QVERIFY(FirmwareImage::build(QByteArray(), "200", &error).isNull());
+    QCOMPARE(error, FirmwareImage::ChecksumError);
+}
+
+void TestFirmwareImage::singleSmallSection()
+{
+    const QByteArray plain = pattern(32, 3);
+    const FirmwareImage image = FirmwareImage::build(imageFile(section(0x3800, plain)), "200");
+    QCOMPARE(image.bytes().size(), 0x1E000);
+    QCOMPARE(image.pageCount(), 960);
+    QCOMPARE(image.bytes().left(32).toHex(), plain.toHex());
+    QCOMPARE(image.bytes().mid(32), QByteArray(0x1E000 - 32, char(0xFF)));
+    // Page 0 is handed over, then nothing is left.
+    QCOMPARE(image.nextUsedPage(0), 0);
+    QCOMPARE(image.nextUsedPage(1), 960);
+}
+
+void TestFirmwareImage::erasedPagesSkipped()
+{
+    // Pages 0 and 1 hold code, pages 2 and 3 a section of 0xFF, page 4 code again.
+    const QByteArray sections = section(0x3800, pattern(256, 1))
+                                + section(0x3800 + 256, QByteArray(256, char(0xFF)))
+                                + section(0x3800 + 512, pattern(128, 9));
+    const FirmwareImage image = FirmwareImage::build(imageFile(sections), "200");
+    QVERIFY(!image.isNull());
+    QCOMPARE(image.nextUsedPage(0), 0);
+    QCOMPARE(image.nextUsedPage(1), 1);
+    QCOMPARE(image.nextUsedPage(2), 4);
+    QVERIFY(image.isErased(2));
+    QVERIFY(!image.isErased(4));
+    QCOMPARE(image.nextUsedPage(5), 960);
+}
+
+void TestFirmwareImage::pagePayload()
+{
+    const quint32 address = 0x3800 + 0x012C * 128;
+    const QByteArray plain = pattern(128, 5);
+    const FirmwareImage image = FirmwareImage::build(imageFile(section(address, plain)), "200");
+    QCOMPARE(image.nextUsedPage(0), 0x012C);
+    const QByteArray payload = image.pagePayload(0x012C);
+    QCOMPARE(payload.size(), 130);
+    QCOMPARE(payload.left(2).toHex(), QByteArray("012c"));
+    QCOMPARE(payload.mid(2).toHex(), plain.toHex());
+}
+
+void TestFirmwareImage::refusedFiles_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<int>("error");
+    const QByteArray block = pattern(16, 2);
+    QTest::newRow("load address below the base")
+            << imageFile(section(0x37F0, block)) << "200" << int(FirmwareImage::BadSection);
+    QTest::newRow("runs past the image end")
+            << imageFile(section(0x3800 + 0x1E000 - 16, pattern(32, 1))) << "200"
+            << int(FirmwareImage::BadSection);
+    QTest::newRow("starts past the image end")
+            << imageFile(section(0xFFFFFFF0, block)) << "200" << int(FirmwareImage::BadSection);
+    QTest::newRow("runs past the file")
+            << imageFile(section(0x3800, block, 32)) << "200" << int(FirmwareImage::BadSection);
+    QTest::newRow("huge length") << imageFile(section(0x3800, block, 0xFFFFFFF0)) << "200"
+                                 << int(FirmwareImage::BadSection);
+    QTest::newRow("length not whole blocks") << imageFile(section(0x3800, block, 8) + block)
+                                             << "200" << int(FirmwareImage::BadSection);
+    QTest::newRow("second section bad") << imageFile(section(0x3800, block) + section(0x100, block))
+                                        << "200" << int(FirmwareImage::BadSection);
+    QTest::newRow("unknown type") << imageFile(section(0x3800, block)) << "220"
+                                  << int(FirmwareImage::UnknownType);
+    QTest::newRow("200v2 base with a 200 address")
+            << imageFile(section(0x3800, block)) << "200v2" << int(FirmwareImage::BadSection);
+}
+
+void TestFirmwareImage::refusedFiles()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, type);
+    QFETCH(int, error);
+    FirmwareImage::Error actual = FirmwareImage::NoError;
+    QString reason;
+    QVERIFY(FirmwareImage::build(file, type, &actual, &reason).isNull());
+    QCOMPARE(int(actual), error);
+    QVERIFY(!reason.isEmpty());
+}
+
+void TestFirmwareImage::variant2HasAllPages()
+{
+    const QByteArray plain = pattern(128, 4);
+    const FirmwareImage image = FirmwareImage::build(imageFile(section(0x40000 + 1023 * 128, plain)),
+                                                     "200v2");
+    QCOMPARE(image.pageCount(), 1024);
+    QCOMPARE(image.nextUsedPage(0), 1023);
+    QCOMPARE(image.pagePayload(1023).left(2).toHex(), QByteArray("03ff"));
+}
+
+void TestFirmwareImage::packMatchesLayout()
+{
+    // 20 bytes are padded with 0xFF to two blocks.
+    const QByteArray plain = pattern(20, 6);
+    const QByteArray packed = FirmwareImage::pack(header200(), {{0x3810, plain}});
+    const QByteArray expected = imageFile(section(0x3810, plain + QByteArray(12, char(0xFF))));
+    QVERIFY2(packed == expected, qPrintable(hexBytes(packed) + "\n" + hexBytes(expected)));
+}
+
+QTEST_GUILESS_MAIN(TestFirmwareImage)
+#include "tst_firmwareimage.moc"

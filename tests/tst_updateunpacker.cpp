@@ -1,0 +1,267 @@
+#include "apppaths.h"
+#include "testsupport.h"
+#include "updateunpacker.h"
+#include "ziptestfile.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QPointer>
+#include <QProcess>
+#include <QtTest>
+
+namespace {
+struct HandOverCall
+{
+    QString program;
+    QStringList arguments;
+    QString workingDir;
+};
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QStringList filesBelow(const QString &dir)
+{
+    QStringList files;
+    QDirIterator it(dir, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files << QDir(dir).relativeFilePath(it.next());
+    files.sort();
+    return files;
+}
+} // namespace
+
+Q_DECLARE_METATYPE(QList<ZipTestEntry>)
+
+// The configurator's own update: extraction of the archive, the script prefix and the hand-over.
+// The hand-over (detached start and exit) is replaced, so no script runs unless the test runs it.
+class TestUpdateUnpacker : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void prefixes_data();
+    void prefixes();
+    void entryPaths_data();
+    void entryPaths();
+    void archiveWithScript();
+    void archiveWithoutScript_data();
+    void archiveWithoutScript();
+    void hostileEntriesRefused();
+    void oddFolderNameTakenLiterally();
+    void noArchive();
+
+private:
+    void runUnpacker(const QString &programDir);
+
+    QList<HandOverCall> m_calls;
+};
+
+void TestUpdateUnpacker::init()
+{
+    m_calls.clear();
+    UpdateUnpacker::setHandOver(
+            [this](const QString &program, const QStringList &arguments, const QString &dir) {
+                m_calls.append({program, arguments, dir});
+            });
+}
+
+void TestUpdateUnpacker::cleanup()
+{
+    UpdateUnpacker::setHandOver({});
+    AppPaths::setProgramDir(QString());
+}
+
+void TestUpdateUnpacker::runUnpacker(const QString &programDir)
+{
+    AppPaths::setProgramDir(programDir);
+    UpdateUnpacker unpacker;
+    unpacker.startUpdate();
+}
+
+void TestUpdateUnpacker::prefixes_data()
+{
+    QTest::addColumn<QString>("dir");
+    QTest::addColumn<QByteArray>("cmd");
+    QTest::addColumn<QByteArray>("sh");
+    QTest::newRow("plain") << "C:/Tools/Configurator"
+                           << QByteArray("@echo off\r\ncd /D \"C:\\Tools\\Configurator\"\r\n")
+                           << QByteArray("#!/bin/sh\ncd -- 'C:/Tools/Configurator' || exit 1\n");
+    // IBM866: П 8F, р E0, о AE, г A3, а A0, м AC, ы EB.
+    QTest::newRow("cyrillic") << QString::fromUtf8("C:/Программы")
+                              << QByteArray("@echo off\r\ncd /D \"C:\\\x8F\xE0\xAE\xA3\xE0\xA0\xAC"
+                                            "\xAC\xEB\"\r\n")
+                              << QByteArray(
+                                         "#!/bin/sh\ncd -- 'C:/\xD0\x9F\xD1\x80\xD0\xBE\xD0\xB3"
+                                         "\xD1\x80\xD0\xB0\xD0\xBC\xD0\xBC\xD1\x8B' || exit 1\n");
+    QTest::newRow("quotes, blanks, dollar")
+            << "/opt/it's a \"$HOME\""
+            << QByteArray("@echo off\r\ncd /D \"\\opt\\it's a \"$HOME\"\"\r\n")
+            << QByteArray("#!/bin/sh\ncd -- '/opt/it'\\''s a \"$HOME\"' || exit 1\n");
+}
+
+void TestUpdateUnpacker::prefixes()
+{
+    QFETCH(QString, dir);
+    QFETCH(QByteArray, cmd);
+    QFETCH(QByteArray, sh);
+    QCOMPARE(UpdateUnpacker::cmdPrefix(dir).toHex(' '), cmd.toHex(' '));
+    QCOMPARE(UpdateUnpacker::shellPrefix(dir), sh);
+}
+
+void TestUpdateUnpacker::entryPaths_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("safe");
+    QTest::newRow("file") << "zemo-configurator" << true;
+    QTest::newRow("nested") << "translations/ru.qm" << true;
+    QTest::newRow("dot segment") << "./a/./b" << true;
+    QTest::newRow("dots in a name") << "a..b/c..." << true;
+    QTest::newRow("parent") << "../x" << false;
+    QTest::newRow("parent after a folder") << "sub/../../x" << false;
+    QTest::newRow("parent that stays inside") << "a/../b" << false;
+    QTest::newRow("back slash parent") << "sub\\..\\..\\x" << false;
+    QTest::newRow("absolute") << "/etc/passwd" << false;
+    QTest::newRow("back slash absolute") << "\\x" << false;
+    QTest::newRow("drive") << "C:/x" << false;
+    QTest::newRow("empty") << "" << false;
+    QTest::newRow("only dots") << "./." << false;
+}
+
+void TestUpdateUnpacker::entryPaths()
+{
+    QFETCH(QString, path);
+    QTEST(UpdateUnpacker::isSafeEntryPath(path), "safe");
+}
+
+void TestUpdateUnpacker::archiveWithScript()
+{
+    TempProgramDir program;
+    const QString updates = program.filePath("updates");
+    QDir().mkpath(updates);
+    QVERIFY(writeZipTestFile(updates + "/update.zip",
+                             {{ZipTestEntry::File, "startupd.sh", "cp -r new/* ..\n"},
+                              {ZipTestEntry::Dir, "new/", {}},
+                              {ZipTestEntry::File, "new/zemo-configurator", "ELF"},
+                              {ZipTestEntry::File, "new/translations/ru.qm", "qm"}}));
+    LogCapture log;
+    runUnpacker(program.path());
+
+    QVERIFY(log.contains("Number of items in the zip archive = 4"));
+    QVERIFY(log.contains("File: startupd.sh size:  15"));
+    QVERIFY(log.contains("Dir: new"));
+    QCOMPARE(readAll(updates + "/new/zemo-configurator"), QByteArray("ELF"));
+    QCOMPARE(readAll(updates + "/new/translations/ru.qm"), QByteArray("qm"));
+    QCOMPARE(readAll(updates + "/startupd.sh"), "#!/bin/sh\ncd -- '"
+                                                        + QFile::encodeName(program.path())
+                                                        + "' || exit 1\n" + "cp -r new/* ..\n");
+    QVERIFY(QFile::exists(updates + "/update.zip")); // stays for the next download to clear
+
+    QCOMPARE(m_calls.size(), 1);
+    QCOMPARE(m_calls[0].program, QStringLiteral("/bin/sh"));
+    QCOMPARE(m_calls[0].arguments, QStringList {updates + "/startupd.sh"});
+    QCOMPARE(m_calls[0].workingDir, program.path());
+}
+
+void TestUpdateUnpacker::archiveWithoutScript_data()
+{
+    QTest::addColumn<QList<ZipTestEntry>>("entries");
+    QTest::newRow("no script") << QList<ZipTestEntry> {{ZipTestEntry::File, "a.txt", "a"}};
+    QTest::newRow("script in a subfolder only")
+            << QList<ZipTestEntry> {{ZipTestEntry::File, "sub/startupd.sh", "echo sub\n"}};
+}
+
+void TestUpdateUnpacker::archiveWithoutScript()
+{
+    QFETCH(QList<ZipTestEntry>, entries);
+    TempProgramDir program;
+    const QString updates = program.filePath("updates");
+    QDir().mkpath(updates);
+    QVERIFY(writeZipTestFile(updates + "/update.zip", entries));
+    runUnpacker(program.path());
+
+    QCOMPARE(readAll(updates + "/startupd.sh"),
+             "#!/bin/sh\ncd -- '" + QFile::encodeName(program.path()) + "' || exit 1\n");
+    if (QFile::exists(updates + "/sub/startupd.sh"))
+        QCOMPARE(readAll(updates + "/sub/startupd.sh"), QByteArray("echo sub\n"));
+    QCOMPARE(m_calls.size(), 1);
+}
+
+void TestUpdateUnpacker::hostileEntriesRefused()
+{
+    QTemporaryDir outer;
+    const QString programDir = outer.filePath("program");
+    const QString updates = programDir + "/updates";
+    QDir().mkpath(updates);
+    const QString archive = updates + "/update.zip";
+    const QList<ZipTestEntry> entries = {
+            {ZipTestEntry::File, "sub/../../evil-parent.txt", "x"},
+            {ZipTestEntry::File, "sub/../../../evil-outer.txt", "x"},
+            {ZipTestEntry::Link, "escape", outer.path().toUtf8()},
+            {ZipTestEntry::File, "escape/evil-through-link.txt", "x"},
+            {ZipTestEntry::Link, "startupd.sh", "/etc/passwd"},
+            {ZipTestEntry::File, "good/kept.txt", "kept"},
+    };
+    QVERIFY(writeZipTestFile(archive, entries));
+    // The archive really carries the hostile names.
+    const QStringList names = zipTestEntryNames(archive);
+    QVERIFY2(names.contains("sub/../../evil-parent.txt"), qPrintable(names.join(", ")));
+
+    LogCapture log;
+    runUnpacker(programDir);
+
+    // The link was refused, so "escape" is a plain folder inside and its file stays there.
+    // (Absolute names cannot get through: the zip reader drops leading slashes itself.)
+    QCOMPARE(filesBelow(outer.path()),
+             QStringList({"program/updates/escape/evil-through-link.txt",
+                          "program/updates/good/kept.txt", "program/updates/startupd.sh",
+                          "program/updates/update.zip"}));
+    QVERIFY(!QFileInfo(updates + "/escape").isSymLink());
+    QCOMPARE(log.count("Archive entry refused"), 4);
+    QVERIFY(log.contains("Archive entry refused, a link: escape"));
+    // The script is ours (prefix only), not a link to somewhere else.
+    QVERIFY(!QFileInfo(updates + "/startupd.sh").isSymLink());
+    QVERIFY(readAll(updates + "/startupd.sh").startsWith("#!/bin/sh\ncd -- "));
+    QCOMPARE(m_calls.size(), 1);
+}
+
+void TestUpdateUnpacker::oddFolderNameTakenLiterally()
+{
+    // The completed script runs from anywhere and still works in the program folder, whatever
+    // its name holds.
+    QTemporaryDir outer;
+    const QString programDir = outer.filePath("Zemo it's \"q\" $HOME `id` \\ x");
+    const QString updates = programDir + "/updates";
+    QVERIFY(QDir().mkpath(updates));
+    QVERIFY(writeZipTestFile(updates + "/update.zip",
+                             {{ZipTestEntry::File, "startupd.sh", "pwd > where.txt\n"}}));
+    runUnpacker(programDir);
+    QCOMPARE(m_calls.size(), 1);
+
+    QProcess shell;
+    shell.setWorkingDirectory(outer.path());
+    shell.start(m_calls[0].program, m_calls[0].arguments);
+    QVERIFY(shell.waitForFinished(10000));
+    QCOMPARE(shell.exitCode(), 0);
+    QCOMPARE(QString::fromLocal8Bit(readAll(programDir + "/where.txt")).trimmed(),
+             QFileInfo(programDir).canonicalFilePath());
+}
+
+void TestUpdateUnpacker::noArchive()
+{
+    TempProgramDir program;
+    LogCapture log;
+    AppPaths::setProgramDir(program.path());
+    QPointer<UpdateUnpacker> unpacker = new UpdateUnpacker;
+    unpacker->startUpdate();
+    QVERIFY(log.contains("No update files. Updater closed"));
+    QTRY_VERIFY(unpacker.isNull()); // deletes itself
+    QVERIFY(m_calls.isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestUpdateUnpacker)
+#include "tst_updateunpacker.moc"
