@@ -1,5 +1,6 @@
 #include "apppaths.h"
 #include "testsupport.h"
+#include "updatetestfiles.h"
 #include "updateunpacker.h"
 #include "ziptestfile.h"
 
@@ -16,12 +17,6 @@ struct HandOverCall
     QStringList arguments;
     QString workingDir;
 };
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 QStringList filesBelow(const QString &dir)
 {
@@ -154,11 +149,11 @@ void TestUpdateUnpacker::archiveWithScript()
     QVERIFY(log.contains("Number of items in the zip archive = 4"));
     QVERIFY(log.contains("File: startupd.sh size:  15"));
     QVERIFY(log.contains("Dir: new"));
-    QCOMPARE(readAll(updates + "/new/zemo-configurator"), QByteArray("ELF"));
-    QCOMPARE(readAll(updates + "/new/translations/ru.qm"), QByteArray("qm"));
-    QCOMPARE(readAll(updates + "/startupd.sh"), "#!/bin/sh\ncd -- '"
-                                                        + QFile::encodeName(program.path())
-                                                        + "' || exit 1\n" + "cp -r new/* ..\n");
+    QCOMPARE(readTestFile(updates + "/new/zemo-configurator"), QByteArray("ELF"));
+    QCOMPARE(readTestFile(updates + "/new/translations/ru.qm"), QByteArray("qm"));
+    QCOMPARE(readTestFile(updates + "/startupd.sh"),
+             "#!/bin/sh\ncd -- '" + QFile::encodeName(program.path()) + "' || exit 1\n"
+                     + "cp -r new/* ..\n");
     QVERIFY(QFile::exists(updates + "/update.zip")); // stays for the next download to clear
 
     QCOMPARE(m_calls.size(), 1);
@@ -184,10 +179,10 @@ void TestUpdateUnpacker::archiveWithoutScript()
     QVERIFY(writeZipTestFile(updates + "/update.zip", entries));
     runUnpacker(program.path());
 
-    QCOMPARE(readAll(updates + "/startupd.sh"),
+    QCOMPARE(readTestFile(updates + "/startupd.sh"),
              "#!/bin/sh\ncd -- '" + QFile::encodeName(program.path()) + "' || exit 1\n");
     if (QFile::exists(updates + "/sub/startupd.sh"))
-        QCOMPARE(readAll(updates + "/sub/startupd.sh"), QByteArray("echo sub\n"));
+        QCOMPARE(readTestFile(updates + "/sub/startupd.sh"), QByteArray("echo sub\n"));
     QCOMPARE(m_calls.size(), 1);
 }
 
@@ -225,7 +220,7 @@ void TestUpdateUnpacker::hostileEntriesRefused()
     QVERIFY(log.contains("Archive entry refused, a link: escape"));
     // The script is ours (prefix only), not a link to somewhere else.
     QVERIFY(!QFileInfo(updates + "/startupd.sh").isSymLink());
-    QVERIFY(readAll(updates + "/startupd.sh").startsWith("#!/bin/sh\ncd -- "));
+    QVERIFY(readTestFile(updates + "/startupd.sh").startsWith("#!/bin/sh\ncd -- "));
     QCOMPARE(m_calls.size(), 1);
 }
 
@@ -247,7 +242,7 @@ void TestUpdateUnpacker::oddFolderNameTakenLiterally()
     shell.start(m_calls[0].program, m_calls[0].arguments);
     QVERIFY(shell.waitForFinished(10000));
     QCOMPARE(shell.exitCode(), 0);
-    QCOMPARE(QString::fromLocal8Bit(readAll(programDir + "/where.txt")).trimmed(),
+    QCOMPARE(QString::fromLocal8Bit(readTestFile(programDir + "/where.txt")).trimmed(),
              QFileInfo(programDir).canonicalFilePath());
 }
 

@@ -3,6 +3,7 @@
 #include "apppaths.h"
 
 #include <QFile>
+#include <QRandomGenerator>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -158,4 +159,13 @@ void LogCapture::clear()
 {
     QMutexLocker lock(&g_captureMutex);
     g_captured.clear();
+}
+
+QString randomLoopbackAddress()
+{
+    QRandomGenerator *random = QRandomGenerator::global();
+    return QStringLiteral("127.%1.%2.%3")
+            .arg(random->bounded(1, 255))
+            .arg(random->bounded(1, 255))
+            .arg(random->bounded(1, 255));
 }

@@ -68,3 +68,7 @@ public:
     bool contains(const QString &text) const { return count(text) > 0; }
     void clear();
 };
+
+// A random address of the loopback net 127.0.0.0/8 (never 127.0.0.1), so that tests that need a
+// fixed port (FTP's 21) can run beside each other.
+QString randomLoopbackAddress();

@@ -1,0 +1,290 @@
+// ctest: slow
+#include "net.h"
+#include "netsignallog.h"
+#include "settings.h"
+#include "testsupport.h"
+#include "updateserversim.h"
+#include "updatetestfiles.h"
+
+#include <QDir>
+#include <QRegularExpression>
+#include <QtTest>
+
+namespace {
+// A program folder and an update-server double on a loopback address of its own; the settings
+// point the client at it.
+struct Bench
+{
+    explicit Bench(const UpdateServerSimSettings &base = UpdateServerSimSettings())
+        : host(randomLoopbackAddress())
+    {
+        UpdateServerSimSettings s = base;
+        s.folder = serverFolder.path();
+        server.reset(new UpdateServerSim(s));
+        listening = server->listen(QHostAddress(host));
+        writeSetting("UpdateServer", "IP", host);
+        writeSetting("UpdateServer", "Port", server->port());
+    }
+    QString firmwareFile(const QString &name) const { return program.filePath("firmware/" + name); }
+
+    TempProgramDir program;
+    QTemporaryDir serverFolder;
+    QString host;
+    QScopedPointer<UpdateServerSim> server;
+    bool listening = false;
+};
+
+} // namespace
+
+// The update client against the update-server double: requests, answers, chunk transfers,
+// time-outs and the order of the outcome signals.
+class TestNet : public QObject
+{
+    Q_OBJECT
+private slots:
+    void defaultsWrittenWhenMissing();
+    void firmwareUpToDate();
+    void softwareUpToDate();
+    void softwareOffer();
+    void firmwareDownload();
+    void badAndSplitChunks_data();
+    void badAndSplitChunks();
+    void chunkedSoftwareDownload();
+    void refused();
+    void hostNotFound();
+    void timeOutThenFreshTransfer();
+};
+
+void TestNet::defaultsWrittenWhenMissing()
+{
+    TempProgramDir program;
+    writeSetting("UpdateServer", "IP", "10.1.2.3"); // port missing: both defaults written
+    Net net;
+    QCOMPARE(net.serverHost(), QStringLiteral("update.zemo-service.ru"));
+    QCOMPARE(net.serverPort(), 12358);
+    QCOMPARE(readSetting("UpdateServer", "IP").toString(),
+             QStringLiteral("update.zemo-service.ru"));
+    QCOMPARE(readSetting("UpdateServer", "Port").toInt(), 12358);
+
+    writeSetting("UpdateServer", "IP", "127.0.0.9");
+    writeSetting("UpdateServer", "Port", 4000);
+    Net configured;
+    QCOMPARE(configured.serverHost(), QStringLiteral("127.0.0.9"));
+    QCOMPARE(configured.serverPort(), 4000);
+}
+
+void TestNet::firmwareUpToDate()
+{
+    Bench bench;
+    QVERIFY(bench.listening);
+    // An older image of the same type and a newer one of another type change nothing.
+    writeTestFile(bench.serverFolder.filePath("old.bin"), firmwareTestImage(200, 1, 0, 0, 100));
+    writeTestFile(bench.serverFolder.filePath("other.bin"), firmwareTestImage(712, 9, 0, 0, 100));
+    Net net;
+    NetSignalLog log(&net);
+    net.checkUpdates("1.4.12", "Zemo200", true);
+    QTRY_COMPARE(log.events, QStringList({"finished(0)", "fwIsUpToDate"}));
+
+    QCOMPARE(bench.server->requests().size(), 1);
+    const QString request = bench.server->requests().first();
+    const QRegularExpression form(
+            R"(^\{"type": "update","origin": "configurator","params": \{"fw": "1\.4\.12",)"
+            R"("imei": "\d{9}","dev": "Zemo200"\}\}$)");
+    QVERIFY2(form.match(request).hasMatch(), qPrintable(request));
+    QVERIFY(log.progress.isEmpty());
+}
+
+void TestNet::softwareUpToDate()
+{
+    Bench bench;
+    QVERIFY(bench.listening);
+    writeTestFile(bench.serverFolder.filePath("conf_0.3.3.zip"), "PK");
+    Net net;
+    NetSignalLog log(&net);
+    net.checkUpdates("0.3.3", "Zemo200", false);
+    QTRY_COMPARE(log.events, QStringList({"swIsUpToDate", "finished(0)"}));
+    const QRegularExpression form(
+            R"(^\{"type": "update","origin": "configurator","params": \{"sw": "0\.3\.3",)"
+            R"("imei": "\d{9}", "sn": "conf","attribute":"conf_zemo220"\}\}$)");
+    QVERIFY2(form.match(bench.server->requests().value(0)).hasMatch(),
+             qPrintable(bench.server->requests().value(0)));
+}
+
+void TestNet::softwareOffer()
+{
+    Bench bench;
+    QVERIFY(bench.listening);
+    writeTestFile(bench.serverFolder.filePath("zemo-configurator_0.4.0.zip"), QByteArray(1234, 'z'));
+    Net net;
+    NetSignalLog log(&net);
+    net.checkUpdates("0.3.3", QString(), false);
+    QTRY_COMPARE(log.events, QStringList({"finished(0)",
+                                          "availableSw(0.4.0,1234,zemo-configurator_0.4.0.zip)"}));
+}
+
+void TestNet::firmwareDownload()
+{
+    Bench bench;
+    QVERIFY(bench.listening);
+    const QByteArray image = firmwareTestImage(712, 1, 4, 12, 2500);
+    writeTestFile(bench.serverFolder.filePath("new.bin"), image);
+    // A stale file of the same name is replaced; other images stay.
+    writeTestFile(bench.firmwareFile("Zemo200v2_v1.4.12_update.bin"), "stale");
+    writeTestFile(bench.firmwareFile("Zemo200v2_v1.4.9_update.bin"), "older");
+
+    LogCapture capture;
+    Net net;
+    NetSignalLog log(&net);
+    net.checkUpdates("1.4.9", "Zemo712", true);
+    QTRY_COMPARE(log.events, QStringList({"finished(0)", "fwDownloaded"}));
+
+    QCOMPARE(bench.server->acknowledgements(),
+             QStringList({"WRFILE=0,0,1000", "WRFILE=0,1,1000", "WRFILE=0,2,500"}));
+    const QByteArray stored = readTestFile(bench.firmwareFile("Zemo200v2_v1.4.12_update.bin"));
+    QVERIFY2(stored == image, qPrintable(QString::number(stored.size())));
+    QCOMPARE(readTestFile(bench.firmwareFile("Zemo200v2_v1.4.9_update.bin")), QByteArray("older"));
+    QVERIFY(log.progress.isEmpty()); // firmware transfers show no progress
+    QVERIFY(capture.contains("UPDATER: Recive done!"));
+    QVERIFY(capture.contains("UPDATER: Errors count:  0"));
+}
+
+void TestNet::badAndSplitChunks_data()
+{
+    QTest::addColumn<int>("reject");
+    QTest::addColumn<int>("split");
+    QTest::addColumn<QStringList>("acks");
+    QTest::addColumn<int>("errors");
+    // A chunk whose count says one byte more than its data is refused and sent again.
+    QTest::newRow("wrong count") << 1 << -1
+                                 << QStringList({"WRFILE=1", "WRFILE=0,0,1000", "WRFILE=0,1,200"})
+                                 << 1;
+    // The first half of a split chunk fails the size check; the second half alone carries no
+    // marker and is ignored; the server sends the chunk again whole.
+    QTest::newRow("split chunk") << 0 << 1
+                                 << QStringList({"WRFILE=0,0,1000", "WRFILE=1", "WRFILE=0,1,200"})
+                                 << 1;
+}
+
+void TestNet::badAndSplitChunks()
+{
+    QFETCH(int, reject);
+    QFETCH(int, split);
+    QFETCH(QStringList, acks);
+    QFETCH(int, errors);
+    UpdateServerSimSettings settings;
+    settings.rejectChunks = reject;
+    settings.splitChunk = split;
+    settings.splitGapMs = 200;
+    Bench bench(settings);
+    QVERIFY(bench.listening);
+    const QByteArray image = firmwareTestImage(200, 2, 0, 1, 1200);
+    writeTestFile(bench.serverFolder.filePath("a.bin"), image);
+
+    LogCapture capture;
+    Net net;
+    NetSignalLog log(&net);
+    net.checkUpdates("0.0.0", "Zemo200", true);
+    QTRY_COMPARE(log.events, QStringList({"finished(0)", "fwDownloaded"}));
+    QCOMPARE(bench.server->acknowledgements(), acks);
+    QCOMPARE(capture.count("UPDATER: Error receive part"), errors);
+    QVERIFY(capture.contains(QStringLiteral("UPDATER: Errors count:  %1").arg(errors)));
+    QCOMPARE(readTestFile(bench.firmwareFile("Zemo200_v2.0.1_update.bin")), image);
+}
+
+void TestNet::chunkedSoftwareDownload()
+{
+    // Nothing answers on port 21 of this address: the archive comes as chunks.
+    Bench bench;
+    QVERIFY(bench.listening);
+    const QByteArray archive(2500, 'a');
+    writeTestFile(bench.serverFolder.filePath("conf_0.4.0.zip"), archive);
+    // The updates folder is emptied first: files go, folders stay.
+    writeTestFile(bench.program.filePath("updates/old.txt"), "old");
+    writeTestFile(bench.program.filePath("updates/sub/deeper/old.bin"), "old");
+    writeTestFile(bench.program.filePath("updates/.hidden"), "old");
+    QFile::setPermissions(bench.program.filePath("updates/old.txt"), QFileDevice::ReadOwner);
+
+    LogCapture capture;
+    Net net;
+    NetSignalLog log(&net);
+    net.reqestDownloadSw("0.3.3", archive.size(), "conf_0.4.0.zip");
+    QTRY_COMPARE(log.events, QStringList({"finished(0)", "swDownloaded"}));
+
+    QVERIFY(capture.contains("UPDATER: FTP server not answer. Classic download..."));
+    const QRegularExpression form(
+            R"(^\{"type": "download","origin": "configurator", "params": \{"sw": "0\.3\.3",)"
+            R"("imei": "\d{9}", "sn": "conf","attribute":"conf_zemo220"\}\}$)");
+    QVERIFY2(form.match(bench.server->requests().value(0)).hasMatch(),
+             qPrintable(bench.server->requests().value(0)));
+    QCOMPARE(readTestFile(bench.program.filePath("updates/update.zip")), archive);
+    QStringList left = QDir(bench.program.filePath("updates"))
+                               .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    QCOMPARE(left, QStringList({"sub", "update.zip"}));
+    QVERIFY(QDir(bench.program.filePath("updates/sub/deeper")).isEmpty());
+    // 2500 bytes: 100000 / 2 per chunk of 1000.
+    QCOMPARE(log.progress, QList<int>({50000, 100000, 150000}));
+}
+
+void TestNet::refused()
+{
+    TempProgramDir program;
+    writeSetting("UpdateServer", "IP", randomLoopbackAddress());
+    writeSetting("UpdateServer", "Port", 1); // nothing listens there
+    LogCapture capture;
+    Net net;
+    NetSignalLog log(&net);
+    net.checkUpdates("0.0.0", QString(), true);
+    QTRY_COMPARE(log.events, QStringList({"finished(1)"}));
+    QVERIFY(capture.contains("UPDATER: Connection Refused"));
+    QVERIFY(capture.contains("UPDATER: Server not available or dead."));
+}
+
+void TestNet::hostNotFound()
+{
+    // Ends the exchange too, so the window enables its check button again.
+    TempProgramDir program;
+    writeSetting("UpdateServer", "IP", "invalid..name");
+    writeSetting("UpdateServer", "Port", 12358);
+    LogCapture capture;
+    Net net;
+    NetSignalLog log(&net);
+    net.checkUpdates("0.0.0", QString(), true);
+    QTRY_COMPARE(log.events, QStringList({"finished(1)"}));
+    QVERIFY(capture.contains("UPDATER: Host Not Found"));
+}
+
+void TestNet::timeOutThenFreshTransfer()
+{
+    // The server stops after two chunks of a 3000-byte image; 10 s later the client gives up.
+    UpdateServerSimSettings settings;
+    settings.silentAfterChunks = 2;
+    Bench bench(settings);
+    QVERIFY(bench.listening);
+    writeTestFile(bench.serverFolder.filePath("big.bin"), firmwareTestImage(200, 1, 5, 0, 3000));
+
+    LogCapture capture;
+    Net net;
+    NetSignalLog log(&net);
+    QElapsedTimer clock;
+    clock.start();
+    net.checkUpdates("1.0.0", "Zemo200", true);
+    QTRY_COMPARE_WITH_TIMEOUT(log.events, QStringList({"finished(0)", "finished(2)"}), 20000);
+    QVERIFY2(clock.elapsed() >= 9500, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY(capture.contains("UPDATER: Timed out response. Disconnect from server."));
+    QVERIFY(QDir(bench.program.filePath("firmware")).isEmpty());
+
+    // The next transfer starts from an empty buffer: the 2000 bytes already received do not
+    // stick to the shorter new image.
+    bench.server->settings().silentAfterChunks = -1;
+    bench.server->clearRecords();
+    QFile::remove(bench.serverFolder.filePath("big.bin"));
+    const QByteArray small = firmwareTestImage(200, 1, 6, 0, 1500);
+    writeTestFile(bench.serverFolder.filePath("small.bin"), small);
+    log.events.clear();
+    net.checkUpdates("1.0.0", "Zemo200", true);
+    QTRY_COMPARE(log.events, QStringList({"finished(0)", "fwDownloaded"}));
+    QCOMPARE(readTestFile(bench.firmwareFile("Zemo200_v1.6.0_update.bin")), small);
+}
+
+QTEST_GUILESS_MAIN(TestNet)
+#include "tst_net.moc"
