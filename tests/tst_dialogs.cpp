@@ -1,6 +1,7 @@
 #include "aboutform.h"
 #include "mainwindow.h"
 #include "reloadform.h"
+#include "selectdeviceform.h"
 #include "settings.h"
 #include "settingsform.h"
 #include "statuscalc.h"
@@ -11,6 +12,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPointer>
 #include <QPushButton>
 #include <QSettings>
@@ -38,6 +40,8 @@ private slots:
     void helpWithoutPdf();
     void statusCalcFromWindow();
     void olderStatusCalcClosingKeepsNewest();
+    void deviceListChoice_data();
+    void deviceListChoice();
 };
 
 namespace {
@@ -363,6 +367,51 @@ void TestDialogs::olderStatusCalcClosingKeepsNewest()
     QCOMPARE(child<QTableWidget>(second, "tableWidget")->rowCount(), 2);
     second->close();
     processDeletions();
+}
+
+void TestDialogs::deviceListChoice_data()
+{
+    QTest::addColumn<QStringList>("devices");
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<int>("chosen"); // -1: nothing chosen
+    const QStringList two {"Zemo220 #1", "Zemo220 #7"};
+    QTest::newRow("first row offered") << two << "select" << 0;
+    QTest::newRow("second row") << two << "select second" << 1;
+    QTest::newRow("double click") << two << "double click second" << 1;
+    QTest::newRow("cancel") << two << "cancel" << -1;
+    QTest::newRow("escape") << two << "escape" << -1;
+    QTest::newRow("empty list cannot be chosen from") << QStringList() << "select" << -1;
+}
+
+void TestDialogs::deviceListChoice()
+{
+    QFETCH(QStringList, devices);
+    QFETCH(QString, action);
+    QFETCH(int, chosen);
+    QPointer<SelectDeviceForm> form = new SelectDeviceForm(nullptr, devices);
+    QSignalSpy selected(form.data(), &SelectDeviceForm::deviceSelected);
+    form->show();
+    auto *list = child<QListWidget>(form, "deviceListWidget");
+    QCOMPARE(list->count(), devices.size());
+    if (action.endsWith("second"))
+        list->setCurrentRow(1);
+    if (action.startsWith("select"))
+        QTest::mouseClick(child<QPushButton>(form, "selectButton"), Qt::LeftButton);
+    else if (action.startsWith("double click"))
+        emit list->itemDoubleClicked(list->item(1));
+    else if (action == "cancel")
+        QTest::mouseClick(child<QPushButton>(form, "cancelButton"), Qt::LeftButton);
+    else
+        QTest::keyClick(form.data(), Qt::Key_Escape);
+    if (chosen < 0) {
+        QCOMPARE(selected.count(), 0);
+    } else {
+        QCOMPARE(selected.count(), 1);
+        QCOMPARE(selected.at(0).at(0).toInt(), chosen);
+    }
+    processDeletions();
+    QCOMPARE(form.isNull(), !devices.isEmpty());
+    delete form;
 }
 
 QTEST_MAIN(TestDialogs)

@@ -42,8 +42,7 @@ void AboutForm::langChanged()
 
 void AboutForm::on_okPushButton_clicked()
 {
-    hide();
-    deleteLater();
+    finish(Accepted);
 }
 
 void AboutForm::on_closeAboutFormButton_clicked()

@@ -6,6 +6,12 @@ FramelessDialog::FramelessDialog(QWidget *parent)
     : QDialog(parent, (Qt::Window | Qt::FramelessWindowHint) & ~Qt::WindowContextHelpButtonHint)
 { }
 
+void FramelessDialog::finish(int result)
+{
+    done(result);
+    deleteLater();
+}
+
 void FramelessDialog::mousePressEvent(QMouseEvent *event)
 {
     if (event->button() == Qt::LeftButton) {

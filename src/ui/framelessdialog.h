@@ -12,6 +12,10 @@ public:
     explicit FramelessDialog(QWidget *parent = nullptr);
 
 protected:
+    // Ends the dialog (also a modal run of it) and deletes it once control is back in the
+    // event loop: for dialogs made anew for each use.
+    void finish(int result);
+
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;

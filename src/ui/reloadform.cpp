@@ -24,8 +24,7 @@ void ReloadForm::on_reloadButt_clicked()
     ui->reloadButt->setEnabled(false);
     ui->cancelReloadButt->setEnabled(false);
     emit reload();
-    hide();
-    deleteLater();
+    finish(Accepted);
 }
 
 void ReloadForm::on_cancelReloadButt_clicked()
@@ -34,8 +33,7 @@ void ReloadForm::on_cancelReloadButt_clicked()
         return;
     m_answered = true;
     emit rebootCancel();
-    hide();
-    deleteLater();
+    finish(Rejected);
 }
 
 void ReloadForm::on_closeReloadFormButt_clicked()

@@ -66,13 +66,6 @@ void RemoteConnectForm::reject()
     on_cancelButton_clicked();
 }
 
-void RemoteConnectForm::finish(int result)
-{
-    // Ends a modal run of the dialog, then the dialog goes.
-    done(result);
-    deleteLater();
-}
-
 void RemoteConnectForm::changeEvent(QEvent *event)
 {
     if (event->type() == QEvent::LanguageChange)

@@ -32,8 +32,6 @@ private slots:
     void on_closeRemoteCfgFormButton_clicked();
 
 private:
-    void finish(int result);
-
     Ui::RemoteConnectForm *ui;
     Prompter m_prompter;
     QString m_lastImei;
