@@ -59,6 +59,31 @@ INSERT INTO zemo220_uptime VALUES (NULL, 'config',
     'pullUpComboBox;Отключена,Подтяжка к питанию,Подтяжка к земле');
 INSERT INTO zemo220_uptime VALUES (NULL, 'status', 'statusBitMask;2148466943');
 
+-- Model 200: the same RS-485 commands as the model 220; its firmware is updated from the
+-- configurator (the upload commands 0x0A00 to 0x0A02 are not read commands and are not listed).
+CREATE TABLE zemo200 (
+    fwRange TEXT,
+    fwGroup TEXT
+);
+INSERT INTO zemo200 VALUES ('1.0.0-1.9.99', 'zemo200_base');
+
+CREATE TABLE zemo200_base (
+    cmd INTEGER,
+    page TEXT,
+    elements TEXT
+);
+INSERT INTO zemo200_base VALUES (769, 'config', NULL);   -- 0x0301 RS-485 address and speed
+INSERT INTO zemo200_base VALUES (1539, 'config', NULL);  -- 0x0603 generation and pull-up
+INSERT INTO zemo200_base VALUES (1280, 'status', NULL);  -- 0x0500 input counter
+INSERT INTO zemo200_base VALUES (1792, 'status', NULL);  -- 0x0700 uptime
+INSERT INTO zemo200_base VALUES (NULL, 'config',
+    'setBaudComboBox;2400,4800,9600,19200:по умолчанию,38400,57600,115200');
+INSERT INTO zemo200_base VALUES (NULL, 'config', 'genComboBox;Выключена,Включена');
+INSERT INTO zemo200_base VALUES (NULL, 'config',
+    'genTypeComboBox;Постоянная:выход включён всё время,Импульсная:меандр 1 Гц');
+INSERT INTO zemo200_base VALUES (NULL, 'config', 'pullUpComboBox;Отключена,Подтяжка к питанию');
+INSERT INTO zemo200_base VALUES (NULL, 'status', 'statusBitMask;3135');
+
 CREATE TABLE statusBits (
     bit INTEGER,
     name TEXT,

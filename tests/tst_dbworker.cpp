@@ -246,6 +246,12 @@ void TestDbWorker::shippedDatabase()
     db.setCurrentFwGroup(older);
     QCOMPARE(db.getCommandList(), QList<int>({0x0301, 0x0603, 0x0500}));
     QVERIFY(!db.getStatusBits().isEmpty());
+
+    // Model 200, whose firmware the configurator updates.
+    const QString model200 = db.getFwGroup("1.4.0", "200");
+    QCOMPARE(model200, QStringLiteral("zemo200_base"));
+    db.setCurrentFwGroup(model200);
+    QCOMPARE(db.getCommandList(), QList<int>({0x0301, 0x0603, 0x0500, 0x0700}));
 }
 
 QTEST_MAIN(TestDbWorker)

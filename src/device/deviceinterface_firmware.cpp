@@ -1,37 +1,120 @@
 #include "deviceinterface.h"
 
-#include <QDebug>
+#include "commands220.h"
+#include "firmwareimage.h"
 
-// Firmware upload: loading and checking the image file, laying it out and handing it to the
-// reader page by page (commands 0x0A00 to 0x0A02).
+#include <QDebug>
+#include <QFile>
+
+// Firmware upload into a model-200 reader. The image file is checked, deciphered and laid out
+// as the reader's program area; then the exchange runs one command at a time:
+//   0x0A00 prepare the update area  -> makeUpdArea(status)
+//   0x0A01 page index + 128 bytes   -> answWritePage(status), once per page not erased
+//   0x0A02 check the received image -> checkUpdArea(status)
+// and a reader that found the image sound is rebooted into it.
 
 void DeviceInterface::loadFirmwareFile(QString version, QString path)
 {
-    Q_UNUSED(version)
-    Q_UNUSED(path)
+    m_fwFileVersion = version;
+    m_fwFileData.clear();
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly)) {
+        m_fwFileData = file.readAll();
+        file.close();
+    } else {
+        qDebug().noquote() << "/C:12"
+                           << "Cannot read firmware file \"" + path + "\": " + file.errorString();
+    }
+    m_progressValue = 0;
+    m_progressStep = 1;
 }
 
 void DeviceInterface::startUpdZemo200(QString type)
 {
-    Q_UNUSED(type)
+    FirmwareImage::Error error = FirmwareImage::NoError;
+    QString reason;
+    const FirmwareImage image = FirmwareImage::build(m_fwFileData, type, &error, &reason);
+    m_fwFileData.clear();
+    m_pageIndex = 0;
+    if (image.isNull()) {
+        // Nothing of a damaged or foreign file reaches the reader.
+        qDebug().noquote() << "/C:12"
+                           << "Firmware file refused: " + reason;
+        m_fwImage.clear();
+        emit changeDeviceStatus(12);
+        return;
+    }
+    m_fwImage = image.bytes();
+    emit setProgressMax(m_fwImage.size());
+
+    qDebug().noquote() << "Prepare update area for firmware " + m_fwFileVersion;
+    sendCommand_220(Cmd220::PrepareUpdArea);
 }
 
-void DeviceInterface::writeNextPage() { }
+void DeviceInterface::writeNextPage()
+{
+    if (m_fwImage.isEmpty()) {
+        qDebug().noquote() << "/C:12"
+                           << "No firmware image to hand over";
+        return;
+    }
+    // Every page of the image is handed over: 960 for a "200", 1024 for a "200v2".
+    const FirmwareImage image(m_fwImage);
+    m_pageIndex = quint16(image.nextUsedPage(m_pageIndex));
+    if (m_pageIndex >= image.pageCount()) {
+        m_fwImage.clear();
+        m_pageIndex = 0;
+        emit setProgress(0);
+        qDebug().noquote() << "Check update area";
+        sendCommand_220(Cmd220::CheckUpdArea);
+        return;
+    }
+
+    qDebug().noquote() << "Write next page " << m_pageIndex;
+    const QByteArray payload = image.pagePayload(m_pageIndex);
+    ++m_pageIndex;
+    emit setProgress(m_pageIndex * FirmwareImage::kPageSize);
+    sendCommand_220(Cmd220::WriteUpdPage, payload);
+}
 
 void DeviceInterface::makeUpdArea(quint8 status)
 {
-    Q_UNUSED(status)
     resetAnswerCycle();
+    if (status == 0) {
+        writeNextPage();
+        return;
+    }
+    qDebug().noquote() << "Error area prepatation!";
+    m_fwImage.clear();
+    m_pageIndex = 0;
+    emit changeDeviceStatus(3);
 }
 
 void DeviceInterface::answWritePage(quint8 status)
 {
-    Q_UNUSED(status)
     resetAnswerCycle();
+    if (status != 0) {
+        qDebug().noquote() << "The data didn't write, I'm try again...";
+        // The page just handed over, once more.
+        if (m_pageIndex > 0)
+            --m_pageIndex;
+    }
+    writeNextPage();
 }
 
 void DeviceInterface::checkUpdArea(quint8 status)
 {
-    Q_UNUSED(status)
     resetAnswerCycle();
+    m_pageIndex = 0;
+    if (status == 2) {
+        qDebug().noquote() << "Check update in device. ERROR!";
+        emit changeDeviceStatus(3);
+        return;
+    }
+    if (status != 0)
+        return;
+    // The reader starts the new firmware when it reboots; the reboot answer leads the window
+    // through its reboot wait and a fresh read, which shows the new version.
+    qDebug().noquote() << "Check update in device. OK! Reboot";
+    sendCommand_220(Cmd220::Reboot);
 }

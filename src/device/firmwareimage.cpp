@@ -172,9 +172,7 @@ FirmwareImage FirmwareImage::build(const QByteArray &file, const QString &type, 
 
     if (error)
         *error = NoError;
-    FirmwareImage result;
-    result.m_bytes = image;
-    return result;
+    return FirmwareImage(image);
 }
 
 QByteArray FirmwareImage::pack(const QByteArray &header, const QList<Section> &sections,
@@ -200,6 +198,8 @@ QByteArray FirmwareImage::pack(const QByteArray &header, const QList<Section> &s
 
 bool FirmwareImage::isErased(int page) const
 {
+    if (page < 0 || page >= pageCount())
+        return false;
     const char *p = m_bytes.constData() + page * kPageSize;
     for (int i = 0; i < kPageSize; ++i)
         if (quint8(p[i]) != 0xFF)

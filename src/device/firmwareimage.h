@@ -58,6 +58,12 @@ public:
     static QByteArray pack(const QByteArray &header, const QList<Section> &sections,
                            const QByteArray &key = FirmwareImage::key());
 
+    FirmwareImage() = default;
+    // An image laid out before (the program area's bytes).
+    explicit FirmwareImage(const QByteArray &bytes)
+        : m_bytes(bytes)
+    { }
+
     bool isNull() const { return m_bytes.isEmpty(); }
     const QByteArray &bytes() const { return m_bytes; }
     int pageCount() const { return m_bytes.size() / kPageSize; }

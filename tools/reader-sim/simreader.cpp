@@ -24,6 +24,16 @@ QByteArray versionBytes(const QString &firmware)
     return bytes;
 }
 
+// The version after an upload that names none: "1.3.2" gives "1.3.3".
+QString nextBuild(const QString &firmware)
+{
+    QStringList parts = firmware.split('.');
+    while (parts.size() < 3)
+        parts.append(QStringLiteral("0"));
+    parts[2] = QString::number(qMin(255u, parts.at(2).toUInt() + 1));
+    return parts.mid(0, 3).join('.');
+}
+
 } // namespace
 
 SimReader::SimReader(const SimReaderSettings &settings, qint64 startMs)
@@ -102,6 +112,13 @@ QByteArray SimReader::answerTo(quint16 code, const QByteArray &data, qint64 nowM
     case 0x0700:
         appendBigEndian32(&out, uptimeAt(nowMs));
         return out;
+    case 0x0A00:
+    case 0x0A01:
+    case 0x0A02:
+        if (!acceptsFirmware())
+            return QByteArray();
+        out[0] = char(firmwareStep(code, data));
+        return out;
     case 0x0300:
     case 0x0302:
     case 0x0600:
@@ -167,4 +184,48 @@ void SimReader::reboot(qint64 nowMs)
         m_settings.speed = m_pendingSpeed;
     m_pendingAddress = 0;
     m_pendingSpeed = 0;
+    if (m_imageChecked) {
+        m_settings.firmware = m_settings.upgradeFirmware.isEmpty() ? nextBuild(m_settings.firmware)
+                                                                   : m_settings.upgradeFirmware;
+        m_imageChecked = false;
+    }
+}
+
+// The status of one step of a firmware upload: 0 done, 1 refused, 2 (check) image bad.
+quint8 SimReader::firmwareStep(quint16 code, const QByteArray &data)
+{
+    // The largest program area of the family: 1024 pages of 128 bytes.
+    constexpr int kPageSize = 128;
+    constexpr int kAreaSize = 0x20000;
+    switch (code) {
+    case 0x0A00:
+        if (m_settings.prepareStatus != 0)
+            return m_settings.prepareStatus;
+        m_updateArea = QByteArray(kAreaSize, char(0xFF));
+        m_receivedPages.clear();
+        m_imageChecked = false;
+        return 0;
+    case 0x0A01: {
+        if (m_updateArea.isEmpty() || data.size() != kPageSize + 2)
+            return kBadValue;
+        if (m_settings.rejectPages > 0) {
+            --m_settings.rejectPages;
+            return kBadValue;
+        }
+        const int page = quint8(data.at(0)) << 8 | quint8(data.at(1));
+        if (page * kPageSize >= kAreaSize)
+            return kBadValue;
+        m_updateArea.replace(page * kPageSize, kPageSize, data.mid(2));
+        m_receivedPages.append(page);
+        return 0;
+    }
+    default: // 0x0A02
+        if (m_settings.checkStatus != 0)
+            return m_settings.checkStatus;
+        // An area never prepared or without a single page holds no image.
+        if (m_updateArea.isEmpty() || m_receivedPages.isEmpty())
+            return 2;
+        m_imageChecked = true;
+        return 0;
+    }
 }

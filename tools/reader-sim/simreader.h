@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QtGlobal>
 
@@ -26,6 +27,14 @@ struct SimReaderSettings
     int rebootSilenceMs = 1000; // after a reboot the reader is silent this long
     bool answerAsAddress = false;
     quint8 answerAddress = 0; // with answerAsAddress: the address put in every answer
+
+    // Model 200 (device id 200) takes firmware uploads: 0x0A00 prepares its update area,
+    // 0x0A01 stores a page (index, 128 bytes), 0x0A02 checks the image; the next reboot starts
+    // the new firmware, which then reports upgradeFirmware (empty: the build number plus one).
+    QString upgradeFirmware;
+    quint8 prepareStatus = 0; // non-zero: 0x0A00 is refused with this status
+    int rejectPages = 0; // refuse the next N pages with status 1
+    quint8 checkStatus = 0; // non-zero: 0x0A02 answers this status whatever it received
 };
 
 // One model-220 reader without any I/O: a request frame in, an answer frame out. Time comes
@@ -56,10 +65,19 @@ public:
     quint32 pendingSpeed() const { return m_pendingSpeed; }
     int rebootCount() const { return m_reboots; }
 
+    // Model 200: the update area as received (0xFF where no page came) and the page indexes in
+    // arrival order, both kept until the next preparation; whether a checked image waits for
+    // the next reboot.
+    bool acceptsFirmware() const { return m_settings.deviceId == 200; }
+    QByteArray updateArea() const { return m_updateArea; }
+    QList<int> receivedPages() const { return m_receivedPages; }
+    bool hasCheckedImage() const { return m_imageChecked; }
+
 private:
     QByteArray answerTo(quint16 code, const QByteArray &data, qint64 nowMs);
     quint8 write(quint16 code, const QByteArray &data);
     void reboot(qint64 nowMs);
+    quint8 firmwareStep(quint16 code, const QByteArray &data);
     qint64 runningSeconds(qint64 nowMs) const;
 
     SimReaderSettings m_settings;
@@ -68,4 +86,7 @@ private:
     quint8 m_pendingAddress = 0;
     quint32 m_pendingSpeed = 0;
     int m_reboots = 0;
+    QByteArray m_updateArea;
+    QList<int> m_receivedPages;
+    bool m_imageChecked = false;
 };

@@ -60,6 +60,12 @@ bool applyItem(const QString &key, const QString &value, bool hasValue, SimReade
         s->firmware = value.trimmed();
         return true;
     }
+    if (key == "newfw") {
+        if (!isVersion(value.trimmed()))
+            return false;
+        s->upgradeFirmware = value.trimmed();
+        return true;
+    }
     if (key == "split") {
         const QStringList parts = value.split(':');
         qint64 gap = 5;
@@ -99,6 +105,12 @@ bool applyItem(const QString &key, const QString &value, bool hasValue, SimReade
         s->rejectWrites = quint8(v);
     else if (key == "rebootsilence" && toInt(value, 0, kMaxMs, &v))
         s->rebootSilenceMs = int(v);
+    else if (key == "prepare" && toInt(value, 0, 255, &v))
+        s->prepareStatus = quint8(v);
+    else if (key == "rejectpages" && toInt(value, 0, 1000000, &v))
+        s->rejectPages = int(v);
+    else if (key == "check" && toInt(value, 0, 255, &v))
+        s->checkStatus = quint8(v);
     else if (key == "answeras" && toInt(value, 0, 255, &v)) {
         s->answerAsAddress = true;
         s->answerAddress = quint8(v);
@@ -109,10 +121,11 @@ bool applyItem(const QString &key, const QString &value, bool hasValue, SimReade
 
 const QStringList &knownKeys()
 {
-    static const QStringList keys {"address",       "id",      "fw",      "speed", "gen",
-                                   "pullup",        "mode",    "counter", "rate",  "uptime",
-                                   "silent",        "badcrc",  "split",   "delay", "reject",
-                                   "rebootsilence", "answeras"};
+    static const QStringList keys {"address",       "id",       "fw",      "speed",   "gen",
+                                   "pullup",        "mode",     "counter", "rate",    "uptime",
+                                   "silent",        "badcrc",   "split",   "delay",   "reject",
+                                   "rebootsilence", "answeras", "newfw",   "prepare", "rejectpages",
+                                   "check"};
     return keys;
 }
 
