@@ -3,6 +3,7 @@
 #include "chunkqueue.h"
 #include "prompter.h"
 #include "records.h"
+#include "remoteprotocol.h"
 
 #include <QByteArray>
 #include <QDomDocument>
@@ -204,6 +205,8 @@ private:
     void appendToCommandLog(const QString &line);
     // Remote transport: the frame as an "S485 " line through the server.
     void sendRemoteFrame(const QByteArray &frame);
+    void handleServerLine(const QString &line);
+    void handleRemoteAnswer(const QString &line);
 
     Prompter m_prompter;
 
@@ -271,6 +274,7 @@ private:
     QString m_terminalPassword;
     QString m_receivedText;
     int m_emptyAnswerCount = 0;
+    RemoteProtocol::LineCollector m_lineCollector;
 
     // packet parser
     PackParser *m_parser = nullptr;

@@ -1,40 +1,214 @@
 #include "deviceinterface.h"
 
+#include "packparser.h"
+#include "remotedefaults.h"
+#include "remoteprotocol.h"
+#include "settings.h"
+
 #include <QDebug>
 #include <QTcpSocket>
+#include <QTimer>
 
-// Remote configuration through the configuration server: login, then command frames tunnelled
-// as "S485 " text lines and answers coming back as Base64.
+// Remote configuration through the configuration server: a JSON login naming the terminal,
+// then command frames tunnelled as "S485 " text lines, answers coming back as Base64 text.
+
+namespace {
+constexpr int kConnectTimeoutMs = 10000;
+constexpr int kLoginWriteTimeoutMs = 30000;
+constexpr quint16 kReadDeviceInfo = 0x0100;
+// Two empty answers in a row are resent; the third ends the connection.
+constexpr int kMaxEmptyAnswers = 2;
+} // namespace
 
 void DeviceInterface::connectToServer(QString imei, QString password)
 {
-    Q_UNUSED(imei)
-    Q_UNUSED(password)
+    disconnectDevice();
+
+    const RemoteProtocol::ServerAddress server
+            = RemoteProtocol::serverAddress(readSetting(QStringLiteral("UpdateServer"),
+                                                        QStringLiteral("IP")),
+                                            readSetting(QStringLiteral("UpdateServer"),
+                                                        QStringLiteral("Port")));
+
+    if (m_socket) {
+        // A socket of an earlier attempt must no longer reach the link.
+        m_socket->disconnect(this);
+        m_socket->abort();
+        m_socket->deleteLater();
+        m_socket = nullptr;
+        m_remoteMode = false;
+    }
+    m_socket = new QTcpSocket(this);
+    m_socket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
+    m_socket->connectToHost(server.host, server.port, QIODevice::ReadWrite,
+                            QAbstractSocket::AnyIPProtocol);
+    if (!m_socket->waitForConnected(kConnectTimeoutMs)) {
+        qDebug().noquote() << "/C:12"
+                           << QStringLiteral("Remote config server %1:%2 not reached: %3")
+                                      .arg(server.host)
+                                      .arg(server.port)
+                                      .arg(m_socket->errorString());
+        return;
+    }
+    // Connected sockets are open both ways already; opening them again would drop their buffers.
+    if ((m_socket->openMode() & QIODevice::ReadWrite) != QIODevice::ReadWrite) {
+        qDebug().noquote() << "/C:12"
+                           << "REMOTE CONFIG SERVER NOT AVAILABLE!!!";
+        emit changeDeviceStatus(19);
+        m_socket->disconnectFromHost();
+        return;
+    }
+
+    m_remoteMode = true;
+    // Each connection starts afresh: empty answers of an earlier one do not count against it.
+    m_emptyAnswerCount = 0;
+    m_lineCollector.clear();
+    m_terminalPassword = password;
+
+    // The server may answer while the login is still being written, so the receive path is in
+    // place first.
+    disconnect(m_port, &QSerialPort::readyRead, this, &DeviceInterface::readComPortData);
+    connect(m_socket, &QTcpSocket::readyRead, this, &DeviceInterface::readComPortData,
+            Qt::UniqueConnection);
+    connect(m_socket, &QTcpSocket::disconnected, this, &DeviceInterface::disconnectedRemoteCfg,
+            Qt::UniqueConnection);
+
+    m_socket->write(RemoteProtocol::loginMessage(imei, calcMKey(imei), m_softwareVersion));
+    m_socket->waitForBytesWritten(kLoginWriteTimeoutMs);
+}
+
+QString DeviceInterface::calcMKey(QString imei)
+{
+    return RemoteProtocol::loginKey(imei, kLoginKeyMask);
+}
+
+bool DeviceInterface::writeCommand(QString line)
+{
+    emit printToTerminal(tr("<font color=blue>&gt; </font>") + line);
+    if (!m_remoteMode || !m_socket || !m_socket->isOpen() || !m_deviceConnected)
+        return false;
+    m_socket->write(line.toUtf8());
+    appendToCommandLog(line);
+    m_answerTimer->start(RemoteTimeoutMs);
+    return true;
+}
+
+void DeviceInterface::sendRemoteFrame(const QByteArray &frame)
+{
+    writeCommand(RemoteProtocol::frameLine(frame, m_baudRate));
 }
 
 void DeviceInterface::readComPortData()
 {
     // Serves the remote socket only; for the serial port there is nothing to do.
     m_receivedText.clear();
-    if (!m_remoteMode)
+    if (!m_remoteMode || !m_socket)
         return;
+
+    qDebug().noquote() << "/C:15"
+                       << "Socket bytes available: " << m_socket->bytesAvailable();
+    // TCP keeps no line boundaries: text is collected until its CR arrives.
+    const RemoteProtocol::LineCollector::Result collected = m_lineCollector.append(
+            m_socket->readAll());
+    if (collected.droppedBytes > 0) {
+        qDebug().noquote() << "/C:12"
+                           << "Server text without line end dropped, bytes: "
+                           << collected.droppedBytes;
+    }
+    for (const QString &line : collected.lines) {
+        // A reaction may end the connection; what follows it is no longer for this link.
+        if (!m_remoteMode)
+            break;
+        handleServerLine(line);
+    }
+    m_receivedText.clear();
 }
 
-bool DeviceInterface::writeCommand(QString line)
+void DeviceInterface::handleServerLine(const QString &line)
 {
-    emit printToTerminal(tr("<font color=blue>&gt; </font>") + line);
-    return false;
+    m_receivedText = line;
+    resetAnswerCycle();
+    qDebug().noquote() << "/C:10"
+                       << "Answer: " << line;
+    qDebug().noquote() << "!";
+
+    using RemoteProtocol::ServerText;
+    const QVector<ServerText> reactions = RemoteProtocol::serverTexts(line);
+    for (ServerText reaction : reactions) {
+        if (!m_remoteMode)
+            return;
+        const QString logLine = RemoteProtocol::serverTextLog(reaction);
+        if (!logLine.isEmpty())
+            qDebug().noquote() << logLine;
+        switch (reaction) {
+        case ServerText::Ping:
+            // The first "PING" of a connection only asks for the password; later ones also
+            // want a "PONG".
+            if (m_deviceConnected)
+                writeCommand(QString::fromLatin1(RemoteProtocol::kPong));
+            m_deviceConnected = true;
+            writeCommand(RemoteProtocol::passwordLine(m_terminalPassword));
+            break;
+        case ServerText::PassOk:
+            emit changeDeviceStatus(4);
+            sendCommand_220(kReadDeviceInfo);
+            break;
+        case ServerText::Answer:
+            handleRemoteAnswer(line);
+            break;
+        case ServerText::PassFail:
+            emit authenticationFail();
+            break;
+        case ServerText::NotRegistered:
+            emit changeDeviceStatus(16);
+            closeRemoteConnection();
+            break;
+        case ServerText::RegisteredBusy:
+            emit changeDeviceStatus(18);
+            closeRemoteConnection();
+            break;
+        case ServerText::TerminalNotAnswer:
+            emit changeDeviceStatus(6);
+            closeRemoteConnection();
+            break;
+        }
+    }
 }
 
-QString DeviceInterface::calcMKey(QString imei)
+void DeviceInterface::handleRemoteAnswer(const QString &line)
 {
-    Q_UNUSED(imei)
-    return QString();
+    const RemoteProtocol::AnswerLine answer = RemoteProtocol::decodeAnswerLine(line);
+    if (answer.kind == RemoteProtocol::AnswerLine::NoAnswer) {
+        if (m_emptyAnswerCount++ >= kMaxEmptyAnswers) {
+            emit changeDeviceStatus(17);
+            closeRemoteConnection();
+        } else {
+            sendCommand_220(m_prevCmd, m_prevData);
+        }
+        return;
+    }
+
+    m_emptyAnswerCount = 0;
+    qDebug().noquote() << "S485";
+    if (answer.kind == RemoteProtocol::AnswerLine::BadData) {
+        qDebug().noquote() << "BAD DATA!";
+        sendCommand_220(m_prevCmd, m_prevData);
+        return;
+    }
+    // Checked here already; the parser emits the records exactly as for a serial answer, and
+    // in this thread, so the read and write sequences go on at once.
+    m_parser->decodeAnswer(answer.frame);
 }
 
-void DeviceInterface::sendRemoteFrame(const QByteArray &frame)
+void DeviceInterface::closeRemoteConnection()
 {
-    Q_UNUSED(frame)
+    qDebug().noquote() << "Disconnecting from remote config server!";
+    if (!m_remoteMode || !m_socket || !m_socket->isOpen())
+        return;
+    m_socket->write(RemoteProtocol::kCloseLine);
+    // Closing waits for "socClose" to be written; disconnected() then ends remote mode.
+    m_socket->close();
+    m_socket->disconnectFromHost();
 }
 
 void DeviceInterface::disconnectedRemoteCfg()
@@ -43,6 +217,7 @@ void DeviceInterface::disconnectedRemoteCfg()
                        << "Remote server disconnected!";
     resetAnswerCycle();
     m_remoteMode = false;
+    m_lineCollector.clear();
     emit changeDeviceStatus(0);
 }
 
@@ -57,12 +232,9 @@ void DeviceInterface::disconnectDevice()
     m_port->setPortName(QString());
 }
 
-void DeviceInterface::closeRemoteConnection()
-{
-    qDebug().noquote() << "Disconnecting from remote config server!";
-}
-
 void DeviceInterface::authenticationDevice(QString password)
 {
     m_terminalPassword = password;
+    if (m_remoteMode)
+        writeCommand(RemoteProtocol::passwordLine(m_terminalPassword));
 }

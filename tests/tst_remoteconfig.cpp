@@ -1,0 +1,291 @@
+// ctest: slow
+#include "configserversim.h"
+#include "deviceinterface.h"
+#include "settings.h"
+#include "testsupport.h"
+
+#include <QBuffer>
+#include <QDomDocument>
+#include <QSignalSpy>
+#include <QtTest>
+
+// The device link configuring a reader through the configuration server double on 127.0.0.1.
+namespace {
+
+const char kImei[] = "356938035643809";
+const char kPassword[] = "t0p5ecret";
+const QString kPasswordLine = QString("REMOTE ") + kPassword;
+
+// Command 0x0100 to address 1 with its checksum, worked out by hand.
+const QByteArray kReadInfo = QByteArray::fromHex("0103dc0100df");
+
+// The link pointed at the server double through the settings file, which is read at every
+// connection; the terminal's bus holds one reader at address 1 with 9600 baud, and its firmware
+// lists three read commands.
+struct Rig
+{
+    Rig()
+    {
+        QVERIFY(server.listen());
+        server.setTerminal(kImei, kPassword);
+        server.setNoAnswerDelayMs(0);
+        SimReaderSettings reader;
+        reader.address = 1;
+        reader.speed = 9600;
+        reader.genState = 1;
+        reader.pullUp = 0;
+        reader.genMode = 2;
+        server.addReader(reader);
+
+        link.setSoftwareVersion("0.3.3");
+        link.setBaudRate(9600);
+        link.setDeviceAddress("1");
+        QObject::connect(
+                &link, &DeviceInterface::getSupportedCommands, &link,
+                [] {
+                    return QList<int> {0x0301, 0x0603, 0x0500};
+                },
+                Qt::DirectConnection);
+        writeSetting("UpdateServer", "IP", "127.0.0.1");
+        writeSetting("UpdateServer", "Port", QString::number(server.port()));
+    }
+    void connectToServer(const QString &password = kPassword)
+    {
+        link.connectToServer(kImei, password);
+    }
+    QList<int> stateCodes() const
+    {
+        QList<int> codes;
+        for (const QList<QVariant> &args : states)
+            codes.append(args.at(0).toInt());
+        return codes;
+    }
+    // What the link said after its login.
+    QStringList lines() const { return server.received().mid(1); }
+    QString framesText() const
+    {
+        QStringList texts;
+        for (const QByteArray &frame : server.frames())
+            texts.append(hexBytes(frame));
+        return texts.join(" | ");
+    }
+
+    TempProgramDir dir;
+    ConfigServerSim server;
+    DeviceInterface link;
+    QSignalSpy states {&link, &DeviceInterface::changeDeviceStatus};
+};
+
+} // namespace
+
+class TestRemoteConfig : public QObject
+{
+    Q_OBJECT
+private slots:
+    void loginAndFirstFrame();
+    void pingLines_data();
+    void pingLines();
+    void serverRefusals_data();
+    void serverRefusals();
+    void emptyAnswers();
+    void damagedAnswerIsResent();
+    void endlessTextIsDropped();
+    void serverClosing();
+    void silenceEndsConnection();
+};
+
+void TestRemoteConfig::loginAndFirstFrame()
+{
+    Rig rig;
+    QSignalSpy logins(&rig.server, &ConfigServerSim::loginChecked);
+    rig.connectToServer();
+    QVERIFY(rig.link.isRemoteMode());
+    QTRY_VERIFY(rig.server.received().size() >= 3);
+
+    QCOMPARE(logins.count(), 1);
+    QVERIFY2(logins.at(0).at(1).toBool(), qPrintable(logins.at(0).at(2).toString()));
+    const QString login = "{\n"
+                          "    \"imei\": \"356938035643809\",\n"
+                          "    \"magickKey\": \"ef9e9b43d16b069fd571ded96b25bb6b\",\n"
+                          "    \"origin\": \"configurator\",\n"
+                          "    \"type\": \"config\",\n"
+                          "    \"ver\": \"0.3.3\"\n"
+                          "}";
+    QCOMPARE(rig.server.received().at(0), login);
+    // The first "PING" asks only for the password; "PASS OK" starts the read with command
+    // 0x0100 to address 1 at 9600 baud.
+    QCOMPARE(rig.lines().mid(0, 2), QStringList({kPasswordLine, "S485 6,260,2000,9600;AQPcAQDf"}));
+    QCOMPARE(rig.stateCodes().value(0), 4);
+}
+
+void TestRemoteConfig::pingLines_data()
+{
+    QTest::addColumn<QList<QByteArray>>("deliveries");
+    QTest::addColumn<QStringList>("sent");
+
+    using L = QList<QByteArray>;
+    QTest::newRow("first PING, CR LF") << L {"PING\r\n"} << QStringList {kPasswordLine};
+    QTest::newRow("first PING, CR") << L {"PING\r"} << QStringList {kPasswordLine};
+    QTest::newRow("PING without CR is not handled") << L {"PING"} << QStringList {};
+    QTest::newRow("split line") << L {"PI", "NG\r\n"} << QStringList {kPasswordLine};
+    QTest::newRow("later PING answers PONG first")
+            << L {"PING\r\n", "PING\r\n"} << QStringList {kPasswordLine, "PONG", kPasswordLine};
+    QTest::newRow("two PING lines in one delivery")
+            << L {"PING\r\nPING\r\n"} << QStringList {kPasswordLine, "PONG", kPasswordLine};
+}
+
+void TestRemoteConfig::pingLines()
+{
+    QFETCH(QList<QByteArray>, deliveries);
+    QFETCH(QStringList, sent);
+    Rig rig;
+    // The server stays quiet after the login: the test speaks for it.
+    rig.server.setLoginReply(ConfigServerSim::LoginReply::Silent);
+    rig.connectToServer();
+    QTRY_COMPARE(rig.server.received().size(), 1);
+    for (const QByteArray &delivery : deliveries) {
+        rig.server.sendToAll(delivery);
+        // Each piece arrives on its own before the next is sent.
+        QTest::qWait(100);
+    }
+    QTRY_COMPARE(rig.lines(), sent);
+    QTest::qWait(100);
+    QCOMPARE(rig.lines(), sent);
+    QCOMPARE(rig.link.isDeviceConnected(), !sent.isEmpty());
+}
+
+void TestRemoteConfig::serverRefusals_data()
+{
+    QTest::addColumn<int>("reply");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<int>("state");
+    QTest::addColumn<QString>("log");
+
+    using R = ConfigServerSim::LoginReply;
+    QTest::newRow("wrong password") << int(R::Ping) << "wrong" << -1 << "PASS FAIL";
+    QTest::newRow("terminal unknown") << int(R::NotRegistered) << kPassword << 16 << "notRegistred";
+    QTest::newRow("terminal busy") << int(R::RegisteredBusy) << kPassword << 18 << "registredBusy";
+    QTest::newRow("terminal silent")
+            << int(R::TerminalNotAnswer) << kPassword << 6 << "terminalNotAnswer";
+}
+
+void TestRemoteConfig::serverRefusals()
+{
+    QFETCH(int, reply);
+    QFETCH(QString, password);
+    QFETCH(int, state);
+    QFETCH(QString, log);
+    LogCapture logs;
+    Rig rig;
+    rig.server.setLoginReply(ConfigServerSim::LoginReply(reply));
+    QSignalSpy failed(&rig.link, &DeviceInterface::authenticationFail);
+    rig.connectToServer(password);
+    QTRY_VERIFY(logs.contains(log));
+
+    if (state < 0) {
+        // A wrong password leaves the connection open for another try.
+        QTRY_COMPARE(failed.count(), 1);
+        QTest::qWait(200);
+        QVERIFY(rig.link.isRemoteMode());
+        QCOMPARE(rig.server.clientCount(), 1);
+        QVERIFY(rig.stateCodes().isEmpty());
+        QVERIFY(rig.server.frames().isEmpty());
+        return;
+    }
+    QTRY_COMPARE(rig.stateCodes(), (QList<int> {state, 0}));
+    QVERIFY(!rig.link.isRemoteMode());
+    QCOMPARE(rig.lines().value(rig.lines().size() - 1), QString("socClose"));
+    QVERIFY(logs.contains("Remote server disconnected!"));
+    QCOMPARE(failed.count(), 0);
+}
+
+void TestRemoteConfig::emptyAnswers()
+{
+    Rig rig;
+    rig.server.addRelayFault(ConfigServerSim::RelayFault::NoAnswer, 3);
+    rig.connectToServer();
+    // Two resends of the unanswered command, then the third empty answer ends the connection.
+    QTRY_COMPARE(rig.stateCodes(), (QList<int> {4, 17, 0}));
+    QCOMPARE(rig.server.frames(), (QList<QByteArray> {kReadInfo, kReadInfo, kReadInfo}));
+    QCOMPARE(rig.lines().last(), QString("socClose"));
+
+    // A new connection counts afresh: its first empty answer is resent, not fatal.
+    rig.server.clearReceived();
+    rig.states.clear();
+    rig.server.addRelayFault(ConfigServerSim::RelayFault::NoAnswer, 1);
+    rig.connectToServer();
+    QTRY_VERIFY(rig.server.frames().size() >= 2);
+    QCOMPARE(rig.server.frames().mid(0, 2), (QList<QByteArray> {kReadInfo, kReadInfo}));
+    QTest::qWait(200);
+    QVERIFY(!rig.stateCodes().contains(17));
+    QVERIFY(rig.link.isRemoteMode());
+}
+
+void TestRemoteConfig::damagedAnswerIsResent()
+{
+    LogCapture logs;
+    Rig rig;
+    rig.server.addRelayFault(ConfigServerSim::RelayFault::Damaged, 1);
+    rig.server.addRelayFault(ConfigServerSim::RelayFault::Silent, -1);
+    rig.connectToServer();
+    QTRY_COMPARE(rig.server.frames().size(), 2);
+    QVERIFY2(rig.server.frames() == (QList<QByteArray> {kReadInfo, kReadInfo}),
+             qPrintable(rig.framesText()));
+    QCOMPARE(logs.count("BAD DATA!"), 1);
+    QVERIFY(rig.link.isRemoteMode());
+}
+
+void TestRemoteConfig::endlessTextIsDropped()
+{
+    LogCapture logs;
+    Rig rig;
+    rig.server.setLoginReply(ConfigServerSim::LoginReply::Silent);
+    rig.connectToServer();
+    QTRY_COMPARE(rig.server.received().size(), 1);
+    rig.server.sendToAll("PING\r\n");
+    QTRY_VERIFY(rig.link.isDeviceConnected());
+
+    // 100 KiB without a line end, then the rest of that line and a sound one.
+    for (int i = 0; i < 100; ++i)
+        rig.server.sendToAll(QByteArray(1024, 'P'));
+    rig.server.sendToAll("PASS OK, the tail of the overlong line\r\nPING\r\n");
+    QTRY_COMPARE(rig.lines().count("PONG"), 1);
+    QVERIFY(logs.contains("Server text without line end dropped, bytes: "));
+    QVERIFY(!logs.contains("pass ok"));
+    QVERIFY(rig.stateCodes().isEmpty());
+    QVERIFY(rig.link.isRemoteMode());
+}
+
+void TestRemoteConfig::serverClosing()
+{
+    LogCapture logs;
+    Rig rig;
+    rig.server.addRelayFault(ConfigServerSim::RelayFault::Silent, -1);
+    rig.connectToServer();
+    QTRY_COMPARE(rig.server.frames().size(), 1);
+    rig.server.disconnectAll();
+    QTRY_COMPARE(rig.stateCodes(), (QList<int> {4, 0}));
+    QVERIFY(!rig.link.isRemoteMode());
+    QVERIFY(logs.contains("Remote server disconnected!"));
+    QVERIFY(!rig.link.isAnswerTimerActive());
+}
+
+void TestRemoteConfig::silenceEndsConnection()
+{
+    LogCapture logs;
+    Rig rig;
+    rig.server.addRelayFault(ConfigServerSim::RelayFault::Silent, -1);
+    rig.connectToServer();
+    QTRY_COMPARE(rig.server.frames().size(), 1);
+    QCOMPARE(rig.link.answerTimerInterval(), 7000);
+    QTest::qWait(6000);
+    QCOMPARE(rig.stateCodes(), QList<int> {4});
+    QTRY_COMPARE_WITH_TIMEOUT(rig.stateCodes(), (QList<int> {4, 0}), 5000);
+    QVERIFY(logs.contains("Remote device not respond"));
+    QCOMPARE(rig.lines().last(), QString("socClose"));
+    // Nothing was sent again.
+    QCOMPARE(rig.server.frames().size(), 1);
+}
+
+QTEST_GUILESS_MAIN(TestRemoteConfig)
+#include "tst_remoteconfig.moc"
