@@ -1,7 +1,7 @@
 # Two commands do all set-up on a fresh Debian 12 machine:
 #   make run   installs what is missing, builds, starts the configurator with a simulated bus
 #   make test  the same set-up, then the whole test suite
-# Further targets: build, bench, test-asan, test-tsan, clean.
+# Further targets: build, bench, test-asan, test-tsan, fuzz, clean.
 
 BUILD_DIR ?= build
 JOBS ?= 2
@@ -14,12 +14,15 @@ PACKAGES := cmake make g++ pkg-config ccache sqlite3 \
 	libudev-dev libssl-dev zlib1g-dev \
 	xvfb xauth fonts-paratype python3 python3-pyftpdlib
 
+# The fuzz build also needs clang with its sanitizer and libFuzzer runtimes.
+FUZZ_PACKAGES := clang libclang-rt-14-dev
+
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: deps configure build run test bench test-asan test-tsan clean
+.PHONY: deps configure build run test bench test-asan test-tsan fuzz clean
 
 deps:
-	@missing=$$(for p in $(PACKAGES); do \
+	@missing=$$(for p in $(PACKAGES) $(EXTRA_PACKAGES); do \
 		dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || echo $$p; \
 	done); \
 	if [ -n "$$missing" ]; then \
@@ -55,5 +58,23 @@ test-tsan: deps
 	cmake --build build-tsan -j$(JOBS)
 	cd build-tsan && ctest --output-on-failure -L threads
 
+# Every fuzz target for FUZZ_SECONDS (default 60) from its seed corpus in fuzz/corpus/<name>;
+# new inputs it finds go to build-fuzz/corpus/<name>, crashes to build-fuzz/crashes/.
+FUZZ_SECONDS ?= 60
+fuzz:
+	$(MAKE) deps EXTRA_PACKAGES="$(FUZZ_PACKAGES)"
+	CC=clang CXX=clang++ cmake -S . -B build-fuzz -DZEMO_FUZZ=ON $(CMAKE_FLAGS)
+	cmake --build build-fuzz -j$(JOBS)
+	@set -e; mkdir -p build-fuzz/crashes; for t in build-fuzz/fuzz/fuzz_*; do \
+		[ -f "$$t" ] && [ -x "$$t" ] || continue; \
+		name=$$(basename $$t | sed 's/^fuzz_//'); \
+		mkdir -p build-fuzz/corpus/$$name fuzz/corpus/$$name; \
+		echo "== $$name ($(FUZZ_SECONDS) s)"; \
+		ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
+		$$t -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+			-artifact_prefix=build-fuzz/crashes/$$name- \
+			build-fuzz/corpus/$$name fuzz/corpus/$$name; \
+	done
+
 clean:
-	rm -rf $(BUILD_DIR) build-asan build-tsan
+	rm -rf $(BUILD_DIR) build-asan build-tsan build-fuzz
