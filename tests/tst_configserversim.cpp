@@ -94,6 +94,7 @@ private slots:
     void cutting();
     void frameLine_data();
     void frameLine();
+    void configuratorSide();
 
     void relaySession();
     void loginOutcomes_data();
@@ -202,6 +203,23 @@ void TestConfigServerSim::frameLine()
         QCOMPARE(parsed.speed, speed);
         QCOMPARE(parsed.waitMs, 2000);
     }
+}
+
+// The configurator's own line builder and answer decoder agree with the server.
+void TestConfigServerSim::configuratorSide()
+{
+    FrameLine parsed;
+    QVERIFY(parseFrameLine(RemoteProtocol::frameLine(QByteArray::fromHex("0103dc0100df"), 9600),
+                           &parsed));
+    QCOMPARE(parsed.frame, QByteArray::fromHex("0103dc0100df"));
+    QCOMPARE(parsed.speed, 9600);
+
+    const QByteArray line = answerLine(QByteArray::fromHex("0109dc81000000dc01030289"));
+    QCOMPARE(line, QByteArray("S485=12;AQncgQAAANwBAwKJ\r\n"));
+    const RemoteProtocol::AnswerLine decoded = RemoteProtocol::decodeAnswerLine(line.trimmed());
+    QCOMPARE(decoded.kind, RemoteProtocol::AnswerLine::Frame);
+    QCOMPARE(decoded.frame, QByteArray::fromHex("0109dc81000000dc010302"));
+    QCOMPARE(RemoteProtocol::decodeAnswerLine("S485=0;").kind, RemoteProtocol::AnswerLine::NoAnswer);
 }
 
 void TestConfigServerSim::relaySession()
