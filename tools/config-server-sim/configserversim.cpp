@@ -59,25 +59,17 @@ void ConfigServerSim::setTerminal(const QString &imei, const QString &password)
 
 SimReader *ConfigServerSim::addReader(const SimReaderSettings &settings)
 {
-    m_readers.push_back(std::make_unique<SimReader>(settings, m_clock.elapsed()));
-    return m_readers.back().get();
+    return m_readers.add(settings, m_clock.elapsed());
 }
 
 SimReader *ConfigServerSim::reader(quint8 address) const
 {
-    for (const auto &r : m_readers) {
-        if (r->settings().address == address)
-            return r.get();
-    }
-    return nullptr;
+    return m_readers.byAddress(address);
 }
 
 QList<SimReader *> ConfigServerSim::readers() const
 {
-    QList<SimReader *> list;
-    for (const auto &r : m_readers)
-        list.append(r.get());
-    return list;
+    return m_readers.all();
 }
 
 void ConfigServerSim::addRelayFault(RelayFault fault, int count)
@@ -280,18 +272,13 @@ void ConfigServerSim::relay(Client *client, const QString &line)
 
     // Every reader on the bus hears the frame; two answering at once garble each other, as on
     // the wire.
-    const qint64 now = m_clock.elapsed();
     QByteArray answer;
     int delay = 0;
-    for (const auto &r : m_readers) {
-        if (!m_ignoreSpeed && int(r->settings().speed) != frameLine.speed)
-            continue;
-        const int replyDelay = r->settings().replyDelayMs;
-        const QByteArray a = r->answer(frameLine.frame, now);
-        if (!a.isEmpty()) {
-            answer += a;
-            delay = qMax(delay, replyDelay);
-        }
+    const auto answers = m_readers.answer(frameLine.frame, quint32(frameLine.speed), m_ignoreSpeed,
+                                          m_clock.elapsed());
+    for (const SimReaderGroup::Answer &a : answers) {
+        answer += a.frame;
+        delay = qMax(delay, a.settings.replyDelayMs);
     }
     const bool split = fault == RelayFault::Split;
     if (answer.isEmpty()) {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "configservertext.h"
-#include "simreader.h"
+#include "simreadergroup.h"
 
 #include <QElapsedTimer>
 #include <QHostAddress>
@@ -122,7 +122,7 @@ private:
     bool m_ignoreSpeed = false;
     QElapsedTimer m_clock;
     std::vector<std::unique_ptr<Client>> m_clients;
-    std::vector<std::unique_ptr<SimReader>> m_readers;
+    SimReaderGroup m_readers;
     QStringList m_received;
     QList<QByteArray> m_frames;
 };

@@ -11,42 +11,14 @@
 #include "configserversim.h"
 #include "remotedefaults.h"
 #include "simreaderoptions.h"
+#include "stopsignals.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QMap>
-#include <QSocketNotifier>
 #include <QTextStream>
 
-#include <csignal>
-#include <sys/socket.h>
-#include <unistd.h>
-
 namespace {
-
-int g_signalFds[2] = {-1, -1};
-
-void onSignal(int)
-{
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t n = ::write(g_signalFds[0], &byte, 1);
-}
-
-bool watchStopSignals(QCoreApplication *app)
-{
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalFds) != 0)
-        return false;
-    auto *notifier = new QSocketNotifier(g_signalFds[1], QSocketNotifier::Read, app);
-    QObject::connect(notifier, &QSocketNotifier::activated, app, [app, notifier] {
-        notifier->setEnabled(false);
-        app->quit();
-    });
-    struct sigaction sa = {};
-    sa.sa_handler = onSignal;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
-    return ::sigaction(SIGINT, &sa, nullptr) == 0 && ::sigaction(SIGTERM, &sa, nullptr) == 0;
-}
 
 const QMap<QString, ConfigServerSim::LoginReply> &loginReplies()
 {
@@ -98,8 +70,8 @@ int main(int argc, char *argv[])
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
-            "A configuration server on 127.0.0.1 with one terminal and simulated readers behind "
-            "it.\n"
+            "A configuration server on 127.0.0.1 with one terminal\n"
+            "and simulated readers on the terminal's RS-485 bus.\n"
             "Login replies: ping (normal), notregistered, busy, terminalnotanswer, silent.\n"
             "Faults for the next frame lines: noanswer, damaged, split, terminalnotanswer, "
             "silent,\n"
@@ -174,7 +146,7 @@ int main(int argc, char *argv[])
         return 2;
     }
 
-    if (!watchStopSignals(&app)) {
+    if (!quitOnStopSignals(&app)) {
         err << "zemo-config-server-sim: cannot watch for stop signals" << Qt::endl;
         return 1;
     }

@@ -8,42 +8,13 @@
 
 #include "simbus.h"
 #include "simreaderoptions.h"
+#include "stopsignals.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QSocketNotifier>
 #include <QTextStream>
 
-#include <csignal>
-#include <sys/socket.h>
-#include <unistd.h>
-
 namespace {
-
-int g_signalFds[2] = {-1, -1};
-
-void onSignal(int)
-{
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t n = ::write(g_signalFds[0], &byte, 1);
-}
-
-// SIGINT and SIGTERM end the event loop, so that the bus closes and removes its link.
-bool watchStopSignals(QCoreApplication *app)
-{
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalFds) != 0)
-        return false;
-    auto *notifier = new QSocketNotifier(g_signalFds[1], QSocketNotifier::Read, app);
-    QObject::connect(notifier, &QSocketNotifier::activated, app, [app, notifier] {
-        notifier->setEnabled(false);
-        app->quit();
-    });
-    struct sigaction sa = {};
-    sa.sa_handler = onSignal;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
-    return ::sigaction(SIGINT, &sa, nullptr) == 0 && ::sigaction(SIGTERM, &sa, nullptr) == 0;
-}
 
 QString hex(const QByteArray &bytes)
 {
@@ -93,7 +64,7 @@ int main(int argc, char *argv[])
     if (readers.isEmpty())
         readers.append(SimReaderSettings());
 
-    if (!watchStopSignals(&app)) {
+    if (!quitOnStopSignals(&app)) {
         err << "zemo-reader-sim: cannot watch for stop signals" << Qt::endl;
         return 1;
     }

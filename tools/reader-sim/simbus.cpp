@@ -142,25 +142,17 @@ void SimBus::close()
 
 SimReader *SimBus::addReader(const SimReaderSettings &settings)
 {
-    m_readers.push_back(std::make_unique<SimReader>(settings, nowMs()));
-    return m_readers.back().get();
+    return m_readers.add(settings, nowMs());
 }
 
 SimReader *SimBus::reader(quint8 address) const
 {
-    for (const auto &r : m_readers) {
-        if (r->settings().address == address)
-            return r.get();
-    }
-    return nullptr;
+    return m_readers.byAddress(address);
 }
 
 QList<SimReader *> SimBus::readers() const
 {
-    QList<SimReader *> list;
-    for (const auto &r : m_readers)
-        list.append(r.get());
-    return list;
+    return m_readers.all();
 }
 
 quint32 SimBus::lineSpeed() const
@@ -233,20 +225,15 @@ void SimBus::handleRequest(const QByteArray &frame)
     m_requests.append(frame);
     emit requestReceived(frame);
     const quint32 speed = m_ignoreSpeed ? 0 : lineSpeed();
-    const qint64 now = nowMs();
-    for (const auto &r : m_readers) {
-        if (!m_ignoreSpeed && r->settings().speed != speed)
-            continue;
-        // Take the timing before answering: a reboot answer still leaves at the old settings.
-        const SimReaderSettings before = r->settings();
-        const QByteArray answer = r->answer(frame, now);
-        if (!answer.isEmpty())
-            sendAnswer(answer, before);
-    }
+    for (const SimReaderGroup::Answer &answer :
+         m_readers.answer(frame, speed, m_ignoreSpeed, nowMs()))
+        sendAnswer(answer);
 }
 
-void SimBus::sendAnswer(const QByteArray &frame, const SimReaderSettings &settings)
+void SimBus::sendAnswer(const SimReaderGroup::Answer &answer)
 {
+    const QByteArray &frame = answer.frame;
+    const SimReaderSettings &settings = answer.settings;
     // Cut points of the pieces, as even as the frame allows.
     const int pieces = qBound(1, settings.splitPieces, frame.size());
     QList<int> cuts;

@@ -1,14 +1,11 @@
 #pragma once
 
 #include "simframe.h"
-#include "simreader.h"
+#include "simreadergroup.h"
 
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
-
-#include <memory>
-#include <vector>
 
 class QSocketNotifier;
 
@@ -63,7 +60,7 @@ signals:
 private:
     void readMaster();
     void handleRequest(const QByteArray &frame);
-    void sendAnswer(const QByteArray &frame, const SimReaderSettings &settings);
+    void sendAnswer(const SimReaderGroup::Answer &answer);
     void writePieces(quint64 generation, const QByteArray &frame, int start, QList<int> cuts,
                      int gapMs);
     bool writeMaster(const QByteArray &bytes);
@@ -80,5 +77,5 @@ private:
     qint64 m_lastByteMs = -1;
     RequestCutter m_cutter;
     QList<QByteArray> m_requests;
-    std::vector<std::unique_ptr<SimReader>> m_readers;
+    SimReaderGroup m_readers;
 };
