@@ -92,8 +92,6 @@ private slots:
     void loginCheck();
     void cutting_data();
     void cutting();
-    void frameLine_data();
-    void frameLine();
     void configuratorSide();
 
     void relaySession();
@@ -179,32 +177,6 @@ void TestConfigServerSim::cutting()
     QCOMPARE(cutter.pendingBytes(), pending);
 }
 
-void TestConfigServerSim::frameLine_data()
-{
-    QTest::addColumn<QString>("line");
-    QTest::addColumn<QByteArray>("frame"); // empty: refused
-    QTest::addColumn<int>("speed");
-    QTest::newRow("0x0100 to address 1 at 9600")
-            << "S485 6,260,2000,9600;AQPcAQDf" << QByteArray::fromHex("0103dc0100df") << 9600;
-    QTest::newRow("length differs") << "S485 5,260,2000,9600;AQPcAQDf" << QByteArray() << 0;
-    QTest::newRow("no Base64") << "S485 6,260,2000,9600;AQPc*QDf" << QByteArray() << 0;
-    QTest::newRow("field missing") << "S485 6,260,9600;AQPcAQDf" << QByteArray() << 0;
-}
-
-void TestConfigServerSim::frameLine()
-{
-    QFETCH(QString, line);
-    QFETCH(QByteArray, frame);
-    QFETCH(int, speed);
-    FrameLine parsed;
-    QCOMPARE(parseFrameLine(line, &parsed), !frame.isEmpty());
-    if (!frame.isEmpty()) {
-        QCOMPARE(parsed.frame, frame);
-        QCOMPARE(parsed.speed, speed);
-        QCOMPARE(parsed.waitMs, 2000);
-    }
-}
-
 // The configurator's own line builder and answer decoder agree with the server.
 void TestConfigServerSim::configuratorSide()
 {
@@ -213,6 +185,10 @@ void TestConfigServerSim::configuratorSide()
                            &parsed));
     QCOMPARE(parsed.frame, QByteArray::fromHex("0103dc0100df"));
     QCOMPARE(parsed.speed, 9600);
+    QCOMPARE(parsed.waitMs, 2000);
+    QVERIFY(!parseFrameLine("S485 5,260,2000,9600;AQPcAQDf", &parsed)); // length differs
+    QVERIFY(!parseFrameLine("S485 6,260,2000,9600;AQPc*QDf", &parsed)); // no Base64
+    QVERIFY(!parseFrameLine("S485 6,260,9600;AQPcAQDf", &parsed)); // a field missing
 
     const QByteArray line = answerLine(QByteArray::fromHex("0109dc81000000dc01030289"));
     QCOMPARE(line, QByteArray("S485=12;AQncgQAAANwBAwKJ\r\n"));
