@@ -2,8 +2,11 @@
 #include "ui_mainwindow.h"
 
 #include "db_worker.h"
+#include "deviceinterface.h"
+#include "portwatcher.h"
 #include "resources.h"
 #include "settings.h"
+#include "settingsform.h"
 
 #include <QAction>
 #include <QApplication>
@@ -63,6 +66,9 @@ MainWindow::MainWindow(QWidget *parent, const QString &systemLocale)
 
     ui->terminalEdit->document()->setMaximumBlockCount(10000);
 
+    m_settings = new SettingsForm(this);
+    m_statusPolling = m_settings->statusRefresh();
+
     clearLabels();
     setInputValidations();
     ui->stackedWidget->setFrameShape(QFrame::NoFrame);
@@ -73,6 +79,37 @@ MainWindow::MainWindow(QWidget *parent, const QString &systemLocale)
 
     connect(this, &MainWindow::getStatusBits, m_db, &DB_Worker::getStatusBits, Qt::DirectConnection);
     m_statusBits = emit getStatusBits();
+
+    m_device = new DeviceInterface;
+    m_device->setSoftwareVersion(QStringLiteral(ZEMO_VERSION));
+    connect(this, &MainWindow::startReadConfiguration_220, m_device,
+            &DeviceInterface::readConfiguration_220);
+    // The link asks the database for the group's read commands as soon as this returns.
+    connect(m_device, &DeviceInterface::setCurrentFwVer, this, &MainWindow::setCurrentFwVer_220,
+            Qt::DirectConnection);
+    connect(m_device, &DeviceInterface::setCOMsList, this, &MainWindow::COMsListUpdater_220);
+    connect(m_device, &DeviceInterface::setBaudList, this, &MainWindow::BaudsListUpdater_220);
+    connect(m_device, &DeviceInterface::showVersionInfo, this, &MainWindow::updateVersionInfo);
+    connect(m_device, &DeviceInterface::showUpTimeInfo_220, this, &MainWindow::updateUpTimeInfo_220);
+    connect(m_device, &DeviceInterface::showInputInfo_220, this, &MainWindow::updateInputInfo_220);
+    connect(m_device, &DeviceInterface::fillFoundAddrs, this, &MainWindow::getFoundAddrs);
+    connect(this, &MainWindow::startFindDevices, m_device, &DeviceInterface::findDevices_220);
+    connect(this, &MainWindow::stopFindDevices, m_device, &DeviceInterface::findExchangeStop);
+    connect(this, &MainWindow::rebootDev, m_device, &DeviceInterface::reboot_220);
+    connect(m_device, &DeviceInterface::changeDeviceStatus, this, &MainWindow::setGlobalState);
+    connect(this, &MainWindow::startWriteConfiguration, m_device,
+            &DeviceInterface::writeConfiguration);
+    connect(m_device, &DeviceInterface::setProgress, ui->progressBar, &QProgressBar::setValue);
+    connect(m_device, &DeviceInterface::printToTerminal, this, &MainWindow::printToTerminal);
+    connect(this, &MainWindow::sendTerminalCommand, m_device, &DeviceInterface::sendTerminalCmd);
+    connect(this, &MainWindow::disconnectDevice, m_device, &DeviceInterface::disconnectDevice);
+    connect(m_device, &DeviceInterface::setProgressMax, this, &MainWindow::setProgressMax);
+    connect(this, &MainWindow::startPoll, m_device, &DeviceInterface::startPoll);
+    connect(m_device, &DeviceInterface::updateGUI, this, &MainWindow::readXmlBuffer);
+    connect(m_device, &DeviceInterface::getSupportedCommands, m_db, &DB_Worker::getCommandList,
+            Qt::DirectConnection);
+    connect(m_device, &DeviceInterface::selectDevice, this, &MainWindow::showDeviceList);
+    connect(this, &MainWindow::startUpdZemo200, m_device, &DeviceInterface::startUpdZemo200);
 
     m_consoleShortcut = new QShortcut(QKeySequence(QStringLiteral("Ctrl+Alt+C")), this);
     connect(m_consoleShortcut, &QShortcut::activated, this, &MainWindow::hotkeysCtrlAltC);
@@ -97,6 +134,9 @@ MainWindow::MainWindow(QWidget *parent, const QString &systemLocale)
     m_rebootTimer = new QTimer(this);
     m_rebootTimer->setInterval(10000);
     connect(m_rebootTimer, &QTimer::timeout, this, &MainWindow::rebootComplite);
+    connect(m_settings, &SettingsForm::refreshStatusChanged, this,
+            &MainWindow::changeStatusTimerState);
+    connect(m_portTimer, &QTimer::timeout, m_device, &DeviceInterface::enumeratePorts);
 
     m_configBuffer = new QBuffer(this);
     m_fieldMapper = new QSignalMapper(this);
@@ -116,12 +156,16 @@ MainWindow::MainWindow(QWidget *parent, const QString &systemLocale)
 
     // The first port listing runs once the window is up.
     m_portTimer->start(100);
+
+    m_portWatcher = new PortWatcher(this);
+    connect(m_portWatcher, &PortWatcher::portsChanged, this, &MainWindow::deviceChangeNotified);
 }
 
 MainWindow::~MainWindow()
 {
     if (!m_startupFailed)
         saveCommandHistory();
+    delete m_device;
     delete ui;
     qDebug() << "\n-----------------Configurator closed.-----------------\n";
 }
@@ -188,9 +232,13 @@ void MainWindow::createToolButtons()
     connect(ui->settingsButton, &QPushButton::pressed, this, &MainWindow::settingShow);
 
     ui->updateFwButton->hide();
+    // Shown again once a newer local firmware is offered.
     for (QPushButton *button : {ui->remCfgButton, ui->saveFileButton, ui->rs485_Button,
                                 ui->writeConfigButton, ui->restartButton, ui->updateFwButton})
         button->setEnabled(false);
+
+    m_device->setRememberedSpeed(19200);
+    m_device->setRememberedAddress(1);
 
     m_saveLogAction = new QAction(tr("Сохранить в файл"), this);
     m_saveLogAction->setObjectName(QStringLiteral("saveLogAction"));
@@ -236,7 +284,7 @@ void MainWindow::on_minimizeButton_clicked()
 
 QString MainWindow::windowTitleText() const
 {
-    if (!m_configLoaded)
+    if (!m_titleShowsDevice)
         return tr("Конфигуратор");
     return tr("Конфигуратор") + QLatin1Char('\t') + tr("Земо") + devID;
 }

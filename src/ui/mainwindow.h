@@ -1,6 +1,7 @@
 #pragma once
 
 #include "prompter.h"
+#include "records.h"
 
 #include <QDomDocument>
 #include <QList>
@@ -92,6 +93,9 @@ public slots:
     void saveFileSlot();
     void writeConfig();
     void on_closeMainWindow_clicked();
+    void updateVersionInfo(VERSION_INFO_220 info);
+    void updateUpTimeInfo_220(UPTIME_INFO_220 info);
+    void updateInputInfo_220(INPUT_STAT_220 info);
 
     // Console page.
     void on_sendCommand_clicked();
@@ -236,6 +240,7 @@ private:
     // Global state (all cleared at construction).
     quint8 m_state = 0;
     bool m_stateGiven = false; // no code given yet: "Порт закрыт" is shown
+    bool m_titleShowsDevice = false; // the title strip names the reader that was read
     bool m_configLoaded = false; // the form holds a configuration read from the reader
     bool m_fwUpdateAvailable = false; // a local firmware newer than the reader's exists
     bool m_fwUpdateInProgress = false; // the engineer accepted a firmware installation

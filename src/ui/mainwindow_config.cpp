@@ -1,57 +1,310 @@
 // The configuration document behind the form, the change document, files, read and write.
+//
+// A configuration is a small XML document: the root "configuration" with one element per
+// reader setting whose attribute "param" holds the value. The address is kept as hexadecimal
+// digits (26 is "1a"), the speed as decimal text, the three choices as decimal item indexes;
+// that is what the write sequence expects.
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
-#include <QApplication>
+#include "deviceinterface.h"
 
-void MainWindow::readConfig_220() { }
+#include <QApplication>
+#include <QBuffer>
+#include <QDebug>
+#include <QFile>
+#include <QSaveFile>
+#include <QSignalMapper>
+#include <QTextStream>
+#include <QTimer>
+
+namespace {
+const char *const kAddressElement = "rs485_addr_220";
+const char *const kSpeedElement = "rs485_speed_220";
+const char *const kGenStateElement = "gen_stat_220";
+const char *const kPullUpElement = "pull_up_220";
+const char *const kGenModeElement = "gen_mode_220";
+} // namespace
+
+void MainWindow::readConfig_220()
+{
+    // The same button disconnects: only a port that has just been opened goes on to a read.
+    if (!m_device->togglePort())
+        return;
+    m_statusTimer->stop();
+    m_changeDoc.clear();
+    m_configLoaded = false;
+    ui->writeConfigButton->setEnabled(false);
+    emit startReadConfiguration_220();
+}
 
 void MainWindow::readXmlBuffer(QBuffer *buffer)
 {
-    Q_UNUSED(buffer)
+    if (buffer && !m_configLoaded && buffer->open(QIODevice::ReadOnly)) {
+        qDebug().noquote() << "/C:14"
+                           << "Configuration read OK";
+        m_configDoc.clear();
+        if (m_configDoc.setContent(buffer)) {
+            qDebug() << "XML file loaded";
+            // The read sequence writes the address in decimal; the document keeps it the way
+            // the form and the write sequence use it, so that a saved file writes it back right.
+            QDomElement address = m_configDoc.documentElement().firstChildElement(
+                    QLatin1String(kAddressElement));
+            if (!address.isNull()) {
+                bool ok = false;
+                const int value = address.attribute(QStringLiteral("param")).toInt(&ok, 10);
+                if (ok)
+                    address.setAttribute(QStringLiteral("param"), QString::number(value, 16));
+            }
+            ui->writeConfigButton->setEnabled(false);
+            updateGui(m_configDoc.documentElement());
+        }
+        buffer->close();
+    }
+    m_titleShowsDevice = true;
+    ui->mainTitleWindow->setText(windowTitleText());
+    setGlobalState(3);
 }
 
 void MainWindow::updateGui(QDomNode node)
 {
-    Q_UNUSED(node)
+    qDebug() << "Start create or update GUI";
+    for (QDomElement element = node.firstChildElement(); !element.isNull();
+         element = element.nextSiblingElement()) {
+        const QString name = element.tagName();
+        const QString value = element.attribute(QStringLiteral("param"));
+        qDebug().noquote() << "TagName: " << name << "TagData: " << value;
+        if (name == QLatin1String(kAddressElement)) {
+            // Hexadecimal in the document, decimal in the field.
+            bool ok = false;
+            const int address = value.toInt(&ok, 16);
+            ui->setAddrLine->setText(ok ? QString::number(address) : value);
+            m_device->setRememberedAddress(ui->setAddrLine->text().toInt());
+        } else if (name == QLatin1String(kSpeedElement)) {
+            ui->setBaudComboBox->setCurrentText(value);
+            m_device->setRememberedSpeed(ui->setBaudComboBox->currentText().toInt());
+        } else if (name == QLatin1String(kGenStateElement)) {
+            ui->genComboBox->setCurrentIndex(value.toInt());
+        } else if (name == QLatin1String(kPullUpElement)) {
+            ui->pullUpComboBox->setCurrentIndex(value.toInt());
+        } else if (name == QLatin1String(kGenModeElement)) {
+            ui->genTypeComboBox->setCurrentIndex(value.toInt());
+        }
+    }
+}
+
+void MainWindow::updateVersionInfo(VERSION_INFO_220 info)
+{
+    ui->label_220_fw->setText(info.fwVer);
+}
+
+void MainWindow::updateUpTimeInfo_220(UPTIME_INFO_220 info)
+{
+    ui->label_220_rt->setText(QString::number(info.uptime));
+}
+
+void MainWindow::updateInputInfo_220(INPUT_STAT_220 info)
+{
+    ui->label_220_count->setText(QString::number(info.value));
 }
 
 void MainWindow::changeConfig(int id)
 {
-    Q_UNUSED(id)
-}
-
-void MainWindow::openFileSlot() { }
-
-void MainWindow::saveFileSlot() { }
-
-void MainWindow::writeConfig() { }
-
-void MainWindow::on_closeMainWindow_clicked()
-{
-    QApplication::closeAllWindows();
-}
-
-bool MainWindow::fillConfigBuffer()
-{
-    return false;
+    QString name;
+    QString value;
+    switch (id) {
+    case 0: {
+        const int address = ui->setAddrLine->text().toInt();
+        m_device->setRememberedAddress(address);
+        name = QLatin1String(kAddressElement);
+        value = QString::number(address, 16);
+        break;
+    }
+    case 1:
+        m_device->setRememberedSpeed(ui->setBaudComboBox->currentText().toInt());
+        name = QLatin1String(kSpeedElement);
+        value = ui->setBaudComboBox->currentText();
+        break;
+    case 2:
+        name = QLatin1String(kGenStateElement);
+        value = QString::number(ui->genComboBox->currentIndex());
+        break;
+    case 3:
+        name = QLatin1String(kPullUpElement);
+        value = QString::number(ui->pullUpComboBox->currentIndex());
+        break;
+    case 4:
+        name = QLatin1String(kGenModeElement);
+        value = QString::number(ui->genTypeComboBox->currentIndex());
+        break;
+    default:
+        break;
+    }
+    if (!name.isEmpty())
+        setParameter(name, {QStringLiteral("param"), value});
+    ui->saveFileButton->setEnabled(true);
 }
 
 void MainWindow::removeElement(QDomDocument &doc, const QString &name)
 {
-    Q_UNUSED(doc)
-    Q_UNUSED(name)
+    qDebug().noquote() << "Del element: " << name;
+    QDomElement root = doc.documentElement();
+    const QDomElement element = root.firstChildElement(name);
+    if (!element.isNull())
+        root.removeChild(element);
 }
 
 void MainWindow::addElement(QDomDocument &doc, const QString &name, const QStringList &attributes)
 {
-    Q_UNUSED(doc)
-    Q_UNUSED(name)
-    Q_UNUSED(attributes)
+    qDebug() << "Add element";
+    if (doc.isNull()) {
+        doc.appendChild(
+                doc.createProcessingInstruction(QStringLiteral("xml"),
+                                                QStringLiteral(
+                                                        "version=\"1.0\" encoding=\"UTF-8\"")));
+        doc.appendChild(doc.createElement(QStringLiteral("configuration")));
+    }
+    QDomElement element = doc.createElement(name);
+    for (int i = 0; i + 1 < attributes.size(); i += 2)
+        element.setAttribute(attributes.at(i), attributes.at(i + 1));
+    doc.documentElement().appendChild(element);
 }
 
 void MainWindow::setParameter(const QString &name, const QStringList &attributes)
 {
-    Q_UNUSED(name)
-    Q_UNUSED(attributes)
+    if (m_configLoaded)
+        ui->writeConfigButton->setEnabled(true);
+    // A changed element moves to the end of both documents.
+    removeElement(m_changeDoc, name);
+    removeElement(m_configDoc, name);
+    addElement(m_changeDoc, name, attributes);
+    addElement(m_configDoc, name, attributes);
+}
+
+void MainWindow::openFileSlot()
+{
+    m_statusTimer->stop();
+    FileRequest request;
+    request.kind = FileRequest::Open;
+    request.parent = this;
+    request.title = tr("Открыть конфигурационный файл");
+    request.filter = tr("XML Files (*.xml);;All Files (*.*)");
+    const QString name = m_prompter.fileName(request);
+
+    QFile file(name);
+    if (!name.isEmpty() && file.open(QIODevice::ReadOnly)) {
+        qDebug().noquote() << "Open file: " << name;
+        // Parsed into fresh documents: a foreign or damaged file leaves the loaded
+        // configuration and the pending changes as they were.
+        QDomDocument config;
+        QDomDocument changes;
+        bool accepted = config.setContent(&file)
+                        && !config.firstChildElement(QStringLiteral("configuration")).isNull();
+        if (accepted) {
+            file.seek(0);
+            accepted = changes.setContent(&file);
+        }
+        if (accepted) {
+            m_configDoc = config;
+            m_changeDoc = changes;
+            qDebug() << "Configuration file loaded OK!";
+            m_fieldMapper->blockSignals(true);
+            updateGui(m_configDoc.documentElement());
+            m_fieldMapper->blockSignals(false);
+            ui->saveFileButton->setEnabled(true);
+        } else {
+            m_prompter.critical(this, tr("Ошибка открытия файла"),
+                                tr("Файл не является файлом конфигурации или поврежден"));
+        }
+        file.close();
+    }
+    getStatusInfo();
+}
+
+void MainWindow::saveFileSlot()
+{
+    m_statusTimer->stop();
+    FileRequest request;
+    request.kind = FileRequest::Save;
+    request.parent = this;
+    request.title = tr("Сохранить конфигурацию");
+    request.proposed = QStringLiteral("config_zemo220.xml");
+    request.filter = tr("XML Files (*.xml)");
+    const QString name = m_prompter.fileName(request);
+
+    if (!name.isEmpty()) {
+        // Written beside the target and renamed over it only when complete, so a failed save
+        // never leaves a truncated file where a good one was.
+        bool saved = false;
+        QSaveFile file(name);
+        if (!m_configDoc.isNull() && file.open(QIODevice::WriteOnly)) {
+            QTextStream out(&file);
+            m_configDoc.save(out, 1);
+            out.flush();
+            saved = out.status() == QTextStream::Ok && file.commit();
+        }
+        if (!saved)
+            m_prompter.critical(this, tr("Ошибка"), tr("Ошибка сохранения конфигурации"));
+    }
+    getStatusInfo();
+}
+
+bool MainWindow::fillConfigBuffer()
+{
+    if (!m_configBuffer->open(QIODevice::ReadWrite))
+        return false;
+    m_configBuffer->buffer().clear();
+    m_configBuffer->seek(0);
+    if (!m_changeDoc.isNull())
+        m_configBuffer->write(m_changeDoc.toByteArray(1));
+    m_changeDoc.clear();
+    m_configBuffer->close();
+    return true;
+}
+
+void MainWindow::writeConfig()
+{
+    if (!m_fwSupported) {
+        m_prompter.warning(this, tr("Предупреждение"),
+                           tr("Версия прошивки модуля не поддерживается конфигуратором"));
+        return;
+    }
+    if (m_changeDoc.toString(1).isEmpty()) {
+        m_prompter.information(this, tr("Запись конфигурации"),
+                               tr("Отсутствуют изменения для записи в модуль"));
+        return;
+    }
+    const QMessageBox::StandardButton answer
+            = m_prompter.question(this, tr("Запись конфигурации"),
+                                  tr("Записать конфигурацию в модуль?"));
+    if (answer == QMessageBox::No) {
+        setGlobalState(3);
+        return;
+    }
+    if (answer != QMessageBox::Yes)
+        return;
+    waitEndReadStatus();
+    if (fillConfigBuffer())
+        emit startWriteConfiguration(m_configBuffer);
+}
+
+void MainWindow::on_closeMainWindow_clicked()
+{
+    if (!m_changeDoc.toString(1).isEmpty() && m_state == 3) {
+        const QMessageBox::StandardButton answer = m_prompter.question(
+                this, tr("Предупреждение"),
+                tr("Имеются не записанные в модуль изменения.\nЗаписать изменения в модуль?"));
+        if (answer == QMessageBox::Yes) {
+            m_statusTimer->stop();
+            if (fillConfigBuffer()) {
+                // The application quits when the reader reports its reboot after the write.
+                m_closeAfterWrite = true;
+                emit startWriteConfiguration(m_configBuffer);
+            }
+        } else if (answer == QMessageBox::No) {
+            QApplication::closeAllWindows();
+        }
+        return;
+    }
+    QApplication::closeAllWindows();
 }

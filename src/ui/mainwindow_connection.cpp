@@ -2,32 +2,128 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "deviceinterface.h"
+
+#include <QDebug>
+#include <QTextCursor>
+#include <QTimer>
+
+namespace {
+// Height of the device data panel above the work area; the console page takes it over.
+const int kDataPanelHeight = 122;
+const int kStatusPollMs = 300;
+// After a device change the ports are listed again once the burst of notifications is over.
+const int kFirstChangeDelayMs = 1500;
+const int kNextChangeDelayMs = 300;
+
+void grow(QWidget *w, int dy)
+{
+    w->resize(w->width(), w->height() + dy);
+}
+
+void shift(QWidget *w, int dy)
+{
+    w->move(w->x(), w->y() + dy);
+}
+} // namespace
+
 void MainWindow::COMsListUpdater_220(QStringList ports)
 {
+    // A port that is still present stays chosen when the list is renewed.
+    const QString chosen = ui->rs485_220_port->currentText();
     ui->rs485_220_port->clear();
     ui->rs485_220_port->addItems(ports);
+    if (!chosen.isEmpty() && ports.contains(chosen))
+        ui->rs485_220_port->setCurrentText(chosen);
 }
 
 void MainWindow::BaudsListUpdater_220(QStringList rates)
 {
+    // Refilling the list is no choice of the engineer: the remembered speed stays, and the
+    // ready or closed state shows and applies it.
+    ui->rs485_220_speed->blockSignals(true);
     ui->rs485_220_speed->clear();
     ui->rs485_220_speed->addItems(rates);
+    ui->rs485_220_speed->setCurrentText(QStringLiteral("19200"));
+    ui->rs485_220_speed->setEditable(false);
+    ui->rs485_220_speed->blockSignals(false);
 }
 
-void MainWindow::settingPortName() { }
+void MainWindow::settingPortName()
+{
+    const QString name = ui->rs485_220_port->currentText();
+    qDebug().noquote() << "Port: " << name;
+    m_device->setPortName(name);
+}
 
-void MainWindow::settingPortBaudrate() { }
+void MainWindow::settingPortBaudrate()
+{
+    const QString text = ui->rs485_220_speed->currentText();
+    qDebug().noquote() << "Baudrate: " << text;
+    const int speed = text.toInt();
+    if (speed <= 0)
+        return;
+    m_device->setRememberedSpeed(speed);
+    m_device->setBaudRate(speed);
+}
 
-void MainWindow::findDevicesAct() { }
+void MainWindow::findDevicesAct()
+{
+    if (m_state == 1)
+        emit stopFindDevices();
+    else
+        emit startFindDevices();
+}
 
 void MainWindow::getFoundAddrs(QList<int> addresses)
 {
-    Q_UNUSED(addresses)
+    ui->rs485_selAddr->clear();
+    for (int address : addresses)
+        ui->rs485_selAddr->addItem(QString::number(address));
+    if (!addresses.isEmpty())
+        ui->rs485_selAddr->setCurrentIndex(0);
+}
+
+void MainWindow::setConsoleLayout(bool console)
+{
+    // The console takes the device data panel's height: the work area moves up to the top of
+    // the panel and grows, the command line and send button follow the output view.
+    const int dy = console ? kDataPanelHeight : -kDataPanelHeight;
+    shift(ui->stackedWidget, -dy);
+    for (QWidget *w :
+         {static_cast<QWidget *>(ui->stackedWidget), static_cast<QWidget *>(ui->consoleGroupBox),
+          static_cast<QWidget *>(ui->terminalEdit)})
+        grow(w, dy);
+    shift(ui->cmdLine, dy);
+    shift(ui->sendCommand, dy);
+    ui->deviceStatus->setVisible(!console);
+    ui->line->setVisible(!console);
 }
 
 void MainWindow::itemSelected(QModelIndex index)
 {
-    Q_UNUSED(index)
+    ui->terminalMenu->setFocus();
+    if (ui->deviceStatus->isHidden())
+        setConsoleLayout(false);
+
+    const int row = index.isValid() ? index.row() : 0;
+    ui->stackedWidget->setCurrentIndex(row);
+    qDebug().noquote() << "Selected" << ui->stackedWidget->currentWidget()->objectName()
+                       << "Index: " << row;
+
+    if (isConsolePageShown()) {
+        m_statusTimer->stop();
+        // Bring the latest output into view.
+        QTextCursor cursor = ui->terminalEdit->textCursor();
+        cursor.movePosition(QTextCursor::End);
+        cursor.movePosition(QTextCursor::StartOfLine);
+        ui->terminalEdit->setTextCursor(cursor);
+    } else if (m_statusPolling) {
+        m_statusTimer->start(kStatusPollMs);
+    }
+
+    if (!ui->deviceStatus->isHidden() && isConsolePageShown())
+        setConsoleLayout(true);
 }
 
 void MainWindow::showDeviceList(QStringList devices)
@@ -35,9 +131,13 @@ void MainWindow::showDeviceList(QStringList devices)
     Q_UNUSED(devices)
 }
 
-void MainWindow::setConsoleLayout(bool console)
+void MainWindow::deviceChangeNotified()
 {
-    Q_UNUSED(console)
+    if (m_busy)
+        return;
+    m_statusTimer->stop();
+    if (m_state == 0 && !m_portTimer->isActive())
+        m_portTimer->start(kFirstChangeDelayMs);
+    else
+        m_portTimer->start(kNextChangeDelayMs);
 }
-
-void MainWindow::deviceChangeNotified() { }

@@ -2,7 +2,46 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
-void MainWindow::on_sendCommand_clicked() { }
+#include "apppaths.h"
+#include "deviceinterface.h"
+
+#include <QAction>
+#include <QCursor>
+#include <QDateTime>
+#include <QFile>
+#include <QMenu>
+#include <QSaveFile>
+#include <QTextStream>
+
+namespace {
+const int kHistoryLimit = 20;
+
+QString historyPath()
+{
+    return AppPaths::filePath(QStringLiteral("cmd_history.txt"));
+}
+
+QString logStamp()
+{
+    return QDateTime::currentDateTime().toString(QStringLiteral("dd.MM.yyyy_hh-mm"));
+}
+} // namespace
+
+void MainWindow::on_sendCommand_clicked()
+{
+    const QString command = ui->cmdLine->currentText();
+    if (command.isEmpty())
+        return;
+    // Every sent command goes to the top of the history (Enter may have put it there already);
+    // the oldest entry makes room when the history is full.
+    if (ui->cmdLine->findText(command, Qt::MatchExactly | Qt::MatchCaseSensitive) < 0) {
+        if (ui->cmdLine->count() >= kHistoryLimit)
+            ui->cmdLine->removeItem(ui->cmdLine->count() - 1);
+        ui->cmdLine->insertItem(0, command);
+        ui->cmdLine->setCurrentIndex(0);
+    }
+    emit sendTerminalCommand(command);
+}
 
 void MainWindow::printToTerminal(QString line)
 {
@@ -12,17 +51,108 @@ void MainWindow::printToTerminal(QString line)
 void MainWindow::showConsoleMenu(QPoint pos)
 {
     Q_UNUSED(pos)
+    QMenu *menu = ui->terminalEdit->createStandardContextMenu();
+    QAction *first = menu->actions().value(0);
+    menu->insertAction(first, m_saveLogAction);
+    menu->insertAction(first, m_binLogAction);
+    menu->insertAction(first, m_clearLogAction);
+    menu->insertSeparator(first);
+    menu->exec(QCursor::pos());
+    delete menu;
 }
 
-void MainWindow::saveConsoleLog() { }
+void MainWindow::saveConsoleLog()
+{
+    FileRequest request;
+    request.kind = FileRequest::Save;
+    request.parent = this;
+    request.title = tr("Сохранить лог");
+    request.proposed = QStringLiteral("console_log_") + logStamp() + QStringLiteral(".log");
+    request.filter = tr("LOG Files (*.log)");
+    const QString name = m_prompter.fileName(request);
+    if (name.isEmpty())
+        return;
+    QSaveFile file(name);
+    bool saved = false;
+    if (file.open(QIODevice::WriteOnly)) {
+        QTextStream out(&file);
+        out.setCodec("UTF-8");
+        out << ui->terminalEdit->toPlainText();
+        out.flush();
+        saved = out.status() == QTextStream::Ok && file.commit();
+    }
+    if (!saved)
+        m_prompter.critical(this, tr("Ошибка"), tr("Ошибка сохранения файла"));
+}
 
-void MainWindow::saveConsoleBinLog() { }
+void MainWindow::saveConsoleBinLog()
+{
+    if (m_binLogAction->isChecked()) {
+        FileRequest request;
+        request.kind = FileRequest::Save;
+        request.parent = this;
+        request.title = tr("Сохранить бинарный лог");
+        request.proposed = QStringLiteral("console_bin_log_") + logStamp() + QStringLiteral(".log");
+        request.filter = tr("LOG Files (*.log)");
+        const QString name = m_prompter.fileName(request);
+        if (!name.isEmpty()) {
+            // Connected only while the command log runs.
+            connect(this, &MainWindow::startWriteBinLogFile, m_device,
+                    &DeviceInterface::startWriteBinLogFile, Qt::UniqueConnection);
+            connect(this, &MainWindow::stopWriteBinLogFile, m_device,
+                    &DeviceInterface::stopWriteBinLogFile, Qt::UniqueConnection);
+            emit startWriteBinLogFile(name);
+        } else {
+            m_binLogAction->setChecked(false);
+            m_prompter.critical(this, tr("Ошибка"), tr("Ошибка создания файла"));
+        }
+    } else {
+        emit stopWriteBinLogFile();
+        disconnect(this, &MainWindow::startWriteBinLogFile, m_device,
+                   &DeviceInterface::startWriteBinLogFile);
+        disconnect(this, &MainWindow::stopWriteBinLogFile, m_device,
+                   &DeviceInterface::stopWriteBinLogFile);
+    }
+}
 
 void MainWindow::hotkeysCtrlAltC()
 {
     ui->terminalMenu->setRowHidden(1, false);
 }
 
-void MainWindow::loadCommandHistory() { }
+void MainWindow::loadCommandHistory()
+{
+    QFile file(historyPath());
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    QByteArray data = file.readAll();
+    const int zero = data.indexOf('\0');
+    if (zero >= 0)
+        data.truncate(zero);
+    // The file starts with a line feed, so the first entry is empty and the command line
+    // starts empty.
+    const QStringList entries = QString::fromUtf8(data).split(QLatin1Char('\n'));
+    for (const QString &entry : entries) {
+        if (ui->cmdLine->count() >= kHistoryLimit)
+            break;
+        ui->cmdLine->addItem(entry);
+    }
+}
 
-void MainWindow::saveCommandHistory() { }
+void MainWindow::saveCommandHistory()
+{
+    if (ui->cmdLine->count() == 0) {
+        QFile::remove(historyPath());
+        return;
+    }
+    // Replaced only by a complete file: a failed write keeps the previous history.
+    QSaveFile file(historyPath());
+    if (!file.open(QIODevice::WriteOnly))
+        return;
+    for (int i = 0; i < ui->cmdLine->count(); ++i) {
+        const QString entry = ui->cmdLine->itemText(i);
+        if (!entry.isEmpty())
+            file.write('\n' + entry.toUtf8());
+    }
+    file.commit();
+}

@@ -3,21 +3,115 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "apppaths.h"
+#include "db_worker.h"
+#include "versioncompare.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QWhatsThis>
+
+namespace {
+// Firmware image header: 0x55 0xAA, "VERSION" and a zero byte, type number, variant number,
+// then major, minor and build version.
+const int kFwHeaderSize = 15;
+const char kFwMagic[] = "\x55\xaa";
+const char kFwTag[] = "VERSION";
+} // namespace
+
 void MainWindow::setCurrentFwVer_220(QString fw_ver, QString opt, QString devID, QString devIdByName)
 {
-    Q_UNUSED(fw_ver)
     Q_UNUSED(opt)
-    Q_UNUSED(devID)
-    Q_UNUSED(devIdByName)
+    this->fw_ver = fw_ver;
+    this->devID = devID;
+    this->devIdByName = devIdByName;
+
+    const QString group = m_db->getFwGroup(fw_ver, devID);
+    if (!group.isEmpty()) {
+        m_fwSupported = true;
+        m_db->setCurrentFwGroup(group);
+        ui->terminalMenu->setRowHidden(0, false);
+        const QString mask = m_db->getFormElements(QStringLiteral("statusBitMask")).value(0);
+        m_statusBitMask = mask.toUInt(nullptr, 10);
+        qDebug().noquote() << "STATUS BIT MASK: " << mask;
+        // A list element may carry a description after a colon; the box shows what is before.
+        for (QComboBox *box :
+             {ui->setBaudComboBox, ui->genComboBox, ui->genTypeComboBox, ui->pullUpComboBox}) {
+            box->clear();
+            for (const QString &element : m_db->getFormElements(box->objectName()))
+                box->addItem(element.section(QLatin1Char(':'), 0, 0));
+        }
+    } else {
+        m_fwSupported = false;
+        m_prompter.warning(this, tr("Предупреждение"),
+                           tr("Версия прошивки не поддерживается конфигуратором"));
+    }
+
+    const QString latest = getLocalLastFw(devID);
+    m_fwUpdateAvailable = VersionCompare::isNewer(latest, fw_ver);
+    if (m_fwUpdateAvailable) {
+        ui->updateFwButton->show();
+        ui->updateFwButton->setEnabled(true);
+        if (isActiveWindow())
+            offerFirmwareUpdate(latest);
+    } else {
+        ui->updateFwButton->setEnabled(false);
+    }
 }
 
 QString MainWindow::getLocalLastFw(QString devID)
 {
-    Q_UNUSED(devID)
-    return QStringLiteral("0.0.0");
+    localFirmware.clear();
+    const QString folder = AppPaths::filePath(QStringLiteral("firmware"));
+    if (!QDir::setCurrent(folder))
+        QDir().mkpath(folder);
+
+    // "220" wants type 220 variant 0, "200v2" type 200 variant 2.
+    QStringList wanted = devID.split(QLatin1Char('v'));
+    wanted.append(QStringLiteral("0"));
+    const QString wantedType = wanted.at(0);
+    const QString wantedVariant = wanted.at(1);
+
+    QStringList versions;
+    const QFileInfoList files = QDir(folder).entryInfoList(QDir::Files | QDir::Hidden
+                                                                   | QDir::NoSymLinks,
+                                                           QDir::Name | QDir::IgnoreCase);
+    for (const QFileInfo &info : files) {
+        QFile file(info.filePath());
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray header = file.read(kFwHeaderSize);
+        if (header.size() < kFwHeaderSize || !header.startsWith(QByteArray(kFwMagic, 2))
+            || header.mid(2, 8) != QByteArray(kFwTag, 8)
+            || QString::number(quint8(header.at(10))) != wantedType
+            || QString::number(quint8(header.at(11))) != wantedVariant)
+            continue;
+        const QString version = QStringLiteral("%1.%2.%3")
+                                        .arg(quint8(header.at(12)))
+                                        .arg(quint8(header.at(13)))
+                                        .arg(quint8(header.at(14)));
+        qDebug().noquote() << "Found local FW Ver: " << version;
+        versions.append(version);
+        localFirmware.insert(version, folder + QLatin1Char('/') + info.fileName());
+    }
+
+    if (versions.isEmpty()) {
+        qDebug() << "Local firmware not found";
+        return QStringLiteral("0.0.0");
+    }
+    VersionCompare::sort(versions);
+    qDebug().noquote() << "Local actual FW: " << versions.last();
+    return versions.last();
 }
 
 void MainWindow::offerFirmwareUpdate(const QString &latest)
 {
-    Q_UNUSED(latest)
+    m_offeredFwVersion = latest;
+    ui->updateFwButton->show();
+    ui->updateFwButton->setEnabled(true);
+    ui->updateFwButton->setToolTip(tr("Обновить прошивку устройства до версии ") + latest);
+    QWhatsThis::showText(QPoint(x() + width() - 170, y() + 50),
+                         tr("<font color=blue>Доступно обновление прошивки версии </font><b>")
+                                 + latest + QStringLiteral("</b>"));
 }

@@ -2,43 +2,300 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "db_worker.h"
+#include "deviceinterface.h"
+#include "settingsform.h"
+
+#include <QApplication>
+#include <QDebug>
+#include <QEventLoop>
+#include <QSignalMapper>
+#include <QTimer>
+
+namespace {
+// One poll request per tick in the ready state.
+const int kStatusPollMs = 300;
+// How long a reboot, a write or a remote connection waits for the poll in flight.
+const int kWaitEndReadStatusMs = 20000;
+const int kRebootWaitMs = 10000;
+// The reboot box goes away by itself; the link's speed and address are set again right after.
+const int kRebootBoxMs = 1000;
+const int kRebootRestoreMs = 1010;
+
+void enable(std::initializer_list<QWidget *> widgets, bool on)
+{
+    for (QWidget *w : widgets)
+        w->setEnabled(on);
+}
+} // namespace
+
+QString MainWindow::statusTextForState(int code) const
+{
+    const bool remote = m_device && m_device->isRemoteMode();
+    switch (code) {
+    case 0:
+        return tr("Соединения закрыты");
+    case 1:
+        return tr("Поиск устройств");
+    case 3:
+        return remote ? tr("Соединение установлено удаленно") : tr("Соединение установлено");
+    case 4:
+        return remote ? tr("Удаленное считывание конфигурации") : tr("Считывание конфигурации");
+    case 5:
+        return remote ? tr("Удаленная запись конфигурации") : tr("Запись конфигурации");
+    case 6:
+        return tr("Модуль не отвечает");
+    case 15:
+        return tr("Загрузка обновления");
+    default:
+        return ui->globalStatusText->text();
+    }
+}
+
 void MainWindow::setGlobalState(int code)
 {
     m_state = quint8(code);
     m_stateGiven = true;
+    const bool remote = m_device->isRemoteMode();
+    const QString remoteTitle = tr("Удаленное конфигурирование");
+
+    switch (code) {
+    case 0:
+        qDebug() << "\n----------------------Connections closed---------------------\n";
+        m_statusTimer->stop();
+        m_db->closeDb();
+        displayDeviceStatus(0, statusTextForState(0));
+        m_fieldMapper->blockSignals(false);
+        m_device->setFirmwareUploadMode(false);
+        m_device->setSearching(false);
+        m_configLoaded = false;
+        m_fwUpdateInProgress = false;
+        m_titleShowsDevice = false;
+        ui->mainTitleWindow->setText(windowTitleText());
+        itemSelected(ui->terminalMenu->currentIndex());
+        ui->progressBar->setValue(0);
+        ui->terminalMenu->setRowHidden(0, false);
+        ui->terminalMenu->setCurrentRow(0);
+        ui->terminalMenu->setEnabled(true);
+        enable({ui->writeConfigButton, ui->saveFileButton, ui->openFileButton, ui->restartButton,
+                ui->updateFwButton, ui->devParamsField},
+               false);
+        ui->setBaudComboBox->setEditable(false);
+        enable({ui->rs485_220_speed, ui->rs485_selAddr, ui->remCfgButton, ui->findDevsButton,
+                ui->rs485_220_port, ui->rs485_Button},
+               true);
+        ui->rs485_selAddr->setEditable(true);
+        ui->rs485_220_speed->setCurrentText(QString::number(m_device->rememberedSpeed()));
+        ui->rs485_selAddr->setCurrentText(QString::number(m_device->rememberedAddress()));
+        m_device->setPortName(ui->rs485_220_port->currentText());
+        m_device->setBaudRate(ui->rs485_220_speed->currentText().toInt());
+        clearLabels();
+        break;
+
+    case 1:
+        qDebug() << "\n--------------------STATUS: Find devices---------------------\n";
+        displayDeviceStatus(2, statusTextForState(1));
+        m_device->setSearching(true);
+        m_statusTimer->stop();
+        setProgressMax(254);
+        enable({ui->rs485_Button, ui->restartButton, ui->remCfgButton, ui->openFileButton,
+                ui->rs485_selAddr},
+               false);
+        break;
+
+    case 3:
+        qDebug() << "\n--------------------DEVICE STATUS: ready---------------------\n";
+        m_busy = false;
+        m_configLoaded = true;
+        m_device->setDeviceConnected(true);
+        m_fieldMapper->blockSignals(false);
+        m_rebootTimer->stop();
+        displayDeviceStatus(1, statusTextForState(3));
+        if (remote)
+            ui->remCfgButton->setEnabled(true);
+        else
+            ui->rs485_Button->setEnabled(true);
+        ui->rs485_selAddr->setEnabled(false);
+        enable({ui->devParamsField, ui->restartButton, ui->saveFileButton, ui->writeConfigButton,
+                ui->terminalMenu, ui->openFileButton},
+               true);
+        ui->progressBar->setValue(0);
+        if (m_fwUpdateAvailable) {
+            ui->updateFwButton->show();
+            ui->updateFwButton->setEnabled(true);
+        }
+        if (!m_statusTimer->isActive() && !m_waitingEndReadStatus)
+            getStatusInfo();
+        break;
+
+    case 4:
+        qDebug() << "\n------------------DEVICE STATUS: read config-----------------\n";
+        m_busy = true;
+        // Values the read puts into the form are not edits of the engineer.
+        m_fieldMapper->blockSignals(true);
+        clearLabels();
+        m_statusTimer->stop();
+        m_device->setDeviceConnected(true);
+        m_rebootTimer->stop();
+        enable({ui->remCfgButton, ui->rs485_Button}, true);
+        displayDeviceStatus(2, statusTextForState(4));
+        if (remote)
+            ui->rs485_Button->setEnabled(false);
+        else
+            ui->remCfgButton->setEnabled(false);
+        enable({ui->rs485_selAddr, ui->rs485_220_port, ui->rs485_220_speed, ui->findDevsButton,
+                ui->restartButton, ui->saveFileButton, ui->terminalMenu, ui->updateFwButton},
+               false);
+        m_device->setDeviceAddress(ui->rs485_selAddr->currentText());
+        break;
+
+    case 5:
+        qDebug() << "\n-----------------DEVICE STATUS: write config-----------------\n";
+        m_busy = true;
+        displayDeviceStatus(2, statusTextForState(5));
+        enable({ui->remCfgButton, ui->openFileButton, ui->rs485_Button, ui->restartButton,
+                ui->terminalMenu, ui->updateFwButton, ui->writeConfigButton, ui->saveFileButton},
+               false);
+        break;
+
+    case 6:
+        qDebug() << "\n-----------------DEVICE STATUS: not respond------------------\n";
+        m_busy = false;
+        displayDeviceStatus(3, statusTextForState(6));
+        enable({ui->terminalMenu, ui->restartButton}, true);
+        break;
+
+    case 7: {
+        qDebug() << "\n-------------------DEVICE STATUS: reload---------------------\n";
+        // The loop ends once control returns to it; the reboot box below is still shown.
+        if (m_closeAfterWrite)
+            QCoreApplication::quit();
+        m_rebootTimer->start(kRebootWaitMs);
+        ui->updateFwButton->setEnabled(false);
+        MessageRequest box;
+        box.icon = QMessageBox::Information;
+        box.title = tr("Перезагрузка");
+        box.text = tr("Устройство перезагружается...");
+        box.parent = this;
+        box.autoCloseMs = kRebootBoxMs;
+        QTimer::singleShot(kRebootRestoreMs, this, &MainWindow::reloadWaitCancel);
+        if (m_fwUpdateInProgress) {
+            box.text = tr("Обновление прошивки...");
+            m_fwUpdateInProgress = false;
+        }
+        m_prompter.message(box);
+        break;
+    }
+
+    case 12:
+        setProgressMax(1000);
+        m_prompter.critical(this, tr("Чтение файла"), tr("Файл обновления нарушен"));
+        setGlobalState(3);
+        break;
+
+    case 15:
+        qDebug() << "\n---------------------STATUS: UPDATE APP----------------------\n";
+        m_busy = true;
+        displayDeviceStatus(2, statusTextForState(15));
+        m_statusTimer->stop();
+        clearLabels();
+        enable({ui->rs485_Button, ui->restartButton, ui->saveFileButton, ui->terminalMenu,
+                ui->writeConfigButton, ui->updateFwButton},
+               false);
+        ui->terminalMenu->setCurrentRow(0);
+        itemSelected(ui->terminalMenu->model()->index(0, 0));
+        break;
+
+    case 16:
+        m_prompter.warning(this, remoteTitle, tr("Терминал не подключен к серверу!"));
+        break;
+    case 17:
+        m_prompter.warning(this, remoteTitle, tr("Ошибка обмена данными с устройством!"));
+        break;
+    case 18:
+        m_prompter.warning(this, remoteTitle, tr("Терминал уже конфигурируется!"));
+        break;
+    case 19:
+        m_prompter.critical(this, remoteTitle,
+                            tr("Ошибка обмена данными с сервером конфигурирования!"));
+        break;
+    default:
+        break;
+    }
+
+    // A status read in flight has ended (answered, unanswered or the link closed): a reboot,
+    // write or remote connection waiting for it goes on now rather than after 20 s.
+    if (m_waitingEndReadStatus && (code == 0 || code == 3 || code == 6))
+        emit readyStatus();
 }
 
 void MainWindow::displayDeviceStatus(quint8 colour, QString text)
 {
-    Q_UNUSED(colour)
     ui->globalStatusText->setText(text);
-}
-
-void MainWindow::getStatusInfo() { }
-
-void MainWindow::statusTimerTimeout() { }
-
-void MainWindow::changeStatusTimerState(bool on)
-{
-    Q_UNUSED(on)
-}
-
-void MainWindow::waitEndReadStatus() { }
-
-void MainWindow::rebootComplite() { }
-
-QString MainWindow::statusTextForState(int code) const
-{
-    Q_UNUSED(code)
-    return ui->globalStatusText->text();
+    static const char *const pictures[] = {":pict/svg/gray.svg", ":pict/svg/green.svg",
+                                           ":pict/svg/yellow.svg", ":pict/svg/red.svg"};
+    if (colour < 4)
+        ui->globalStatusPict->setPixmap(QPixmap(QString::fromLatin1(pictures[colour])));
 }
 
 bool MainWindow::isConsolePageShown() const
 {
-    return false;
+    const QString page = ui->stackedWidget->currentWidget()->objectName();
+    return page == QLatin1String("terminalPage") || page == QLatin1String("fsPage");
 }
 
 bool MainWindow::statusPollingEnabled() const
 {
-    return m_statusPolling;
+    return m_settings->statusRefresh();
+}
+
+void MainWindow::getStatusInfo()
+{
+    if (isConsolePageShown())
+        return;
+    m_statusTimer->stop();
+    if (statusPollingEnabled() && m_state == 3)
+        m_statusTimer->start(kStatusPollMs);
+}
+
+void MainWindow::statusTimerTimeout()
+{
+    if (isConsolePageShown())
+        return;
+    // One tick per cycle: the next one is armed when the poll ends in the ready state.
+    m_statusTimer->stop();
+    if (statusPollingEnabled() && m_state == 3)
+        emit startPoll();
+}
+
+void MainWindow::changeStatusTimerState(bool on)
+{
+    if (m_statusTimer->isActive() && !on)
+        m_statusTimer->stop();
+    else if (!m_statusTimer->isActive() && on)
+        m_statusTimer->start(kStatusPollMs);
+}
+
+void MainWindow::waitEndReadStatus()
+{
+    if (m_state == 0)
+        return;
+    m_waitingEndReadStatus = true;
+    m_statusTimer->stop();
+    if (m_state == 3) {
+        m_waitingEndReadStatus = false;
+        return;
+    }
+    qDebug().noquote() << "/C:14"
+                       << "Wait end read status...";
+    QEventLoop loop;
+    connect(this, &MainWindow::readyStatus, &loop, &QEventLoop::quit);
+    QTimer::singleShot(kWaitEndReadStatusMs, &loop, &QEventLoop::quit);
+    loop.exec();
+    m_waitingEndReadStatus = false;
+}
+
+void MainWindow::rebootComplite()
+{
+    m_rebootTimer->stop();
 }

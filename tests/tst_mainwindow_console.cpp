@@ -1,0 +1,260 @@
+// The console page: command line and its history file, output view, menu, logs.
+#include "mainwindowaccess.h"
+#include "testsupport.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTextEdit>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+template<typename T>
+T *child(QObject *w, const char *name)
+{
+    T *found = w->findChild<T *>(QLatin1String(name));
+    if (!found)
+        qWarning("no child %s", name);
+    return found;
+}
+
+QStringList entries(QComboBox *box)
+{
+    QStringList list;
+    for (int i = 0; i < box->count(); ++i)
+        list << box->itemText(i);
+    return list;
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeFile(const QString &path, const QByteArray &data)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
+}
+
+struct Rig
+{
+    Rig() { open(); }
+    void open() { window.reset(new MainWindow(nullptr, "ru_RU")); }
+    void close() { window.reset(); }
+    QComboBox *cmdLine() { return child<QComboBox>(window.get(), "cmdLine"); }
+    // Types a command and presses Enter, as the engineer does (the key goes to the combo box,
+    // which has the focus and hands it to its line edit).
+    void type(const QString &command)
+    {
+        cmdLine()->lineEdit()->setText(command);
+        QTest::keyClick(cmdLine(), Qt::Key_Return);
+    }
+    QString historyPath() const { return dir.filePath("cmd_history.txt"); }
+
+    TempProgramDir dir {true};
+    BoxRecorder boxes;
+    std::unique_ptr<MainWindow> window;
+};
+
+} // namespace
+
+class TestMainWindowConsole : public QObject
+{
+    Q_OBJECT
+private slots:
+    void historyRoundTrip();
+    void historyLimit();
+    void emptyCommandSendsNothing();
+    void outputView();
+    void menuActions();
+    void saveTextLog();
+    void binaryLog();
+};
+
+void TestMainWindowConsole::historyRoundTrip()
+{
+    Rig rig;
+    QVERIFY(!QFile::exists(rig.historyPath()));
+    QCOMPARE(rig.cmdLine()->count(), 0);
+    QSignalSpy sent(rig.window.get(), &MainWindow::sendTerminalCommand);
+    rig.type("status");
+    rig.type("версия 2");
+    rig.type("status");
+    QCOMPARE(sent.size(), 3);
+    QCOMPARE(sent.at(1).at(0).toString(), QString("версия 2"));
+    QCOMPARE(entries(rig.cmdLine()), QStringList({"версия 2", "status"}));
+
+    // Newest first, each entry behind a line feed, UTF-8, no final line feed.
+    rig.close();
+    QCOMPARE(readFile(rig.historyPath()), QByteArray("\nверсия 2\nstatus"));
+
+    rig.open();
+    QCOMPARE(entries(rig.cmdLine()), QStringList({"", "версия 2", "status"}));
+    QCOMPARE(rig.cmdLine()->currentText(), QString());
+    rig.close();
+    QCOMPARE(readFile(rig.historyPath()), QByteArray("\nверсия 2\nstatus"));
+
+    // A zero byte ends the history.
+    QVERIFY(writeFile(rig.historyPath(), QByteArray("\na\nb\0\nc", 7)));
+    rig.open();
+    QCOMPARE(entries(rig.cmdLine()), QStringList({"", "a", "b"}));
+}
+
+void TestMainWindowConsole::historyLimit()
+{
+    Rig rig;
+    rig.close();
+    QByteArray file;
+    for (int i = 1; i <= 25; ++i)
+        file += "\ncmd" + QByteArray::number(i);
+    QVERIFY(writeFile(rig.historyPath(), file));
+    rig.open();
+    QStringList expected {""};
+    for (int i = 1; i <= 19; ++i)
+        expected << QString("cmd%1").arg(i);
+    QCOMPARE(entries(rig.cmdLine()), expected);
+
+    // Full: a new command pushes the oldest one out.
+    rig.type("new one");
+    QCOMPARE(rig.cmdLine()->count(), 20);
+    QCOMPARE(rig.cmdLine()->itemText(0), QString("new one"));
+    QVERIFY(!entries(rig.cmdLine()).contains("cmd19"));
+    rig.type("another");
+    QCOMPARE(rig.cmdLine()->count(), 20);
+    QCOMPARE(rig.cmdLine()->itemText(0), QString("another"));
+    QVERIFY(!entries(rig.cmdLine()).contains("cmd18"));
+    // Sending one that is stored already drops nothing.
+    rig.type("cmd1");
+    QCOMPARE(rig.cmdLine()->count(), 20);
+    QVERIFY(entries(rig.cmdLine()).contains("cmd17"));
+
+    rig.close();
+    QCOMPARE(readFile(rig.historyPath()).count('\n'), 19); // the empty entry is not written
+}
+
+void TestMainWindowConsole::emptyCommandSendsNothing()
+{
+    Rig rig;
+    QSignalSpy sent(rig.window.get(), &MainWindow::sendTerminalCommand);
+    rig.type("");
+    QTest::mouseClick(child<QPushButton>(rig.window.get(), "sendCommand"), Qt::LeftButton);
+    QCOMPARE(sent.size(), 0);
+    QCOMPARE(rig.cmdLine()->count(), 0);
+    // The send button sends the typed text too.
+    rig.cmdLine()->lineEdit()->setText("by button");
+    QTest::mouseClick(child<QPushButton>(rig.window.get(), "sendCommand"), Qt::LeftButton);
+    QCOMPARE(sent.size(), 1);
+    QCOMPARE(entries(rig.cmdLine()), QStringList({"by button"}));
+}
+
+void TestMainWindowConsole::outputView()
+{
+    Rig rig;
+    auto *edit = child<QTextEdit>(rig.window.get(), "terminalEdit");
+    QVERIFY(edit->isReadOnly());
+    QCOMPARE(edit->lineWrapMode(), QTextEdit::NoWrap);
+    QCOMPARE(edit->document()->maximumBlockCount(), 10000);
+    rig.window->printToTerminal("first line");
+    rig.window->printToTerminal("second line");
+    QCOMPARE(edit->toPlainText(), QString("first line\nsecond line"));
+}
+
+void TestMainWindowConsole::menuActions()
+{
+    Rig rig;
+    MainWindow &w = *rig.window;
+    auto *edit = child<QTextEdit>(&w, "terminalEdit");
+    QCOMPARE(edit->contextMenuPolicy(), Qt::CustomContextMenu);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+
+    QStringList shown;
+    QTimer::singleShot(100, &w, [&shown] {
+        if (auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())) {
+            for (QAction *action : menu->actions())
+                shown << (action->isSeparator() ? QString("|") : action->text());
+            menu->close();
+        }
+    });
+    w.showConsoleMenu(QPoint(5, 5));
+    QVERIFY2(shown.size() > 4, qPrintable(shown.join(", ")));
+    QCOMPARE(shown.mid(0, 4),
+             QStringList({"Сохранить в файл", "Писать лог в файл", "Очистить лог", "|"}));
+
+    w.printToTerminal("some output");
+    child<QAction>(&w, "clearLogAction")->trigger();
+    QVERIFY(edit->toPlainText().isEmpty());
+}
+
+void TestMainWindowConsole::saveTextLog()
+{
+    Rig rig;
+    MainWindow &w = *rig.window;
+    w.printToTerminal("05 03 dc 01 00");
+    w.printToTerminal("ответ");
+    const QString path = rig.dir.filePath("console.log");
+    rig.boxes.fileAnswers << path;
+    child<QAction>(&w, "saveLogAction")->trigger();
+    QCOMPARE(rig.boxes.fileRequests.size(), 1);
+    const FileRequest &request = rig.boxes.fileRequests.at(0);
+    QCOMPARE(request.kind, FileRequest::Save);
+    QCOMPARE(request.title, QString("Сохранить лог"));
+    QCOMPARE(request.filter, QString("LOG Files (*.log)"));
+    QVERIFY2(QRegExp("console_log_\\d\\d\\.\\d\\d\\.\\d{4}_\\d\\d-\\d\\d\\.log")
+                     .exactMatch(request.proposed),
+             qPrintable(request.proposed));
+    QCOMPARE(readFile(path), QByteArray("05 03 dc 01 00\nответ"));
+    QCOMPARE(rig.boxes.boxes.size(), 0);
+
+    // Cancelled: nothing; unwritable: the error box.
+    child<QAction>(&w, "saveLogAction")->trigger();
+    QCOMPARE(rig.boxes.boxes.size(), 0);
+    QVERIFY(QDir(rig.dir.path()).mkdir("dir.log"));
+    rig.boxes.fileAnswers << rig.dir.filePath("dir.log");
+    child<QAction>(&w, "saveLogAction")->trigger();
+    QCOMPARE(rig.boxes.boxes.size(), 1);
+    QCOMPARE(rig.boxes.boxes.at(0).title, QString("Ошибка"));
+    QCOMPARE(rig.boxes.boxes.at(0).text, QString("Ошибка сохранения файла"));
+}
+
+void TestMainWindowConsole::binaryLog()
+{
+    Rig rig;
+    MainWindow &w = *rig.window;
+    auto *action = child<QAction>(&w, "binLogAction");
+    QVERIFY(action->isCheckable());
+    QSignalSpy started(&w, &MainWindow::startWriteBinLogFile);
+    QSignalSpy stopped(&w, &MainWindow::stopWriteBinLogFile);
+
+    // Cancelled file dialog: unchecked again, and the engineer is told.
+    action->trigger();
+    QVERIFY(!action->isChecked());
+    QCOMPARE(rig.boxes.fileRequests.size(), 1);
+    QCOMPARE(rig.boxes.fileRequests.at(0).title, QString("Сохранить бинарный лог"));
+    QVERIFY(rig.boxes.fileRequests.at(0).proposed.startsWith("console_bin_log_"));
+    QCOMPARE(rig.boxes.boxes.size(), 1);
+    QCOMPARE(rig.boxes.boxes.at(0).text, QString("Ошибка создания файла"));
+    QCOMPARE(started.size(), 0);
+
+    const QString path = rig.dir.filePath("bin.log");
+    rig.boxes.fileAnswers << path;
+    action->trigger();
+    QVERIFY(action->isChecked());
+    QCOMPARE(started.size(), 1);
+    QCOMPARE(started.at(0).at(0).toString(), path);
+
+    action->trigger();
+    QVERIFY(!action->isChecked());
+    QCOMPARE(stopped.size(), 1);
+}
+
+QTEST_MAIN(TestMainWindowConsole)
+#include "tst_mainwindow_console.moc"
