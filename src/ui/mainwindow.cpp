@@ -163,6 +163,12 @@ MainWindow::MainWindow(QWidget *parent, const QString &systemLocale)
 
 MainWindow::~MainWindow()
 {
+    // Nothing the teardown does (a field losing the focus, the link closing its port) is an
+    // action of the engineer any more.
+    if (m_fieldMapper)
+        m_fieldMapper->blockSignals(true);
+    if (m_device)
+        disconnect(m_device, nullptr, this, nullptr);
     if (!m_startupFailed)
         saveCommandHistory();
     delete m_device;

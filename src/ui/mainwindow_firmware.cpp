@@ -63,8 +63,9 @@ void MainWindow::setCurrentFwVer_220(QString fw_ver, QString opt, QString devID,
 QString MainWindow::getLocalLastFw(QString devID)
 {
     localFirmware.clear();
+    // The folder is listed where it is; the process keeps its working directory.
     const QString folder = AppPaths::filePath(QStringLiteral("firmware"));
-    if (!QDir::setCurrent(folder))
+    if (!QDir(folder).exists())
         QDir().mkpath(folder);
 
     // "220" wants type 220 variant 0, "200v2" type 200 variant 2.
