@@ -151,6 +151,7 @@ MainWindow::MainWindow(QWidget *parent, const QString &systemLocale)
         m_fieldMapper->setMapping(boxes.at(i), i + 1);
     }
     connect(m_fieldMapper, &QSignalMapper::mappedInt, this, &MainWindow::changeConfig);
+    createUpdateClient();
     connect(ui->terminalEdit, &QWidget::customContextMenuRequested, this,
             &MainWindow::showConsoleMenu);
 

@@ -195,6 +195,8 @@ private:
     bool isConsolePageShown() const;
     bool statusPollingEnabled() const;
     void offerFirmwareUpdate(const QString &latest);
+    // Creates the update client and connects its outcomes to the update workflow.
+    void createUpdateClient();
     QString statusTextForState(int code) const;
     QString windowTitleText() const;
     // Puts the change document into the configuration buffer and clears it; false when the
