@@ -1,12 +1,10 @@
 // zemo-update-server-sim: an update server for training and tests on a loopback port.
+#include "stopsignals.h"
 #include "updateserversim.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QTextStream>
-
-#include <csignal>
-#include <cstdlib>
 
 int main(int argc, char *argv[])
 {
@@ -58,8 +56,9 @@ int main(int argc, char *argv[])
     out << "Configurator archive: " << (sw.isEmpty() ? QStringLiteral("none") : name) << '\n';
     out.flush();
 
-    // Nothing to tidy up: end at once on Ctrl+C or a stop request.
-    std::signal(SIGINT, [](int) { std::_Exit(0); });
-    std::signal(SIGTERM, [](int) { std::_Exit(0); });
+    if (!quitOnStopSignals(&app)) {
+        out << "Cannot watch for stop signals\n";
+        return 1;
+    }
     return app.exec();
 }
