@@ -55,7 +55,6 @@ private slots:
     void pagePayload();
     void refusedFiles_data();
     void refusedFiles();
-    void variant2HasAllPages();
     void packMatchesLayout();
 };
 
@@ -174,16 +173,6 @@ void TestFirmwareImage::refusedFiles()
     QVERIFY(FirmwareImage::build(file, type, &actual, &reason).isNull());
     QCOMPARE(int(actual), error);
     QVERIFY(!reason.isEmpty());
-}
-
-void TestFirmwareImage::variant2HasAllPages()
-{
-    const QByteArray plain = pattern(128, 4);
-    const FirmwareImage image = FirmwareImage::build(imageFile(section(0x40000 + 1023 * 128, plain)),
-                                                     "200v2");
-    QCOMPARE(image.pageCount(), 1024);
-    QCOMPARE(image.nextUsedPage(0), 1023);
-    QCOMPARE(image.pagePayload(1023).left(2).toHex(), QByteArray("03ff"));
 }
 
 void TestFirmwareImage::packMatchesLayout()

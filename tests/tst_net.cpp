@@ -50,8 +50,8 @@ private slots:
     void badAndSplitChunks_data();
     void badAndSplitChunks();
     void chunkedSoftwareDownload();
-    void refused();
-    void hostNotFound();
+    void unreachable_data();
+    void unreachable();
     void timeOutThenFreshTransfer();
 };
 
@@ -225,32 +225,31 @@ void TestNet::chunkedSoftwareDownload()
     QCOMPARE(log.progress, QList<int>({50000, 100000, 150000}));
 }
 
-void TestNet::refused()
+void TestNet::unreachable_data()
 {
-    TempProgramDir program;
-    writeSetting("UpdateServer", "IP", randomLoopbackAddress());
-    writeSetting("UpdateServer", "Port", 1); // nothing listens there
-    LogCapture capture;
-    Net net;
-    NetSignalLog log(&net);
-    net.checkUpdates("0.0.0", QString(), true);
-    QTRY_COMPARE(log.events, QStringList({"finished(1)"}));
-    QVERIFY(capture.contains("UPDATER: Connection Refused"));
-    QVERIFY(capture.contains("UPDATER: Server not available or dead."));
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<int>("port");
+    QTest::addColumn<QString>("logLine");
+    QTest::newRow("refused") << randomLoopbackAddress() << 1 // nothing listens there
+                             << "UPDATER: Server not available or dead.";
+    // Ends the exchange too, so the window enables its check button again.
+    QTest::newRow("host not found") << "invalid..name" << 12358 << "UPDATER: Host Not Found";
 }
 
-void TestNet::hostNotFound()
+void TestNet::unreachable()
 {
-    // Ends the exchange too, so the window enables its check button again.
+    QFETCH(QString, host);
+    QFETCH(int, port);
+    QFETCH(QString, logLine);
     TempProgramDir program;
-    writeSetting("UpdateServer", "IP", "invalid..name");
-    writeSetting("UpdateServer", "Port", 12358);
+    writeSetting("UpdateServer", "IP", host);
+    writeSetting("UpdateServer", "Port", port);
     LogCapture capture;
     Net net;
     NetSignalLog log(&net);
     net.checkUpdates("0.0.0", QString(), true);
     QTRY_COMPARE(log.events, QStringList({"finished(1)"}));
-    QVERIFY(capture.contains("UPDATER: Host Not Found"));
+    QVERIFY(capture.contains(logLine));
 }
 
 void TestNet::timeOutThenFreshTransfer()

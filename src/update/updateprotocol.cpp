@@ -22,22 +22,28 @@ QByteArray UpdateProtocol::firmwareCheckRequest(const QString &version, const QS
             .toUtf8();
 }
 
+namespace {
+// The two configurator requests differ in their type and in a blank before "params".
+QByteArray softwareRequest(const char *head, const QString &version, const QString &time)
+{
+    return (QLatin1String(head)
+            + QStringLiteral("{\"sw\": \"%1\",\"imei\": \"%2\", \"sn\": \"conf\","
+                             "\"attribute\":\"conf_zemo220\"}}")
+                      .arg(version, time))
+            .toUtf8();
+}
+} // namespace
+
 QByteArray UpdateProtocol::softwareCheckRequest(const QString &version, const QString &time)
 {
-    return QStringLiteral("{\"type\": \"update\",\"origin\": \"configurator\",\"params\": "
-                          "{\"sw\": \"%1\",\"imei\": \"%2\", \"sn\": \"conf\","
-                          "\"attribute\":\"conf_zemo220\"}}")
-            .arg(version, time)
-            .toUtf8();
+    return softwareRequest("{\"type\": \"update\",\"origin\": \"configurator\",\"params\": ",
+                           version, time);
 }
 
 QByteArray UpdateProtocol::softwareDownloadRequest(const QString &version, const QString &time)
 {
-    return QStringLiteral("{\"type\": \"download\",\"origin\": \"configurator\", \"params\": "
-                          "{\"sw\": \"%1\",\"imei\": \"%2\", \"sn\": \"conf\","
-                          "\"attribute\":\"conf_zemo220\"}}")
-            .arg(version, time)
-            .toUtf8();
+    return softwareRequest("{\"type\": \"download\",\"origin\": \"configurator\", \"params\": ",
+                           version, time);
 }
 
 QString UpdateProtocol::answerText(const QByteArray &bytes)
