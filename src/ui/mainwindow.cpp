@@ -3,6 +3,7 @@
 
 #include "db_worker.h"
 #include "deviceinterface.h"
+#include "net.h"
 #include "portwatcher.h"
 #include "resources.h"
 #include "settings.h"
@@ -17,12 +18,33 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QRegExpValidator>
 #include <QShortcut>
 #include <QSignalMapper>
 #include <QTimer>
 
 namespace {
+// Disabled tool buttons show their picture faded, so that what can be used stands out.
+void fadeDisabledIcons(const QList<QPushButton *> &buttons)
+{
+    for (QPushButton *button : buttons) {
+        QIcon icon = button->icon();
+        if (icon.isNull())
+            continue;
+        const QPixmap normal = icon.pixmap(button->iconSize());
+        QPixmap faded(normal.size());
+        faded.setDevicePixelRatio(normal.devicePixelRatio());
+        faded.fill(Qt::transparent);
+        QPainter painter(&faded);
+        painter.setOpacity(0.3);
+        painter.drawPixmap(0, 0, normal);
+        painter.end();
+        icon.addPixmap(faded, QIcon::Disabled);
+        button->setIcon(icon);
+    }
+}
+
 // The build date as the about box and the start banner show it, e.g. "Sep 14 2022".
 const char *const kBuildDate = __DATE__;
 
@@ -40,6 +62,8 @@ MainWindow::MainWindow(QWidget *parent, const QString &systemLocale)
     initZemoResources();
     ui->setupUi(this);
     setStyleSheet(zemoStyleSheet());
+    fadeDisabledIcons(ui->verticalWidget->findChildren<QPushButton *>()
+                      + ui->horizontalWidget->findChildren<QPushButton *>());
     ui->rs485_Button->setDefault(false);
 
     qDebug() << "\n-----------------Configurator started-----------------\n";
@@ -157,6 +181,14 @@ MainWindow::MainWindow(QWidget *parent, const QString &systemLocale)
 
     // The first port listing runs once the window is up.
     m_portTimer->start(100);
+
+    m_net = new Net(this);
+    connect(m_net, &Net::fwIsUpToDate, this, &MainWindow::fwSetUpdated);
+    connect(m_net, &Net::swIsUpToDate, this, &MainWindow::swSetUpdated);
+    connect(m_net, &Net::fwDownloaded, this, &MainWindow::fwDownloaded);
+    connect(m_net, &Net::swDownloaded, this, &MainWindow::swDownloaded);
+    connect(m_net, &Net::availableSw, this, &MainWindow::swUpdated);
+    connect(m_net, &Net::updaterFinished, this, &MainWindow::updaterFinished);
 
     m_portWatcher = new PortWatcher(this);
     connect(m_portWatcher, &PortWatcher::portsChanged, this, &MainWindow::deviceChangeNotified);

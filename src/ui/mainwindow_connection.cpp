@@ -3,6 +3,7 @@
 #include "ui_mainwindow.h"
 
 #include "deviceinterface.h"
+#include "selectdeviceform.h"
 
 #include <QDebug>
 #include <QTextCursor>
@@ -128,7 +129,10 @@ void MainWindow::itemSelected(QModelIndex index)
 
 void MainWindow::showDeviceList(QStringList devices)
 {
-    Q_UNUSED(devices)
+    // The chosen row names the port the link opens next.
+    auto *form = new SelectDeviceForm(this, devices);
+    connect(form, &SelectDeviceForm::deviceSelected, m_device, &DeviceInterface::setCurrentDevice);
+    form->show();
 }
 
 void MainWindow::deviceChangeNotified()

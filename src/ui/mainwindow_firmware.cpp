@@ -5,20 +5,13 @@
 
 #include "apppaths.h"
 #include "db_worker.h"
+#include "firmwareheader.h"
 #include "versioncompare.h"
 
 #include <QDebug>
 #include <QDir>
 #include <QFile>
 #include <QWhatsThis>
-
-namespace {
-// Firmware image header: 0x55 0xAA, "VERSION" and a zero byte, type number, variant number,
-// then major, minor and build version.
-const int kFwHeaderSize = 15;
-const char kFwMagic[] = "\x55\xaa";
-const char kFwTag[] = "VERSION";
-} // namespace
 
 void MainWindow::setCurrentFwVer_220(QString fw_ver, QString opt, QString devID, QString devIdByName)
 {
@@ -82,16 +75,11 @@ QString MainWindow::getLocalLastFw(QString devID)
         QFile file(info.filePath());
         if (!file.open(QIODevice::ReadOnly))
             continue;
-        const QByteArray header = file.read(kFwHeaderSize);
-        if (header.size() < kFwHeaderSize || !header.startsWith(QByteArray(kFwMagic, 2))
-            || header.mid(2, 8) != QByteArray(kFwTag, 8)
-            || QString::number(quint8(header.at(10))) != wantedType
-            || QString::number(quint8(header.at(11))) != wantedVariant)
+        const FirmwareHeader header = FirmwareHeader::parse(file.read(FirmwareHeader::kSize));
+        if (!header.isValid() || QString::number(header.typeNumber()) != wantedType
+            || QString::number(header.variant()) != wantedVariant)
             continue;
-        const QString version = QStringLiteral("%1.%2.%3")
-                                        .arg(quint8(header.at(12)))
-                                        .arg(quint8(header.at(13)))
-                                        .arg(quint8(header.at(14)));
+        const QString version = header.version();
         qDebug().noquote() << "Found local FW Ver: " << version;
         versions.append(version);
         localFirmware.insert(version, folder + QLatin1Char('/') + info.fileName());

@@ -17,4 +17,5 @@ public:
     static quint32 statusBitMask(MainWindow &w) { return w.m_statusBitMask; }
     static QString deviceName(MainWindow &w) { return w.devIdByName; }
     static bool closeAfterWrite(MainWindow &w) { return w.m_closeAfterWrite; }
+    static QMap<QString, QString> localFirmware(MainWindow &w) { return w.localFirmware; }
 };

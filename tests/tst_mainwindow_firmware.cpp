@@ -1,0 +1,211 @@
+// Firmware identification of a read reader and the local firmware catalogue with its offer.
+#include "mainwindowaccess.h"
+#include "testsupport.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QListWidget>
+#include <QPushButton>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+template<typename T>
+T *child(QWidget *w, const char *name)
+{
+    T *found = w->findChild<T *>(QLatin1String(name));
+    if (!found)
+        qWarning("no widget %s", name);
+    return found;
+}
+
+QStringList items(QWidget *w, const char *box)
+{
+    QStringList list;
+    auto *combo = child<QComboBox>(w, box);
+    for (int i = 0; i < combo->count(); ++i)
+        list << combo->itemText(i);
+    return list;
+}
+
+// A firmware image file: 55 AA, "VERSION\0", type, variant, major, minor, build, then a body.
+QByteArray image(quint8 type, quint8 variant, quint8 major, quint8 minor, quint8 build)
+{
+    QByteArray bytes("\x55\xaa"
+                     "VERSION",
+                     9);
+    bytes.append('\0');
+    bytes.append(char(type)).append(char(variant));
+    bytes.append(char(major)).append(char(minor)).append(char(build));
+    bytes.append(QByteArray(64, '\xff'));
+    return bytes;
+}
+
+struct Rig
+{
+    Rig() { window.reset(new MainWindow(nullptr, "ru_RU")); }
+    MainWindow &w() { return *window; }
+    void addFirmware(const QString &name, const QByteArray &bytes)
+    {
+        QDir().mkpath(dir.filePath("firmware"));
+        QFile file(dir.filePath("firmware/" + name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+
+    TempProgramDir dir {true};
+    BoxRecorder boxes;
+    std::unique_ptr<MainWindow> window;
+};
+
+} // namespace
+
+class TestMainWindowFirmware : public QObject
+{
+    Q_OBJECT
+private slots:
+    void identification();
+    void localCatalogue_data();
+    void localCatalogue();
+    void catalogueWithoutFolder();
+    void updateOffer();
+};
+
+void TestMainWindowFirmware::identification()
+{
+    Rig rig;
+    MainWindow &w = rig.w();
+    LogCapture log;
+
+    // Current group: the lists of the database, each element cut at its first colon.
+    w.setCurrentFwVer_220("1.3.2", "", "220", "Zemo220");
+    QVERIFY(MainWindowTestAccess::fwSupported(w));
+    QCOMPARE(MainWindowTestAccess::deviceName(w), QString("Zemo220"));
+    QCOMPARE(MainWindowTestAccess::statusBitMask(w), 2148466943u);
+    QVERIFY(log.contains("STATUS BIT MASK:  2148466943"));
+    QCOMPARE(items(&w, "setBaudComboBox"),
+             QStringList({"2400", "4800", "9600", "19200", "38400", "57600", "115200"}));
+    QCOMPARE(items(&w, "genTypeComboBox"), QStringList({"Постоянная", "Импульсная", "По событию"}));
+    QCOMPARE(items(&w, "pullUpComboBox"),
+             QStringList({"Отключена", "Подтяжка к питанию", "Подтяжка к земле"}));
+    QCOMPARE(items(&w, "genComboBox"), QStringList({"Выключена", "Включена"}));
+    QVERIFY(!child<QListWidget>(&w, "terminalMenu")->isRowHidden(0));
+
+    // The older group replaces every list.
+    w.setCurrentFwVer_220("1.0.5", "", "220", "Zemo220");
+    QVERIFY(MainWindowTestAccess::fwSupported(w));
+    QCOMPARE(MainWindowTestAccess::statusBitMask(w), 63u);
+    QCOMPARE(items(&w, "genTypeComboBox"), QStringList({"Постоянная", "Импульсная"}));
+    QCOMPARE(items(&w, "pullUpComboBox"), QStringList({"Отключена", "Подтяжка к питанию"}));
+    QCOMPARE(rig.boxes.boxes.size(), 0);
+
+    // Unknown firmware: a warning, the lists and the mask stay.
+    w.setCurrentFwVer_220("0.9.0", "", "220", "Zemo220");
+    QVERIFY(!MainWindowTestAccess::fwSupported(w));
+    QCOMPARE(rig.boxes.boxes.size(), 1);
+    QCOMPARE(rig.boxes.boxes.at(0).icon, QMessageBox::Warning);
+    QCOMPARE(rig.boxes.boxes.at(0).title, QString("Предупреждение"));
+    QCOMPARE(rig.boxes.boxes.at(0).text,
+             QString("Версия прошивки не поддерживается конфигуратором"));
+    QCOMPARE(items(&w, "genTypeComboBox"), QStringList({"Постоянная", "Импульсная"}));
+    QCOMPARE(MainWindowTestAccess::statusBitMask(w), 63u);
+}
+
+void TestMainWindowFirmware::localCatalogue_data()
+{
+    QTest::addColumn<QString>("devID");
+    QTest::addColumn<QString>("latest");
+    QTest::addColumn<QString>("latestFile");
+    QTest::newRow("220: natural version order") << "220"
+                                                << "1.10.0"
+                                                << "c.bin";
+    QTest::newRow("200v2: type and variant") << "200v2"
+                                             << "2.0.1"
+                                             << "v2.bin";
+    QTest::newRow("200: variant 0 only") << "200"
+                                         << "1.4.12"
+                                         << "Same_B.bin";
+    QTest::newRow("nothing for 310") << "310"
+                                     << "0.0.0"
+                                     << "";
+}
+
+void TestMainWindowFirmware::localCatalogue()
+{
+    QFETCH(QString, devID);
+    QFETCH(QString, latest);
+    QFETCH(QString, latestFile);
+    Rig rig;
+    rig.addFirmware("a.bin", image(220, 0, 1, 4, 9));
+    rig.addFirmware("b.bin", image(220, 0, 1, 4, 12));
+    rig.addFirmware("c.bin", image(220, 0, 1, 10, 0));
+    rig.addFirmware("v2.bin", image(200, 2, 2, 0, 1));
+    // Same version twice: the file listed last by name (case ignored) wins.
+    rig.addFirmware("same_a.bin", image(200, 0, 1, 4, 12));
+    rig.addFirmware("Same_B.bin", image(200, 0, 1, 4, 12));
+    // Not images: too short, no magic, no tag.
+    rig.addFirmware("short.bin", image(220, 0, 9, 9, 9).left(14));
+    QByteArray noMagic = image(220, 0, 9, 9, 9);
+    noMagic[0] = 'x';
+    rig.addFirmware("nomagic.bin", noMagic);
+    QByteArray noTag = image(220, 0, 9, 9, 9);
+    noTag[3] = 'x';
+    rig.addFirmware("notag.bin", noTag);
+    QVERIFY(QFile::link(rig.dir.filePath("firmware/c.bin"), rig.dir.filePath("firmware/link.bin")));
+
+    LogCapture log;
+    QCOMPARE(rig.w().getLocalLastFw(devID), latest);
+    if (latestFile.isEmpty()) {
+        QVERIFY(log.contains("Local firmware not found"));
+    } else {
+        QVERIFY(log.contains("Local actual FW:  " + latest));
+        QCOMPARE(MainWindowTestAccess::localFirmware(rig.w()).value(latest),
+                 rig.dir.filePath("firmware/" + latestFile));
+        QVERIFY2(log.contains("Found local FW Ver:  " + latest), qPrintable(log.lines().join('\n')));
+    }
+    QVERIFY(!log.contains("Found local FW Ver:  9.9.9"));
+}
+
+void TestMainWindowFirmware::catalogueWithoutFolder()
+{
+    Rig rig;
+    QVERIFY(!QFileInfo::exists(rig.dir.filePath("firmware")));
+    QCOMPARE(rig.w().getLocalLastFw("220"), QString("0.0.0"));
+    QVERIFY(QFileInfo(rig.dir.filePath("firmware")).isDir());
+}
+
+void TestMainWindowFirmware::updateOffer()
+{
+    Rig rig;
+    MainWindow &w = rig.w();
+    auto *button = child<QPushButton>(&w, "updateFwButton");
+    rig.addFirmware("new.bin", image(220, 0, 1, 4, 0));
+
+    // The reader runs the newest local firmware already: nothing offered.
+    w.setCurrentFwVer_220("1.4.0", "", "220", "Zemo220");
+    QVERIFY(!button->isEnabled());
+    QVERIFY(button->isHidden());
+
+    // An older reader is offered the local image, whether or not its firmware is supported.
+    w.show();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    w.setCurrentFwVer_220("0.9.0", "", "220", "Zemo220");
+    QVERIFY(button->isEnabled());
+    QVERIFY(button->isVisible());
+    QCOMPARE(button->toolTip(), QString("Обновить прошивку устройства до версии 1.4.0"));
+
+    // The ready state keeps offering it.
+    w.setGlobalState(4);
+    QVERIFY(!button->isEnabled());
+    w.setCurrentFwVer_220("1.3.2", "", "220", "Zemo220");
+    w.setGlobalState(3);
+    QVERIFY(button->isEnabled());
+    w.setGlobalState(5);
+    w.setGlobalState(3);
+    QVERIFY(button->isEnabled());
+}
+
+QTEST_MAIN(TestMainWindowFirmware)
+#include "tst_mainwindow_firmware.moc"
