@@ -9,18 +9,6 @@
 #include <QThread>
 #include <QTimer>
 
-namespace {
-QDomDocument newConfigurationDocument()
-{
-    QDomDocument doc(QStringLiteral("Configuration"));
-    doc.appendChild(doc.createProcessingInstruction(QStringLiteral("xml"),
-                                                    QStringLiteral("version=\"1.0\" "
-                                                                   "encoding=\"UTF-8\"")));
-    doc.appendChild(doc.createElement(QStringLiteral("configuration")));
-    return doc;
-}
-} // namespace
-
 DeviceInterface::DeviceInterface(QObject *parent)
     : QObject(parent)
     , m_baudList {"2400", "4800", "9600", "19200", "38400", "57600", "115200"}
@@ -33,7 +21,13 @@ DeviceInterface::DeviceInterface(QObject *parent)
     connect(m_answerTimer, &QTimer::timeout, this, &DeviceInterface::answerTimeout);
     m_configBuffer = new QBuffer(this);
 
-    m_configDoc = newConfigurationDocument();
+    // Documents of the read sequence carry the type name "Configuration".
+    m_configDoc = QDomDocument(QStringLiteral("Configuration"));
+    m_configDoc.appendChild(
+            m_configDoc.createProcessingInstruction(QStringLiteral("xml"),
+                                                    QStringLiteral(
+                                                            "version=\"1.0\" encoding=\"UTF-8\"")));
+    m_configDoc.appendChild(m_configDoc.createElement(QStringLiteral("configuration")));
 
     connect(m_port, &QSerialPort::errorOccurred, this, &DeviceInterface::errorHandler);
 

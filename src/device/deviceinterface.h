@@ -196,12 +196,16 @@ signals:
     void authenticationFail();
 
 private:
+    // Opens the port read-write with the speed set last and connects the receive slots.
+    bool openPort();
     void connectReceiveSlots();
     void closePort();
     void converterLost();
     void stopAnswerTimer();
     void resetAnswerCycle(); // stops the answer timer, retry counter 0
     void askToContinue();
+    void probeNextAddress();
+    static QDomDocument emptyConfigurationDocument();
     void appendToCommandLog(const QString &line);
     // Remote transport: the frame as an "S485 " line through the server.
     void sendRemoteFrame(const QByteArray &frame);

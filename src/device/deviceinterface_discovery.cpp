@@ -1,7 +1,69 @@
 #include "deviceinterface.h"
 
+#include "commands220.h"
+
 #include <QDebug>
 
-void DeviceInterface::findDevices_220() { }
-void DeviceInterface::findExchangeStop() { }
-void DeviceInterface::findExchangeEnd() { }
+// A bus scan probes the addresses 1 to 254 once each with the identity command: 50 ms for a
+// silent address, about 30 ms plus the reader's reply time for one that answers.
+static constexpr int kAddressesToProbe = 254;
+
+void DeviceInterface::findDevices_220()
+{
+    if (m_port->isOpen())
+        return;
+    if (!togglePort())
+        return;
+
+    qDebug().noquote() << "START FIND";
+    m_deviceConnected = false;
+    m_progressValue = 0;
+    emit setProgress(0);
+
+    m_remaining = kAddressesToProbe;
+    m_deviceAddress = 1;
+    m_foundCount = 0;
+    m_foundAddresses.clear();
+
+    // The main window sets discovery mode in state 1; the link sets it too, so the first probe
+    // already runs on the short time-out whoever listens.
+    m_searching = true;
+    emit changeDeviceStatus(1);
+    sendCommand_220(Cmd220::DeviceInfo);
+}
+
+void DeviceInterface::probeNextAddress()
+{
+    --m_remaining;
+    if (m_remaining <= 0) {
+        findExchangeEnd();
+        return;
+    }
+    ++m_deviceAddress;
+    sendCommand_220(Cmd220::DeviceInfo);
+    emit setProgress(m_deviceAddress);
+}
+
+void DeviceInterface::findExchangeStop()
+{
+    if (!m_searching)
+        return;
+    m_remaining = 0;
+    findExchangeEnd();
+}
+
+void DeviceInterface::findExchangeEnd()
+{
+    m_remaining = 0;
+    m_searching = false;
+    m_deviceAddress = 1;
+    emit setProgress(0);
+    qDebug().noquote() << "devices: " << m_foundAddresses;
+    emit fillFoundAddrs(m_foundAddresses);
+
+    // A port error may have closed the port already; opening it again here would be wrong.
+    if (m_port->isOpen())
+        togglePort();
+    else
+        resetAnswerCycle();
+}

@@ -101,6 +101,11 @@ bool DeviceInterface::togglePort()
         return false;
     }
 
+    return openPort();
+}
+
+bool DeviceInterface::openPort()
+{
     if (!m_port->open(QIODevice::ReadWrite)) {
         qDebug().noquote() << "/C:12"
                            << "Error open Com port: " << m_port->portName();

@@ -1,18 +1,176 @@
 #include "deviceinterface.h"
 
+#include "commands220.h"
+
 #include <QBuffer>
 #include <QDebug>
 
-void DeviceInterface::readConfiguration_220() { }
-void DeviceInterface::handlerVersionInfo_220(VERSION_INFO_220) { }
-void DeviceInterface::handlerRS485_Info_220(RS485_STAT_220) { }
-void DeviceInterface::handlerInputInfo_220(INPUT_STAT_220) { }
-void DeviceInterface::handlerUpTimeInfo_220(UPTIME_INFO_220) { }
-void DeviceInterface::handlerOutputInfo_220(OUTPUT_STAT_220) { }
-void DeviceInterface::deviceInfo(QString, QString) { }
-void DeviceInterface::nextReadCommand() { }
-void DeviceInterface::deviceExchangeEnd() { }
-void DeviceInterface::addElement(QString, QStringList) { }
-void DeviceInterface::getFwVer_220() { }
-void DeviceInterface::getCounterVal_220() { }
-void DeviceInterface::getUpTime_220() { }
+QDomDocument DeviceInterface::emptyConfigurationDocument()
+{
+    QDomDocument doc;
+    doc.appendChild(
+            doc.createProcessingInstruction(QStringLiteral("xml"),
+                                            QStringLiteral("version=\"1.0\" encoding=\"UTF-8\"")));
+    doc.appendChild(doc.createElement(QStringLiteral("configuration")));
+    return doc;
+}
+
+void DeviceInterface::readConfiguration_220()
+{
+    qDebug().noquote() << "READ CONFIGURATION!";
+    m_progressStep = 333;
+    m_deviceConnected = false;
+    m_progressValue = 0;
+    if (!m_port->isOpen())
+        return;
+
+    qDebug().noquote() << "Selected port open OK!";
+    connectReceiveSlots();
+    qDebug().noquote() << "Started the data exchange from the device.";
+    emit changeDeviceStatus(4);
+    m_writeMode = false;
+    getFwVer_220();
+}
+
+void DeviceInterface::getFwVer_220()
+{
+    qDebug().noquote() << "Get Device Info";
+    sendCommand_220(Cmd220::DeviceInfo);
+    m_progressValue += m_progressStep;
+    emit setProgress(m_progressValue);
+}
+
+void DeviceInterface::getCounterVal_220()
+{
+    qDebug().noquote() << "Get counter value";
+    sendCommand_220(Cmd220::ReadCounter);
+}
+
+void DeviceInterface::getUpTime_220()
+{
+    qDebug().noquote() << "Get uptime value";
+    sendCommand_220(Cmd220::ReadUptime);
+}
+
+void DeviceInterface::handlerVersionInfo_220(VERSION_INFO_220 info)
+{
+    resetAnswerCycle();
+    if (m_searching) {
+        // The reader is listed under the address it put in its answer.
+        ++m_foundCount;
+        m_foundAddresses.append(info.address);
+        nextReadCommand();
+        return;
+    }
+
+    qDebug().noquote() << "FW ver received: " << info.fwVer;
+    m_devIdText = QString::number(info.devId);
+    m_fwVersion = info.fwVer;
+    emit showVersionInfo(info);
+    deviceInfo(m_fwVersion, m_devIdText);
+}
+
+void DeviceInterface::deviceInfo(QString devVer, QString devID)
+{
+    resetAnswerCycle();
+    qDebug().noquote() << "Device FW ver: " << devVer << " id: " << devID;
+    m_devId = devID.toUShort();
+
+    // The main window selects the firmware group in the device database while handling this
+    // signal, so the command list fetched next is the group's.
+    emit setCurrentFwVer(devVer, QString(), devID, QStringLiteral("Zemo") + devID);
+    m_commandList.clear();
+    m_commandList = emit getSupportedCommands();
+
+    m_readIndex = m_commandList.size();
+    m_progressStep = 0; // from here on: the number of read commands sent
+    emit setProgressMax(m_commandList.size());
+    nextReadCommand();
+}
+
+void DeviceInterface::nextReadCommand()
+{
+    if (m_searching) {
+        probeNextAddress();
+        return;
+    }
+
+    // The list is sent from its last entry to its first.
+    --m_readIndex;
+    if (m_readIndex >= 0) {
+        emit setProgress(m_progressStep);
+        ++m_progressStep;
+        sendCommand_220(quint16(m_commandList.at(m_readIndex)));
+    } else {
+        deviceExchangeEnd();
+    }
+}
+
+void DeviceInterface::deviceExchangeEnd()
+{
+    m_configBuffer->close();
+    m_configBuffer->setData(QByteArray());
+    if (!m_configBuffer->open(QIODevice::ReadWrite))
+        return;
+    m_configBuffer->write(m_configDoc.toByteArray(1));
+    // The next read starts a fresh document.
+    m_configDoc.clear();
+    m_configBuffer->close();
+
+    emit setProgress(999);
+    emit setProgress(0);
+    emit updateGUI(m_configBuffer);
+}
+
+void DeviceInterface::addElement(QString elementName, QStringList params)
+{
+    if (m_configDoc.isNull())
+        m_configDoc = emptyConfigurationDocument();
+
+    QDomElement element = m_configDoc.createElement(elementName);
+    for (int i = 0; i < params.size(); i += 2)
+        element.setAttribute(params.at(i), params.value(i + 1));
+    m_configDoc.documentElement().appendChild(element);
+}
+
+void DeviceInterface::handlerRS485_Info_220(RS485_STAT_220 info)
+{
+    resetAnswerCycle();
+    qDebug().noquote() << "RS485 address: " << info.address << "\nRS485 speed: " << info.speed;
+    addElement(QStringLiteral("rs485_addr_220"),
+               {QStringLiteral("param"), QString::number(info.address)});
+    addElement(QStringLiteral("rs485_speed_220"),
+               {QStringLiteral("param"), QString::number(info.speed)});
+    nextReadCommand();
+}
+
+void DeviceInterface::handlerOutputInfo_220(OUTPUT_STAT_220 info)
+{
+    resetAnswerCycle();
+    qDebug().noquote() << "Generation state received: " << info.genState
+                       << "\nPullUp stat received: " << info.pullUp
+                       << "\nGeneration mode received: " << info.genMode;
+    addElement(QStringLiteral("gen_stat_220"),
+               {QStringLiteral("param"), QString::number(info.genState)});
+    addElement(QStringLiteral("pull_up_220"),
+               {QStringLiteral("param"), QString::number(info.pullUp)});
+    addElement(QStringLiteral("gen_mode_220"),
+               {QStringLiteral("param"), QString::number(info.genMode)});
+    nextReadCommand();
+}
+
+void DeviceInterface::handlerInputInfo_220(INPUT_STAT_220 info)
+{
+    resetAnswerCycle();
+    qDebug().noquote() << "Counter value received: " << info.value;
+    emit showInputInfo_220(info);
+    nextReadCommand();
+}
+
+void DeviceInterface::handlerUpTimeInfo_220(UPTIME_INFO_220 info)
+{
+    resetAnswerCycle();
+    qDebug().noquote() << "Uptime value received: " << info.uptime;
+    emit showUpTimeInfo_220(info);
+    nextReadCommand();
+}

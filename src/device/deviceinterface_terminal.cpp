@@ -1,9 +1,86 @@
 #include "deviceinterface.h"
 
-#include <QDebug>
+#include "frame220.h"
 
-void DeviceInterface::sendTerminalCmd(QString) { }
-void DeviceInterface::activateDebugMode(QString) { }
-void DeviceInterface::startWriteBinLogFile(QString) { }
-void DeviceInterface::stopWriteBinLogFile() { }
-void DeviceInterface::appendToCommandLog(const QString &) { }
+#include <QDebug>
+#include <QTcpSocket>
+#include <QTextStream>
+
+void DeviceInterface::sendTerminalCmd(QString command)
+{
+    if (m_remoteMode) {
+        // The server passes the line to the terminal as it is.
+        emit printToTerminal(tr("<font color=blue>&gt; </font>") + command);
+        qDebug().noquote() << "/C:13"
+                           << "Command send: " << command;
+        if (m_socket)
+            m_socket->write(command.toUtf8());
+        appendToCommandLog(command);
+        return;
+    }
+
+    if (!m_port->isOpen())
+        openPort();
+    if (!m_port->isOpen() || !m_deviceConnected)
+        return;
+
+    qDebug().noquote() << "/C:13"
+                       << "Command send: " << command;
+    // A command typed by hand never causes a time-out, a resend or a question.
+    m_skipAnswerTimerOnce = true;
+    const Frame220::TerminalCommand parsed = Frame220::parseTerminalCommand(command);
+    sendCommand_220(parsed.code, parsed.data);
+    appendToCommandLog(command);
+}
+
+void DeviceInterface::activateDebugMode(QString text)
+{
+    const QByteArray line = text.toUtf8() + "\r\n";
+    auto announce = [this, &text] {
+        emit printToTerminal(tr("<font color=blue>&gt; </font>") + text);
+        qDebug().noquote() << "/C:13"
+                           << "Command send: " << text;
+    };
+
+    if (m_remoteMode && m_socket && m_socket->isOpen() && m_deviceConnected) {
+        announce();
+        m_socket->write(line);
+        appendToCommandLog(text);
+        return;
+    }
+
+    if (!m_port->isOpen())
+        openPort();
+    if (!m_port->isOpen() || !m_deviceConnected)
+        return;
+    announce();
+    m_port->write(line);
+    appendToCommandLog(text);
+}
+
+void DeviceInterface::startWriteBinLogFile(QString path)
+{
+    if (m_commandLog.isOpen())
+        m_commandLog.close();
+    m_commandLog.setFileName(path);
+    // Write-only empties a file that is already there. A failure leaves the log off.
+    if (!m_commandLog.open(QIODevice::WriteOnly))
+        qDebug().noquote() << "Command log not opened: " << path << ": "
+                           << m_commandLog.errorString();
+}
+
+void DeviceInterface::stopWriteBinLogFile()
+{
+    if (m_commandLog.isOpen())
+        m_commandLog.close();
+}
+
+void DeviceInterface::appendToCommandLog(const QString &line)
+{
+    if (!m_commandLog.isOpen())
+        return;
+    QTextStream stream(&m_commandLog);
+    stream.setCodec("UTF-8");
+    stream << line << "\r\n";
+    stream.flush();
+}

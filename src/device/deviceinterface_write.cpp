@@ -1,9 +1,142 @@
 #include "deviceinterface.h"
 
+#include "commands220.h"
+
 #include <QBuffer>
 #include <QDebug>
+#include <QTcpSocket>
 
-void DeviceInterface::writeConfiguration(QBuffer *) { }
-void DeviceInterface::nextProcessParam() { }
-void DeviceInterface::answerWriteParam(quint8) { }
-void DeviceInterface::deviceWriteEnd() { }
+// The write sequence sends one command per element of the write document and waits for each
+// answer; it ends with a reboot, after which the reader takes a new address or speed.
+//
+// Progress: the maximum is the number of commands the document will produce, and after each
+// command sent the value is the number sent so far, so the bar fills as the write goes on; 999
+// and then 0 mark the end.
+
+void DeviceInterface::writeConfiguration(QBuffer *buffer)
+{
+    m_progressStep = 0;
+    m_progressValue = 0;
+    qDebug().noquote() << "/C:16"
+                       << "\nStart write config";
+    if (!buffer || !buffer->open(QIODevice::ReadOnly))
+        return;
+
+    qDebug().noquote() << "Reading config buffer";
+    m_writeCursor.clear();
+    m_writeDoc.clear();
+    if (!m_writeDoc.setContent(buffer->readAll(), false)) {
+        qDebug().noquote() << "There is no data for the configuration entry!";
+        emit changeDeviceStatus(3);
+        buffer->close();
+        return;
+    }
+
+    qDebug().noquote() << "Buffer ready, parce XML";
+    m_writeCursor = m_writeDoc.documentElement().firstChild();
+    int commands = 0;
+    for (QDomNode node = m_writeCursor; !node.isNull(); node = node.nextSibling()) {
+        if (node.isElement()
+            && writeStepFor(node.toElement().tagName(), QString()).kind == WriteStep220::Send)
+            ++commands;
+    }
+    emit setProgressMax(commands);
+
+    if (m_remoteMode && m_socket) {
+        disconnect(m_port, &QSerialPort::readyRead, this, &DeviceInterface::readComPortData);
+        disconnect(m_socket, &QTcpSocket::readyRead, this, &DeviceInterface::readComPortData);
+        connect(m_socket, &QTcpSocket::readyRead, this, &DeviceInterface::readComPortData);
+    } else if (!m_port->isOpen()) {
+        openPort();
+    } else {
+        disconnect(m_port, &QSerialPort::readyRead, this, &DeviceInterface::readPortData);
+        connect(m_port, &QSerialPort::readyRead, this, &DeviceInterface::readPortData);
+    }
+
+    m_writeMode = true;
+    m_writeAbandoned = false;
+    emit changeDeviceStatus(5);
+    nextProcessParam();
+    buffer->close();
+}
+
+void DeviceInterface::nextProcessParam()
+{
+    // Items that produce no command (text, comments, refused and unknown elements) are passed
+    // over at once, so the write never waits for an answer that nothing asked for.
+    while (!m_writeCursor.isNull()) {
+        const QDomNode node = m_writeCursor;
+        m_writeCursor = m_writeCursor.nextSibling();
+        if (!node.isElement())
+            continue;
+
+        const QDomElement element = node.toElement();
+        qDebug().noquote() << "/C:9"
+                           << "\nElement for write: " << element.tagName();
+        const QString param = element.attribute(QStringLiteral("param"));
+        const WriteStep220 step = writeStepFor(element.tagName(), param);
+        switch (step.kind) {
+        case WriteStep220::Refused:
+            qDebug().noquote() << "The item is not recorded. Item rejected.";
+            continue;
+        case WriteStep220::Unknown:
+            qDebug().noquote() << "The item is not recorded. Unknown item: " << element.tagName();
+            continue;
+        case WriteStep220::Send:
+            break;
+        }
+        qDebug().noquote() << "param: " << param;
+        sendCommand_220(step.code, step.data);
+        ++m_progressStep;
+        emit setProgress(m_progressStep);
+        return;
+    }
+    deviceWriteEnd();
+}
+
+void DeviceInterface::answerWriteParam(quint8 result)
+{
+    resetAnswerCycle();
+    if (!m_writeMode) {
+        // The answer to a write command typed in the console: nothing to go on with.
+        qDebug().noquote() << "Write answer outside a configuration write, result: " << result;
+        return;
+    }
+    if (result == 0) {
+        nextProcessParam();
+        return;
+    }
+
+    // The reader refused the value: stop here without the closing reboot and give the window
+    // its controls back.
+    qDebug().noquote() << "/C:12"
+                       << "Write config ERROR!";
+    m_writeMode = false;
+    m_writeCursor.clear();
+    m_prompter.critical(nullptr, tr("Запись конфигурации"),
+                        tr("Модуль отклонил записываемое значение."));
+    emit changeDeviceStatus(3);
+}
+
+void DeviceInterface::deviceWriteEnd()
+{
+    emit setProgress(999);
+    emit setProgress(0);
+    m_writeCursor.clear();
+    qDebug().noquote() << "/C:14"
+                       << "Write config done!";
+    m_writeMode = false;
+
+    if (m_port->isOpen() || m_remoteMode) {
+        qDebug().noquote() << "Reboot";
+        sendCommand_220(Cmd220::Reboot);
+    } else {
+        // The engineer gave up on a silent reader and the port was closed.
+        qDebug().noquote() << "Port closed, reboot not sent";
+    }
+
+    if (m_writeAbandoned) {
+        emit changeDeviceStatus(7);
+        m_writeAbandoned = false;
+    }
+}

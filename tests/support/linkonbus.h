@@ -1,0 +1,54 @@
+#pragma once
+
+#include "db_worker.h"
+#include "deviceinterface.h"
+#include "simbus.h"
+#include "testsupport.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QStringList>
+
+#include <functional>
+
+// Log lines are streamed in pieces ("Out cmd pack: " << hex), so blanks between the pieces vary:
+// the number of lines that hold the text followed by the value, blanks simplified.
+int countLogLine(const LogCapture &log, const QString &text, const QString &value);
+
+// A device link on a simulated reader bus, wired the way the main window wires it: state 1 sets
+// discovery mode and state 0 clears it, states 3 and 4 mark the reader connected, and the
+// firmware group of a version answer is selected in the shipped devices.db (in a temporary
+// program folder). Records what the link reports.
+class LinkOnBus : public QObject
+{
+    Q_OBJECT
+public:
+    LinkOnBus();
+    ~LinkOnBus() override;
+
+    SimReader *addReader(const SimReaderSettings &settings);
+    // Port name, speed and reader address as the connection panel hands them over, then opens.
+    bool openPort(int baud = 19200, int address = 1);
+    // Opens the port and starts a read, as the connection button does.
+    bool startRead(int baud = 19200, int address = 1);
+    // Runs the event loop until the condition holds or the time is up.
+    static bool waitFor(const std::function<bool()> &condition, int timeoutMs);
+    bool waitForState(int code, int timeoutMs);
+    // Request frames the bus saw, as hexadecimal text ("0103dc0100dd").
+    QStringList requestHex() const;
+    // The command codes of the requests the bus saw.
+    QList<int> requestCodes() const;
+
+    TempProgramDir programDir {true};
+    SimBus bus;
+    DB_Worker db;
+    DeviceInterface link;
+
+    QList<int> states;
+    QList<int> progress;
+    QList<int> progressMax;
+    QStringList console;
+    QList<QByteArray> guiDocuments; // the buffer's content at each updateGUI
+    QList<QList<int>> foundAddresses;
+};

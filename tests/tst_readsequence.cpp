@@ -1,0 +1,258 @@
+#include "linkonbus.h"
+#include "testsupport.h"
+
+#include <QDomDocument>
+#include <QSignalSpy>
+#include <QtTest>
+
+// Reading a reader's configuration end to end over the simulated bus, and the operations that
+// follow a read: status polling and reboot.
+class TestReadSequence : public QObject
+{
+    Q_OBJECT
+private slots:
+    void readsByFirmwareGroup_data();
+    void readsByFirmwareGroup();
+    void emptyCommandListFinishesAtOnce();
+    void emptyAnswerSkipsTheCommand();
+    void recordAfterTheReadSendsAnEmptyDocument();
+    void readOnClosedPortDoesNothing();
+    void pollCycles_data();
+    void pollCycles();
+    void reboot_data();
+    void reboot();
+};
+
+namespace {
+// "name=param" for every element under the root, in document order.
+QStringList elementsOf(const QByteArray &xml)
+{
+    QDomDocument doc;
+    if (!doc.setContent(xml))
+        return {"<unparsable>"};
+    QStringList out;
+    if (doc.documentElement().tagName() != "configuration")
+        out << "<root " + doc.documentElement().tagName() + ">";
+    for (QDomElement e = doc.documentElement().firstChildElement(); !e.isNull();
+         e = e.nextSiblingElement())
+        out << e.tagName() + "=" + e.attribute("param");
+    return out;
+}
+
+void replaceCommandList(LinkOnBus &t, const QList<int> &commands)
+{
+    QObject::disconnect(&t.link, &DeviceInterface::getSupportedCommands, nullptr, nullptr);
+    QObject::connect(
+            &t.link, &DeviceInterface::getSupportedCommands, &t, [commands] { return commands; },
+            Qt::DirectConnection);
+}
+
+// Reads a reader at address 1 until the document comes back.
+bool readOnce(LinkOnBus &t, int timeoutMs = 5000)
+{
+    const int before = t.guiDocuments.size();
+    return t.startRead()
+           && LinkOnBus::waitFor([&] { return t.guiDocuments.size() > before; }, timeoutMs);
+}
+} // namespace
+
+void TestReadSequence::readsByFirmwareGroup_data()
+{
+    QTest::addColumn<QString>("firmware");
+    QTest::addColumn<QList<int>>("codes");
+    QTest::addColumn<QList<int>>("progress");
+    QTest::addColumn<int>("progressMax");
+    QTest::addColumn<bool>("uptimeShown");
+
+    // The group's list is 0x0301, 0x0603, 0x0500 (and 0x0700), sent from last to first.
+    QTest::newRow("current group 1.3.2")
+            << "1.3.2" << QList<int> {0x0100, 0x0700, 0x0500, 0x0603, 0x0301}
+            << QList<int> {333, 0, 1, 2, 3, 999, 0} << 4 << true;
+    QTest::newRow("older group 1.0.5") << "1.0.5" << QList<int> {0x0100, 0x0500, 0x0603, 0x0301}
+                                       << QList<int> {333, 0, 1, 2, 999, 0} << 3 << false;
+}
+
+void TestReadSequence::readsByFirmwareGroup()
+{
+    QFETCH(QString, firmware);
+    QFETCH(QList<int>, codes);
+    QFETCH(QList<int>, progress);
+    QFETCH(int, progressMax);
+    QFETCH(bool, uptimeShown);
+
+    LinkOnBus t;
+    SimReaderSettings s;
+    s.firmware = firmware;
+    s.speed = 38400;
+    s.address = 17;
+    s.genState = 1;
+    s.pullUp = 0;
+    s.genMode = 1;
+    s.counter = -5;
+    s.counterPerSecond = 0;
+    s.uptime = 4000;
+    t.addReader(s);
+
+    QSignalSpy fw(&t.link, &DeviceInterface::setCurrentFwVer);
+    QSignalSpy counter(&t.link, &DeviceInterface::showInputInfo_220);
+    QSignalSpy uptime(&t.link, &DeviceInterface::showUpTimeInfo_220);
+    LogCapture log;
+    QVERIFY(t.startRead(38400, 17));
+    QVERIFY(LinkOnBus::waitFor([&] { return t.guiDocuments.size() == 1; }, 5000));
+
+    QCOMPARE(t.requestCodes(), codes);
+    QCOMPARE(t.states, QList<int> {4});
+    QCOMPARE(t.progress, progress);
+    QCOMPARE(t.progressMax, QList<int> {progressMax});
+    QCOMPARE(fw.count(), 1);
+    QCOMPARE(fw.at(0), (QVariantList {firmware, QString(), "220", "Zemo220"}));
+    QCOMPARE(t.link.firmwareVersion(), firmware);
+    QCOMPARE(int(t.link.deviceId()), 220);
+
+    QCOMPARE(counter.count(), 1);
+    QCOMPARE(counter.at(0).at(0).value<INPUT_STAT_220>().value, -5);
+    QCOMPARE(uptime.count(), uptimeShown ? 1 : 0);
+    QCOMPARE(countLogLine(log, "Counter value received:", "-5"), 1);
+
+    // The 0x0603 answer comes before the 0x0301 answer.
+    QCOMPARE(elementsOf(t.guiDocuments.at(0)),
+             (QStringList {"gen_stat_220=1", "pull_up_220=0", "gen_mode_220=1", "rs485_addr_220=17",
+                           "rs485_speed_220=38400"}));
+    QVERIFY(t.guiDocuments.at(0).startsWith("<?xml version=\"1.0\" encoding=\"UTF-8\"?>"));
+    QVERIFY(!t.link.isAnswerTimerActive());
+    QCOMPARE(int(t.link.retryCount()), 0);
+}
+
+void TestReadSequence::emptyCommandListFinishesAtOnce()
+{
+    LinkOnBus t;
+    t.addReader(SimReaderSettings());
+    replaceCommandList(t, {});
+    QVERIFY(readOnce(t));
+    QCOMPARE(t.requestCodes(), QList<int> {0x0100});
+    QCOMPARE(t.progressMax, QList<int> {0});
+    QCOMPARE(elementsOf(t.guiDocuments.at(0)), QStringList());
+}
+
+void TestReadSequence::emptyAnswerSkipsTheCommand()
+{
+    LinkOnBus t;
+    t.addReader(SimReaderSettings());
+    // The reader does not know 0x0400 and gives the empty answer.
+    replaceCommandList(t, {0x0301, 0x0400});
+    LogCapture log;
+    QVERIFY(readOnce(t));
+    QCOMPARE(t.requestCodes(), (QList<int> {0x0100, 0x0400, 0x0301}));
+    QCOMPARE(log.count("Empty answer. Next command"), 1);
+    QCOMPARE(elementsOf(t.guiDocuments.at(0)),
+             (QStringList {"rs485_addr_220=1", "rs485_speed_220=19200"}));
+}
+
+void TestReadSequence::recordAfterTheReadSendsAnEmptyDocument()
+{
+    LinkOnBus t;
+    t.addReader(SimReaderSettings());
+    QVERIFY(readOnce(t));
+    t.link.getCounterVal_220();
+    QVERIFY(LinkOnBus::waitFor([&] { return t.guiDocuments.size() == 2; }, 3000));
+    QCOMPARE(t.guiDocuments.at(1), QByteArray());
+
+    // The next read starts a fresh document.
+    QVERIFY(!t.link.togglePort());
+    QVERIFY(readOnce(t));
+    QCOMPARE(elementsOf(t.guiDocuments.last()).size(), 5);
+}
+
+void TestReadSequence::readOnClosedPortDoesNothing()
+{
+    LinkOnBus t;
+    LogCapture log;
+    t.link.readConfiguration_220();
+    QVERIFY(t.states.isEmpty());
+    QVERIFY(log.contains("READ CONFIGURATION!"));
+    QVERIFY(!log.contains("Get Device Info"));
+}
+
+void TestReadSequence::pollCycles_data()
+{
+    QTest::addColumn<QList<int>>("commands");
+    QTest::addColumn<QList<int>>("sent"); // requests after the read, three ticks
+    QTest::addColumn<QList<int>>("endTicks"); // ticks that end a cycle with state 3
+
+    QTest::newRow("counter and uptime")
+            << QList<int> {0x0500, 0x0700} << QList<int> {0x0500, 0x0700} << QList<int> {3};
+    // Tick 2 finds nothing to send and ends the cycle; tick 3 starts the next one.
+    QTest::newRow("counter only") << QList<int> {0x0500} << QList<int> {0x0500, 0x0500}
+                                  << QList<int> {2};
+    QTest::newRow("uptime only") << QList<int> {0x0700} << QList<int> {0x0700, 0x0700}
+                                 << QList<int> {3};
+    QTest::newRow("neither") << QList<int> {0x0301} << QList<int> {} << QList<int> {1, 2, 3};
+}
+
+void TestReadSequence::pollCycles()
+{
+    QFETCH(QList<int>, commands);
+    QFETCH(QList<int>, sent);
+    QFETCH(QList<int>, endTicks);
+
+    LinkOnBus t;
+    t.addReader(SimReaderSettings());
+    replaceCommandList(t, commands);
+    QVERIFY(readOnce(t));
+    t.bus.clearRequests();
+    QSignalSpy counter(&t.link, &DeviceInterface::showInputInfo_220);
+    QSignalSpy uptime(&t.link, &DeviceInterface::showUpTimeInfo_220);
+    LogCapture log;
+
+    QList<int> ends;
+    for (int tick = 1; tick <= 3; ++tick) {
+        t.states.clear();
+        const int requests = t.bus.requests().size();
+        t.link.startPoll();
+        if (t.bus.requests().size() == requests && t.link.isAnswerTimerActive())
+            QVERIFY(LinkOnBus::waitFor([&] { return !t.link.isAnswerTimerActive(); }, 3000));
+        if (t.states == QList<int> {3})
+            ends << tick;
+    }
+    QCOMPARE(t.requestCodes(), sent);
+    QCOMPARE(ends, endTicks);
+    QCOMPARE(log.count("END of polling"), endTicks.size());
+    QCOMPARE(counter.count(), sent.count(0x0500));
+    QCOMPARE(uptime.count(), sent.count(0x0700));
+}
+
+void TestReadSequence::reboot_data()
+{
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("accepted") << true;
+    QTest::newRow("refused") << false;
+}
+
+void TestReadSequence::reboot()
+{
+    QFETCH(bool, accepted);
+    LinkOnBus t;
+    SimReader *reader = t.addReader(SimReaderSettings());
+    QVERIFY(readOnce(t));
+    t.states.clear();
+    t.bus.clearRequests();
+    LogCapture log;
+
+    if (!accepted)
+        reader->settings().address = 9; // the refusal is written by hand below
+    t.link.reboot_220();
+    QVERIFY(LinkOnBus::waitFor([&] { return !t.bus.requests().isEmpty(); }, 2000));
+    QCOMPARE(t.requestHex(), QStringList {"0103dc0200dc"});
+    if (!accepted) {
+        // 01 04 dc 82 00 01: result 1; checksum 01^04^dc^82^00^01 = 5a
+        t.bus.writeRaw(QByteArray::fromHex("0104dc8200015a"));
+    }
+    QVERIFY(LinkOnBus::waitFor([&] { return !t.link.isAnswerTimerActive(); }, 3000));
+    QCOMPARE(t.states, accepted ? QList<int> {7} : QList<int> {});
+    QCOMPARE(log.count("Rebooting device"), accepted ? 1 : 0);
+    if (accepted)
+        QCOMPARE(reader->rebootCount(), 1);
+}
+
+QTEST_GUILESS_MAIN(TestReadSequence)
+#include "tst_readsequence.moc"
