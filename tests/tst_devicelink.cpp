@@ -26,7 +26,6 @@ private slots:
     void answerInPiecesIsGatheredIntoOneChunk();
     void gluedAnswersAndShortChunksAreDropped();
     void discoveryTimeoutIsShortAndNeverResent();
-    void consoleCommandStartsNoAnswerTimer();
     void errorTable_data();
     void errorTable();
     void converterPulled_data();
@@ -271,27 +270,6 @@ void TestDeviceLink::discoveryTimeoutIsShortAndNeverResent()
     QCOMPARE(t.link.answerTimerInterval(), 50);
     QTest::qWait(300);
     QCOMPARE(log.count("Data IO Error, request num: "), 0);
-}
-
-void TestDeviceLink::consoleCommandStartsNoAnswerTimer()
-{
-    LinkOnBus t;
-    QVERIFY(t.openPort());
-    LogCapture log;
-    t.link.sendTerminalCmd("0200");
-    QVERIFY(t.bus.requests().isEmpty()); // not connected to a reader yet: dropped silently
-    QVERIFY(!log.contains("Command send: "));
-
-    t.link.setDeviceConnected(true);
-    t.link.sendTerminalCmd("0200");
-    QVERIFY(LinkOnBus::waitFor([&] { return !t.bus.requests().isEmpty(); }, 2000));
-    QCOMPARE(t.requestHex(), QStringList {"0103dc0200dc"});
-    QVERIFY(!t.link.isAnswerTimerActive());
-    QCOMPARE(countLogLine(log, "Command send:", "0200"), 1);
-
-    // The flag covers one frame only.
-    t.link.sendCommand_220(0x0100);
-    QVERIFY(t.link.isAnswerTimerActive());
 }
 
 void TestDeviceLink::errorTable_data()

@@ -1,7 +1,6 @@
 #include "linkonbus.h"
 #include "testsupport.h"
 
-#include <QDomDocument>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -22,39 +21,6 @@ private slots:
     void reboot_data();
     void reboot();
 };
-
-namespace {
-// "name=param" for every element under the root, in document order.
-QStringList elementsOf(const QByteArray &xml)
-{
-    QDomDocument doc;
-    if (!doc.setContent(xml))
-        return {"<unparsable>"};
-    QStringList out;
-    if (doc.documentElement().tagName() != "configuration")
-        out << "<root " + doc.documentElement().tagName() + ">";
-    for (QDomElement e = doc.documentElement().firstChildElement(); !e.isNull();
-         e = e.nextSiblingElement())
-        out << e.tagName() + "=" + e.attribute("param");
-    return out;
-}
-
-void replaceCommandList(LinkOnBus &t, const QList<int> &commands)
-{
-    QObject::disconnect(&t.link, &DeviceInterface::getSupportedCommands, nullptr, nullptr);
-    QObject::connect(
-            &t.link, &DeviceInterface::getSupportedCommands, &t, [commands] { return commands; },
-            Qt::DirectConnection);
-}
-
-// Reads a reader at address 1 until the document comes back.
-bool readOnce(LinkOnBus &t, int timeoutMs = 5000)
-{
-    const int before = t.guiDocuments.size();
-    return t.startRead()
-           && LinkOnBus::waitFor([&] { return t.guiDocuments.size() > before; }, timeoutMs);
-}
-} // namespace
 
 void TestReadSequence::readsByFirmwareGroup_data()
 {
@@ -115,7 +81,7 @@ void TestReadSequence::readsByFirmwareGroup()
     QCOMPARE(countLogLine(log, "Counter value received:", "-5"), 1);
 
     // The 0x0603 answer comes before the 0x0301 answer.
-    QCOMPARE(elementsOf(t.guiDocuments.at(0)),
+    QCOMPARE(LinkOnBus::elementsOf(t.guiDocuments.at(0)),
              (QStringList {"gen_stat_220=1", "pull_up_220=0", "gen_mode_220=1", "rs485_addr_220=17",
                            "rs485_speed_220=38400"}));
     QVERIFY(t.guiDocuments.at(0).startsWith("<?xml version=\"1.0\" encoding=\"UTF-8\"?>"));
@@ -127,11 +93,11 @@ void TestReadSequence::emptyCommandListFinishesAtOnce()
 {
     LinkOnBus t;
     t.addReader(SimReaderSettings());
-    replaceCommandList(t, {});
-    QVERIFY(readOnce(t));
+    t.replaceCommandList({});
+    QVERIFY(t.readOnce());
     QCOMPARE(t.requestCodes(), QList<int> {0x0100});
     QCOMPARE(t.progressMax, QList<int> {0});
-    QCOMPARE(elementsOf(t.guiDocuments.at(0)), QStringList());
+    QCOMPARE(LinkOnBus::elementsOf(t.guiDocuments.at(0)), QStringList());
 }
 
 void TestReadSequence::emptyAnswerSkipsTheCommand()
@@ -139,12 +105,12 @@ void TestReadSequence::emptyAnswerSkipsTheCommand()
     LinkOnBus t;
     t.addReader(SimReaderSettings());
     // The reader does not know 0x0400 and gives the empty answer.
-    replaceCommandList(t, {0x0301, 0x0400});
+    t.replaceCommandList({0x0301, 0x0400});
     LogCapture log;
-    QVERIFY(readOnce(t));
+    QVERIFY(t.readOnce());
     QCOMPARE(t.requestCodes(), (QList<int> {0x0100, 0x0400, 0x0301}));
     QCOMPARE(log.count("Empty answer. Next command"), 1);
-    QCOMPARE(elementsOf(t.guiDocuments.at(0)),
+    QCOMPARE(LinkOnBus::elementsOf(t.guiDocuments.at(0)),
              (QStringList {"rs485_addr_220=1", "rs485_speed_220=19200"}));
 }
 
@@ -152,15 +118,15 @@ void TestReadSequence::recordAfterTheReadSendsAnEmptyDocument()
 {
     LinkOnBus t;
     t.addReader(SimReaderSettings());
-    QVERIFY(readOnce(t));
+    QVERIFY(t.readOnce());
     t.link.getCounterVal_220();
     QVERIFY(LinkOnBus::waitFor([&] { return t.guiDocuments.size() == 2; }, 3000));
     QCOMPARE(t.guiDocuments.at(1), QByteArray());
 
     // The next read starts a fresh document.
     QVERIFY(!t.link.togglePort());
-    QVERIFY(readOnce(t));
-    QCOMPARE(elementsOf(t.guiDocuments.last()).size(), 5);
+    QVERIFY(t.readOnce());
+    QCOMPARE(LinkOnBus::elementsOf(t.guiDocuments.last()).size(), 5);
 }
 
 void TestReadSequence::readOnClosedPortDoesNothing()
@@ -197,8 +163,8 @@ void TestReadSequence::pollCycles()
 
     LinkOnBus t;
     t.addReader(SimReaderSettings());
-    replaceCommandList(t, commands);
-    QVERIFY(readOnce(t));
+    t.replaceCommandList(commands);
+    QVERIFY(t.readOnce());
     t.bus.clearRequests();
     QSignalSpy counter(&t.link, &DeviceInterface::showInputInfo_220);
     QSignalSpy uptime(&t.link, &DeviceInterface::showUpTimeInfo_220);
@@ -233,7 +199,7 @@ void TestReadSequence::reboot()
     QFETCH(bool, accepted);
     LinkOnBus t;
     SimReader *reader = t.addReader(SimReaderSettings());
-    QVERIFY(readOnce(t));
+    QVERIFY(t.readOnce());
     t.states.clear();
     t.bus.clearRequests();
     LogCapture log;

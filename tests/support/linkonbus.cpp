@@ -107,3 +107,32 @@ QList<int> LinkOnBus::requestCodes() const
     }
     return codes;
 }
+
+bool LinkOnBus::readOnce(int baud, int address, int timeoutMs)
+{
+    const int before = guiDocuments.size();
+    return startRead(baud, address)
+           && waitFor([&] { return guiDocuments.size() > before; }, timeoutMs);
+}
+
+void LinkOnBus::replaceCommandList(const QList<int> &commands)
+{
+    disconnect(&link, &DeviceInterface::getSupportedCommands, nullptr, nullptr);
+    connect(
+            &link, &DeviceInterface::getSupportedCommands, this, [commands] { return commands; },
+            Qt::DirectConnection);
+}
+
+QStringList LinkOnBus::elementsOf(const QByteArray &xml)
+{
+    QDomDocument doc;
+    if (!doc.setContent(xml))
+        return {QStringLiteral("<unparsable>")};
+    QStringList out;
+    if (doc.documentElement().tagName() != QLatin1String("configuration"))
+        out << QStringLiteral("<root %1>").arg(doc.documentElement().tagName());
+    for (QDomElement e = doc.documentElement().firstChildElement(); !e.isNull();
+         e = e.nextSiblingElement())
+        out << e.tagName() + QLatin1Char('=') + e.attribute(QStringLiteral("param"));
+    return out;
+}

@@ -6,6 +6,7 @@
 #include "testsupport.h"
 
 #include <QByteArray>
+#include <QDomDocument>
 #include <QList>
 #include <QObject>
 #include <QStringList>
@@ -35,6 +36,12 @@ public:
     // Runs the event loop until the condition holds or the time is up.
     static bool waitFor(const std::function<bool()> &condition, int timeoutMs);
     bool waitForState(int code, int timeoutMs);
+    // A whole read: opens the port, reads, and waits for the document.
+    bool readOnce(int baud = 19200, int address = 1, int timeoutMs = 5000);
+    // Makes the link's command list the given one instead of the database's.
+    void replaceCommandList(const QList<int> &commands);
+    // "name=param" for every element under the root "configuration", in document order.
+    static QStringList elementsOf(const QByteArray &xml);
     // Request frames the bus saw, as hexadecimal text ("0103dc0100dd").
     QStringList requestHex() const;
     // The command codes of the requests the bus saw.

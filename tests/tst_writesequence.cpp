@@ -1,0 +1,173 @@
+#include "linkonbus.h"
+#include "testsupport.h"
+
+#include <QBuffer>
+#include <QtTest>
+
+// Writing a configuration end to end over the simulated bus: one command per element, the
+// closing reboot, refused and rejected values.
+class TestWriteSequence : public QObject
+{
+    Q_OBJECT
+private slots:
+    void writesElementsAndReboots_data();
+    void writesElementsAndReboots();
+    void documentWithoutDataIsRefused_data();
+    void documentWithoutDataIsRefused();
+    void rejectedValueStopsWithoutReboot();
+    void writeThenReadShowsNewValues();
+};
+
+namespace {
+// Runs a write of the document after a read of the reader at address 1 and waits until the
+// write has ended (state 3 or 7) or nothing more happens.
+void runWrite(LinkOnBus &t, const QByteArray &xml)
+{
+    QBuffer buffer;
+    buffer.setData(xml);
+    t.states.clear();
+    t.progress.clear();
+    t.progressMax.clear();
+    t.bus.clearRequests();
+    t.link.writeConfiguration(&buffer);
+    QVERIFY(!buffer.isOpen());
+    LinkOnBus::waitFor([&] { return t.states.contains(3) || t.states.contains(7); }, 5000);
+}
+
+QByteArray doc(const char *children)
+{
+    return QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<configuration>") + children
+           + "</configuration>\n";
+}
+} // namespace
+
+void TestWriteSequence::writesElementsAndReboots_data()
+{
+    QTest::addColumn<QByteArray>("xml");
+    QTest::addColumn<QStringList>("frames"); // requests after the read, reboot included
+    QTest::addColumn<int>("rejectedLines");
+    QTest::addColumn<QList<int>>("progress");
+
+    // 01^07^dc^03^00^00^01^c2^00 = 1a; reboot 01^03^dc^02^00 = dc
+    QTest::newRow("refused item, then speed 115200")
+            << doc("<fw_ver param=\"1.3.2\"/><rs485_speed_220 param=\"115200\"/>")
+            << QStringList {"0107dc03000001c2001a", "0103dc0200dc"} << 1 << QList<int> {1, 999, 0};
+    // Every refused item gets its own line and none waits for the reader.
+    QTest::newRow("run of refused items")
+            << doc("<fw_ver param=\"1\"/><ser_num param=\"2\"/><dev_eui param=\"3\"/>"
+                   "<gen_stat_220 param=\"1\"/>")
+            << QStringList {"0104dc060001de", "0103dc0200dc"} << 3 << QList<int> {1, 999, 0};
+    // 01^04^dc^03^02^fe = 26
+    QTest::newRow("address fe") << doc("<rs485_addr_220 param=\"fe\"/>")
+                                << QStringList {"0104dc0302fe26", "0103dc0200dc"} << 0
+                                << QList<int> {1, 999, 0};
+    // Comments and text between the elements are passed over at once.
+    QTest::newRow("comment and text between elements")
+            << doc("<!-- from the form -->\n <pull_up_220 param=\"1\"/>\n text "
+                   "<gen_mode_220 param=\"0\"/>\n")
+            << QStringList {"0104dc060101df", "0104dc060200dd", "0103dc0200dc"} << 0
+            << QList<int> {1, 2, 999, 0};
+    QTest::newRow("no elements") << doc("") << QStringList {"0103dc0200dc"} << 0
+                                 << QList<int> {999, 0};
+    QTest::newRow("unknown element skipped")
+            << doc("<colour param=\"1\"/><gen_stat_220 param=\"0\"/>")
+            << QStringList {"0104dc060000df", "0103dc0200dc"} << 0 << QList<int> {1, 999, 0};
+}
+
+void TestWriteSequence::writesElementsAndReboots()
+{
+    QFETCH(QByteArray, xml);
+    QFETCH(QStringList, frames);
+    QFETCH(int, rejectedLines);
+    QFETCH(QList<int>, progress);
+
+    LinkOnBus t;
+    t.addReader(SimReaderSettings());
+    QVERIFY(t.readOnce());
+    LogCapture log;
+    runWrite(t, xml);
+
+    QVERIFY(LinkOnBus::waitFor([&] { return t.requestHex().size() == frames.size(); }, 2000));
+    QCOMPARE(t.requestHex(), frames);
+    QCOMPARE(t.states, (QList<int> {5, 7}));
+    QCOMPARE(log.count("The item is not recorded. Item rejected."), rejectedLines);
+    QCOMPARE(log.count("Write config done!"), 1);
+    QCOMPARE(t.progressMax, QList<int> {progress.size() - 2});
+    QCOMPARE(t.progress, progress);
+    QVERIFY(!t.link.isWriteMode());
+}
+
+void TestWriteSequence::documentWithoutDataIsRefused_data()
+{
+    QTest::addColumn<QByteArray>("xml");
+    QTest::newRow("empty buffer") << QByteArray();
+    QTest::newRow("not XML") << QByteArray("rs485_speed_220=9600");
+}
+
+void TestWriteSequence::documentWithoutDataIsRefused()
+{
+    QFETCH(QByteArray, xml);
+    LinkOnBus t;
+    t.addReader(SimReaderSettings());
+    QVERIFY(t.readOnce());
+    LogCapture log;
+    runWrite(t, xml);
+    QCOMPARE(t.states, QList<int> {3});
+    QVERIFY(log.contains("There is no data for the configuration entry!"));
+    QTest::qWait(50);
+    QVERIFY(t.bus.requests().isEmpty());
+
+    // No buffer at all: nothing happens, no state.
+    t.states.clear();
+    t.link.writeConfiguration(nullptr);
+    QVERIFY(t.states.isEmpty());
+}
+
+void TestWriteSequence::rejectedValueStopsWithoutReboot()
+{
+    BoxRecorder boxes;
+    LinkOnBus t;
+    SimReaderSettings s;
+    s.rejectWrites = 5;
+    SimReader *reader = t.addReader(s);
+    QVERIFY(t.readOnce());
+    LogCapture log;
+    runWrite(t, doc("<gen_stat_220 param=\"1\"/><pull_up_220 param=\"1\"/>"));
+
+    QCOMPARE(t.states, (QList<int> {5, 3}));
+    QCOMPARE(log.count("Write config ERROR!"), 1);
+    QVERIFY(!t.link.isWriteMode());
+    QVERIFY(!t.link.isAnswerTimerActive());
+    QCOMPARE(boxes.boxes.size(), 1);
+    QCOMPARE(boxes.boxes.at(0).icon, QMessageBox::Critical);
+    QCOMPARE(boxes.boxes.at(0).title, QString("Запись конфигурации"));
+    QCOMPARE(boxes.boxes.at(0).text, QString("Модуль отклонил записываемое значение."));
+    QTest::qWait(100);
+    QCOMPARE(t.requestHex(), QStringList {"0104dc060001de"});
+    QCOMPARE(reader->rebootCount(), 0);
+}
+
+void TestWriteSequence::writeThenReadShowsNewValues()
+{
+    LinkOnBus t;
+    SimReaderSettings s;
+    s.rebootSilenceMs = 100;
+    SimReader *reader = t.addReader(s);
+    QVERIFY(t.readOnce());
+
+    // The form writes the address in hexadecimal: 17 is "11".
+    runWrite(t, doc("<rs485_addr_220 param=\"11\"/><rs485_speed_220 param=\"38400\"/>"
+                    "<gen_stat_220 param=\"1\"/><gen_mode_220 param=\"1\"/>"));
+    QCOMPARE(t.states, (QList<int> {5, 7}));
+    QVERIFY(LinkOnBus::waitFor([&] { return reader->rebootCount() == 1; }, 2000));
+
+    QVERIFY(!t.link.togglePort());
+    QTest::qWait(150); // the reader's silence after its reboot
+    QVERIFY(t.readOnce(38400, 17));
+    QCOMPARE(LinkOnBus::elementsOf(t.guiDocuments.last()),
+             (QStringList {"gen_stat_220=1", "pull_up_220=0", "gen_mode_220=1", "rs485_addr_220=17",
+                           "rs485_speed_220=38400"}));
+}
+
+QTEST_GUILESS_MAIN(TestWriteSequence)
+#include "tst_writesequence.moc"
