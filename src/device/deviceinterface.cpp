@@ -17,6 +17,8 @@ DeviceInterface::DeviceInterface(QObject *parent)
 
     m_port = new QSerialPort(this);
     m_answerTimer = new QTimer(this);
+    // Precise: a coarse timer may fire up to 5 % early, which would cut a 50 ms probe short.
+    m_answerTimer->setTimerType(Qt::PreciseTimer);
     m_answerTimer->setSingleShot(true);
     connect(m_answerTimer, &QTimer::timeout, this, &DeviceInterface::answerTimeout);
     m_configBuffer = new QBuffer(this);
