@@ -21,8 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         __builtin_trap();
     decodeAnswerFrame(frame);
 
-    const Frame220::TerminalCommand command
-            = Frame220::parseTerminalCommand(QString::fromLatin1(chunk));
+    const Frame220::TerminalCommand command = Frame220::parseTerminalCommand(
+            QString::fromLatin1(chunk));
     const QByteArray request = Frame220::build(0x01, command.code, command.data);
     if (command.data.size() <= Frame220::MaxDataBytes) {
         if (request.size() != command.data.size() + 6 || Frame220::checksum(request) != 0)

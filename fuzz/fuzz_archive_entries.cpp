@@ -2,9 +2,9 @@
 // guard that decides whether it may be written below the "updates" folder.
 #include "updateunpacker.h"
 
+#include <private/qzipreader_p.h>
 #include <QBuffer>
 #include <QDir>
-#include <private/qzipreader_p.h>
 
 #include <cstddef>
 #include <cstdint>

@@ -60,24 +60,49 @@ void TestDbWorker::firmwareGroup_data()
     QTest::addColumn<QString>("group");
     QTest::addColumn<QString>("logLine");
 
-    QTest::newRow("both rows match explicitly, the later wins")
-            << "220" << "1.2.0" << "groupB" << "cur fw found explicitly!";
-    QTest::newRow("in the second range only") << "220" << "1.3.5" << "groupB"
+    QTest::newRow("both rows match explicitly, the later wins") << "220"
+                                                                << "1.2.0"
+                                                                << "groupB"
+                                                                << "cur fw found explicitly!";
+    QTest::newRow("in the second range only") << "220"
+                                              << "1.3.5"
+                                              << "groupB"
                                               << "cur fw found in range!";
-    QTest::newRow("first range") << "220" << "1.1.0" << "groupA" << "cur fw found in range!";
-    QTest::newRow("newer than all: the row of the highest version")
-            << "220" << "2.0.0" << "groupB" << "SELECTED LAST FW IN DB: ";
-    QTest::newRow("older than all") << "220" << "0.9.0" << "" << "";
+    QTest::newRow("first range") << "220"
+                                 << "1.1.0"
+                                 << "groupA"
+                                 << "cur fw found in range!";
+    QTest::newRow("newer than all: the row of the highest version") << "220"
+                                                                    << "2.0.0"
+                                                                    << "groupB"
+                                                                    << "SELECTED LAST FW IN DB: ";
+    QTest::newRow("older than all") << "220"
+                                    << "0.9.0"
+                                    << ""
+                                    << "";
     QTest::newRow("single version row matched itself, not by substring")
-            << "221" << "1.2.0" << "groupB" << "cur fw found explicitly!";
+            << "221"
+            << "1.2.0"
+            << "groupB"
+            << "cur fw found explicitly!";
     // The first row that names 1.2.0 as a bound is the range row.
     QTest::newRow("newer than all: first row naming the highest version")
-            << "221" << "1.3.0" << "groupA" << "SELECTED LAST FW IN DB: ";
-    QTest::newRow("NULL range is skipped") << "222" << "2.0.5" << "groupA"
+            << "221"
+            << "1.3.0"
+            << "groupA"
+            << "SELECTED LAST FW IN DB: ";
+    QTest::newRow("NULL range is skipped") << "222"
+                                           << "2.0.5"
+                                           << "groupA"
                                            << "cur fw found in range!";
-    QTest::newRow("highest version in a later row") << "222" << "3.0.0" << "groupA"
+    QTest::newRow("highest version in a later row") << "222"
+                                                    << "3.0.0"
+                                                    << "groupA"
                                                     << "SELECTED LAST FW IN DB: ";
-    QTest::newRow("unknown model table") << "999" << "1.0.0" << "" << "Set model ERROR!";
+    QTest::newRow("unknown model table") << "999"
+                                         << "1.0.0"
+                                         << ""
+                                         << "Set model ERROR!";
 }
 
 void TestDbWorker::firmwareGroup()
@@ -120,7 +145,8 @@ void TestDbWorker::groupQueries()
     QVERIFY(!db.checkSupportPage("stat"));
     QCOMPARE(db.getFormElements("main"), QStringList({"addr", "speed"}));
     QCOMPARE(db.getFormElements("mai"), QStringList());
-    QCOMPARE(db.getFormElements("setBaudComboBox"), QStringList({"9600:slow", "19200", "", "x:y:z"}));
+    QCOMPARE(db.getFormElements("setBaudComboBox"),
+             QStringList({"9600:slow", "19200", "", "x:y:z"}));
     QCOMPARE(db.getFormElements("statusBitMask"), QStringList({"255"}));
 
     db.setCurrentFwGrouplbl("groupB");
@@ -180,7 +206,9 @@ void TestDbWorker::brokenDatabases_data()
     const QString path = tmp.filePath("good.db");
     QString sql = "CREATE TABLE t (a INTEGER PRIMARY KEY, b TEXT);\nCREATE INDEX ib ON t(b);\n";
     for (int i = 0; i < 400; ++i)
-        sql += QString("INSERT INTO t VALUES (%1, '%2');\n").arg(i).arg(QString(60, QChar('a' + i % 26)));
+        sql += QString("INSERT INTO t VALUES (%1, '%2');\n")
+                       .arg(i)
+                       .arg(QString(60, QChar('a' + i % 26)));
     createSqliteFile(path, sql);
     QFile file(path);
     file.open(QIODevice::ReadOnly);

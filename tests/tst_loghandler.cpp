@@ -39,14 +39,14 @@ void TestLogHandler::tags_data()
     QTest::newRow("first of two tags counts, both removed")
             << "/C:13 Command send: /C:9 0200" << 13 << " Command send:  0200"
             << QColor(255, 0, 255);
-    QTest::newRow("tag at the end") << "Write config done! /C:14" << 14 << "Write config done! "
-                                    << QColor(255, 255, 0);
-    QTest::newRow("unlisted category") << "/C:5 something" << 5 << " something"
-                                       << QColor(192, 192, 192);
-    QTest::newRow("lower case is no tag") << "/c:12 text" << 0 << "/c:12 text"
-                                          << QColor(192, 192, 192);
-    QTest::newRow("database category") << "/C:17 DB check OK" << 17 << " DB check OK"
-                                       << QColor(255, 50, 145);
+    QTest::newRow("tag at the end")
+            << "Write config done! /C:14" << 14 << "Write config done! " << QColor(255, 255, 0);
+    QTest::newRow("unlisted category")
+            << "/C:5 something" << 5 << " something" << QColor(192, 192, 192);
+    QTest::newRow("lower case is no tag")
+            << "/c:12 text" << 0 << "/c:12 text" << QColor(192, 192, 192);
+    QTest::newRow("database category")
+            << "/C:17 DB check OK" << 17 << " DB check OK" << QColor(255, 50, 145);
     QTest::newRow("disconnections") << "/C:16 x" << 16 << " x" << QColor(255, 106, 0);
     QTest::newRow("updater connected") << "/C:2 x" << 2 << " x" << QColor(0, 127, 14);
     QTest::newRow("answer text") << "/C:10 x" << 10 << " x" << QColor(0, 255, 0);
@@ -104,9 +104,9 @@ void TestLogHandler::handlerWritesFileAndWindow()
     QFile file(dir.filePath("zemo2xx.log"));
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray content = file.readAll();
-    const QRegularExpression line(
-            "^LogDebug\\[\\d\\d\\.\\d\\d\\.\\d{4} \\d\\d:\\d\\d:\\d\\d\\.\\d{3}\\]:  Error open Com "
-            "port: COM7\r\n$");
+    const QRegularExpression line("^LogDebug\\[\\d\\d\\.\\d\\d\\.\\d{4} "
+                                  "\\d\\d:\\d\\d:\\d\\d\\.\\d{3}\\]:  Error open Com "
+                                  "port: COM7\r\n$");
     QVERIFY2(line.match(QString::fromUtf8(content)).hasMatch(), content.constData());
 
     QCOMPARE(window.toPlainText(), QString(" Error open Com port: COM7"));
@@ -161,7 +161,8 @@ void TestLogHandler::linesFromAnotherThreadKeepTheirColour()
     QCOMPARE(doc->blockCount(), 100);
     for (QTextBlock block = doc->begin(); block.isValid(); block = block.next()) {
         const QColor colour = block.begin().fragment().charFormat().foreground().color();
-        const QColor expected = block.text().contains("red") ? QColor(255, 0, 0) : QColor(0, 255, 0);
+        const QColor expected = block.text().contains("red") ? QColor(255, 0, 0)
+                                                             : QColor(0, 255, 0);
         QVERIFY2(colour == expected, qPrintable(block.text() + " " + colour.name()));
     }
     QFile file(dir.filePath("zemo2xx.log"));
@@ -176,9 +177,9 @@ void TestLogHandler::programSwitches_data()
     QTest::addColumn<bool>("logWritten");
 
     QTest::newRow("no switch: no log file") << QStringList() << true << false;
-    QTest::newRow("-log deletes the old file") << QStringList{"-log"} << false << true;
-    QTest::newRow("-console appends") << QStringList{"-console"} << true << true;
-    QTest::newRow("both, deleted once") << QStringList{"-console", "-log", "-x"} << false << true;
+    QTest::newRow("-log deletes the old file") << QStringList {"-log"} << false << true;
+    QTest::newRow("-console appends") << QStringList {"-console"} << true << true;
+    QTest::newRow("both, deleted once") << QStringList {"-console", "-log", "-x"} << false << true;
 }
 
 void TestLogHandler::programSwitches()

@@ -53,11 +53,16 @@ void TestSettings::languageChoice_data()
 {
     QTest::addColumn<QString>("locale");
     QTest::addColumn<QString>("code");
-    QTest::newRow("ru_RU") << "ru_RU" << "ru";
-    QTest::newRow("ru_UA is another locale") << "ru_UA" << "en";
-    QTest::newRow("ru alone") << "ru" << "en";
-    QTest::newRow("en_US") << "en_US" << "en";
-    QTest::newRow("C") << "C" << "en";
+    QTest::newRow("ru_RU") << "ru_RU"
+                           << "ru";
+    QTest::newRow("ru_UA is another locale") << "ru_UA"
+                                             << "en";
+    QTest::newRow("ru alone") << "ru"
+                              << "en";
+    QTest::newRow("en_US") << "en_US"
+                           << "en";
+    QTest::newRow("C") << "C"
+                       << "en";
 }
 
 void TestSettings::languageChoice()

@@ -17,19 +17,32 @@ void TestVersion::compare_data()
     QTest::addColumn<QString>("b");
     QTest::addColumn<int>("sign");
 
-    QTest::newRow("equal") << "1.4.12" << "1.4.12" << 0;
-    QTest::newRow("numeric, not text") << "1.4.12" << "1.4.9" << 1;
-    QTest::newRow("two-digit minor") << "1.10.0" << "1.9.9" << 1;
-    QTest::newRow("shorter runs out first") << "1.2" << "1.2.0" << -1;
-    QTest::newRow("leading zero, digit before dot") << "01.2" << "1.2" << -1;
-    QTest::newRow("beyond 32 bits") << "1.4294967296" << "1.0" << 1;
-    QTest::newRow("beyond 32 bits, both") << "1.4294967297" << "1.4294967296" << 1;
-    QTest::newRow("digit before letter") << "1.2" << "a.2" << -1;
-    QTest::newRow("letter after digit") << "a" << "1" << 1;
-    QTest::newRow("letters by code") << "1.a" << "1.b" << -1;
-    QTest::newRow("empty vs version") << "" << "0.0.0" << -1;
-    QTest::newRow("both empty") << "" << "" << 0;
-    QTest::newRow("no local firmware is older than any") << "0.0.0" << "0.0.1" << -1;
+    QTest::newRow("equal") << "1.4.12"
+                           << "1.4.12" << 0;
+    QTest::newRow("numeric, not text") << "1.4.12"
+                                       << "1.4.9" << 1;
+    QTest::newRow("two-digit minor") << "1.10.0"
+                                     << "1.9.9" << 1;
+    QTest::newRow("shorter runs out first") << "1.2"
+                                            << "1.2.0" << -1;
+    QTest::newRow("leading zero, digit before dot") << "01.2"
+                                                    << "1.2" << -1;
+    QTest::newRow("beyond 32 bits") << "1.4294967296"
+                                    << "1.0" << 1;
+    QTest::newRow("beyond 32 bits, both") << "1.4294967297"
+                                          << "1.4294967296" << 1;
+    QTest::newRow("digit before letter") << "1.2"
+                                         << "a.2" << -1;
+    QTest::newRow("letter after digit") << "a"
+                                        << "1" << 1;
+    QTest::newRow("letters by code") << "1.a"
+                                     << "1.b" << -1;
+    QTest::newRow("empty vs version") << ""
+                                      << "0.0.0" << -1;
+    QTest::newRow("both empty") << ""
+                                << "" << 0;
+    QTest::newRow("no local firmware is older than any") << "0.0.0"
+                                                         << "0.0.1" << -1;
 }
 
 void TestVersion::compare()
@@ -45,7 +58,7 @@ void TestVersion::compare()
 
 void TestVersion::sortStable()
 {
-    QStringList list{"1.10.0", "1.4.9", "1.4.12"};
+    QStringList list {"1.10.0", "1.4.9", "1.4.12"};
     VersionCompare::sort(list);
     QCOMPARE(list, QStringList({"1.4.9", "1.4.12", "1.10.0"}));
 
@@ -53,7 +66,7 @@ void TestVersion::sortStable()
     // text, so the two show that equal versions keep their order.
     const QString arabicTwo = QString::fromUtf8("1.\u0662");
     QCOMPARE(VersionCompare::compare(arabicTwo, "1.2"), 0);
-    QStringList same{"2.0", arabicTwo, "1.0", "1.2"};
+    QStringList same {"2.0", arabicTwo, "1.0", "1.2"};
     VersionCompare::sort(same);
     QCOMPARE(same, QStringList({"1.0", arabicTwo, "1.2", "2.0"}));
 }

@@ -107,8 +107,9 @@ QColor LogHandler::colourOf(int category)
 
 QByteArray LogHandler::fileLine(QtMsgType type, const QDateTime &when, const QString &text)
 {
-    const QString stamp = QLatin1Char('[') + when.toString(QStringLiteral("dd.MM.yyyy hh:mm:ss.zzz"))
-            + QLatin1Char(']');
+    const QString stamp = QLatin1Char('[')
+                          + when.toString(QStringLiteral("dd.MM.yyyy hh:mm:ss.zzz"))
+                          + QLatin1Char(']');
     QString line = QStringLiteral("Log%1%2: %3\n")
                            .arg(QLatin1String(levelWord(type)))
                            .arg(stamp, 0)
@@ -125,9 +126,8 @@ QByteArray LogHandler::stderrLine(QtMsgType type, const QMessageLogContext &cont
     if (type == QtDebugMsg)
         return QByteArray("Debug: ") + local + '\n';
     return QByteArray(levelWord(type)) + ": " + local + " ("
-            + QByteArray(context.file ? context.file : "") + ':'
-            + QByteArray::number(context.line) + ", "
-            + QByteArray(context.function ? context.function : "") + ")\n";
+           + QByteArray(context.file ? context.file : "") + ':' + QByteArray::number(context.line)
+           + ", " + QByteArray(context.function ? context.function : "") + ")\n";
 }
 
 void LogHandler::handle(QtMsgType type, const QMessageLogContext &context, const QString &message)

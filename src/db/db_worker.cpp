@@ -79,7 +79,7 @@ bool DB_Worker::checkDb()
             QStringList rows;
             while (query.next())
                 rows << query.value(0).toString();
-            if (rows == QStringList{QStringLiteral("ok")}) {
+            if (rows == QStringList {QStringLiteral("ok")}) {
                 // An empty file is a sound but empty database: no devices database either.
                 QSqlQuery tables(m_db);
                 if (tables.exec(QStringLiteral(
@@ -120,12 +120,12 @@ int DB_Worker::matchFirmwareRow(const QStringList &ranges, const QString &versio
         if (VersionCompare::compare(version, min) == 0
             || VersionCompare::compare(version, max) == 0) {
             qDebug().noquote() << "/C:10"
-                     << "cur fw found explicitly!";
+                               << "cur fw found explicitly!";
             matched = row;
         } else if (VersionCompare::compare(min, version) < 0
                    && VersionCompare::compare(version, max) < 0) {
             qDebug().noquote() << "/C:10"
-                     << "cur fw found in range!";
+                               << "cur fw found in range!";
             matched = row;
         }
     }
@@ -165,7 +165,7 @@ QString DB_Worker::getFwGroup(QString curFwVer, QString devId)
     qDebug().noquote() << "Set model device: " << table;
     if (!model.select()) {
         qDebug().noquote() << "/C:12"
-                 << "Set model ERROR!";
+                           << "Set model ERROR!";
         m_db.close();
         return QString();
     }
@@ -181,10 +181,10 @@ QString DB_Worker::getFwGroup(QString curFwVer, QString devId)
     if (row >= 0 && !cellIsNull(&model, row, 1)) {
         group = cellText(&model, row, 1);
         qDebug().noquote() << "/C:17"
-                 << "FW Group: " << group;
+                           << "FW Group: " << group;
     } else {
         qDebug().noquote() << "/C:17"
-                 << "FW Not found";
+                           << "FW Not found";
     }
     m_db.close();
     return group;
@@ -221,7 +221,7 @@ void DB_Worker::setCurrentFwGroup(QString fwGroup)
             m_commandList.append(m_groupModel->record(row).value(0).toInt());
     }
     qDebug().noquote() << "/C:12"
-             << "Supported commands: " << m_commandList;
+                       << "Supported commands: " << m_commandList;
     m_groupSelected = true;
 }
 
@@ -236,20 +236,20 @@ void DB_Worker::setCurrentFwGrouplbl(QString fwGroup)
             m_labelList.append(cellText(m_groupModel, row, 0));
     }
     qDebug().noquote() << "/C:12"
-             << "Supported commands: " << m_labelList;
+                       << "Supported commands: " << m_labelList;
 }
 
 QList<int> DB_Worker::getCommandList()
 {
     qDebug().noquote() << "/C:17"
-             << "*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*";
+                       << "*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*";
     return m_commandList;
 }
 
 QList<QString> DB_Worker::getCommandListlbl()
 {
     qDebug().noquote() << "/C:17"
-             << "*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*";
+                       << "*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*-*";
     return m_labelList;
 }
 
@@ -363,5 +363,5 @@ void DB_Worker::closeDb()
     if (m_db.isOpen())
         m_db.close();
     qDebug().noquote() << "/C:17"
-             << "Close DB";
+                       << "Close DB";
 }
