@@ -1,11 +1,15 @@
 // ctest: slow
 #include "configserversim.h"
 #include "deviceinterface.h"
+#include "mainwindowaccess.h"
 #include "settings.h"
 #include "testsupport.h"
 
 #include <QBuffer>
+#include <QComboBox>
 #include <QDomDocument>
+#include <QLabel>
+#include <QLineEdit>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -16,8 +20,14 @@ const char kImei[] = "356938035643809";
 const char kPassword[] = "t0p5ecret";
 const QString kPasswordLine = QString("REMOTE ") + kPassword;
 
-// Command 0x0100 to address 1 with its checksum, worked out by hand.
+// Requests to address 1, checksums worked out by hand.
 const QByteArray kReadInfo = QByteArray::fromHex("0103dc0100df");
+const QByteArray kReadCounter = QByteArray::fromHex("0103dc0500db");
+const QByteArray kReadOutputs = QByteArray::fromHex("0103dc0603db");
+const QByteArray kReadRs485 = QByteArray::fromHex("0103dc0301dc");
+// Speed 19200 (00 00 4B 00), then the reboot that ends every write.
+const QByteArray kWriteSpeed19200 = QByteArray::fromHex("0107dc030000004b0092");
+const QByteArray kReboot = QByteArray::fromHex("0103dc0200dc");
 
 // The link pointed at the server double through the settings file, which is read at every
 // connection; the terminal's bus holds one reader at address 1 with 9600 baud, and its firmware
@@ -83,6 +93,11 @@ class TestRemoteConfig : public QObject
     Q_OBJECT
 private slots:
     void loginAndFirstFrame();
+    void readThroughServer_data();
+    void readThroughServer();
+    void writeThroughServerEndsWithReboot();
+    void consoleThroughServer();
+    void readIntoTheWindow();
     void pingLines_data();
     void pingLines();
     void serverRefusals_data();
@@ -116,6 +131,121 @@ void TestRemoteConfig::loginAndFirstFrame()
     // 0x0100 to address 1 at 9600 baud.
     QCOMPARE(rig.lines().mid(0, 2), QStringList({kPasswordLine, "S485 6,260,2000,9600;AQPcAQDf"}));
     QCOMPARE(rig.stateCodes().value(0), 4);
+}
+
+void TestRemoteConfig::readThroughServer_data()
+{
+    QTest::addColumn<bool>("split");
+    QTest::newRow("whole answer lines") << false;
+    QTest::newRow("every answer line in two deliveries") << true;
+}
+
+void TestRemoteConfig::readThroughServer()
+{
+    QFETCH(bool, split);
+    LogCapture logs;
+    Rig rig;
+    if (split)
+        rig.server.addRelayFault(ConfigServerSim::RelayFault::Split, -1);
+    QList<QByteArray> documents;
+    QObject::connect(&rig.link, &DeviceInterface::updateGUI, &rig.link,
+                     [&documents](QBuffer *buffer) { documents.append(buffer->data()); });
+    rig.connectToServer();
+    QTRY_COMPARE(documents.size(), 1);
+
+    // The firmware's list is sent from its last entry to its first, each command once.
+    const QList<QByteArray> expected {kReadInfo, kReadCounter, kReadOutputs, kReadRs485};
+    QVERIFY2(rig.server.frames() == expected, qPrintable(rig.framesText()));
+    QCOMPARE(logs.count("BAD DATA!"), 0);
+
+    QDomDocument doc;
+    QVERIFY(doc.setContent(documents.at(0)));
+    const QDomElement root = doc.documentElement();
+    QCOMPARE(root.tagName(), QString("configuration"));
+    QStringList read;
+    for (QDomElement e = root.firstChildElement(); !e.isNull(); e = e.nextSiblingElement())
+        read.append(e.tagName() + "=" + e.attribute("param"));
+    QCOMPARE(read, QStringList({"gen_stat_220=1", "pull_up_220=0", "gen_mode_220=2",
+                                "rs485_addr_220=1", "rs485_speed_220=9600"}));
+    QCOMPARE(rig.stateCodes(), QList<int> {4});
+    QVERIFY(rig.link.isRemoteMode());
+}
+
+void TestRemoteConfig::writeThroughServerEndsWithReboot()
+{
+    Rig rig;
+    QSignalSpy read(&rig.link, &DeviceInterface::updateGUI);
+    rig.connectToServer();
+    QTRY_COMPARE(read.count(), 1);
+    rig.server.clearReceived();
+    rig.states.clear();
+
+    QBuffer buffer;
+    buffer.setData("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<configuration>"
+                   "<rs485_speed_220 param=\"19200\"/></configuration>\n");
+    rig.link.writeConfiguration(&buffer);
+    QTRY_COMPARE(rig.stateCodes(), (QList<int> {5, 7}));
+
+    const QList<QByteArray> expected {kWriteSpeed19200, kReboot};
+    QVERIFY2(rig.server.frames() == expected, qPrintable(rig.framesText()));
+    SimReader *reader = rig.server.reader(1);
+    QVERIFY(reader);
+    QCOMPARE(reader->rebootCount(), 1);
+    QCOMPARE(reader->settings().speed, quint32(19200));
+    QVERIFY(rig.link.isRemoteMode());
+}
+
+void TestRemoteConfig::consoleThroughServer()
+{
+    Rig rig;
+    QSignalSpy read(&rig.link, &DeviceInterface::updateGUI);
+    rig.connectToServer();
+    QTRY_COMPARE(read.count(), 1);
+    rig.server.clearReceived();
+
+    // Typed text goes to the terminal as it is, not as a reader frame.
+    rig.link.sendTerminalCmd("0200");
+    QTRY_COMPARE(rig.server.received(), QStringList {"0200"});
+    QVERIFY(rig.server.frames().isEmpty());
+    QVERIFY(rig.link.isRemoteMode());
+}
+
+void TestRemoteConfig::readIntoTheWindow()
+{
+    TempProgramDir dir(true);
+    BoxRecorder boxes;
+    ConfigServerSim server;
+    QVERIFY(server.listen());
+    server.setTerminal(kImei, kPassword);
+    SimReaderSettings settings;
+    settings.speed = 9600;
+    settings.genState = 1;
+    settings.pullUp = 1;
+    settings.genMode = 2;
+    settings.counter = 42;
+    settings.counterPerSecond = 0;
+    server.addReader(settings);
+    writeSetting("UpdateServer", "IP", "127.0.0.1");
+    writeSetting("UpdateServer", "Port", QString::number(server.port()));
+
+    MainWindow window(nullptr, "ru_RU");
+    // The first port listing, 100 ms after start, closes every connection: the engineer meets
+    // a window that has done it.
+    QTRY_VERIFY(!MainWindowTestAccess::portTimer(window)->isActive());
+    window.deviceInterface()->setBaudRate(9600);
+    window.deviceInterface()->setDeviceAddress("1");
+    window.deviceInterface()->connectToServer(kImei, kPassword);
+
+    auto *status = window.findChild<QLabel *>("globalStatusText");
+    QVERIFY(status);
+    QTRY_COMPARE(status->text(), QString("Соединение установлено удаленно"));
+    QCOMPARE(window.findChild<QLineEdit *>("setAddrLine")->text(), QString("1"));
+    QCOMPARE(window.findChild<QComboBox *>("setBaudComboBox")->currentText(), QString("9600"));
+    QCOMPARE(window.findChild<QComboBox *>("genComboBox")->currentIndex(), 1);
+    QCOMPARE(window.findChild<QComboBox *>("pullUpComboBox")->currentIndex(), 1);
+    QCOMPARE(window.findChild<QComboBox *>("genTypeComboBox")->currentIndex(), 2);
+    QTRY_COMPARE(window.findChild<QLabel *>("label_220_count")->text(), QString("42"));
+    QVERIFY2(boxes.boxes.isEmpty(), qPrintable(boxes.describe()));
 }
 
 void TestRemoteConfig::pingLines_data()
@@ -287,5 +417,5 @@ void TestRemoteConfig::silenceEndsConnection()
     QCOMPARE(rig.server.frames().size(), 1);
 }
 
-QTEST_GUILESS_MAIN(TestRemoteConfig)
+QTEST_MAIN(TestRemoteConfig)
 #include "tst_remoteconfig.moc"
