@@ -5,6 +5,7 @@
 #include "aboutform.h"
 #include "apppaths.h"
 #include "db_worker.h"
+#include "deviceinterface.h"
 #include "reloadform.h"
 #include "settingsform.h"
 #include "statuscalc.h"
@@ -51,7 +52,16 @@ void MainWindow::reloadConfirm()
     emit rebootDev();
 }
 
-void MainWindow::reloadWaitCancel() { }
+void MainWindow::reloadWaitCancel()
+{
+    // After the reboot the reader answers at the speed and address remembered for it, which a
+    // write may have changed.
+    ui->rs485_220_speed->setCurrentText(QString::number(m_device->rememberedSpeed()));
+    m_device->setBaudRate(ui->rs485_220_speed->currentText().toInt());
+    ui->rs485_selAddr->setCurrentText(QString::number(m_device->rememberedAddress()));
+    m_device->setDeviceAddress(ui->rs485_selAddr->currentText());
+    setGlobalState(3);
+}
 
 void MainWindow::aboutShow()
 {
