@@ -1,0 +1,29 @@
+#!/bin/sh
+# Brings translations/en.ts up to date with the translatable texts of the program (tr() in the
+# sources under src/ and the texts of the .ui forms). Existing translations are kept; new texts
+# appear as unfinished entries to translate (Qt Linguist, or by editing the file), texts no longer
+# used are dropped. Line numbers are not recorded, so the file changes only when texts do.
+#
+#   scripts/update-translations.sh          update translations/en.ts
+#   scripts/update-translations.sh --check  only list texts without a finished translation
+set -eu
+cd "$(dirname "$0")/.."
+
+lupdate=$(command -v lupdate || echo /usr/lib/qt5/bin/lupdate)
+
+if [ "${1:-}" = "--check" ]; then
+    tmp=$(mktemp -d)
+    trap 'rm -rf "$tmp"' EXIT
+    cp translations/en.ts "$tmp/en.ts"
+    "$lupdate" -silent -locations none -no-obsolete -target-language en src -ts "$tmp/en.ts"
+    missing=$(grep -c 'type="unfinished"' "$tmp/en.ts" || true)
+    if [ "$missing" -gt 0 ]; then
+        echo "$missing text(s) without an English translation:"
+        grep -B3 'type="unfinished"' "$tmp/en.ts" | sed -n 's/.*<source>\(.*\)<\/source>.*/  \1/p'
+        exit 1
+    fi
+    echo "Every text has an English translation."
+    exit 0
+fi
+
+"$lupdate" -locations none -no-obsolete -target-language en src -ts translations/en.ts
