@@ -1,5 +1,7 @@
 #include "aboutform.h"
+#include "deviceinterface.h"
 #include "mainwindow.h"
+#include "mainwindowaccess.h"
 #include "reloadform.h"
 #include "selectdeviceform.h"
 #include "settings.h"
@@ -29,6 +31,11 @@ private slots:
     void settingsStoredChoiceWins();
     void settingsSaveStoresAndReports();
     void settingsCancelKeepsStoredChoice();
+    void pollingFollowsSettings_data();
+    void pollingFollowsSettings();
+    void pollingSwitchedOffInTheDialog();
+    void rebootCancelResumesPolling();
+    void rebootWaitRestoresSpeedAndAddress();
     void rebootConfirmed();
     void rebootCancelled_data();
     void rebootCancelled();
@@ -154,6 +161,92 @@ bool writeFile(const QString &path, const QByteArray &data, const QDateTime &mod
     return file.setFileTime(modified, QFileDevice::FileModificationTime);
 }
 } // namespace
+
+void TestDialogs::pollingFollowsSettings_data()
+{
+    QTest::addColumn<QString>("stored"); // empty: no key
+    QTest::addColumn<bool>("polling");
+    QTest::newRow("first start") << "" << true;
+    QTest::newRow("switched on") << "true" << true;
+    QTest::newRow("switched off") << "false" << false;
+}
+
+void TestDialogs::pollingFollowsSettings()
+{
+    QFETCH(QString, stored);
+    QFETCH(bool, polling);
+    TempProgramDir dir(true);
+    if (!stored.isEmpty())
+        writeSetting("Survey", "Status", stored);
+    BoxRecorder boxes;
+    MainWindow window(nullptr, "ru_RU");
+    QCOMPARE(storedSetting(dir, "Survey/Status").toBool(), polling);
+    QTimer *timer = MainWindowTestAccess::statusTimer(window);
+    QSignalSpy polls(&window, &MainWindow::startPoll);
+    window.setGlobalState(3);
+    QCOMPARE(timer->isActive(), polling);
+    window.statusTimerTimeout();
+    QCOMPARE(polls.count(), polling ? 1 : 0);
+}
+
+void TestDialogs::pollingSwitchedOffInTheDialog()
+{
+    TempProgramDir dir(true);
+    BoxRecorder boxes;
+    MainWindow window(nullptr, "ru_RU");
+    QTimer *timer = MainWindowTestAccess::statusTimer(window);
+    window.setGlobalState(3);
+    QVERIFY(timer->isActive());
+    window.settingShow();
+    auto *settings = window.findChild<SettingsForm *>();
+    QVERIFY(settings && settings->isVisible());
+    child<QCheckBox>(settings, "statusCheckBox")->setChecked(false);
+    QTest::mouseClick(child<QPushButton>(settings, "saveButton"), Qt::LeftButton);
+    QVERIFY(!timer->isActive());
+    // Later ready states do not start it again.
+    window.setGlobalState(3);
+    QVERIFY(!timer->isActive());
+    QCOMPARE(storedSetting(dir, "Survey/Status").toBool(), false);
+}
+
+void TestDialogs::rebootCancelResumesPolling()
+{
+    TempProgramDir dir(true);
+    BoxRecorder boxes;
+    MainWindow window(nullptr, "ru_RU");
+    QTimer *timer = MainWindowTestAccess::statusTimer(window);
+    window.setGlobalState(3);
+    QVERIFY(timer->isActive());
+    window.reloadDevice();
+    QVERIFY(!timer->isActive()); // no poll while the engineer decides
+    auto *form = window.findChild<ReloadForm *>();
+    QVERIFY(form);
+    QTest::mouseClick(child<QPushButton>(form, "cancelReloadButt"), Qt::LeftButton);
+    QVERIFY(timer->isActive());
+    processDeletions();
+}
+
+void TestDialogs::rebootWaitRestoresSpeedAndAddress()
+{
+    TempProgramDir dir(true);
+    BoxRecorder boxes;
+    MainWindow window(nullptr, "ru_RU");
+    MainWindowTestAccess::portTimer(window)->stop();
+    window.BaudsListUpdater_220({"2400", "9600", "19200", "57600"});
+    auto *speed = child<QComboBox>(&window, "rs485_220_speed");
+    auto *address = child<QComboBox>(&window, "rs485_selAddr");
+    QCOMPARE(speed->currentText(), QString("19200"));
+    // A write changed the reader's speed and address; it answers with them after the reboot.
+    DeviceInterface *device = window.deviceInterface();
+    device->setRememberedSpeed(57600);
+    device->setRememberedAddress(42);
+    window.reloadWaitCancel();
+    QCOMPARE(speed->currentText(), QString("57600"));
+    QCOMPARE(address->currentText(), QString("42"));
+    QCOMPARE(device->baudRate(), 57600);
+    QCOMPARE(int(device->deviceAddress()), 42);
+    QCOMPARE(window.globalState(), 3);
+}
 
 void TestDialogs::rebootConfirmed()
 {

@@ -1,5 +1,13 @@
+#include "configserversim.h"
+#include "deviceinterface.h"
+#include "mainwindow.h"
+#include "mainwindowaccess.h"
 #include "remoteconnectform.h"
+#include "settings.h"
 #include "testsupport.h"
+
+#include <QComboBox>
+#include <QTimer>
 
 #include <QLabel>
 #include <QLineEdit>
@@ -55,6 +63,8 @@ private slots:
     void emptyImeiIsPassedOn();
     void leavingStoresNothing_data();
     void leavingStoresNothing();
+    void remoteButtonConnectsAndDisconnects();
+    void remoteButtonCancelled();
 };
 
 void TestRemoteLogin::layout_data()
@@ -206,6 +216,102 @@ void TestRemoteLogin::leavingStoresNothing()
     QVERIFY(boxes.boxes.isEmpty());
     processDeletions();
     QVERIFY(form.isNull());
+}
+
+namespace {
+const char *const kImei = "356938035643809";
+
+// A window whose connection panel shows 9600 baud and address 5, talking to the server double.
+struct RemoteFixture
+{
+    TempProgramDir dir {true};
+    ConfigServerSim server;
+    BoxRecorder boxes;
+    LogCapture log;
+    std::unique_ptr<MainWindow> window;
+
+    bool start()
+    {
+        if (!server.listen())
+            return false;
+        server.setTerminal(kImei, "1234");
+        SimReaderSettings reader;
+        reader.address = 5;
+        reader.speed = 9600;
+        server.addReader(reader);
+        writeSetting("UpdateServer", "IP", "127.0.0.1");
+        writeSetting("UpdateServer", "Port", server.port());
+        window.reset(new MainWindow(nullptr, "ru_RU"));
+        MainWindowTestAccess::portTimer(*window)->stop();
+        window->BaudsListUpdater_220({"2400", "4800", "9600", "19200", "115200"});
+        window->findChild<QComboBox *>("rs485_220_speed")->setCurrentText("9600");
+        window->findChild<QComboBox *>("rs485_selAddr")->setEditText("5");
+        return true;
+    }
+
+    // Presses the remote button; the login dialog, if one comes, is handled by answer().
+    void pressRemote(std::function<void(RemoteConnectForm *)> answer)
+    {
+        QTimer::singleShot(0, window.get(),
+                           [this, answer] { answer(window->findChild<RemoteConnectForm *>()); });
+        window->startRemoteConfig();
+    }
+};
+} // namespace
+
+void TestRemoteLogin::remoteButtonConnectsAndDisconnects()
+{
+    RemoteFixture f;
+    QVERIFY(f.start());
+    DeviceInterface *device = f.window->deviceInterface();
+    bool dialogSeen = false;
+    f.pressRemote([&dialogSeen](RemoteConnectForm *form) {
+        dialogSeen = form != nullptr;
+        if (!form)
+            return;
+        edit(form, "imeiLineEdit")->setText(kImei);
+        edit(form, "passLineEdit")->setText("1234");
+        click(form, "connectButton");
+    });
+    QVERIFY(dialogSeen);
+    QVERIFY(f.log.contains("Start remote configure..."));
+    // The link was given the panel's speed and address before it connected.
+    QCOMPARE(device->baudRate(), 9600);
+    QCOMPARE(int(device->deviceAddress()), 5);
+    QVERIFY(device->isRemoteMode());
+    QTRY_VERIFY2(f.server.received().contains("REMOTE 1234"),
+                 qPrintable(f.server.received().join(" | ")));
+    QVERIFY(f.server.received().first().contains(kImei));
+    QCOMPARE(storedImei(f.dir).toString(), QString(kImei));
+
+    // Pressed again, the button ends the remote connection without a dialog, once the read
+    // under way has ended.
+    QTimer::singleShot(50, f.window.get(), [&f] { emit f.window->readyStatus(); });
+    dialogSeen = false;
+    f.pressRemote([&dialogSeen](RemoteConnectForm *form) { dialogSeen = form != nullptr; });
+    QVERIFY(!dialogSeen);
+    QVERIFY(f.log.contains("Disconnecting from remote config server"));
+    QTRY_VERIFY(!device->isRemoteMode());
+    QTRY_COMPARE(f.server.clientCount(), 0);
+    QVERIFY(f.window->findChild<QPushButton *>("remCfgButton")->isEnabled());
+    QCoreApplication::processEvents(); // the deferred dialog deletion
+    QVERIFY(!f.window->findChild<RemoteConnectForm *>());
+}
+
+void TestRemoteLogin::remoteButtonCancelled()
+{
+    RemoteFixture f;
+    QVERIFY(f.start());
+    f.pressRemote([](RemoteConnectForm *form) {
+        QVERIFY(form);
+        edit(form, "imeiLineEdit")->setText("999");
+        edit(form, "passLineEdit")->setText("1234");
+        click(form, "cancelButton");
+    });
+    QTest::qWait(100);
+    QCOMPARE(f.server.clientCount(), 0);
+    QVERIFY(!f.window->deviceInterface()->isRemoteMode());
+    QVERIFY(!storedImei(f.dir).isValid());
 }
 
 QTEST_MAIN(TestRemoteLogin)
