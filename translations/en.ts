@@ -72,6 +72,10 @@ the converter is disconnected from the PC</translation>
         <translation>The port is used by another program.
 Close the program that uses the port and connect again.</translation>
     </message>
+    <message>
+        <source>Модуль отклонил записываемое значение.</source>
+        <translation>The module rejected the value being written.</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>
@@ -250,6 +254,216 @@ Close the program that uses the port and connect again.</translation>
     <message>
         <source>Отсутствует файл справки.</source>
         <translation>The help file is missing.</translation>
+    </message>
+    <message>
+        <source>Открыть конфигурационный файл</source>
+        <translation>Open a configuration file</translation>
+    </message>
+    <message>
+        <source>XML Files (*.xml);;All Files (*.*)</source>
+        <translation>XML Files (*.xml);;All Files (*.*)</translation>
+    </message>
+    <message>
+        <source>Ошибка открытия файла</source>
+        <translation>Error opening the file</translation>
+    </message>
+    <message>
+        <source>Файл не является файлом конфигурации или поврежден</source>
+        <translation>The file is not a configuration file or is damaged</translation>
+    </message>
+    <message>
+        <source>Сохранить конфигурацию</source>
+        <translation>Save the configuration</translation>
+    </message>
+    <message>
+        <source>XML Files (*.xml)</source>
+        <translation>XML Files (*.xml)</translation>
+    </message>
+    <message>
+        <source>Ошибка сохранения конфигурации</source>
+        <translation>Error saving the configuration</translation>
+    </message>
+    <message>
+        <source>Предупреждение</source>
+        <translation>Warning</translation>
+    </message>
+    <message>
+        <source>Версия прошивки модуля не поддерживается конфигуратором</source>
+        <translation>The module&apos;s firmware version is not supported by the configurator</translation>
+    </message>
+    <message>
+        <source>Запись конфигурации</source>
+        <translation>Writing configuration</translation>
+    </message>
+    <message>
+        <source>Отсутствуют изменения для записи в модуль</source>
+        <translation>There are no changes to write to the module</translation>
+    </message>
+    <message>
+        <source>Записать конфигурацию в модуль?</source>
+        <translation>Write the configuration to the module?</translation>
+    </message>
+    <message>
+        <source>Имеются не записанные в модуль изменения.
+Записать изменения в модуль?</source>
+        <translation>There are changes not yet written to the module.
+Write the changes to the module?</translation>
+    </message>
+    <message>
+        <source>Сохранить лог</source>
+        <translation>Save the log</translation>
+    </message>
+    <message>
+        <source>LOG Files (*.log)</source>
+        <translation>LOG Files (*.log)</translation>
+    </message>
+    <message>
+        <source>Ошибка сохранения файла</source>
+        <translation>Error saving the file</translation>
+    </message>
+    <message>
+        <source>Сохранить бинарный лог</source>
+        <translation>Save the binary log</translation>
+    </message>
+    <message>
+        <source>Ошибка создания файла</source>
+        <translation>Error creating the file</translation>
+    </message>
+    <message>
+        <source>Версия прошивки не поддерживается конфигуратором</source>
+        <translation>The firmware version is not supported by the configurator</translation>
+    </message>
+    <message>
+        <source>&lt;font color=blue&gt;Доступно обновление прошивки версии &lt;/font&gt;&lt;b&gt;</source>
+        <translation>&lt;font color=blue&gt;Firmware update available, version &lt;/font&gt;&lt;b&gt;</translation>
+    </message>
+    <message>
+        <source>Соединения закрыты</source>
+        <translation>Connections closed</translation>
+    </message>
+    <message>
+        <source>Поиск устройств</source>
+        <translation>Searching for devices</translation>
+    </message>
+    <message>
+        <source>Соединение установлено удаленно</source>
+        <translation>Connected remotely</translation>
+    </message>
+    <message>
+        <source>Соединение установлено</source>
+        <translation>Connected</translation>
+    </message>
+    <message>
+        <source>Удаленное считывание конфигурации</source>
+        <translation>Reading the configuration remotely</translation>
+    </message>
+    <message>
+        <source>Считывание конфигурации</source>
+        <translation>Reading the configuration</translation>
+    </message>
+    <message>
+        <source>Удаленная запись конфигурации</source>
+        <translation>Writing the configuration remotely</translation>
+    </message>
+    <message>
+        <source>Модуль не отвечает</source>
+        <translation>The module does not answer</translation>
+    </message>
+    <message>
+        <source>Загрузка обновления</source>
+        <translation>Downloading the update</translation>
+    </message>
+    <message>
+        <source>Удаленное конфигурирование</source>
+        <translation>Remote configuration</translation>
+    </message>
+    <message>
+        <source>Перезагрузка</source>
+        <translation>Reboot</translation>
+    </message>
+    <message>
+        <source>Устройство перезагружается...</source>
+        <translation>The device is rebooting...</translation>
+    </message>
+    <message>
+        <source>Обновление прошивки...</source>
+        <translation>Updating the firmware...</translation>
+    </message>
+    <message>
+        <source>Чтение файла</source>
+        <translation>Reading the file</translation>
+    </message>
+    <message>
+        <source>Файл обновления нарушен</source>
+        <translation>The update file is damaged</translation>
+    </message>
+    <message>
+        <source>Терминал не подключен к серверу!</source>
+        <translation>The terminal is not connected to the server!</translation>
+    </message>
+    <message>
+        <source>Ошибка обмена данными с устройством!</source>
+        <translation>Data exchange with the device failed!</translation>
+    </message>
+    <message>
+        <source>Терминал уже конфигурируется!</source>
+        <translation>The terminal is already being configured!</translation>
+    </message>
+    <message>
+        <source>Ошибка обмена данными с сервером конфигурирования!</source>
+        <translation>Data exchange with the configuration server failed!</translation>
+    </message>
+    <message>
+        <source>Ожидание ответа от сервера</source>
+        <translation>Waiting for the server to answer</translation>
+    </message>
+    <message>
+        <source>Обновление конфигуратора</source>
+        <translation>Configurator update</translation>
+    </message>
+    <message>
+        <source>Доступно обновление конфигуратора v</source>
+        <translation>A configurator update is available: v</translation>
+    </message>
+    <message>
+        <source>&lt;br&gt;Загрузить обновление?</source>
+        <translation>&lt;br&gt;Download the update?</translation>
+    </message>
+    <message>
+        <source>Проверка обновлений</source>
+        <translation>Update check</translation>
+    </message>
+    <message>
+        <source>На сервере нет доступных обновлений</source>
+        <translation>The server has no updates available</translation>
+    </message>
+    <message>
+        <source>Доступна новая версия прошивки и новая версия конфигуратора</source>
+        <translation>A new firmware version and a new configurator version are available</translation>
+    </message>
+    <message>
+        <source>Доступна новая версия прошивки</source>
+        <translation>A new firmware version is available</translation>
+    </message>
+    <message>
+        <source>Сервер обновлений недоступен</source>
+        <translation>The update server is not available</translation>
+    </message>
+    <message>
+        <source>Ошибка обмена данными с сервером</source>
+        <translation>Data exchange with the server failed</translation>
+    </message>
+    <message>
+        <source>Обновление прошивки</source>
+        <translation>Firmware update</translation>
+    </message>
+    <message>
+        <source> ?</source>
+        <translation> ?</translation>
+    </message>
+    <message>
+        <source>Список изменений</source>
+        <translation>List of changes</translation>
     </message>
 </context>
 <context>

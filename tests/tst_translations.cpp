@@ -1,0 +1,259 @@
+#include "aboutform.h"
+#include "mainwindow.h"
+#include "reloadform.h"
+#include "remoteconnectform.h"
+#include "selectdeviceform.h"
+#include "settings.h"
+#include "settingsform.h"
+#include "statuscalc.h"
+#include "testsupport.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QDirIterator>
+#include <QDomDocument>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLibraryInfo>
+#include <QListWidget>
+#include <QPointer>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTableWidget>
+#include <QtTest>
+
+namespace {
+const char *const kHint = "Run scripts/update-translations.sh and translate the new entries of "
+                          "translations/en.ts (Qt Linguist, or edit the <translation> elements).";
+
+// Texts shown as they are in every language.
+const QStringList kUntranslated = {QStringLiteral("Русский")};
+
+bool hasCyrillic(const QString &text)
+{
+    static const QRegularExpression cyrillic(QStringLiteral("[\\x{0400}-\\x{04FF}]"));
+    return text.contains(cyrillic);
+}
+
+struct Message
+{
+    QString context;
+    QString source;
+    QString translation;
+    QString type; // "unfinished", "vanished", "obsolete" or empty when finished
+};
+
+QList<Message> readCatalogue(const QString &path, QString *error)
+{
+    QList<Message> messages;
+    QFile file(path);
+    QDomDocument doc;
+    if (!file.open(QIODevice::ReadOnly) || !doc.setContent(&file, error))
+        return messages;
+    const QDomNodeList contexts = doc.documentElement().elementsByTagName("context");
+    for (int c = 0; c < contexts.size(); ++c) {
+        const QDomElement context = contexts.at(c).toElement();
+        const QString name = context.firstChildElement("name").text();
+        for (QDomElement m = context.firstChildElement("message"); !m.isNull();
+             m = m.nextSiblingElement("message")) {
+            const QDomElement translation = m.firstChildElement("translation");
+            messages.append({name, m.firstChildElement("source").text(), translation.text(),
+                             translation.attribute("type")});
+        }
+    }
+    return messages;
+}
+
+QString lupdatePath()
+{
+    const QString qtBin = QLibraryInfo::location(QLibraryInfo::BinariesPath) + "/lupdate";
+    return QFileInfo::exists(qtBin) ? qtBin : QStringLiteral("lupdate");
+}
+
+// The visible texts of a widget tree that still contain Cyrillic letters: labels, buttons,
+// group boxes, tool tips, window titles, list and table header items, actions. Combo box items
+// are left out: they come from the device database or name languages.
+QStringList cyrillicTexts(QWidget *root)
+{
+    QStringList found;
+    auto check = [&found](const QObject *object, const QString &what, const QString &text) {
+        if (hasCyrillic(text) && !kUntranslated.contains(text))
+            found << QStringLiteral("%1 %2: %3").arg(object->objectName(), what, text);
+    };
+    QList<QWidget *> widgets = root->findChildren<QWidget *>();
+    widgets.prepend(root);
+    for (QWidget *widget : widgets) {
+        check(widget, "toolTip", widget->toolTip());
+        if (widget->isWindow())
+            check(widget, "windowTitle", widget->windowTitle());
+        if (auto *label = qobject_cast<QLabel *>(widget))
+            check(label, "text", label->text());
+        if (auto *button = qobject_cast<QAbstractButton *>(widget))
+            check(button, "text", button->text());
+        if (auto *box = qobject_cast<QGroupBox *>(widget))
+            check(box, "title", box->title());
+        if (auto *list = qobject_cast<QListWidget *>(widget)) {
+            for (int i = 0; i < list->count(); ++i)
+                check(list, "item", list->item(i)->text());
+        }
+        if (auto *table = qobject_cast<QTableWidget *>(widget)) {
+            for (int i = 0; i < table->columnCount(); ++i) {
+                if (table->horizontalHeaderItem(i))
+                    check(table, "header", table->horizontalHeaderItem(i)->text());
+            }
+        }
+    }
+    for (QAction *action : root->findChildren<QAction *>())
+        check(action, "action", action->text());
+    return found;
+}
+
+// String literals of a C++ source, with the common escapes resolved.
+QStringList cyrillicLiterals(const QString &code)
+{
+    QStringList literals;
+    static const QRegularExpression literal(QStringLiteral("\"((?:[^\"\\\\\\n]|\\\\.)*)\""));
+    auto it = literal.globalMatch(code);
+    while (it.hasNext()) {
+        QString text = it.next().captured(1);
+        if (!hasCyrillic(text))
+            continue;
+        text.replace("\\n", "\n").replace("\\t", "\t").replace("\\\"", "\"").replace("\\\\", "\\");
+        literals << text;
+    }
+    return literals;
+}
+} // namespace
+
+class TestTranslations : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void everyTextHasEnglish();
+    void noTextBypassesTheTranslator();
+    void windowSwitchesLanguage();
+    void dialogsSpeakEnglish();
+
+private:
+    QList<Message> m_messages; // the catalogue as lupdate makes it from today's sources
+};
+
+void TestTranslations::initTestCase()
+{
+    const QString source = QStringLiteral(ZEMO_SOURCE_DIR);
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    const QString ts = tmp.filePath("en.ts");
+    QVERIFY(QFile::copy(source + "/translations/en.ts", ts));
+    QFile::setPermissions(ts, QFile::ReadOwner | QFile::WriteOwner);
+    QProcess lupdate;
+    lupdate.setProcessChannelMode(QProcess::MergedChannels);
+    lupdate.start(lupdatePath(),
+                  {"-silent", "-locations", "none", "-no-obsolete", source + "/src", "-ts", ts});
+    QVERIFY2(lupdate.waitForFinished(120000), qPrintable(lupdatePath()));
+    const QByteArray output = lupdate.readAll();
+    QVERIFY2(lupdate.exitCode() == 0 && !output.contains("won't be updated"), output.constData());
+    QString error;
+    m_messages = readCatalogue(ts, &error);
+    QVERIFY2(!m_messages.isEmpty(), qPrintable(error));
+}
+
+void TestTranslations::everyTextHasEnglish()
+{
+    QStringList missing;
+    for (const Message &m : qAsConst(m_messages)) {
+        if (!m.type.isEmpty() || m.translation.isEmpty() || hasCyrillic(m.translation))
+            missing << QStringLiteral("  %1: \"%2\"").arg(m.context, m.source);
+    }
+    // QtTest cuts long failure messages, so the list goes to the log line by line.
+    for (const QString &line : qAsConst(missing))
+        qWarning().noquote() << "no English translation:" << line;
+    QVERIFY2(missing.isEmpty(),
+             qPrintable(QStringLiteral("%1 text(s) without a finished English translation (listed "
+                                       "above). %2")
+                                .arg(missing.size())
+                                .arg(kHint)));
+}
+
+void TestTranslations::noTextBypassesTheTranslator()
+{
+    // A Cyrillic literal in the sources must be (part of) a translatable text: a text shown
+    // without tr() stays Russian in the English interface.
+    QStringList sources;
+    for (const Message &m : qAsConst(m_messages))
+        sources << m.source;
+    const QString all = sources.join(QChar(0));
+    QStringList bypassing;
+    QDirIterator it(QStringLiteral(ZEMO_SOURCE_DIR "/src"), {"*.cpp", "*.h"}, QDir::Files,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        for (const QString &literal : cyrillicLiterals(QString::fromUtf8(file.readAll()))) {
+            if (!kUntranslated.contains(literal) && !all.contains(literal))
+                bypassing << QStringLiteral("  %1: \"%2\"").arg(QFileInfo(path).fileName(), literal);
+        }
+    }
+    for (const QString &line : qAsConst(bypassing))
+        qWarning().noquote() << "not passed through tr():" << line;
+    QVERIFY2(bypassing.isEmpty(),
+             qPrintable(QStringLiteral("%1 Russian text(s) of the sources are shown without the "
+                                       "translator (listed above).")
+                                .arg(bypassing.size())));
+}
+
+void TestTranslations::windowSwitchesLanguage()
+{
+    TempProgramDir dir(true);
+    QVERIFY(QDir(dir.path()).mkdir("translations"));
+    QVERIFY(QFile::copy(appBuildPath("translations/en.qm"), dir.filePath("translations/en.qm")));
+    BoxRecorder boxes;
+    MainWindow window(nullptr, "en_US");
+    QVERIFY(!window.startupFailed());
+    QCOMPARE(window.currentLanguage(), QString("en"));
+    QStringList russian = cyrillicTexts(&window);
+    QVERIFY2(russian.isEmpty(), qPrintable("Russian in the English window:\n" + russian.join('\n')));
+
+    // Switching through the about box retranslates the window, and the open box with it.
+    window.aboutShow();
+    QPointer<AboutForm> about = window.findChild<AboutForm *>();
+    QVERIFY(about);
+    emit about->changeLanguage("ru");
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LanguageChange);
+    QCOMPARE(window.windowTitle(), QString("Конфигуратор"));
+    QVERIFY(about->findChild<QLabel *>("aboutText")->text().startsWith("Конфигуратор"));
+    QVERIFY(!cyrillicTexts(&window).isEmpty());
+
+    emit about->changeLanguage("en");
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LanguageChange);
+    russian = cyrillicTexts(&window);
+    QVERIFY2(russian.isEmpty(), qPrintable("Russian after switching back:\n" + russian.join('\n')));
+    QVERIFY(!hasCyrillic(about->findChild<QLabel *>("aboutText")->text()));
+    QCOMPARE(readSetting("Language", "lang").toString(), QString("en"));
+    delete about;
+}
+
+void TestTranslations::dialogsSpeakEnglish()
+{
+    TempProgramDir dir(true);
+    QVERIFY(QDir(dir.path()).mkdir("translations"));
+    QVERIFY(QFile::copy(appBuildPath("translations/en.qm"), dir.filePath("translations/en.qm")));
+    BoxRecorder boxes;
+    MainWindow window(nullptr, "en_US");
+    QList<QWidget *> dialogs;
+    dialogs << new ReloadForm(&window) << new AboutForm(&window, "0.3.3")
+            << new StatusCalc(&window, QString(), 0) << new RemoteConnectForm(&window)
+            << new SelectDeviceForm(&window, {"Zemo220"});
+    dialogs << window.findChild<SettingsForm *>();
+    for (QWidget *dialog : qAsConst(dialogs)) {
+        QVERIFY(dialog);
+        const QStringList russian = cyrillicTexts(dialog);
+        QVERIFY2(russian.isEmpty(), qPrintable(dialog->metaObject()->className() + QString(":\n")
+                                               + russian.join('\n')));
+    }
+}
+
+QTEST_MAIN(TestTranslations)
+#include "tst_translations.moc"
