@@ -1,3 +1,4 @@
+// ctest: threads
 #include "deviceinterface.h"
 #include "linkonbus.h"
 #include "testsupport.h"
@@ -19,13 +20,11 @@ private slots:
     void currentDeviceOutsideListEmptiesPortName();
     void openAndCloseReportState();
     void openFailureIsLogged();
-    void framesOnTheLine_data();
     void framesOnTheLine();
     void oversizedDataRefused();
     void answerBecomesRecordOnGuiThread();
     void answerInPiecesIsGatheredIntoOneChunk();
     void gluedAnswersAndShortChunksAreDropped();
-    void discoveryTimeoutIsShortAndNeverResent();
     void errorTable_data();
     void errorTable();
     void converterPulled_data();
@@ -144,37 +143,23 @@ void TestDeviceLink::openFailureIsLogged()
     QCOMPARE(countLogLine(log, "Error open Com port:", "/nonexistent/zemo-port"), 1);
 }
 
-void TestDeviceLink::framesOnTheLine_data()
-{
-    QTest::addColumn<int>("address");
-    QTest::addColumn<int>("code");
-    QTest::addColumn<QByteArray>("data");
-    QTest::addColumn<QString>("frame");
-
-    QTest::newRow("identity to 5") << 5 << 0x0100 << QByteArray() << "0503dc0100db";
-    QTest::newRow("speed 9600 to 1")
-            << 1 << 0x0300 << QByteArray::fromHex("00002580") << "0107dc0300000025807c";
-}
-
 void TestDeviceLink::framesOnTheLine()
 {
-    QFETCH(int, address);
-    QFETCH(int, code);
-    QFETCH(QByteArray, data);
-    QFETCH(QString, frame);
-
     LinkOnBus t;
-    QVERIFY(t.openPort(19200, address));
+    QVERIFY(t.openPort(19200, 1));
     LogCapture log;
-    t.link.sendCommand_220(quint16(code), data);
+    const QByteArray speed = QByteArray::fromHex("00002580");
+    t.link.sendCommand_220(0x0300, speed);
+    // 01^07^dc^03^00^00^00^25^80 = 7c
+    const QString frame = "0107dc0300000025807c";
     QVERIFY(LinkOnBus::waitFor([&] { return !t.bus.requests().isEmpty(); }, 2000));
     QCOMPARE(t.requestHex(), QStringList {frame});
     QCOMPARE(countLogLine(log, "Out cmd pack:", frame), 1);
     QCOMPARE(t.console, QStringList {"<font color=blue>&gt; </font>" + frame});
     QCOMPARE(t.link.answerTimerInterval(), 5000);
     QVERIFY(t.link.isAnswerTimerActive());
-    QCOMPARE(int(t.link.previousCommand()), code);
-    QCOMPARE(t.link.previousData(), data);
+    QCOMPARE(int(t.link.previousCommand()), 0x0300);
+    QCOMPARE(t.link.previousData(), speed);
 }
 
 void TestDeviceLink::oversizedDataRefused()
@@ -258,18 +243,6 @@ void TestDeviceLink::gluedAnswersAndShortChunksAreDropped()
     QTest::qWait(100);
     QCOMPARE(log.count("Receive buffer: "), 1);
     QCOMPARE(versions.count(), 0);
-}
-
-void TestDeviceLink::discoveryTimeoutIsShortAndNeverResent()
-{
-    LinkOnBus t;
-    QVERIFY(t.openPort());
-    LogCapture log;
-    t.link.setSearching(true);
-    t.link.sendCommand_220(0x0100);
-    QCOMPARE(t.link.answerTimerInterval(), 50);
-    QTest::qWait(300);
-    QCOMPARE(log.count("Data IO Error, request num: "), 0);
 }
 
 void TestDeviceLink::errorTable_data()

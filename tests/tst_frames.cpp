@@ -125,8 +125,6 @@ void TestFrames::writeStep_data()
     const int send = WriteStep220::Send;
     QTest::newRow("speed 115200") << "rs485_speed_220"
                                   << "115200" << send << 0x0300 << bytes("0001c200");
-    QTest::newRow("speed 9600") << "rs485_speed_220"
-                                << "9600" << send << 0x0300 << bytes("00002580");
     QTest::newRow("speed no number") << "rs485_speed_220"
                                      << "fast" << send << 0x0300 << bytes("00000000");
     QTest::newRow("speed negative") << "rs485_speed_220"

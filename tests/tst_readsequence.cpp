@@ -1,3 +1,4 @@
+// ctest: threads
 #include "linkonbus.h"
 #include "testsupport.h"
 

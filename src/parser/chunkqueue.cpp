@@ -1,19 +1,26 @@
 #include "chunkqueue.h"
 
-#include <QMutexLocker>
+ChunkQueue::~ChunkQueue()
+{
+    // The parser thread has ended by now (its owner waited for it). Taking the mutex once more
+    // makes that order visible to the thread sanitizer, which cannot see a Qt thread's join.
+    std::lock_guard<std::mutex> lock(m_mutex);
+}
 
 void ChunkQueue::append(const QByteArray &chunk)
 {
-    QMutexLocker lock(&m_mutex);
-    m_chunks.append(chunk);
-    m_ready.wakeOne();
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_chunks.append(chunk);
+    }
+    m_ready.notify_one();
 }
 
 bool ChunkQueue::take(QByteArray *chunk, const std::atomic<bool> &running)
 {
-    QMutexLocker lock(&m_mutex);
+    std::unique_lock<std::mutex> lock(m_mutex);
     while (m_chunks.isEmpty() && running.load()) {
-        m_ready.wait(&m_mutex);
+        m_ready.wait(lock);
         ++m_wakeUps;
     }
     if (!running.load())
@@ -26,12 +33,14 @@ void ChunkQueue::wakeAll()
 {
     // Taking the mutex orders the wake after a taker's check of the running flag, so the wake
     // cannot fall between that check and its wait.
-    QMutexLocker lock(&m_mutex);
-    m_ready.wakeAll();
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+    }
+    m_ready.notify_all();
 }
 
 int ChunkQueue::size() const
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     return m_chunks.size();
 }
