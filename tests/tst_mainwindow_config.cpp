@@ -112,6 +112,7 @@ private slots:
     void write();
     void closeWithChanges_data();
     void closeWithChanges();
+    void closeAfterWriteQuitsOnReboot();
 };
 
 void TestMainWindowConfig::edits_data()
@@ -436,6 +437,24 @@ void TestMainWindowConfig::closeWithChanges()
     QCOMPARE(MainWindowTestAccess::closeAfterWrite(w), written);
     if (written)
         QCOMPARE(rig.writes.last(), document(" <rs485_addr_220 param=\"1a\"/>\n"));
+}
+
+void TestMainWindowConfig::closeAfterWriteQuitsOnReboot()
+{
+    Rig rig;
+    MainWindow &w = rig.w();
+    rig.loadRead(kReadElements);
+    rig.editAddress("26");
+    rig.boxes.answers << QMessageBox::Yes;
+    w.on_closeMainWindow_clicked();
+    QVERIFY(MainWindowTestAccess::closeAfterWrite(w));
+
+    // The reader's reboot after the write ends the event loop; the reboot box is still shown.
+    QEventLoop loop;
+    QTimer::singleShot(0, &w, [&w] { w.setGlobalState(7); });
+    QTimer::singleShot(5000, &loop, [&loop] { loop.exit(1); });
+    QCOMPARE(loop.exec(), 0);
+    QCOMPARE(rig.boxes.boxes.last().text, QString("Устройство перезагружается..."));
 }
 
 QTEST_MAIN(TestMainWindowConfig)
