@@ -81,8 +81,12 @@ void MainWindow::getFoundAddrs(QList<int> addresses)
     ui->rs485_selAddr->clear();
     for (int address : addresses)
         ui->rs485_selAddr->addItem(QString::number(address));
-    if (!addresses.isEmpty())
+    if (!addresses.isEmpty()) {
         ui->rs485_selAddr->setCurrentIndex(0);
+        // The search ends with the port closed, and the closed state shows the remembered
+        // address: the first reader found is the one to read next, not the address before.
+        m_device->setRememberedAddress(addresses.first());
+    }
 }
 
 void MainWindow::setConsoleLayout(bool console)

@@ -1,0 +1,231 @@
+// ctest: slow
+// Whole sessions in the window against the simulated reader bus: connect, read, poll,
+// disconnect; discovery; firmware identification of different readers; write.
+#include "deviceinterface.h"
+#include "mainwindowaccess.h"
+#include "simbus.h"
+#include "testsupport.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+template<typename T>
+T *child(QWidget *w, const char *name)
+{
+    T *found = w->findChild<T *>(QLatin1String(name));
+    if (!found)
+        qWarning("no widget %s", name);
+    return found;
+}
+
+SimReaderSettings reader(quint8 address, const QString &firmware)
+{
+    SimReaderSettings s;
+    s.address = address;
+    s.firmware = firmware;
+    return s;
+}
+
+struct Rig
+{
+    explicit Rig(const QList<SimReaderSettings> &readers)
+    {
+        bus.open();
+        for (const SimReaderSettings &r : readers)
+            bus.addReader(r);
+        qputenv("ZEMO_EXTRA_PORTS", bus.devicePath().toLocal8Bit());
+        window.reset(new MainWindow(nullptr, "ru_RU"));
+        window->show();
+    }
+    MainWindow &w() { return *window; }
+    QString text(const char *label) { return child<QLabel>(window.get(), label)->text(); }
+    void press(const char *button)
+    {
+        QTest::mouseClick(child<QPushButton>(window.get(), button), Qt::LeftButton);
+    }
+    // Port, speed and bus address in the connection panel, once the ports are listed.
+    bool choose(const QString &speed, const QString &address)
+    {
+        auto *ports = child<QComboBox>(window.get(), "rs485_220_port");
+        if (!QTest::qWaitFor([&] { return ports->findText(bus.devicePath()) >= 0; }, 3000))
+            return false;
+        ports->setCurrentText(bus.devicePath());
+        child<QComboBox>(window.get(), "rs485_220_speed")->setCurrentText(speed);
+        child<QComboBox>(window.get(), "rs485_selAddr")->setCurrentText(address);
+        return true;
+    }
+    bool connectAndRead()
+    {
+        press("rs485_Button");
+        return QTest::qWaitFor([&] { return window->globalState() == 3; }, 15000);
+    }
+    bool disconnect()
+    {
+        press("rs485_Button");
+        return QTest::qWaitFor([&] { return window->globalState() == 0; }, 5000);
+    }
+    QStringList items(const char *box)
+    {
+        QStringList list;
+        auto *combo = child<QComboBox>(window.get(), box);
+        for (int i = 0; i < combo->count(); ++i)
+            list << combo->itemText(i);
+        return list;
+    }
+
+    TempProgramDir dir {true};
+    BoxRecorder boxes;
+    SimBus bus;
+    std::unique_ptr<MainWindow> window;
+};
+
+} // namespace
+
+class TestMainWindowSession : public QObject
+{
+    Q_OBJECT
+private slots:
+    void readPollDisconnect();
+    void firmwareOfDifferentReaders();
+    void discovery();
+    void writeChangedSetting();
+};
+
+void TestMainWindowSession::readPollDisconnect()
+{
+    SimReaderSettings settings = reader(26, "1.3.2");
+    settings.speed = 9600;
+    settings.counter = 500;
+    settings.counterPerSecond = 7;
+    settings.uptime = 3600;
+    settings.genState = 1;
+    settings.pullUp = 2;
+    settings.genMode = 1;
+    Rig rig({settings});
+    MainWindow &w = rig.w();
+    QVERIFY(rig.choose("9600", "26"));
+    QVERIFY2(rig.connectAndRead(), qPrintable(rig.boxes.describe()));
+
+    QCOMPARE(rig.text("globalStatusText"), QString("Соединение установлено"));
+    QCOMPARE(rig.text("label_220_fw"), QString("1.3.2"));
+    QCOMPARE(rig.text("mainTitleWindow"), QString("Конфигуратор\tЗемо220"));
+    QCOMPARE(child<QLineEdit>(&w, "setAddrLine")->text(), QString("26"));
+    QCOMPARE(child<QComboBox>(&w, "setBaudComboBox")->currentText(), QString("9600"));
+    QCOMPARE(child<QComboBox>(&w, "genComboBox")->currentIndex(), 1);
+    QCOMPARE(child<QComboBox>(&w, "pullUpComboBox")->currentIndex(), 2);
+    QCOMPARE(child<QComboBox>(&w, "genTypeComboBox")->currentIndex(), 1);
+    QVERIFY(w.changesXml().isEmpty());
+    QVERIFY(child<QPushButton>(&w, "writeConfigButton")->isEnabled());
+    QVERIFY(!child<QComboBox>(&w, "rs485_selAddr")->isEnabled());
+
+    // Polling keeps counter and uptime fresh while the window stays ready.
+    bool ok = false;
+    const qint64 firstCount = rig.text("label_220_count").toLongLong(&ok);
+    QVERIFY2(ok, qPrintable(rig.text("label_220_count")));
+    QTRY_VERIFY_WITH_TIMEOUT(rig.text("label_220_count").toLongLong() > firstCount, 8000);
+    QVERIFY(rig.text("label_220_rt").toUInt() >= 3600);
+    QCOMPARE(w.globalState(), 3);
+    QCOMPARE(rig.boxes.boxes.size(), 0);
+
+    QVERIFY(rig.disconnect());
+    QVERIFY(!w.deviceInterface()->isPortOpen());
+    QCOMPARE(rig.text("globalStatusText"), QString("Соединения закрыты"));
+    QCOMPARE(rig.text("label_220_fw"), QString("-"));
+    QVERIFY(child<QComboBox>(&w, "rs485_selAddr")->isEnabled());
+}
+
+void TestMainWindowSession::firmwareOfDifferentReaders()
+{
+    Rig rig({reader(1, "1.3.2"), reader(2, "1.0.5"), reader(3, "0.5.0")});
+    MainWindow &w = rig.w();
+
+    QVERIFY(rig.choose("19200", "1"));
+    QVERIFY(rig.connectAndRead());
+    QCOMPARE(rig.items("genTypeComboBox"), QStringList({"Постоянная", "Импульсная", "По событию"}));
+    QCOMPARE(MainWindowTestAccess::deviceName(w), QString("Zemo220"));
+    QVERIFY(rig.disconnect());
+
+    QVERIFY(rig.choose("19200", "2"));
+    QVERIFY(rig.connectAndRead());
+    QCOMPARE(rig.text("label_220_fw"), QString("1.0.5"));
+    QCOMPARE(rig.items("genTypeComboBox"), QStringList({"Постоянная", "Импульсная"}));
+    QCOMPARE(rig.items("pullUpComboBox"), QStringList({"Отключена", "Подтяжка к питанию"}));
+    QVERIFY(rig.disconnect());
+    QCOMPARE(rig.boxes.boxes.size(), 0);
+
+    // A firmware the database does not know: warned about, the lists stay.
+    QVERIFY(rig.choose("19200", "3"));
+    QVERIFY(rig.connectAndRead());
+    QCOMPARE(rig.text("label_220_fw"), QString("0.5.0"));
+    QCOMPARE(rig.boxes.boxes.size(), 1);
+    QCOMPARE(rig.boxes.boxes.at(0).text,
+             QString("Версия прошивки не поддерживается конфигуратором"));
+    QCOMPARE(rig.items("genTypeComboBox"), QStringList({"Постоянная", "Импульсная"}));
+}
+
+void TestMainWindowSession::discovery()
+{
+    Rig rig({reader(3, "1.3.2"), reader(7, "1.0.5")});
+    MainWindow &w = rig.w();
+    QVERIFY(rig.choose("19200", "1"));
+    auto *found = child<QComboBox>(&w, "rs485_selAddr");
+
+    // Started and stopped by the same button.
+    rig.press("findDevsButton");
+    QTRY_COMPARE_WITH_TIMEOUT(w.globalState(), 1, 2000);
+    QCOMPARE(rig.text("globalStatusText"), QString("Поиск устройств"));
+    QVERIFY(!child<QPushButton>(&w, "rs485_Button")->isEnabled());
+    QTest::qWait(500);
+    rig.press("findDevsButton");
+    QTRY_VERIFY_WITH_TIMEOUT(w.globalState() != 1, 5000);
+
+    // A whole search of the bus offers the addresses found.
+    rig.press("findDevsButton");
+    QTRY_COMPARE_WITH_TIMEOUT(w.globalState(), 1, 2000);
+    QTRY_VERIFY_WITH_TIMEOUT(w.globalState() != 1, 30000);
+    QCOMPARE(found->count(), 2);
+    QCOMPARE(found->itemText(0), QString("3"));
+    QCOMPARE(found->itemText(1), QString("7"));
+    QCOMPARE(found->currentText(), QString("3"));
+    QVERIFY(found->isEditable());
+
+    // The first address found is the one read next.
+    QVERIFY(rig.connectAndRead());
+    QCOMPARE(rig.text("label_220_fw"), QString("1.3.2"));
+}
+
+void TestMainWindowSession::writeChangedSetting()
+{
+    SimReaderSettings settings = reader(5, "1.3.2");
+    settings.rebootSilenceMs = 300;
+    Rig rig({settings});
+    MainWindow &w = rig.w();
+    QVERIFY(rig.choose("19200", "5"));
+    QVERIFY(rig.connectAndRead());
+
+    QSignalSpy states(w.deviceInterface(), &DeviceInterface::changeDeviceStatus);
+    child<QComboBox>(&w, "genTypeComboBox")->setCurrentIndex(2);
+    rig.boxes.answers << QMessageBox::Yes;
+    rig.press("writeConfigButton");
+    // The write ends with the reader's reboot and the wait for it.
+    QTRY_VERIFY_WITH_TIMEOUT(rig.bus.reader(5)->rebootCount() == 1, 15000);
+    QCOMPARE(rig.bus.reader(5)->settings().genMode, quint8(2));
+    QTRY_VERIFY_WITH_TIMEOUT(states.contains({7}), 15000);
+    QCOMPARE(states.first(), QVariantList({5}));
+    QVERIFY(w.changesXml().isEmpty());
+    bool rebootBox = false;
+    for (const MessageRequest &box : rig.boxes.boxes)
+        rebootBox = rebootBox || box.text == "Устройство перезагружается...";
+    QVERIFY2(rebootBox, qPrintable(rig.boxes.describe()));
+}
+
+QTEST_MAIN(TestMainWindowSession)
+#include "tst_mainwindow_session.moc"
