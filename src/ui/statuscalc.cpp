@@ -5,6 +5,7 @@
 #include <QDebug>
 #include <QEvent>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QRegularExpressionValidator>
 
 namespace {
@@ -40,6 +41,11 @@ StatusCalc::~StatusCalc()
 
 void StatusCalc::setColumnWidths()
 {
+    // Rows of 20 pixels, also when a style asks for more; the event column takes the width left.
+    ui->tableWidget->verticalHeader()->setMinimumSectionSize(20);
+    ui->tableWidget->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    ui->tableWidget->verticalHeader()->setDefaultSectionSize(20);
+    ui->tableWidget->horizontalHeader()->setStretchLastSection(true);
     ui->tableWidget->setColumnWidth(0, 220);
     ui->tableWidget->setColumnWidth(1, 150);
     ui->tableWidget->setColumnWidth(2, 78);
