@@ -123,6 +123,14 @@ QStringList cyrillicLiterals(const QString &code)
     }
     return literals;
 }
+// A program folder with the device database and the English catalogue of the build.
+struct EnglishProgramDir
+{
+    TempProgramDir dir {true};
+    bool ready = QDir(dir.path()).mkdir("translations")
+                 && QFile::copy(appBuildPath("translations/en.qm"),
+                                dir.filePath("translations/en.qm"));
+};
 } // namespace
 
 class TestTranslations : public QObject
@@ -206,9 +214,8 @@ void TestTranslations::noTextBypassesTheTranslator()
 
 void TestTranslations::windowSwitchesLanguage()
 {
-    TempProgramDir dir(true);
-    QVERIFY(QDir(dir.path()).mkdir("translations"));
-    QVERIFY(QFile::copy(appBuildPath("translations/en.qm"), dir.filePath("translations/en.qm")));
+    EnglishProgramDir dir;
+    QVERIFY(dir.ready);
     BoxRecorder boxes;
     MainWindow window(nullptr, "en_US");
     QVERIFY(!window.startupFailed());
@@ -237,9 +244,8 @@ void TestTranslations::windowSwitchesLanguage()
 
 void TestTranslations::dialogsSpeakEnglish()
 {
-    TempProgramDir dir(true);
-    QVERIFY(QDir(dir.path()).mkdir("translations"));
-    QVERIFY(QFile::copy(appBuildPath("translations/en.qm"), dir.filePath("translations/en.qm")));
+    EnglishProgramDir dir;
+    QVERIFY(dir.ready);
     BoxRecorder boxes;
     MainWindow window(nullptr, "en_US");
     QList<QWidget *> dialogs;

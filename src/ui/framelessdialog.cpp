@@ -8,6 +8,7 @@ FramelessDialog::FramelessDialog(QWidget *parent)
 
 void FramelessDialog::finish(int result)
 {
+    m_finished = true;
     done(result);
     deleteLater();
 }

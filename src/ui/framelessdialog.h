@@ -13,8 +13,9 @@ public:
 
 protected:
     // Ends the dialog (also a modal run of it) and deletes it once control is back in the
-    // event loop: for dialogs made anew for each use.
+    // event loop: for dialogs made anew for each use. Their buttons do nothing more after that.
     void finish(int result);
+    bool isFinished() const { return m_finished; }
 
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
@@ -23,4 +24,5 @@ protected:
 private:
     QPoint m_pressPoint;
     bool m_dragging = false;
+    bool m_finished = false;
 };

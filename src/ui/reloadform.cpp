@@ -18,9 +18,8 @@ ReloadForm::~ReloadForm()
 
 void ReloadForm::on_reloadButt_clicked()
 {
-    if (m_answered)
+    if (isFinished())
         return;
-    m_answered = true;
     ui->reloadButt->setEnabled(false);
     ui->cancelReloadButt->setEnabled(false);
     emit reload();
@@ -29,9 +28,8 @@ void ReloadForm::on_reloadButt_clicked()
 
 void ReloadForm::on_cancelReloadButt_clicked()
 {
-    if (m_answered)
+    if (isFinished())
         return;
-    m_answered = true;
     emit rebootCancel();
     finish(Rejected);
 }

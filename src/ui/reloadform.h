@@ -33,5 +33,4 @@ private slots:
 
 private:
     Ui::ReloadForm *ui;
-    bool m_answered = false;
 };

@@ -29,7 +29,7 @@ RemoteConnectForm::~RemoteConnectForm()
 
 void RemoteConnectForm::on_connectButton_clicked()
 {
-    if (m_finished)
+    if (isFinished())
         return;
     const QString imei = ui->imeiLineEdit->text();
     const QString password = ui->passLineEdit->text();
@@ -42,7 +42,6 @@ void RemoteConnectForm::on_connectButton_clicked()
         m_lastImei = imei;
         writeSetting(kGroup, kLastImeiKey, imei);
     }
-    m_finished = true;
     // The device link connects before this returns (up to 10 s).
     emit connectToServer(imei, password);
     finish(Accepted);
@@ -50,9 +49,8 @@ void RemoteConnectForm::on_connectButton_clicked()
 
 void RemoteConnectForm::on_cancelButton_clicked()
 {
-    if (m_finished)
+    if (isFinished())
         return;
-    m_finished = true;
     finish(Rejected);
 }
 

@@ -35,5 +35,4 @@ private:
     Ui::RemoteConnectForm *ui;
     Prompter m_prompter;
     QString m_lastImei;
-    bool m_finished = false;
 };

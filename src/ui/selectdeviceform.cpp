@@ -25,18 +25,16 @@ SelectDeviceForm::~SelectDeviceForm()
 void SelectDeviceForm::on_selectButton_clicked()
 {
     const int row = ui->deviceListWidget->currentRow();
-    if (m_finished || row < 0)
+    if (isFinished() || row < 0)
         return;
-    m_finished = true;
     emit deviceSelected(row);
     finish(Accepted);
 }
 
 void SelectDeviceForm::on_cancelButton_clicked()
 {
-    if (m_finished)
+    if (isFinished())
         return;
-    m_finished = true;
     finish(Rejected);
 }
 

@@ -31,5 +31,4 @@ private slots:
 
 private:
     Ui::SelectDeviceForm *ui;
-    bool m_finished = false;
 };
