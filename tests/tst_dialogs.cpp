@@ -31,7 +31,6 @@ private slots:
     void pollingFollowsSettings_data();
     void pollingFollowsSettings();
     void pollingSwitchedOffInTheDialog();
-    void rebootCancelResumesPolling();
     void rebootWaitRestoresSpeedAndAddress();
     void rebootConfirmed();
     void rebootCancelled_data();
@@ -90,22 +89,19 @@ void TestDialogs::settingsSaveStoresAndReports()
 
 void TestDialogs::settingsCancelKeepsStoredChoice()
 {
-    const char *const closers[] = {"cancelButton", "closeSettingsFormButton"};
-    for (const char *closer : closers) {
-        TempProgramDir dir;
-        SettingsForm form;
-        QSignalSpy changed(&form, &SettingsForm::refreshStatusChanged);
-        form.showSettings();
-        child<QCheckBox>(&form, "statusCheckBox")->setChecked(false);
-        QTest::mouseClick(child<QPushButton>(&form, closer), Qt::LeftButton);
-        QVERIFY2(!form.isVisible(), closer);
-        QCOMPARE(changed.count(), 0);
-        QVERIFY(form.statusRefresh());
-        QCOMPARE(storedSetting(dir, "Survey/Status").toBool(), true);
-        // Shown again, the dialog offers the stored choice, not the abandoned edit.
-        form.showSettings();
-        QVERIFY2(child<QCheckBox>(&form, "statusCheckBox")->isChecked(), closer);
-    }
+    TempProgramDir dir;
+    SettingsForm form;
+    QSignalSpy changed(&form, &SettingsForm::refreshStatusChanged);
+    form.showSettings();
+    child<QCheckBox>(&form, "statusCheckBox")->setChecked(false);
+    QTest::mouseClick(child<QPushButton>(&form, "closeSettingsFormButton"), Qt::LeftButton);
+    QVERIFY(!form.isVisible());
+    QCOMPARE(changed.count(), 0);
+    QVERIFY(form.statusRefresh());
+    QCOMPARE(storedSetting(dir, "Survey/Status").toBool(), true);
+    // Shown again, the dialog offers the stored choice, not the abandoned edit.
+    form.showSettings();
+    QVERIFY(child<QCheckBox>(&form, "statusCheckBox")->isChecked());
 }
 
 namespace {
@@ -177,23 +173,6 @@ void TestDialogs::pollingSwitchedOffInTheDialog()
     QCOMPARE(storedSetting(dir, "Survey/Status").toBool(), false);
 }
 
-void TestDialogs::rebootCancelResumesPolling()
-{
-    TempProgramDir dir(true);
-    BoxRecorder boxes;
-    MainWindow window(nullptr, "ru_RU");
-    QTimer *timer = MainWindowTestAccess::statusTimer(window);
-    window.setGlobalState(3);
-    QVERIFY(timer->isActive());
-    window.reloadDevice();
-    QVERIFY(!timer->isActive()); // no poll while the engineer decides
-    auto *form = window.findChild<ReloadForm *>();
-    QVERIFY(form);
-    QTest::mouseClick(child<QPushButton>(form, "cancelReloadButt"), Qt::LeftButton);
-    QVERIFY(timer->isActive());
-    processDeletions();
-}
-
 void TestDialogs::rebootWaitRestoresSpeedAndAddress()
 {
     TempProgramDir dir(true);
@@ -254,16 +233,18 @@ void TestDialogs::rebootCancelled()
     BoxRecorder boxes;
     MainWindow window(nullptr, "ru_RU");
     QSignalSpy reboot(&window, &MainWindow::rebootDev);
+    QTimer *timer = MainWindowTestAccess::statusTimer(window);
+    window.setGlobalState(3);
     window.reloadDevice();
+    QVERIFY(!timer->isActive()); // no poll while the engineer decides
     QPointer<ReloadForm> form = window.findChild<ReloadForm *>();
     QVERIFY(form);
-    QSignalSpy cancelled(form.data(), &ReloadForm::rebootCancel);
     if (how.isEmpty())
         QTest::keyClick(form.data(), Qt::Key_Escape);
     else
         QTest::mouseClick(child<QPushButton>(form, qPrintable(how)), Qt::LeftButton);
-    QCOMPARE(cancelled.count(), 1);
     QCOMPARE(reboot.count(), 0);
+    QVERIFY(timer->isActive()); // polling resumes
     processDeletions();
     QVERIFY(form.isNull());
 }
@@ -436,11 +417,9 @@ void TestDialogs::deviceListChoice_data()
     QTest::addColumn<QString>("action");
     QTest::addColumn<int>("chosen"); // -1: nothing chosen
     const QStringList two {"Zemo220 #1", "Zemo220 #7"};
-    QTest::newRow("first row offered") << two << "select" << 0;
     QTest::newRow("second row") << two << "select second" << 1;
     QTest::newRow("double click") << two << "double click second" << 1;
     QTest::newRow("cancel") << two << "cancel" << -1;
-    QTest::newRow("escape") << two << "escape" << -1;
     QTest::newRow("empty list cannot be chosen from") << QStringList() << "select" << -1;
 }
 

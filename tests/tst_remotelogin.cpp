@@ -60,11 +60,9 @@ private slots:
     void connectRemembersImei();
     void sameImeiIsNotWrittenAgain();
     void emptyPasswordIsRefused();
-    void emptyImeiIsPassedOn();
     void leavingStoresNothing_data();
     void leavingStoresNothing();
     void remoteButtonConnectsAndDisconnects();
-    void remoteButtonCancelled();
 };
 
 void TestRemoteLogin::layout_data()
@@ -171,21 +169,6 @@ void TestRemoteLogin::emptyPasswordIsRefused()
     QCOMPARE(connected.count(), 1);
     processDeletions();
     QVERIFY(form.isNull());
-}
-
-void TestRemoteLogin::emptyImeiIsPassedOn()
-{
-    TempProgramDir dir;
-    storeImei(dir, "111");
-    auto *form = new RemoteConnectForm;
-    QSignalSpy connected(form, &RemoteConnectForm::connectToServer);
-    edit(form, "imeiLineEdit")->clear();
-    edit(form, "passLineEdit")->setText("p");
-    click(form, "connectButton");
-    QCOMPARE(connected.count(), 1);
-    QCOMPARE(connected.at(0).at(0).toString(), QString());
-    QCOMPARE(storedImei(dir).toString(), QString());
-    processDeletions();
 }
 
 void TestRemoteLogin::leavingStoresNothing_data()
@@ -296,22 +279,6 @@ void TestRemoteLogin::remoteButtonConnectsAndDisconnects()
     QVERIFY(f.window->findChild<QPushButton *>("remCfgButton")->isEnabled());
     QCoreApplication::processEvents(); // the deferred dialog deletion
     QVERIFY(!f.window->findChild<RemoteConnectForm *>());
-}
-
-void TestRemoteLogin::remoteButtonCancelled()
-{
-    RemoteFixture f;
-    QVERIFY(f.start());
-    f.pressRemote([](RemoteConnectForm *form) {
-        QVERIFY(form);
-        edit(form, "imeiLineEdit")->setText("999");
-        edit(form, "passLineEdit")->setText("1234");
-        click(form, "cancelButton");
-    });
-    QTest::qWait(100);
-    QCOMPARE(f.server.clientCount(), 0);
-    QVERIFY(!f.window->deviceInterface()->isRemoteMode());
-    QVERIFY(!storedImei(f.dir).isValid());
 }
 
 QTEST_MAIN(TestRemoteLogin)

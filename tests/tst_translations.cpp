@@ -1,11 +1,6 @@
 #include "aboutform.h"
 #include "mainwindow.h"
-#include "reloadform.h"
-#include "remoteconnectform.h"
-#include "selectdeviceform.h"
 #include "settings.h"
-#include "settingsform.h"
-#include "statuscalc.h"
 #include "testsupport.h"
 
 #include <QAbstractButton>
@@ -141,7 +136,6 @@ private slots:
     void everyTextHasEnglish();
     void noTextBypassesTheTranslator();
     void windowSwitchesLanguage();
-    void dialogsSpeakEnglish();
 
 private:
     QList<Message> m_messages; // the catalogue as lupdate makes it from today's sources
@@ -240,25 +234,6 @@ void TestTranslations::windowSwitchesLanguage()
     QVERIFY(!hasCyrillic(about->findChild<QLabel *>("aboutText")->text()));
     QCOMPARE(readSetting("Language", "lang").toString(), QString("en"));
     delete about;
-}
-
-void TestTranslations::dialogsSpeakEnglish()
-{
-    EnglishProgramDir dir;
-    QVERIFY(dir.ready);
-    BoxRecorder boxes;
-    MainWindow window(nullptr, "en_US");
-    QList<QWidget *> dialogs;
-    dialogs << new ReloadForm(&window) << new AboutForm(&window, "0.3.3")
-            << new StatusCalc(&window, QString(), 0) << new RemoteConnectForm(&window)
-            << new SelectDeviceForm(&window, {"Zemo220"});
-    dialogs << window.findChild<SettingsForm *>();
-    for (QWidget *dialog : qAsConst(dialogs)) {
-        QVERIFY(dialog);
-        const QStringList russian = cyrillicTexts(dialog);
-        QVERIFY2(russian.isEmpty(), qPrintable(dialog->metaObject()->className() + QString(":\n")
-                                               + russian.join('\n')));
-    }
 }
 
 QTEST_MAIN(TestTranslations)
