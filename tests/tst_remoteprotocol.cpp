@@ -54,7 +54,6 @@ void TestRemoteProtocol::loginKey()
     // A fresh copy of the same text gives the same key: the server recomputes it.
     const QString copy = QString::fromUtf8(imei.toUtf8());
     QCOMPARE(RemoteProtocol::loginKey(copy, kLoginKeyMask), first);
-    QCOMPARE(qstrlen(kLoginKeyMask), size_t(8));
 }
 
 void TestRemoteProtocol::loginMessage()
