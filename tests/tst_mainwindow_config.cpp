@@ -14,15 +14,6 @@
 
 namespace {
 
-template<typename T>
-T *child(QWidget *w, const char *name)
-{
-    T *found = w->findChild<T *>(QLatin1String(name));
-    if (!found)
-        qWarning("no widget %s", name);
-    return found;
-}
-
 const char *const kDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
 
 // A configuration document as a file or the device link carries it.
@@ -35,18 +26,6 @@ QByteArray document(const QByteArray &elements, const QByteArray &root = "config
 QByteArray body(const QByteArray &xml)
 {
     return xml.mid(xml.indexOf('\n') + 1);
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeFile(const QString &path, const QByteArray &data)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
 }
 
 // A window whose reader runs firmware 1.3.2 (the current group of the shipped database), with

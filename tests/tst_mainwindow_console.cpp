@@ -15,35 +15,6 @@
 
 namespace {
 
-template<typename T>
-T *child(QObject *w, const char *name)
-{
-    T *found = w->findChild<T *>(QLatin1String(name));
-    if (!found)
-        qWarning("no child %s", name);
-    return found;
-}
-
-QStringList entries(QComboBox *box)
-{
-    QStringList list;
-    for (int i = 0; i < box->count(); ++i)
-        list << box->itemText(i);
-    return list;
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeFile(const QString &path, const QByteArray &data)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
-}
-
 struct Rig
 {
     Rig() { open(); }
@@ -90,14 +61,14 @@ void TestMainWindowConsole::historyRoundTrip()
     rig.type("status");
     QCOMPARE(sent.size(), 3);
     QCOMPARE(sent.at(1).at(0).toString(), QString("версия 2"));
-    QCOMPARE(entries(rig.cmdLine()), QStringList({"версия 2", "status"}));
+    QCOMPARE(comboItems(rig.cmdLine()), QStringList({"версия 2", "status"}));
 
     // Newest first, each entry behind a line feed, UTF-8, no final line feed.
     rig.close();
     QCOMPARE(readFile(rig.historyPath()), QByteArray("\nверсия 2\nstatus"));
 
     rig.open();
-    QCOMPARE(entries(rig.cmdLine()), QStringList({"", "версия 2", "status"}));
+    QCOMPARE(comboItems(rig.cmdLine()), QStringList({"", "версия 2", "status"}));
     QCOMPARE(rig.cmdLine()->currentText(), QString());
     rig.close();
     QCOMPARE(readFile(rig.historyPath()), QByteArray("\nверсия 2\nstatus"));
@@ -105,7 +76,7 @@ void TestMainWindowConsole::historyRoundTrip()
     // A zero byte ends the history.
     QVERIFY(writeFile(rig.historyPath(), QByteArray("\na\nb\0\nc", 7)));
     rig.open();
-    QCOMPARE(entries(rig.cmdLine()), QStringList({"", "a", "b"}));
+    QCOMPARE(comboItems(rig.cmdLine()), QStringList({"", "a", "b"}));
 }
 
 void TestMainWindowConsole::historyLimit()
@@ -120,21 +91,21 @@ void TestMainWindowConsole::historyLimit()
     QStringList expected {""};
     for (int i = 1; i <= 19; ++i)
         expected << QString("cmd%1").arg(i);
-    QCOMPARE(entries(rig.cmdLine()), expected);
+    QCOMPARE(comboItems(rig.cmdLine()), expected);
 
     // Full: a new command pushes the oldest one out.
     rig.type("new one");
     QCOMPARE(rig.cmdLine()->count(), 20);
     QCOMPARE(rig.cmdLine()->itemText(0), QString("new one"));
-    QVERIFY(!entries(rig.cmdLine()).contains("cmd19"));
+    QVERIFY(!comboItems(rig.cmdLine()).contains("cmd19"));
     rig.type("another");
     QCOMPARE(rig.cmdLine()->count(), 20);
     QCOMPARE(rig.cmdLine()->itemText(0), QString("another"));
-    QVERIFY(!entries(rig.cmdLine()).contains("cmd18"));
+    QVERIFY(!comboItems(rig.cmdLine()).contains("cmd18"));
     // Sending one that is stored already drops nothing.
     rig.type("cmd1");
     QCOMPARE(rig.cmdLine()->count(), 20);
-    QVERIFY(entries(rig.cmdLine()).contains("cmd17"));
+    QVERIFY(comboItems(rig.cmdLine()).contains("cmd17"));
 
     rig.close();
     QCOMPARE(readFile(rig.historyPath()).count('\n'), 19); // the empty entry is not written
@@ -152,7 +123,7 @@ void TestMainWindowConsole::emptyCommandSendsNothing()
     rig.cmdLine()->lineEdit()->setText("by button");
     QTest::mouseClick(child<QPushButton>(rig.window.get(), "sendCommand"), Qt::LeftButton);
     QCOMPARE(sent.size(), 1);
-    QCOMPARE(entries(rig.cmdLine()), QStringList({"by button"}));
+    QCOMPARE(comboItems(rig.cmdLine()), QStringList({"by button"}));
 }
 
 void TestMainWindowConsole::outputView()

@@ -12,22 +12,9 @@
 
 namespace {
 
-template<typename T>
-T *child(QWidget *w, const char *name)
-{
-    T *found = w->findChild<T *>(QLatin1String(name));
-    if (!found)
-        qWarning("no widget %s", name);
-    return found;
-}
-
 QStringList items(QWidget *w, const char *box)
 {
-    QStringList list;
-    auto *combo = child<QComboBox>(w, box);
-    for (int i = 0; i < combo->count(); ++i)
-        list << combo->itemText(i);
-    return list;
+    return comboItems(child<QComboBox>(w, box));
 }
 
 // A firmware image file: 55 AA, "VERSION\0", type, variant, major, minor, build, then a body.

@@ -17,15 +17,6 @@
 
 namespace {
 
-template<typename T>
-T *child(QWidget *w, const char *name)
-{
-    T *found = w->findChild<T *>(QLatin1String(name));
-    if (!found)
-        qWarning("no widget %s", name);
-    return found;
-}
-
 SimReaderSettings reader(quint8 address, const QString &firmware)
 {
     SimReaderSettings s;
@@ -72,14 +63,7 @@ struct Rig
         press("rs485_Button");
         return QTest::qWaitFor([&] { return window->globalState() == 0; }, 5000);
     }
-    QStringList items(const char *box)
-    {
-        QStringList list;
-        auto *combo = child<QComboBox>(window.get(), box);
-        for (int i = 0; i < combo->count(); ++i)
-            list << combo->itemText(i);
-        return list;
-    }
+    QStringList items(const char *box) { return comboItems(child<QComboBox>(window.get(), box)); }
 
     TempProgramDir dir {true};
     BoxRecorder boxes;

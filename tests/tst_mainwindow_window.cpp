@@ -1,6 +1,7 @@
 // The main window without a reader: construction, validators, the state codes, page switching,
 // the drag handle, hot-plug timing and the resources.
 #include "mainwindowaccess.h"
+#include "net.h"
 #include "resources.h"
 #include "simbus.h"
 #include "testsupport.h"
@@ -21,15 +22,6 @@
 #include <memory>
 
 namespace {
-
-template<typename T>
-T *child(QWidget *w, const QString &name)
-{
-    T *found = w->findChild<T *>(name);
-    if (!found)
-        qWarning("no widget %s", qPrintable(name));
-    return found;
-}
 
 QImage picture(const QString &resource)
 {
@@ -109,6 +101,7 @@ void TestMainWindowWindow::construction()
     QCOMPARE(w.size(), QSize(800, 500));
     QVERIFY(w.windowFlags() & Qt::FramelessWindowHint);
     QCOMPARE(w.windowTitle(), QString("Конфигуратор"));
+    QCOMPARE(w.findChildren<Net *>().size(), 1);
 
     for (const char *name : {"remCfgButton", "saveFileButton", "rs485_Button", "writeConfigButton",
                              "restartButton", "updateFwButton"})

@@ -3,7 +3,6 @@
 
 #include "db_worker.h"
 #include "deviceinterface.h"
-#include "net.h"
 #include "portwatcher.h"
 #include "resources.h"
 #include "settings.h"
@@ -175,20 +174,13 @@ MainWindow::MainWindow(QWidget *parent, const QString &systemLocale)
         m_fieldMapper->setMapping(boxes.at(i), i + 1);
     }
     connect(m_fieldMapper, &QSignalMapper::mappedInt, this, &MainWindow::changeConfig);
-    createUpdateClient();
     connect(ui->terminalEdit, &QWidget::customContextMenuRequested, this,
             &MainWindow::showConsoleMenu);
 
     // The first port listing runs once the window is up.
     m_portTimer->start(100);
 
-    m_net = new Net(this);
-    connect(m_net, &Net::fwIsUpToDate, this, &MainWindow::fwSetUpdated);
-    connect(m_net, &Net::swIsUpToDate, this, &MainWindow::swSetUpdated);
-    connect(m_net, &Net::fwDownloaded, this, &MainWindow::fwDownloaded);
-    connect(m_net, &Net::swDownloaded, this, &MainWindow::swDownloaded);
-    connect(m_net, &Net::availableSw, this, &MainWindow::swUpdated);
-    connect(m_net, &Net::updaterFinished, this, &MainWindow::updaterFinished);
+    createUpdateClient();
 
     m_portWatcher = new PortWatcher(this);
     connect(m_portWatcher, &PortWatcher::portsChanged, this, &MainWindow::deviceChangeNotified);
@@ -207,6 +199,18 @@ MainWindow::~MainWindow()
     delete m_device;
     delete ui;
     qDebug() << "\n-----------------Configurator closed.-----------------\n";
+}
+
+FileRequest MainWindow::fileRequest(FileRequest::Kind kind, const QString &title,
+                                    const QString &proposed, const QString &filter)
+{
+    FileRequest request;
+    request.kind = kind;
+    request.parent = this;
+    request.title = title;
+    request.proposed = proposed;
+    request.filter = filter;
+    return request;
 }
 
 QString MainWindow::configurationXml() const

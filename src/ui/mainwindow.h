@@ -199,6 +199,9 @@ private:
     void createUpdateClient();
     QString statusTextForState(int code) const;
     QString windowTitleText() const;
+    // A file dialog of this window.
+    FileRequest fileRequest(FileRequest::Kind kind, const QString &title, const QString &proposed,
+                            const QString &filter);
     // Puts the change document into the configuration buffer and clears it; false when the
     // buffer cannot be opened.
     bool fillConfigBuffer();

@@ -184,11 +184,8 @@ void MainWindow::setParameter(const QString &name, const QStringList &attributes
 void MainWindow::openFileSlot()
 {
     m_statusTimer->stop();
-    FileRequest request;
-    request.kind = FileRequest::Open;
-    request.parent = this;
-    request.title = tr("Открыть конфигурационный файл");
-    request.filter = tr("XML Files (*.xml);;All Files (*.*)");
+    const FileRequest request = fileRequest(FileRequest::Open, tr("Открыть конфигурационный файл"),
+                                            QString(), tr("XML Files (*.xml);;All Files (*.*)"));
     const QString name = m_prompter.fileName(request);
 
     QFile file(name);
@@ -224,12 +221,9 @@ void MainWindow::openFileSlot()
 void MainWindow::saveFileSlot()
 {
     m_statusTimer->stop();
-    FileRequest request;
-    request.kind = FileRequest::Save;
-    request.parent = this;
-    request.title = tr("Сохранить конфигурацию");
-    request.proposed = QStringLiteral("config_zemo220.xml");
-    request.filter = tr("XML Files (*.xml)");
+    const FileRequest request = fileRequest(FileRequest::Save, tr("Сохранить конфигурацию"),
+                                            QStringLiteral("config_zemo220.xml"),
+                                            tr("XML Files (*.xml)"));
     const QString name = m_prompter.fileName(request);
 
     if (!name.isEmpty()) {

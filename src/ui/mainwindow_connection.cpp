@@ -9,6 +9,11 @@
 #include <QTextCursor>
 #include <QTimer>
 
+#ifdef Q_OS_WIN
+#include <dbt.h>
+#include <windows.h>
+#endif
+
 namespace {
 // Height of the device data panel above the work area; the console page takes it over.
 const int kDataPanelHeight = 122;
@@ -149,3 +154,27 @@ void MainWindow::deviceChangeNotified()
     else
         m_portTimer->start(kNextChangeDelayMs);
 }
+
+#ifdef Q_OS_WIN
+bool MainWindow::nativeEvent(const QByteArray &eventType, void *message, long *result)
+{
+    const MSG *msg = static_cast<const MSG *>(message);
+    if (msg->message == WM_DEVICECHANGE) {
+        qDebug() << "winEvent in MgFrame : WM_DEVICECHANGE";
+        switch (msg->wParam) {
+        case DBT_DEVICEARRIVAL:
+            qDebug() << "A device has been inserted.";
+            break;
+        case DBT_DEVICEREMOVECOMPLETE:
+            qDebug() << "A device has been removed.";
+            break;
+        default:
+            // DBT_DEVNODES_CHANGED and the rest: the port list may have changed.
+            deviceChangeNotified();
+            break;
+        }
+    }
+    // Never consumed: Qt and the rest of the window see the message too.
+    return QMainWindow::nativeEvent(eventType, message, result);
+}
+#endif

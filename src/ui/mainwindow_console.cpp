@@ -63,12 +63,10 @@ void MainWindow::showConsoleMenu(QPoint pos)
 
 void MainWindow::saveConsoleLog()
 {
-    FileRequest request;
-    request.kind = FileRequest::Save;
-    request.parent = this;
-    request.title = tr("Сохранить лог");
-    request.proposed = QStringLiteral("console_log_") + logStamp() + QStringLiteral(".log");
-    request.filter = tr("LOG Files (*.log)");
+    const FileRequest request = fileRequest(FileRequest::Save, tr("Сохранить лог"),
+                                            QStringLiteral("console_log_") + logStamp()
+                                                    + QStringLiteral(".log"),
+                                            tr("LOG Files (*.log)"));
     const QString name = m_prompter.fileName(request);
     if (name.isEmpty())
         return;
@@ -88,12 +86,10 @@ void MainWindow::saveConsoleLog()
 void MainWindow::saveConsoleBinLog()
 {
     if (m_binLogAction->isChecked()) {
-        FileRequest request;
-        request.kind = FileRequest::Save;
-        request.parent = this;
-        request.title = tr("Сохранить бинарный лог");
-        request.proposed = QStringLiteral("console_bin_log_") + logStamp() + QStringLiteral(".log");
-        request.filter = tr("LOG Files (*.log)");
+        const FileRequest request = fileRequest(FileRequest::Save, tr("Сохранить бинарный лог"),
+                                                QStringLiteral("console_bin_log_") + logStamp()
+                                                        + QStringLiteral(".log"),
+                                                tr("LOG Files (*.log)"));
         const QString name = m_prompter.fileName(request);
         if (!name.isEmpty()) {
             // Connected only while the command log runs.
