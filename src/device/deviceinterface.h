@@ -207,6 +207,8 @@ private:
     void probeNextAddress();
     static QDomDocument emptyConfigurationDocument();
     void appendToCommandLog(const QString &line);
+    // Echoes a line sent from the console and logs it.
+    void announceCommand(const QString &text);
     // Remote transport: the frame as an "S485 " line through the server.
     void sendRemoteFrame(const QByteArray &frame);
     void handleServerLine(const QString &line);

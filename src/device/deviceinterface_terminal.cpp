@@ -10,9 +10,7 @@ void DeviceInterface::sendTerminalCmd(QString command)
 {
     if (m_remoteMode) {
         // The server passes the line to the terminal as it is.
-        emit printToTerminal(tr("<font color=blue>&gt; </font>") + command);
-        qDebug().noquote() << "/C:13"
-                           << "Command send: " << command;
+        announceCommand(command);
         if (m_socket)
             m_socket->write(command.toUtf8());
         appendToCommandLog(command);
@@ -33,17 +31,19 @@ void DeviceInterface::sendTerminalCmd(QString command)
     appendToCommandLog(command);
 }
 
+void DeviceInterface::announceCommand(const QString &text)
+{
+    emit printToTerminal(tr("<font color=blue>&gt; </font>") + text);
+    qDebug().noquote() << "/C:13"
+                       << "Command send: " << text;
+}
+
 void DeviceInterface::activateDebugMode(QString text)
 {
     const QByteArray line = text.toUtf8() + "\r\n";
-    auto announce = [this, &text] {
-        emit printToTerminal(tr("<font color=blue>&gt; </font>") + text);
-        qDebug().noquote() << "/C:13"
-                           << "Command send: " << text;
-    };
 
     if (m_remoteMode && m_socket && m_socket->isOpen() && m_deviceConnected) {
-        announce();
+        announceCommand(text);
         m_socket->write(line);
         appendToCommandLog(text);
         return;
@@ -53,7 +53,7 @@ void DeviceInterface::activateDebugMode(QString text)
         openPort();
     if (!m_port->isOpen() || !m_deviceConnected)
         return;
-    announce();
+    announceCommand(text);
     m_port->write(line);
     appendToCommandLog(text);
 }
