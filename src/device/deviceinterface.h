@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QDomDocument>
 #include <QDomNode>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QList>
 #include <QObject>
@@ -240,6 +241,9 @@ private:
     QByteArray m_receiveBuffer;
     QTimer *m_gatherTimer = nullptr;
     ChunkQueue m_queue;
+    QElapsedTimer m_probeClock; // since the last probe of a scan was sent
+    int m_probeIntervalMs = 0; // its time-out
+    qint64 m_probeLateUs = 0; // how late the scan's time-outs ran, not yet caught up
     int m_progressValue = 0;
     int m_progressStep = 0;
 

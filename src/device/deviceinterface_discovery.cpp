@@ -28,6 +28,7 @@ void DeviceInterface::findDevices_220()
     // The main window sets discovery mode in state 1; the link sets it too, so the first probe
     // already runs on the short time-out whoever listens.
     m_searching = true;
+    m_probeLateUs = 0;
     emit changeDeviceStatus(1);
     sendCommand_220(Cmd220::DeviceInfo);
 }

@@ -56,8 +56,20 @@ void DeviceInterface::sendCommand_220(quint16 cmd, QByteArray data)
     emit printToTerminal(tr("<font color=blue>&gt; </font>") + hex);
     m_port->write(frame);
 
-    if (!skipAnswerTimer)
-        m_answerTimer->start(m_searching ? DiscoveryTimeoutMs : AnswerTimeoutMs);
+    if (skipAnswerTimer)
+        return;
+    if (m_searching) {
+        // The event loop runs a time-out a little late (up to a millisecond or so). Taking that
+        // off the following probes keeps a silent address at 50 ms on average, so a scan of
+        // the bus takes 254 x 50 ms; no probe waits less than 45 ms.
+        const int catchUpMs = int(qMin<qint64>(m_probeLateUs / 1000, 5));
+        m_probeLateUs -= catchUpMs * 1000;
+        m_probeIntervalMs = DiscoveryTimeoutMs - catchUpMs;
+        m_probeClock.start();
+        m_answerTimer->start(m_probeIntervalMs);
+    } else {
+        m_answerTimer->start(AnswerTimeoutMs);
+    }
 }
 
 void DeviceInterface::readPortData()
@@ -122,6 +134,10 @@ void DeviceInterface::answerTimeout()
     m_answerTimer->stop();
 
     if (m_searching) {
+        // Only the probe's own time-out counts, not the short one after a rejected answer.
+        if (m_probeClock.isValid() && m_answerTimer->interval() == m_probeIntervalMs)
+            m_probeLateUs += qMax<qint64>(0, m_probeClock.nsecsElapsed() / 1000
+                                                     - qint64(m_probeIntervalMs) * 1000);
         // A silent address is never asked twice.
         nextReadCommand();
         return;
