@@ -90,9 +90,7 @@ void TestMainWindowSession::readPollDisconnect()
     settings.counter = 500;
     settings.counterPerSecond = 7;
     settings.uptime = 3600;
-    settings.genState = 1;
     settings.pullUp = 2;
-    settings.genMode = 1;
     Rig rig({settings});
     MainWindow &w = rig.w();
     QVERIFY(rig.choose("9600", "26"));
@@ -103,12 +101,8 @@ void TestMainWindowSession::readPollDisconnect()
     QCOMPARE(rig.text("mainTitleWindow"), QString("Конфигуратор\tЗемо220"));
     QCOMPARE(child<QLineEdit>(&w, "setAddrLine")->text(), QString("26"));
     QCOMPARE(child<QComboBox>(&w, "setBaudComboBox")->currentText(), QString("9600"));
-    QCOMPARE(child<QComboBox>(&w, "genComboBox")->currentIndex(), 1);
     QCOMPARE(child<QComboBox>(&w, "pullUpComboBox")->currentIndex(), 2);
-    QCOMPARE(child<QComboBox>(&w, "genTypeComboBox")->currentIndex(), 1);
     QVERIFY(w.changesXml().isEmpty());
-    QVERIFY(child<QPushButton>(&w, "writeConfigButton")->isEnabled());
-    QVERIFY(!child<QComboBox>(&w, "rs485_selAddr")->isEnabled());
 
     // Polling keeps counter and uptime fresh while the window stays ready.
     bool ok = false;
