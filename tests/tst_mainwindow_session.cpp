@@ -81,6 +81,7 @@ private slots:
     void firmwareOfDifferentReaders();
     void discovery();
     void writeChangedSetting();
+    void savedConfigurationWritesTheAddressRead();
 };
 
 void TestMainWindowSession::readPollDisconnect()
@@ -182,27 +183,64 @@ void TestMainWindowSession::discovery()
 
 void TestMainWindowSession::writeChangedSetting()
 {
-    SimReaderSettings settings = reader(5, "1.3.2");
+    SimReaderSettings settings = reader(26, "1.3.2");
     settings.rebootSilenceMs = 300;
     Rig rig({settings});
     MainWindow &w = rig.w();
-    QVERIFY(rig.choose("19200", "5"));
+    SimReader *sim = rig.bus.reader(26);
+    QVERIFY(rig.choose("19200", "26"));
     QVERIFY(rig.connectAndRead());
 
+    // A new address and generation type, written and taken over at the reader's reboot.
     QSignalSpy states(w.deviceInterface(), &DeviceInterface::changeDeviceStatus);
+    auto *address = child<QLineEdit>(&w, "setAddrLine");
+    address->setText("30");
+    emit address->editingFinished();
     child<QComboBox>(&w, "genTypeComboBox")->setCurrentIndex(2);
     rig.boxes.answers << QMessageBox::Yes;
     rig.press("writeConfigButton");
-    // The write ends with the reader's reboot and the wait for it.
-    QTRY_VERIFY_WITH_TIMEOUT(rig.bus.reader(5)->rebootCount() == 1, 15000);
-    QCOMPARE(rig.bus.reader(5)->settings().genMode, quint8(2));
-    QTRY_VERIFY_WITH_TIMEOUT(states.contains({7}), 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(sim->rebootCount() == 1, 15000);
+    QCOMPARE(sim->settings().address, quint8(30));
+    QCOMPARE(sim->settings().genMode, quint8(2));
     QCOMPARE(states.first(), QVariantList({5}));
+    QTRY_VERIFY_WITH_TIMEOUT(states.contains({7}), 5000);
     QVERIFY(w.changesXml().isEmpty());
-    bool rebootBox = false;
-    for (const MessageRequest &box : rig.boxes.boxes)
-        rebootBox = rebootBox || box.text == "Устройство перезагружается...";
-    QVERIFY2(rebootBox, qPrintable(rig.boxes.describe()));
+    QCOMPARE(rig.boxes.boxes.last().text, QString("Устройство перезагружается..."));
+
+    // After the reboot wait the window is ready again and polls the reader at its new address.
+    QTRY_COMPARE_WITH_TIMEOUT(w.globalState(), 3, 5000);
+    QCOMPARE(child<QComboBox>(&w, "rs485_selAddr")->currentText(), QString("30"));
+    rig.bus.clearRequests();
+    QTRY_VERIFY_WITH_TIMEOUT(!rig.bus.requests().isEmpty(), 5000);
+    QCOMPARE(quint8(rig.bus.requests().first().at(0)), quint8(30));
+}
+
+void TestMainWindowSession::savedConfigurationWritesTheAddressRead()
+{
+    SimReaderSettings settings = reader(26, "1.3.2");
+    settings.rebootSilenceMs = 300;
+    Rig rig({settings});
+    MainWindow &w = rig.w();
+    QVERIFY(rig.choose("19200", "26"));
+    QVERIFY(rig.connectAndRead());
+
+    // Saved right after the read, opened again and written whole: the address command carries
+    // 26 (0x1a), the address that was read.
+    const QString path = rig.dir.filePath("reader26.xml");
+    rig.boxes.fileAnswers << path << path;
+    rig.press("saveFileButton");
+    rig.press("openFileButton");
+    QCOMPARE(child<QLineEdit>(&w, "setAddrLine")->text(), QString("26"));
+    rig.bus.clearRequests();
+    rig.boxes.answers << QMessageBox::Yes;
+    rig.press("writeConfigButton");
+    QTRY_VERIFY_WITH_TIMEOUT(rig.bus.reader(26) && rig.bus.reader(26)->rebootCount() == 1, 15000);
+    QByteArray addressWrite;
+    for (const QByteArray &frame : rig.bus.requests()) {
+        if (frame.mid(3, 2) == QByteArray::fromHex("0302"))
+            addressWrite = frame;
+    }
+    QCOMPARE(hexBytes(addressWrite.left(6)), QString("1a 04 dc 03 02 1a"));
 }
 
 QTEST_MAIN(TestMainWindowSession)
