@@ -10,7 +10,7 @@ CMAKE_FLAGS ?=
 # Debian packages the build, the program, the tests and the simulators need.
 PACKAGES := cmake make g++ pkg-config ccache sqlite3 \
 	qtbase5-dev qtbase5-dev-tools qtbase5-private-dev qttools5-dev qttools5-dev-tools \
-	libqt5serialport5-dev libqt5sql5-sqlite libqt5svg5-dev libqt5svg5 \
+	libqt5serialport5-dev libqt5sql5-sqlite libqt5svg5-dev libqt5svg5 qttranslations5-l10n \
 	libudev-dev libssl-dev zlib1g-dev \
 	xvfb xauth fonts-paratype python3 python3-pyftpdlib
 

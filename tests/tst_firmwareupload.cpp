@@ -46,6 +46,7 @@ private slots:
     void readerRefusals_data();
     void readerRefusals();
     void variant2PagesBeyond960();
+    void readerSilentDuringUpload();
 
 private:
     void openLink();
@@ -193,6 +194,9 @@ void TestFirmwareUpload::readerRefusals_data()
             << "The data didn't write, I'm try again..." << -1;
     QTest::newRow("image bad") << 0 << 0 << 2 << QList<int>({0x0A00, 0x0A01, 0x0A01, 0x0A02})
                                << "Check update in device. ERROR!" << 3;
+    QTest::newRow("check result unknown")
+            << 0 << 0 << 1 << QList<int>({0x0A00, 0x0A01, 0x0A01, 0x0A02})
+            << "Check update in device, unknown result: " << 3;
 }
 
 void TestFirmwareUpload::readerRefusals()
@@ -241,6 +245,32 @@ void TestFirmwareUpload::variant2PagesBeyond960()
     QCOMPARE(maxima.at(0).at(0).toInt(), 0x20000);
     QCOMPARE(m_reader->receivedPages(), QList<int>({1000, 1001}));
     QVERIFY(m_reader->updateArea().mid(1000 * 128, 256) == code(7, 256));
+}
+
+void TestFirmwareUpload::readerSilentDuringUpload()
+{
+    // Three resends, then the question: Yes sends the same step again, No ends the upload.
+    m_reader->settings().silentRequests = 100;
+    BoxRecorder boxes;
+    boxes.answers = {QMessageBox::Yes, QMessageBox::No};
+    QSignalSpy states(m_link.data(), &DeviceInterface::changeDeviceStatus);
+    m_link->loadFirmwareFile("1.5.0", writeImage(FirmwareImage::pack(header(200),
+                                                                     {{0x3800, code(5, 128)}})));
+    m_link->startUpdZemo200("200");
+    for (int timeOut = 0; timeOut < 4; ++timeOut)
+        m_link->answerTimeout();
+    QCOMPARE(boxes.boxes.size(), 1);
+    QCOMPARE(boxes.boxes.at(0).title, QString("Обновление прошивки"));
+    QCOMPARE(boxes.boxes.at(0).text,
+             QString("Модуль не отвечает на команду.\nПродолжить обновление прошивки?"));
+    QTRY_COMPARE(requestCodes(), QList<int>({0x0A00, 0x0A00, 0x0A00, 0x0A00, 0x0A00}));
+
+    for (int timeOut = 0; timeOut < 4; ++timeOut)
+        m_link->answerTimeout();
+    QCOMPARE(boxes.boxes.size(), 2);
+    QVERIFY(!m_link->isPortOpen());
+    QCOMPARE(states.count(), 1);
+    QCOMPARE(states.at(0).at(0).toInt(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestFirmwareUpload)

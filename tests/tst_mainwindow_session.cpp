@@ -82,6 +82,7 @@ private slots:
     void discovery();
     void writeChangedSetting();
     void savedConfigurationWritesTheAddressRead();
+    void otherConverterPluggedDuringSession();
 };
 
 void TestMainWindowSession::readPollDisconnect()
@@ -245,3 +246,37 @@ void TestMainWindowSession::savedConfigurationWritesTheAddressRead()
 
 QTEST_MAIN(TestMainWindowSession)
 #include "tst_mainwindow_session.moc"
+
+// Another converter plugged in while a reader is connected, or while the bus is scanned: the
+// port list is renewed, and the session or the scan goes on instead of showing a closed
+// connection with the port still open.
+void TestMainWindowSession::otherConverterPluggedDuringSession()
+{
+    Rig rig({reader(5, "1.3.2")});
+    MainWindow &w = rig.w();
+    QVERIFY(rig.choose("19200", "5"));
+    QVERIFY(rig.connectAndRead());
+    QSignalSpy lists(w.deviceInterface(), &DeviceInterface::setCOMsList);
+
+    MainWindowTestAccess::notifyDeviceChange(w);
+    QTRY_COMPARE_WITH_TIMEOUT(lists.count(), 1, 2000);
+    QCOMPARE(w.globalState(), 3);
+    QVERIFY(w.deviceInterface()->isPortOpen());
+    // Polling still runs: the counter keeps being asked for.
+    rig.bus.clearRequests();
+    QTRY_VERIFY_WITH_TIMEOUT(rig.bus.requests().size() >= 2, 3000);
+    QVERIFY(rig.disconnect());
+
+    // During a scan: probes keep going after the re-listing, and the scan ends as usual.
+    rig.press("findDevsButton");
+    QTRY_COMPARE_WITH_TIMEOUT(w.globalState(), 1, 2000);
+    MainWindowTestAccess::notifyDeviceChange(w);
+    QTest::qWait(600);
+    QCOMPARE(w.globalState(), 1);
+    rig.bus.clearRequests();
+    QTRY_VERIFY_WITH_TIMEOUT(rig.bus.requests().size() >= 5, 2000);
+    rig.press("findDevsButton");
+    QTRY_COMPARE_WITH_TIMEOUT(w.globalState(), 0, 2000);
+    QVERIFY(!w.deviceInterface()->isPortOpen());
+    QCOMPARE(rig.items("rs485_selAddr"), QStringList({"5"}));
+}

@@ -76,6 +76,16 @@ Close the program that uses the port and connect again.</translation>
         <source>Модуль отклонил записываемое значение.</source>
         <translation>The module rejected the value being written.</translation>
     </message>
+    <message>
+        <source>Обновление прошивки</source>
+        <translation>Firmware update</translation>
+    </message>
+    <message>
+        <source>Модуль не отвечает на команду.
+Продолжить обновление прошивки?</source>
+        <translation>The module does not answer the command.
+Continue the firmware update?</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>

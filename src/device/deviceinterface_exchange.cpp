@@ -1,5 +1,6 @@
 #include "deviceinterface.h"
 
+#include "commands220.h"
 #include "frame220.h"
 
 #include <QDebug>
@@ -164,33 +165,47 @@ void DeviceInterface::answerTimeout()
 
 void DeviceInterface::askToContinue()
 {
+    // During a firmware upload the silent command is a step of the upload, not of a read.
+    const bool uploading = m_prevCmd == Cmd220::PrepareUpdArea || m_prevCmd == Cmd220::WriteUpdPage
+                           || m_prevCmd == Cmd220::CheckUpdArea;
+    const bool writing = m_writeMode;
     MessageRequest request;
     request.icon = QMessageBox::Critical;
     request.buttons = QMessageBox::Yes | QMessageBox::No;
     request.styleSheet = QLatin1String(kQuestionStyle);
-    if (m_writeMode) {
+    if (uploading) {
+        request.title = tr("Обновление прошивки");
+        request.text = tr("Модуль не отвечает на команду.\nПродолжить обновление прошивки?");
+    } else if (writing) {
         request.title = tr("Запись конфигурации");
         request.text = tr("Модуль не отвечает на команду.\nПродолжить запись конфигурации?");
     } else {
         request.title = tr("Чтение конфигурации");
         request.text = tr("Модуль не отвечает на команду.\nПродолжить чтение конфигурации?");
     }
-    const bool writing = m_writeMode;
 
     if (m_prompter.message(request) == QMessageBox::Yes) {
-        // Go on with the next step; the unanswered command is given up, so one command at a
-        // time stays outstanding.
-        if (writing)
+        if (uploading) {
+            // An upload cannot skip a step: the same command goes again.
+            sendCommand_220(m_prevCmd, m_prevData);
+        } else if (writing) {
+            // Go on with the next step; the unanswered command is given up, so one command at
+            // a time stays outstanding.
             nextProcessParam();
-        else
+        } else {
             nextReadCommand();
+        }
         return;
     }
 
     qDebug().noquote() << "Device not respond, port closed!";
     closePort();
     resetAnswerCycle();
-    if (writing) {
+    if (uploading) {
+        m_fwImage.clear();
+        m_pageIndex = 0;
+        emit changeDeviceStatus(0);
+    } else if (writing) {
         m_writeAbandoned = true;
         deviceWriteEnd();
     } else {

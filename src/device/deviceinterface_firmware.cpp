@@ -111,8 +111,14 @@ void DeviceInterface::checkUpdArea(quint8 status)
         emit changeDeviceStatus(3);
         return;
     }
-    if (status != 0)
+    if (status != 0) {
+        // A result the reader does not explain: the upload is over, and the window must not
+        // stay in the upload state with every control off.
+        qDebug().noquote() << "/C:12"
+                           << "Check update in device, unknown result: " << status;
+        emit changeDeviceStatus(3);
         return;
+    }
     // The reader starts the new firmware when it reboots; the reboot answer leads the window
     // through its reboot wait and a fresh read, which shows the new version.
     qDebug().noquote() << "Check update in device. OK! Reboot";

@@ -30,6 +30,11 @@ void DeviceInterface::enumeratePorts()
 
     emit setCOMsList(m_portNames);
     emit setBaudList(m_baudList);
+    // Another converter plugged in or out while a reader is being talked to (a session, a scan,
+    // a remote connection) only renews the lists: the exchange in progress goes on. The link's
+    // own converter vanishing is reported by the port's error instead.
+    if (m_port->isOpen() || m_remoteMode)
+        return;
     emit changeDeviceStatus(0);
     resetAnswerCycle();
 }

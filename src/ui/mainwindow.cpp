@@ -1,4 +1,6 @@
 #include "mainwindow.h"
+
+#include "apppaths.h"
 #include "ui_mainwindow.h"
 
 #include "db_worker.h"
@@ -14,6 +16,7 @@
 #include <QCloseEvent>
 #include <QCompleter>
 #include <QDebug>
+#include <QLibraryInfo>
 #include <QLineEdit>
 #include <QLocale>
 #include <QMouseEvent>
@@ -228,6 +231,12 @@ void MainWindow::installLanguage()
     // A missing or unreadable catalogue leaves the built-in Russian texts.
     m_translator.load(translationFilePath(m_language));
     QCoreApplication::installTranslator(&m_translator);
+    // Qt's own texts (the Yes and No of every question) in the same language: the catalogue
+    // shipped beside the program, else the one Qt was installed with.
+    const QString qtCatalogue = QStringLiteral("qtbase_") + m_language;
+    if (!m_qtTranslator.load(qtCatalogue, AppPaths::filePath(QStringLiteral("translations"))))
+        m_qtTranslator.load(qtCatalogue, QLibraryInfo::location(QLibraryInfo::TranslationsPath));
+    QCoreApplication::installTranslator(&m_qtTranslator);
     retranslate();
 }
 
@@ -238,6 +247,7 @@ void MainWindow::changeLanguage(QString lang)
         m_language = lang;
     }
     QCoreApplication::removeTranslator(&m_translator);
+    QCoreApplication::removeTranslator(&m_qtTranslator);
     installLanguage();
 }
 

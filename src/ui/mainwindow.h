@@ -214,6 +214,7 @@ private:
     Ui::MainWindow *ui = nullptr;
     Prompter m_prompter;
     QTranslator m_translator;
+    QTranslator m_qtTranslator; // Qt's own texts: standard buttons, dialogs
     QString m_language;
     bool m_startupFailed = false;
 

@@ -148,7 +148,10 @@ void MainWindow::deviceChangeNotified()
 {
     if (m_busy)
         return;
-    m_statusTimer->stop();
+    // With a reader connected the re-listing leaves the session alone (the link keeps its
+    // state), so polling goes on.
+    if (!m_device->isPortOpen() && !m_device->isRemoteMode())
+        m_statusTimer->stop();
     if (m_state == 0 && !m_portTimer->isActive())
         m_portTimer->start(kFirstChangeDelayMs);
     else
