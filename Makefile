@@ -37,7 +37,9 @@ configure: deps
 build: configure
 	cmake --build $(BUILD_DIR) -j$(JOBS)
 
-run: build
+# The program and the simulated bus only: a newcomer does not wait for the tests to build.
+run: configure
+	cmake --build $(BUILD_DIR) -j$(JOBS) --target zemo-configurator zemo-reader-sim
 	@./scripts/run-with-sim.sh $(BUILD_DIR)
 
 test: build
