@@ -83,6 +83,7 @@ private slots:
     void writeChangedSetting();
     void savedConfigurationWritesTheAddressRead();
     void otherConverterPluggedDuringSession();
+    void identityAskedFromConsoleKeepsTheForm();
 };
 
 void TestMainWindowSession::readPollDisconnect()
@@ -279,4 +280,33 @@ void TestMainWindowSession::otherConverterPluggedDuringSession()
     QTRY_COMPARE_WITH_TIMEOUT(w.globalState(), 0, 2000);
     QVERIFY(!w.deviceInterface()->isPortOpen());
     QCOMPARE(rig.items("rs485_selAddr"), QStringList({"5"}));
+}
+
+// The identity asked again from the console in the ready state runs the identification once
+// more: the form keeps what was read and no change is recorded for writing.
+void TestMainWindowSession::identityAskedFromConsoleKeepsTheForm()
+{
+    SimReaderSettings settings = reader(1, "1.3.2");
+    settings.genState = 1;
+    settings.pullUp = 2;
+    Rig rig({settings});
+    MainWindow &w = rig.w();
+    QVERIFY(rig.choose("19200", "1"));
+    QVERIFY(rig.connectAndRead());
+    auto *gen = child<QComboBox>(&w, "genComboBox");
+    auto *pullUp = child<QComboBox>(&w, "pullUpComboBox");
+    auto *speed = child<QComboBox>(&w, "setBaudComboBox");
+    QCOMPARE(gen->currentIndex(), 1);
+    QCOMPARE(pullUp->currentIndex(), 2);
+
+    rig.bus.clearRequests();
+    w.deviceInterface()->sendTerminalCmd("0100");
+    // The version answer is followed by the firmware's read commands; wait for the last one.
+    QTRY_VERIFY_WITH_TIMEOUT(rig.bus.requests().size() >= 5, 5000);
+    QTest::qWait(300);
+    QCOMPARE(gen->currentIndex(), 1);
+    QCOMPARE(pullUp->currentIndex(), 2);
+    QCOMPARE(speed->currentText(), QString("19200"));
+    QVERIFY2(w.changesXml().isEmpty(), qPrintable(w.changesXml()));
+    QCOMPARE(w.globalState(), 3);
 }

@@ -11,6 +11,7 @@
 #include <QDebug>
 #include <QDir>
 #include <QFile>
+#include <QSignalBlocker>
 #include <QWhatsThis>
 
 void MainWindow::setCurrentFwVer_220(QString fw_ver, QString opt, QString devID, QString devIdByName)
@@ -29,11 +30,22 @@ void MainWindow::setCurrentFwVer_220(QString fw_ver, QString opt, QString devID,
         m_statusBitMask = mask.toUInt(nullptr, 10);
         qDebug().noquote() << "STATUS BIT MASK: " << mask;
         // A list element may carry a description after a colon; the box shows what is before.
+        // Refilling is no edit of the engineer: the boxes stay silent. While a read
+        // configuration is shown, a box whose list did not change keeps its choice: an identity
+        // asked again from the console must not reset the form, nor record changes to write.
         for (QComboBox *box :
              {ui->setBaudComboBox, ui->genComboBox, ui->genTypeComboBox, ui->pullUpComboBox}) {
-            box->clear();
+            const QSignalBlocker silent(box);
+            QStringList items;
             for (const QString &element : m_db->getFormElements(box->objectName()))
-                box->addItem(element.section(QLatin1Char(':'), 0, 0));
+                items << element.section(QLatin1Char(':'), 0, 0);
+            QStringList before;
+            for (int i = 0; i < box->count(); ++i)
+                before << box->itemText(i);
+            if (m_configLoaded && items == before)
+                continue;
+            box->clear();
+            box->addItems(items);
         }
     } else {
         m_fwSupported = false;

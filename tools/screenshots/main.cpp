@@ -15,6 +15,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFontDatabase>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTemporaryDir>
 
@@ -68,6 +69,9 @@ int main(int argc, char *argv[])
     AppPaths::setProgramDir(programDir.path());
     QFile::copy(QStringLiteral(ZEMO_APP_BUILD_DIR "/devices.db"),
                 programDir.filePath(QStringLiteral("devices.db")));
+    QDir(programDir.path()).mkdir(QStringLiteral("translations"));
+    QFile::copy(QStringLiteral(ZEMO_APP_BUILD_DIR "/translations/en.qm"),
+                programDir.filePath(QStringLiteral("translations/en.qm")));
     Prompter::setDefaultHandlers([](const MessageRequest &box) {
         qWarning().noquote() << "Box:" << box.title << box.text;
         return QMessageBox::Ok;
@@ -112,5 +116,25 @@ int main(int argc, char *argv[])
     }
     // Let one poll refresh counter and uptime.
     pause(1500);
-    return save(&window, out + QStringLiteral("/main-window-connected.png")) ? 0 : 1;
+    if (!save(&window, out + QStringLiteral("/main-window-connected.png")))
+        return 1;
+
+    // The console page, opened with Ctrl+Alt+C, after a typed command and its answer.
+    window.hotkeysCtrlAltC();
+    auto *menu = window.findChild<QListWidget *>(QStringLiteral("terminalMenu"));
+    menu->setCurrentRow(1);
+    window.itemSelected(menu->currentIndex());
+    auto *command = window.findChild<QComboBox *>(QStringLiteral("cmdLine"));
+    command->setEditText(QStringLiteral("0100"));
+    window.findChild<QPushButton *>(QStringLiteral("sendCommand"))->click();
+    pause(800);
+    if (!save(&window, out + QStringLiteral("/main-window-console.png")))
+        return 1;
+
+    // The same session in English.
+    menu->setCurrentRow(0);
+    window.itemSelected(menu->currentIndex());
+    window.changeLanguage(QStringLiteral("en"));
+    pause(800);
+    return save(&window, out + QStringLiteral("/main-window-connected-en.png")) ? 0 : 1;
 }
