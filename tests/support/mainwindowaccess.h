@@ -1,12 +1,17 @@
 #pragma once
 
 #include "mainwindow.h"
+#include "simbus.h"
+#include "testsupport.h"
 
-#include <QComboBox>
 #include <QFile>
 #include <QStringList>
 #include <QTimer>
 #include <QtGlobal>
+#include <QtTest>
+#include <QtWidgets>
+
+#include <memory>
 
 // Helpers of the main window tests.
 
@@ -18,6 +23,12 @@ T *child(QObject *parent, const QString &name)
     if (!found)
         qWarning("no child %s", qPrintable(name));
     return found;
+}
+
+// A timer's interval while it runs, "off" when it does not.
+inline QString armed(const QTimer *timer)
+{
+    return timer->isActive() ? QString::number(timer->interval()) : QStringLiteral("off");
 }
 
 inline QStringList comboItems(QComboBox *box)
@@ -39,6 +50,60 @@ inline bool writeFile(const QString &path, const QByteArray &data)
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
 }
+
+// A window over a temporary program folder with the shipped devices.db, on a Russian system;
+// every box and file dialog is answered and recorded. A rig that prepares the folder or the
+// ports first passes false and calls make() itself.
+struct WindowRig
+{
+    explicit WindowRig(bool makeNow = true)
+    {
+        if (makeNow)
+            make();
+    }
+    MainWindow &make()
+    {
+        window.reset(new MainWindow(nullptr, "ru_RU"));
+        return *window;
+    }
+    MainWindow &w() { return *window; }
+    template<typename T = QWidget>
+    T *get(const QString &name)
+    {
+        return child<T>(window.get(), name);
+    }
+
+    TempProgramDir dir {true};
+    BoxRecorder boxes;
+    std::unique_ptr<MainWindow> window;
+};
+
+// A window whose port list offers a simulated reader bus with the given readers.
+struct BusWindowRig : WindowRig
+{
+    explicit BusWindowRig(const QList<SimReaderSettings> &readers = {})
+        : WindowRig(false)
+    {
+        bus.open();
+        for (const SimReaderSettings &reader : readers)
+            bus.addReader(reader);
+        qputenv("ZEMO_EXTRA_PORTS", bus.devicePath().toLocal8Bit());
+        make();
+    }
+    ~BusWindowRig() { window.reset(); }
+    // Waits for the first port listing, which closes the connections (state 0), and chooses
+    // the bus's port.
+    bool listed()
+    {
+        auto *ports = get<QComboBox>("rs485_220_port");
+        if (!QTest::qWaitFor([&] { return ports->findText(bus.devicePath()) >= 0; }, 3000))
+            return false;
+        ports->setCurrentText(bus.devicePath());
+        return true;
+    }
+
+    SimBus bus;
+};
 
 // The main window's timers and flags that a widget test cannot reach through object names.
 class MainWindowTestAccess

@@ -2,6 +2,7 @@
 
 #include "apppaths.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QSqlDatabase>
@@ -80,9 +81,13 @@ BoxRecorder::~BoxRecorder()
 
 QString BoxRecorder::describe() const
 {
+    static const char *const icons[] = {"NoIcon", "Information", "Warning", "Critical", "Question"};
     QStringList lines;
-    for (const MessageRequest &box : boxes)
-        lines << box.title + QStringLiteral(" | ") + box.text;
+    for (const MessageRequest &box : boxes) {
+        const int icon = int(box.icon);
+        lines << QLatin1String(icon >= 0 && icon < 5 ? icons[icon] : "?") + QLatin1Char(' ')
+                         + box.title + QStringLiteral(" | ") + box.text;
+    }
     return lines.join(QStringLiteral("\n"));
 }
 
@@ -91,6 +96,19 @@ void BoxRecorder::clear()
     boxes.clear();
     fileRequests.clear();
     openedUrls.clear();
+}
+
+QStringList firstArgs(const QList<QList<QVariant>> &spy)
+{
+    QStringList args;
+    for (const QList<QVariant> &signal : spy)
+        args << signal.value(0).toString();
+    return args;
+}
+
+void processDeletions()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 QString appBuildPath(const QString &name)

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 #include <QTemporaryDir>
+#include <QVariant>
 
 #include <functional>
 
@@ -46,10 +47,17 @@ public:
     QStringList fileAnswers;
     QList<QUrl> openedUrls;
 
-    // Titles and texts seen, for messages.
+    // One line a box: "<icon> title | text" (icon Information, Warning, Critical, Question or
+    // NoIcon), to compare with an expected text or to print in a message.
     QString describe() const;
     void clear();
 };
+
+// The first argument of every signal a spy has caught, as text.
+QStringList firstArgs(const QList<QList<QVariant>> &spy);
+
+// Runs the deferred deletions (deleteLater) that a closed dialog has asked for.
+void processDeletions();
 
 // The path of a program built in the build tree's program folder or tools folder.
 QString appBuildPath(const QString &name);
