@@ -3,7 +3,9 @@
 #include "apppaths.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -104,6 +106,20 @@ QStringList firstArgs(const QList<QList<QVariant>> &spy)
     for (const QList<QVariant> &signal : spy)
         args << signal.value(0).toString();
     return args;
+}
+
+bool writeTestFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate)
+           && file.write(bytes) == bytes.size();
+}
+
+QByteArray readTestFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 void processDeletions()

@@ -56,6 +56,11 @@ public:
 // The first argument of every signal a spy has caught, as text.
 QStringList firstArgs(const QList<QList<QVariant>> &spy);
 
+// Writes bytes to a file, creating its folder; false on failure.
+bool writeTestFile(const QString &path, const QByteArray &bytes);
+// A file's content, empty when it cannot be read.
+QByteArray readTestFile(const QString &path);
+
 // Runs the deferred deletions (deleteLater) that a closed dialog has asked for.
 void processDeletions();
 
