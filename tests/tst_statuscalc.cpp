@@ -1,117 +1,90 @@
+// The status word: parsing, decoding with the bit descriptions, and the calculator dialog.
 #include "db_worker.h"
+#include "mainwindowaccess.h"
 #include "statuscalc.h"
 #include "statusword.h"
-#include "testsupport.h"
-
-#include <QCheckBox>
-#include <QLineEdit>
-#include <QPointer>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QSignalSpy>
-#include <QTableWidget>
-#include <QtTest>
 
 using StatusWord::Row;
 
 namespace {
-// Status bit descriptions as the device database gives them: name, text for 0, text for 1.
-QMap<int, QStringList> descriptions()
-{
-    QMap<int, QStringList> bits;
-    bits[0] = QStringList {"Питание", "Норма", "Авария"};
-    bits[1] = QStringList {"Вход 1", "Разомкнут", "Замкнут"};
-    bits[2] = QStringList {"Основной сервер", "Подключен", "Отключен"};
-    bits[5] = QStringList {"Только имя"};
-    bits[19] = QStringList {"Резервный сервер", "Подключен", "Отключен"};
-    bits[31] = QStringList {"Сторож", "Спит", "Сработал"};
-    return bits;
-}
 
-const char *const kFixture = R"SQL(
+// A calculator whose bit descriptions come from a fixture database with bits 0, 1, 3 and 31.
+struct Calc
+{
+    Calc(const QString &code, quint32 eventMask, quint32 supportMask)
+    {
+        QString error;
+        QVERIFY2(createSqliteFile(DB_Worker::databasePath(), R"SQL(
 CREATE TABLE statusBits (bit INTEGER, a TEXT, b TEXT, c TEXT);
 INSERT INTO statusBits VALUES (0, 'Питание', 'Норма', 'Авария');
 INSERT INTO statusBits VALUES (1, 'Вход 1', 'Разомкнут', 'Замкнут');
 INSERT INTO statusBits VALUES (3, 'Вход 3', 'Разомкнут', 'Замкнут');
 INSERT INTO statusBits VALUES (31, 'Сторож', 'Спит', 'Сработал');
-)SQL";
-
-QString describeRows(const QVector<Row> &rows)
-{
-    QStringList out;
-    for (const Row &row : rows)
-        out << QStringLiteral("%1:%2=%3").arg(row.bit).arg(row.name, row.value);
-    return out.join(QStringLiteral(", "));
-}
-
-QString tableText(QTableWidget *table)
-{
-    QStringList out;
-    for (int row = 0; row < table->rowCount(); ++row) {
-        QWidget *cell = table->cellWidget(row, 2);
-        out << QStringLiteral("%1=%2 [%3]")
-                        .arg(table->item(row, 0) ? table->item(row, 0)->text() : "-",
-                             table->item(row, 1) ? table->item(row, 1)->text() : "-",
-                             cell ? cell->objectName() : "-");
+)SQL",
+                                  &error),
+                 qPrintable(error));
+        QVERIFY(db.checkDb()); // as the window does at start; it names the file
+        calc = new StatusCalc(nullptr, code, eventMask);
+        QObject::connect(calc, &StatusCalc::getStatusBits, &db, &DB_Worker::getStatusBits,
+                         Qt::DirectConnection);
+        calc->setSupportStatusMask(int(supportMask));
+        table = child<QTableWidget>(calc, "tableWidget");
     }
-    return out.join(QStringLiteral(", "));
-}
+    ~Calc() { delete calc; }
+    // Every row as "name=value [object name of its check box cell]".
+    QString text() const
+    {
+        QStringList out;
+        for (int row = 0; row < table->rowCount(); ++row) {
+            QWidget *cell = table->cellWidget(row, 2);
+            out << QStringLiteral("%1=%2 [%3]")
+                            .arg(table->item(row, 0) ? table->item(row, 0)->text() : "-",
+                                 table->item(row, 1) ? table->item(row, 1)->text() : "-",
+                                 cell ? cell->objectName() : "-");
+        }
+        return out.join(QStringLiteral(", "));
+    }
+    QCheckBox *box(int row) const
+    {
+        QWidget *cell = table->cellWidget(row, 2);
+        return cell ? cell->findChild<QCheckBox *>() : nullptr;
+    }
+    // The rows whose event box is ticked.
+    QString ticked() const
+    {
+        QStringList rows;
+        for (int row = 0; row < table->rowCount(); ++row)
+            if (box(row) && box(row)->isChecked())
+                rows << QString::number(row);
+        return rows.join(' ');
+    }
+    void click(const QString &name)
+    {
+        QTest::mouseClick(child<QWidget>(calc, name), Qt::LeftButton);
+    }
+    QLineEdit *code() const { return child<QLineEdit>(calc, "statusCode"); }
 
-QCheckBox *eventBox(QTableWidget *table, int row)
-{
-    QWidget *cell = table->cellWidget(row, 2);
-    return cell ? cell->findChild<QCheckBox *>() : nullptr;
-}
+    TempProgramDir dir;
+    DB_Worker db;
+    QPointer<StatusCalc> calc;
+    QTableWidget *table = nullptr;
+};
+
 } // namespace
 
 class TestStatusCalc : public QObject
 {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
     void parse_data();
     void parse();
     void decode_data();
     void decode();
-    void redecodeReusesRowsAndBoxes();
-    void supportMaskChangeKeepsBoxesWithTheirBits();
-    void decimalSwitchKeepsText();
-    void validatorFollowsBase();
-    void refreshWithAndWithoutCode();
+    void redecodeKeepsBoxesWithTheirBits();
+    void baseSwitchAndRefresh();
     void closeReportsEventMask_data();
     void closeReportsEventMask();
-
-private:
-    TempProgramDir *m_dir = nullptr;
-    DB_Worker *m_db = nullptr;
-    StatusCalc *makeCalc(const QString &code, quint32 eventMask, quint32 supportMask);
 };
-
-void TestStatusCalc::init()
-{
-    m_dir = new TempProgramDir;
-    QString error;
-    QVERIFY2(createSqliteFile(DB_Worker::databasePath(), kFixture, &error), qPrintable(error));
-    m_db = new DB_Worker;
-    QVERIFY(m_db->checkDb()); // as the window does at start; it names the file
-}
-
-void TestStatusCalc::cleanup()
-{
-    delete m_db;
-    m_db = nullptr;
-    delete m_dir;
-    m_dir = nullptr;
-}
-
-StatusCalc *TestStatusCalc::makeCalc(const QString &code, quint32 eventMask, quint32 supportMask)
-{
-    auto *calc = new StatusCalc(nullptr, code, eventMask);
-    connect(calc, &StatusCalc::getStatusBits, m_db, &DB_Worker::getStatusBits, Qt::DirectConnection);
-    calc->setSupportStatusMask(static_cast<int>(supportMask));
-    return calc;
-}
 
 void TestStatusCalc::parse_data()
 {
@@ -139,150 +112,120 @@ void TestStatusCalc::decode_data()
 {
     QTest::addColumn<quint32>("value");
     QTest::addColumn<quint32>("support");
-    QTest::addColumn<bool>("mainSetting");
-    QTest::addColumn<bool>("altSetting");
+    QTest::addColumn<int>("settings"); // 1: main server set, 2: alternative server set
     QTest::addColumn<QString>("rows");
-
-    QTest::newRow("nothing supported") << 0xFFFFFFFFu << 0u << false << false << "";
-    QTest::newRow("bits 0 and 31 set") << 0x80000001u << 0x80000001u << false << false
-                                       << "0:Питание=Авария, 31:Сторож=Сработал";
-    QTest::newRow("bits 0 and 31 clear")
-            << 0x00000002u << 0x80000001u << false << false << "0:Питание=Норма, 31:Сторож=Спит";
-    QTest::newRow("supported but not described")
-            << 0x00000010u << 0x00000010u << false << false << "";
-    QTest::newRow("described but not supported")
-            << 0x00000002u << 0x00000001u << false << false << "0:Питание=Норма";
-    QTest::newRow("missing texts read empty")
-            << 0x20u << 0x20u << false << false << "5:Только имя=";
-    QTest::newRow("bit 2 set without setting")
-            << 0x4u << 0x4u << false << false << "2:Основной сервер=Не установлено";
-    QTest::newRow("bit 2 clear without setting")
-            << 0x0u << 0x4u << false << false << "2:Основной сервер=Подключен";
-    QTest::newRow("bit 2 clear with setting")
-            << 0x0u << 0x4u << true << false << "2:Основной сервер=Не задано";
-    QTest::newRow("bit 2 set with setting")
-            << 0x4u << 0x4u << true << false << "2:Основной сервер=Отключен";
-    QTest::newRow("bit 19 follows the other setting")
-            << 0x80004u << 0x80004u << true << false
-            << "2:Основной сервер=Отключен, 19:Резервный сервер=Не установлено";
-    QTest::newRow("bit 19 clear with its setting")
-            << 0x0u << 0x80000u << false << true << "19:Резервный сервер=Не задано";
+    auto row = [](const char *name, quint32 value, quint32 support, int settings, const char *rows) {
+        QTest::newRow(name) << value << support << settings << rows;
+    };
+    row("nothing supported", 0xFFFFFFFF, 0, 0, "");
+    row("bits 0 and 31 set", 0x80000001, 0x80000001, 0, "0:Питание=Авария, 31:Сторож=Сработал");
+    row("bits 0 and 31 clear", 0x00000002, 0x80000001, 0, "0:Питание=Норма, 31:Сторож=Спит");
+    row("supported but not described", 0x10, 0x10, 0, "");
+    row("described but not supported", 0x2, 0x1, 0, "0:Питание=Норма");
+    row("missing texts read empty", 0x20, 0x20, 0, "5:Только имя=");
+    row("bit 2 set without setting", 0x4, 0x4, 0, "2:Основной сервер=Не установлено");
+    row("bit 2 clear without setting", 0x0, 0x4, 0, "2:Основной сервер=Подключен");
+    row("bit 2 clear with setting", 0x0, 0x4, 1, "2:Основной сервер=Не задано");
+    row("bit 2 set with setting", 0x4, 0x4, 1, "2:Основной сервер=Отключен");
+    row("bit 19 follows the other setting", 0x80004, 0x80004, 1,
+        "2:Основной сервер=Отключен, 19:Резервный сервер=Не установлено");
+    row("bit 19 clear with its setting", 0x0, 0x80000, 2, "19:Резервный сервер=Не задано");
 }
 
 void TestStatusCalc::decode()
 {
     QFETCH(quint32, value);
     QFETCH(quint32, support);
-    QFETCH(bool, mainSetting);
-    QFETCH(bool, altSetting);
+    QFETCH(int, settings);
     QFETCH(QString, rows);
+    // Status bit descriptions as the device database gives them: name, text for 0, text for 1.
+    QMap<int, QStringList> bits;
+    bits[0] = QStringList {"Питание", "Норма", "Авария"};
+    bits[1] = QStringList {"Вход 1", "Разомкнут", "Замкнут"};
+    bits[2] = QStringList {"Основной сервер", "Подключен", "Отключен"};
+    bits[5] = QStringList {"Только имя"};
+    bits[19] = QStringList {"Резервный сервер", "Подключен", "Отключен"};
+    bits[31] = QStringList {"Сторож", "Спит", "Сработал"};
     StatusWord::ServiceSettings service;
-    service.main = mainSetting;
-    service.alt = altSetting;
-    QCOMPARE(describeRows(StatusWord::decode(value, support, descriptions(), service)), rows);
+    service.main = settings & 1;
+    service.alt = settings & 2;
+    QStringList got;
+    for (const Row &row : StatusWord::decode(value, support, bits, service))
+        got << QStringLiteral("%1:%2=%3").arg(row.bit).arg(row.name, row.value);
+    QCOMPARE(got.join(", "), rows);
 }
 
-void TestStatusCalc::redecodeReusesRowsAndBoxes()
+void TestStatusCalc::redecodeKeepsBoxesWithTheirBits()
 {
     LogCapture log;
-    StatusCalc *calc = makeCalc("80000001", 0x2u, 0x8000000Bu);
+    Calc c("80000001", 0x2u, 0x8000000Bu);
     QVERIFY(log.contains("Support status mask:  2147483659"));
-    auto *table = calc->findChild<QTableWidget *>("tableWidget");
-    QCOMPARE(table->rowCount(), 0);
-    QTest::mouseClick(calc->findChild<QPushButton *>("decryptButton"), Qt::LeftButton);
-    QCOMPARE(tableText(table), QString("Питание=Авария [bitN_0], Вход 1=Разомкнут [bitN_1], "
-                                       "Вход 3=Разомкнут [bitN_3], Сторож=Сработал [bitN_31]"));
-    QCheckBox *first = eventBox(table, 0);
-    QVERIFY(first);
-    // Ticks come from the event mask given at opening.
-    QVERIFY(!first->isChecked());
-    QVERIFY(eventBox(table, 1)->isChecked());
+    QCOMPARE(c.table->rowCount(), 0);
+    c.click("decryptButton");
+    QCOMPARE(c.text(), QString("Питание=Авария [bitN_0], Вход 1=Разомкнут [bitN_1], "
+                               "Вход 3=Разомкнут [bitN_3], Сторож=Сработал [bitN_31]"));
+    // Ticks come from the event mask given at opening; the mask follows the clicks.
+    QCOMPARE(c.ticked(), QString("1"));
+    QCheckBox *first = c.box(0);
+    QTest::mouseClick(c.box(3), Qt::LeftButton);
+    QTest::mouseClick(c.box(1), Qt::LeftButton);
+    QCOMPARE(c.calc->eventMask(), 0x80000000u);
 
-    // The engineer marks bit 31 and unmarks bit 1; the mask follows the clicks.
-    QTest::mouseClick(eventBox(table, 3), Qt::LeftButton);
-    QTest::mouseClick(eventBox(table, 1), Qt::LeftButton);
-    QCOMPARE(calc->eventMask(), 0x80000000u);
+    // Decoded again, the rows and their boxes are reused.
+    c.code()->setText("80000000");
+    c.calc->decryptStatus();
+    QCOMPARE(c.box(0), first);
+    QCOMPARE(c.text(), QString("Питание=Норма [bitN_0], Вход 1=Разомкнут [bitN_1], "
+                               "Вход 3=Разомкнут [bitN_3], Сторож=Сработал [bitN_31]"));
+    QCOMPARE(c.ticked(), QString("3"));
 
-    calc->findChild<QLineEdit *>("statusCode")->setText("80000000");
-    calc->decryptStatus();
-    QCOMPARE(table->rowCount(), 4);
-    QCOMPARE(eventBox(table, 0), first);
-    QCOMPARE(tableText(table), QString("Питание=Норма [bitN_0], Вход 1=Разомкнут [bitN_1], "
-                                       "Вход 3=Разомкнут [bitN_3], Сторож=Сработал [bitN_31]"));
-    QVERIFY(eventBox(table, 3)->isChecked());
-    QVERIFY(!eventBox(table, 1)->isChecked());
-    delete calc;
+    // Fewer or other bits: every row keeps the check box of its own bit.
+    c.code()->setText("FFFFFFFF");
+    c.calc->setSupportStatusMask(0x80000001);
+    c.calc->decryptStatus();
+    QCOMPARE(c.text(), QString("Питание=Авария [bitN_0], Сторож=Сработал [bitN_31]"));
+    QCOMPARE(c.ticked(), QString("1"));
+    c.calc->setSupportStatusMask(0x8000000A);
+    c.calc->decryptStatus();
+    QCOMPARE(c.text(), QString("Вход 1=Замкнут [bitN_1], Вход 3=Замкнут [bitN_3], "
+                               "Сторож=Сработал [bitN_31]"));
+    QCOMPARE(c.ticked(), QString("2"));
 }
 
-void TestStatusCalc::supportMaskChangeKeepsBoxesWithTheirBits()
+void TestStatusCalc::baseSwitchAndRefresh()
 {
-    StatusCalc *calc = makeCalc("FFFFFFFF", 0x80000000u, 0x80000003u);
-    auto *table = calc->findChild<QTableWidget *>("tableWidget");
-    calc->decryptStatus();
-    QCOMPARE(table->rowCount(), 3);
+    Calc c("", 0, 0x3u);
+    QCOMPARE(c.code()->text(), QString("00000000"));
+    QCOMPARE(c.code()->maxLength(), 10);
+    c.code()->clear();
+    QTest::keyClicks(c.code(), "1aG2bcdef9");
+    QCOMPARE(c.code()->text(), QString("1a2bcdef")); // hex digits only, at most 8
+    c.code()->setText("FF");
+    c.calc->decryptStatus();
+    QCOMPARE(c.text(), QString("Питание=Авария [bitN_0], Вход 1=Замкнут [bitN_1]"));
 
-    // Fewer bits: the table shrinks, and every row keeps the check box of its own bit.
-    calc->setSupportStatusMask(0x80000001);
-    calc->decryptStatus();
-    QCOMPARE(tableText(table), QString("Питание=Авария [bitN_0], Сторож=Сработал [bitN_31]"));
-    QVERIFY(eventBox(table, 1)->isChecked());
-    QVERIFY(!eventBox(table, 0)->isChecked());
+    // Decimal: the text stays and is read anew; digits only, at most 10.
+    c.click("decRadioButton");
+    QCOMPARE(c.code()->text(), QString("FF"));
+    c.calc->decryptStatus();
+    QCOMPARE(c.text(), QString("Питание=Норма [bitN_0], Вход 1=Разомкнут [bitN_1]"));
+    c.code()->clear();
+    QTest::keyClicks(c.code(), "12a34567890123");
+    QCOMPARE(c.code()->text(), QString("1234567890"));
+    c.code()->setText("1");
 
-    calc->setSupportStatusMask(0x8000000A);
-    calc->decryptStatus();
-    QCOMPARE(tableText(table), QString("Вход 1=Замкнут [bitN_1], Вход 3=Замкнут [bitN_3], "
-                                       "Сторож=Сработал [bitN_31]"));
-    QVERIFY(eventBox(table, 2)->isChecked());
-    QVERIFY(!eventBox(table, 0)->isChecked());
-    delete calc;
-}
-
-void TestStatusCalc::decimalSwitchKeepsText()
-{
-    StatusCalc *calc = makeCalc("FF", 0, 0x3u);
-    auto *table = calc->findChild<QTableWidget *>("tableWidget");
-    calc->decryptStatus();
-    QCOMPARE(tableText(table), QString("Питание=Авария [bitN_0], Вход 1=Замкнут [bitN_1]"));
-    QTest::mouseClick(calc->findChild<QRadioButton *>("decRadioButton"), Qt::LeftButton);
-    QCOMPARE(calc->findChild<QLineEdit *>("statusCode")->text(), QString("FF"));
-    calc->decryptStatus();
-    QCOMPARE(tableText(table), QString("Питание=Норма [bitN_0], Вход 1=Разомкнут [bitN_1]"));
-    delete calc;
-}
-
-void TestStatusCalc::validatorFollowsBase()
-{
-    StatusCalc *calc = makeCalc("", 0, 0);
-    auto *edit = calc->findChild<QLineEdit *>("statusCode");
-    QCOMPARE(edit->text(), QString("00000000"));
-    QCOMPARE(edit->maxLength(), 10);
-    edit->clear();
-    QTest::keyClicks(edit, "1aG2bcdef9");
-    QCOMPARE(edit->text(), QString("1a2bcdef")); // hex digits only, at most 8
-    QTest::mouseClick(calc->findChild<QRadioButton *>("decRadioButton"), Qt::LeftButton);
-    edit->clear();
-    QTest::keyClicks(edit, "12a34567890123");
-    QCOMPARE(edit->text(), QString("1234567890")); // decimal digits only, at most 10
-    delete calc;
-}
-
-void TestStatusCalc::refreshWithAndWithoutCode()
-{
-    StatusCalc *calc = makeCalc("00000001", 0, 0x3u);
-    auto *table = calc->findChild<QTableWidget *>("tableWidget");
-    QSignalSpy asked(calc, &StatusCalc::getStatusCode);
-    // The window answers a refresh with the code it knows, which may be none.
-    connect(calc, &StatusCalc::getStatusCode, calc, [calc] { calc->updateStatusCode(QString()); });
-    QTest::mouseClick(calc->findChild<QPushButton *>("refreshStatusButton"), Qt::LeftButton);
+    // The window answers a refresh with the code it knows, which may be none; a code comes in
+    // hexadecimal.
+    QSignalSpy asked(c.calc.data(), &StatusCalc::getStatusCode);
+    QObject::connect(c.calc, &StatusCalc::getStatusCode, c.calc,
+                     [&c] { c.calc->updateStatusCode(QString()); });
+    c.click("refreshStatusButton");
     QCOMPARE(asked.count(), 1);
-    QCOMPARE(tableText(table), QString("Питание=Авария [bitN_0], Вход 1=Разомкнут [bitN_1]"));
-
-    QTest::mouseClick(calc->findChild<QRadioButton *>("decRadioButton"), Qt::LeftButton);
-    calc->updateStatusCode("2");
-    QVERIFY(calc->findChild<QRadioButton *>("hexRadioButton")->isChecked());
-    QCOMPARE(calc->findChild<QLineEdit *>("statusCode")->text(), QString("2"));
-    QCOMPARE(tableText(table), QString("Питание=Норма [bitN_0], Вход 1=Замкнут [bitN_1]"));
-    delete calc;
+    QCOMPARE(c.text(), QString("Питание=Авария [bitN_0], Вход 1=Разомкнут [bitN_1]"));
+    c.calc->updateStatusCode("2");
+    QVERIFY(child<QRadioButton>(c.calc, "hexRadioButton")->isChecked());
+    QCOMPARE(c.code()->text(), QString("2"));
+    QCOMPARE(c.text(), QString("Питание=Норма [bitN_0], Вход 1=Замкнут [bitN_1]"));
 }
 
 void TestStatusCalc::closeReportsEventMask_data()
@@ -295,19 +238,18 @@ void TestStatusCalc::closeReportsEventMask_data()
 void TestStatusCalc::closeReportsEventMask()
 {
     QFETCH(bool, escape);
-    QPointer<StatusCalc> calc = makeCalc("0", 0x1u, 0x3u);
-    QSignalSpy reported(calc.data(), &StatusCalc::updateStatusMask);
-    calc->show();
-    calc->decryptStatus();
-    auto *table = calc->findChild<QTableWidget *>("tableWidget");
-    QTest::mouseClick(eventBox(table, 1), Qt::LeftButton);
+    Calc c("0", 0x1u, 0x3u);
+    QSignalSpy reported(c.calc.data(), &StatusCalc::updateStatusMask);
+    c.calc->show();
+    c.calc->decryptStatus();
+    QTest::mouseClick(c.box(1), Qt::LeftButton);
     if (escape)
-        QTest::keyClick(calc.data(), Qt::Key_Escape);
+        QTest::keyClick(c.calc.data(), Qt::Key_Escape);
     else
-        QTest::mouseClick(calc->findChild<QPushButton *>("closeStatusCalcButton"), Qt::LeftButton);
+        c.click("closeStatusCalcButton");
     QCOMPARE(reported.count(), 1);
     QCOMPARE(reported.at(0).at(0).value<quint32>(), 0x3u);
-    QTRY_VERIFY(calc.isNull()); // deleted once closed
+    QTRY_VERIFY(c.calc.isNull()); // deleted once closed
 }
 
 QTEST_MAIN(TestStatusCalc)
