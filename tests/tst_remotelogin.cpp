@@ -1,53 +1,27 @@
+// The login dialog of remote configuration, and the window's remote button.
 #include "configserversim.h"
 #include "deviceinterface.h"
-#include "mainwindow.h"
 #include "mainwindowaccess.h"
 #include "remoteconnectform.h"
 #include "settings.h"
-#include "testsupport.h"
-
-#include <QComboBox>
-#include <QTimer>
-
-#include <QLabel>
-#include <QLineEdit>
-#include <QPointer>
-#include <QPushButton>
-#include <QSettings>
-#include <QSignalSpy>
-#include <QtTest>
 
 namespace {
-QVariant storedImei(const TempProgramDir &dir)
+const char kImei[] = "356938035643809";
+
+QString storedImei()
 {
-    QSettings raw(dir.filePath("settings.conf"), QSettings::IniFormat);
-    return raw.value("RemConf/lastImei");
+    return readSetting("RemConf", "lastImei").toString();
 }
 
-void storeImei(const TempProgramDir &dir, const QVariant &imei)
+void fill(QWidget *form, const QString &imei, const QString &password)
 {
-    QSettings raw(dir.filePath("settings.conf"), QSettings::IniFormat);
-    if (imei.isNull())
-        raw.remove("RemConf/lastImei");
-    else
-        raw.setValue("RemConf/lastImei", imei);
+    child<QLineEdit>(form, "imeiLineEdit")->setText(imei);
+    child<QLineEdit>(form, "passLineEdit")->setText(password);
 }
 
-QLineEdit *edit(QWidget *form, const char *name)
+void click(QWidget *form, const QString &name)
 {
-    return form->findChild<QLineEdit *>(name);
-}
-
-void click(QWidget *form, const char *name)
-{
-    auto *button = form->findChild<QPushButton *>(name);
-    QVERIFY2(button, name);
-    QTest::mouseClick(button, Qt::LeftButton);
-}
-
-void processDeletions()
-{
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QTest::mouseClick(child<QPushButton>(form, name), Qt::LeftButton);
 }
 } // namespace
 
@@ -58,7 +32,6 @@ private slots:
     void layout_data();
     void layout();
     void connectRemembersImei();
-    void sameImeiIsNotWrittenAgain();
     void emptyPasswordIsRefused();
     void leavingStoresNothing_data();
     void leavingStoresNothing();
@@ -70,16 +43,18 @@ void TestRemoteLogin::layout_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QRect>("geometry");
     QTest::addColumn<QString>("text");
-    QTest::newRow("title strip") << "remoteCfgFormTitleWidget" << QRect(0, 0, 212, 24) << "";
-    QTest::newRow("title") << "remoteCfgFormTitleLabel" << QRect(1, 1, 180, 22)
-                           << "    Подключение к севреру";
-    QTest::newRow("close") << "closeRemoteCfgFormButton" << QRect(189, 1, 22, 22) << "";
-    QTest::newRow("IMEI label") << "label" << QRect(20, 30, 31, 20) << "IMEI:";
-    QTest::newRow("IMEI") << "imeiLineEdit" << QRect(75, 30, 121, 20) << "";
-    QTest::newRow("password label") << "label_2" << QRect(20, 60, 47, 20) << "Пароль:";
-    QTest::newRow("password") << "passLineEdit" << QRect(75, 60, 121, 20) << "";
-    QTest::newRow("connect") << "connectButton" << QRect(15, 90, 86, 23) << "Подключиться";
-    QTest::newRow("cancel") << "cancelButton" << QRect(115, 90, 81, 23) << "Отмена";
+    auto row = [](const char *name, QRect geometry, const char *text) {
+        QTest::newRow(name) << name << geometry << text;
+    };
+    row("remoteCfgFormTitleWidget", {0, 0, 212, 24}, "");
+    row("remoteCfgFormTitleLabel", {1, 1, 180, 22}, "    Подключение к севреру");
+    row("closeRemoteCfgFormButton", {189, 1, 22, 22}, "");
+    row("label", {20, 30, 31, 20}, "IMEI:");
+    row("imeiLineEdit", {75, 30, 121, 20}, "");
+    row("label_2", {20, 60, 47, 20}, "Пароль:");
+    row("passLineEdit", {75, 60, 121, 20}, "");
+    row("connectButton", {15, 90, 86, 23}, "Подключиться");
+    row("cancelButton", {115, 90, 81, 23}, "Отмена");
 }
 
 void TestRemoteLogin::layout()
@@ -90,11 +65,8 @@ void TestRemoteLogin::layout()
     TempProgramDir dir;
     RemoteConnectForm form;
     QCOMPARE(form.size(), QSize(212, 123));
-    QCOMPARE(form.windowTitle(), QString("Dialog"));
     QVERIFY(form.windowFlags() & Qt::FramelessWindowHint);
-    QVERIFY(!(form.windowFlags() & Qt::WindowContextHelpButtonHint));
-    QWidget *widget = form.findChild<QWidget *>(name);
-    QVERIFY(widget);
+    QWidget *widget = child<QWidget>(&form, name);
     QCOMPARE(widget->geometry(), geometry);
     if (auto *label = qobject_cast<QLabel *>(widget))
         QCOMPARE(label->text(), text);
@@ -110,36 +82,27 @@ void TestRemoteLogin::connectRemembersImei()
     BoxRecorder boxes;
     QPointer<RemoteConnectForm> form = new RemoteConnectForm;
     QSignalSpy connected(form.data(), &RemoteConnectForm::connectToServer);
-    QCOMPARE(edit(form, "imeiLineEdit")->text(), QString());
+    QCOMPARE(child<QLineEdit>(form, "imeiLineEdit")->text(), QString());
     form->show();
-    QTest::keyClicks(edit(form, "imeiLineEdit"), "356938035643809");
-    QTest::keyClicks(edit(form, "passLineEdit"), "pa55 word");
+    QTest::keyClicks(child<QLineEdit>(form, "imeiLineEdit"), kImei);
+    QTest::keyClicks(child<QLineEdit>(form, "passLineEdit"), "pa55 word");
     click(form, "connectButton");
     QCOMPARE(connected.count(), 1);
-    QCOMPARE(connected.at(0).at(0).toString(), QString("356938035643809"));
-    QCOMPARE(connected.at(0).at(1).toString(), QString("pa55 word"));
-    QVERIFY(boxes.boxes.isEmpty());
-    QVERIFY(!form->isVisible());
+    QCOMPARE(connected.at(0), QVariantList({kImei, "pa55 word"}));
+    QCOMPARE(boxes.describe(), QString());
     processDeletions();
     QVERIFY(form.isNull());
-    QCOMPARE(storedImei(dir).toString(), QString("356938035643809"));
+    QCOMPARE(storedImei(), QString(kImei));
 
-    RemoteConnectForm next;
-    QCOMPARE(edit(&next, "imeiLineEdit")->text(), QString("356938035643809"));
-    QCOMPARE(edit(&next, "passLineEdit")->text(), QString());
-}
-
-void TestRemoteLogin::sameImeiIsNotWrittenAgain()
-{
-    TempProgramDir dir;
-    storeImei(dir, "111");
-    auto *form = new RemoteConnectForm;
-    QCOMPARE(edit(form, "imeiLineEdit")->text(), QString("111"));
-    // Another program run changes the file meanwhile; using the offered IMEI writes nothing.
-    storeImei(dir, "222");
-    edit(form, "passLineEdit")->setText("p");
-    click(form, "connectButton");
-    QCOMPARE(storedImei(dir).toString(), QString("222"));
+    // The next dialog offers the IMEI; using it as offered writes nothing, so a change made by
+    // another program run meanwhile stays.
+    auto *next = new RemoteConnectForm; // deletes itself when done
+    QCOMPARE(child<QLineEdit>(next, "imeiLineEdit")->text(), QString(kImei));
+    QCOMPARE(child<QLineEdit>(next, "passLineEdit")->text(), QString());
+    writeSetting("RemConf", "lastImei", "222");
+    child<QLineEdit>(next, "passLineEdit")->setText("p");
+    click(next, "connectButton");
+    QCOMPARE(storedImei(), QString("222"));
     processDeletions();
 }
 
@@ -150,21 +113,17 @@ void TestRemoteLogin::emptyPasswordIsRefused()
     QPointer<RemoteConnectForm> form = new RemoteConnectForm;
     QSignalSpy connected(form.data(), &RemoteConnectForm::connectToServer);
     form->show();
-    edit(form, "imeiLineEdit")->setText("356938035643809");
+    fill(form, kImei, "");
     click(form, "connectButton");
-    QCOMPARE(boxes.boxes.size(), 1);
-    QCOMPARE(boxes.boxes.at(0).icon, QMessageBox::Warning);
-    QCOMPARE(boxes.boxes.at(0).title, QString("Ошибка"));
-    QCOMPARE(boxes.boxes.at(0).text, QString("Не указан пароль терминала"));
+    QCOMPARE(boxes.describe(), QString("Warning Ошибка | Не указан пароль терминала"));
     QCOMPARE(boxes.boxes.at(0).parent, form.data());
     QCOMPARE(connected.count(), 0);
-    QVERIFY(!storedImei(dir).isValid());
+    QCOMPARE(storedImei(), QString());
     processDeletions();
-    QVERIFY(form);
-    QVERIFY(form->isVisible());
+    QVERIFY(form && form->isVisible());
 
     // With the password typed, the same dialog goes on.
-    edit(form, "passLineEdit")->setText("secret");
+    fill(form, kImei, "secret");
     click(form, "connectButton");
     QCOMPARE(connected.count(), 1);
     processDeletions();
@@ -173,7 +132,7 @@ void TestRemoteLogin::emptyPasswordIsRefused()
 
 void TestRemoteLogin::leavingStoresNothing_data()
 {
-    QTest::addColumn<QString>("how");
+    QTest::addColumn<QString>("how"); // a button, or empty for the Escape key
     QTest::newRow("cancel") << "cancelButton";
     QTest::newRow("close") << "closeRemoteCfgFormButton";
     QTest::newRow("escape") << "";
@@ -183,102 +142,78 @@ void TestRemoteLogin::leavingStoresNothing()
 {
     QFETCH(QString, how);
     TempProgramDir dir;
-    storeImei(dir, "111");
+    writeSetting("RemConf", "lastImei", "111");
     BoxRecorder boxes;
     QPointer<RemoteConnectForm> form = new RemoteConnectForm;
     QSignalSpy connected(form.data(), &RemoteConnectForm::connectToServer);
     form->show();
-    edit(form, "imeiLineEdit")->setText("999");
-    edit(form, "passLineEdit")->setText("p");
+    fill(form, "999", "p");
     if (how.isEmpty())
         QTest::keyClick(form.data(), Qt::Key_Escape);
     else
-        click(form, qPrintable(how));
+        click(form, how);
     QCOMPARE(connected.count(), 0);
-    QCOMPARE(storedImei(dir).toString(), QString("111"));
-    QVERIFY(boxes.boxes.isEmpty());
+    QCOMPARE(storedImei(), QString("111"));
+    QCOMPARE(boxes.describe(), QString());
     processDeletions();
     QVERIFY(form.isNull());
 }
 
-namespace {
-const char *const kImei = "356938035643809";
-
 // A window whose connection panel shows 9600 baud and address 5, talking to the server double.
-struct RemoteFixture
-{
-    TempProgramDir dir {true};
-    ConfigServerSim server;
-    BoxRecorder boxes;
-    LogCapture log;
-    std::unique_ptr<MainWindow> window;
-
-    bool start()
-    {
-        if (!server.listen())
-            return false;
-        server.setTerminal(kImei, "1234");
-        SimReaderSettings reader;
-        reader.address = 5;
-        reader.speed = 9600;
-        server.addReader(reader);
-        writeSetting("UpdateServer", "IP", "127.0.0.1");
-        writeSetting("UpdateServer", "Port", server.port());
-        window.reset(new MainWindow(nullptr, "ru_RU"));
-        MainWindowTestAccess::portTimer(*window)->stop();
-        window->BaudsListUpdater_220({"2400", "4800", "9600", "19200", "115200"});
-        window->findChild<QComboBox *>("rs485_220_speed")->setCurrentText("9600");
-        window->findChild<QComboBox *>("rs485_selAddr")->setEditText("5");
-        return true;
-    }
-
-    // Presses the remote button; the login dialog, if one comes, is handled by answer().
-    void pressRemote(std::function<void(RemoteConnectForm *)> answer)
-    {
-        QTimer::singleShot(0, window.get(),
-                           [this, answer] { answer(window->findChild<RemoteConnectForm *>()); });
-        window->startRemoteConfig();
-    }
-};
-} // namespace
-
 void TestRemoteLogin::remoteButtonConnectsAndDisconnects()
 {
-    RemoteFixture f;
-    QVERIFY(f.start());
-    DeviceInterface *device = f.window->deviceInterface();
-    bool dialogSeen = false;
-    f.pressRemote([&dialogSeen](RemoteConnectForm *form) {
-        dialogSeen = form != nullptr;
-        if (!form)
-            return;
-        edit(form, "imeiLineEdit")->setText(kImei);
-        edit(form, "passLineEdit")->setText("1234");
-        click(form, "connectButton");
-    });
-    QVERIFY(dialogSeen);
-    QVERIFY(f.log.contains("Start remote configure..."));
+    WindowRig rig(false);
+    ConfigServerSim server;
+    QVERIFY(server.listen());
+    server.setTerminal(kImei, "1234");
+    SimReaderSettings reader;
+    reader.address = 5;
+    reader.speed = 9600;
+    server.addReader(reader);
+    writeSetting("UpdateServer", "IP", "127.0.0.1");
+    writeSetting("UpdateServer", "Port", server.port());
+    MainWindow &window = rig.make();
+    MainWindowTestAccess::portTimer(window)->stop();
+    window.BaudsListUpdater_220({"2400", "4800", "9600", "19200", "115200"});
+    rig.get<QComboBox>("rs485_220_speed")->setCurrentText("9600");
+    rig.get<QComboBox>("rs485_selAddr")->setEditText("5");
+    LogCapture log;
+    // Presses the remote button; the login dialog, if one comes, is filled in and confirmed.
+    auto pressRemote = [&window] {
+        bool dialogSeen = false;
+        QTimer::singleShot(0, &window, [&window, &dialogSeen] {
+            if (auto *form = window.findChild<RemoteConnectForm *>()) {
+                dialogSeen = true;
+                fill(form, kImei, "1234");
+                click(form, "connectButton");
+            }
+        });
+        window.startRemoteConfig();
+        return dialogSeen;
+    };
+
+    DeviceInterface *device = window.deviceInterface();
+    QVERIFY(pressRemote());
+    QVERIFY(log.contains("Start remote configure..."));
     // The link was given the panel's speed and address before it connected.
     QCOMPARE(device->baudRate(), 9600);
     QCOMPARE(int(device->deviceAddress()), 5);
     QVERIFY(device->isRemoteMode());
-    QTRY_VERIFY2(f.server.received().contains("REMOTE 1234"),
-                 qPrintable(f.server.received().join(" | ")));
-    QVERIFY(f.server.received().first().contains(kImei));
-    QCOMPARE(storedImei(f.dir).toString(), QString(kImei));
+    QTRY_VERIFY2(server.received().contains("REMOTE 1234"),
+                 qPrintable(server.received().join(" | ")));
+    QVERIFY(server.received().first().contains(kImei));
+    QCOMPARE(storedImei(), QString(kImei));
 
     // Pressed again, the button ends the remote connection without a dialog, once the read
     // under way has ended.
-    QTimer::singleShot(50, f.window.get(), [&f] { emit f.window->readyStatus(); });
-    dialogSeen = false;
-    f.pressRemote([&dialogSeen](RemoteConnectForm *form) { dialogSeen = form != nullptr; });
-    QVERIFY(!dialogSeen);
-    QVERIFY(f.log.contains("Disconnecting from remote config server"));
+    QTimer::singleShot(50, &window, [&window] { emit window.readyStatus(); });
+    QVERIFY(!pressRemote());
+    QVERIFY(log.contains("Disconnecting from remote config server"));
     QTRY_VERIFY(!device->isRemoteMode());
-    QTRY_COMPARE(f.server.clientCount(), 0);
-    QVERIFY(f.window->findChild<QPushButton *>("remCfgButton")->isEnabled());
+    QTRY_COMPARE(server.clientCount(), 0);
+    QVERIFY(rig.get("remCfgButton")->isEnabled());
     QCoreApplication::processEvents(); // the deferred dialog deletion
-    QVERIFY(!f.window->findChild<RemoteConnectForm *>());
+    QVERIFY(!window.findChild<RemoteConnectForm *>());
 }
 
 QTEST_MAIN(TestRemoteLogin)
