@@ -53,7 +53,6 @@ void TestReadSequence::readsByFirmwareGroup()
     s.speed = 38400;
     s.address = 17;
     s.genState = 1;
-    s.pullUp = 0;
     s.genMode = 1;
     s.counter = -5;
     s.counterPerSecond = 0;
@@ -71,13 +70,8 @@ void TestReadSequence::readsByFirmwareGroup()
     QCOMPARE(t.states, QList<int> {4});
     QCOMPARE(t.progress, progress);
     QCOMPARE(t.progressMax, QList<int> {progressMax});
-    QCOMPARE(fw.count(), 1);
-    QCOMPARE(fw.at(0), (QVariantList {firmware, QString(), "220", "Zemo220"}));
-    QCOMPARE(t.link.firmwareVersion(), firmware);
-    QCOMPARE(int(t.link.deviceId()), 220);
-
+    QCOMPARE(fw, QList<QVariantList>({{firmware, QString(), "220", "Zemo220"}}));
     QCOMPARE(counter.count(), 1);
-    QCOMPARE(counter.at(0).at(0).value<INPUT_STAT_220>().value, -5);
     QCOMPARE(uptime.count(), uptimeShown ? 1 : 0);
     QCOMPARE(countLogLine(log, "Counter value received:", "-5"), 1);
 
@@ -87,7 +81,6 @@ void TestReadSequence::readsByFirmwareGroup()
                            "rs485_speed_220=38400"}));
     QVERIFY(t.guiDocuments.at(0).startsWith("<?xml version=\"1.0\" encoding=\"UTF-8\"?>"));
     QVERIFY(!t.link.isAnswerTimerActive());
-    QCOMPARE(int(t.link.retryCount()), 0);
 }
 
 void TestReadSequence::emptyCommandListFinishesAtOnce()
