@@ -1,228 +1,194 @@
 // ctest: slow
-#include "apppaths.h"
+// The update workflow of the real window against the update-server double: the outcomes of a
+// manual check, the configurator download handed to its script, and a downloaded image uploaded
+// into a simulated model-200 reader. Boxes are answered through the Prompter seam.
 #include "deviceinterface.h"
 #include "firmwareimage.h"
-#include "mainwindow.h"
+#include "mainwindowaccess.h"
 #include "settings.h"
-#include "simbus.h"
-#include "testsupport.h"
 #include "updateserversim.h"
 #include "updatetestfiles.h"
 #include "updateunpacker.h"
 #include "ziptestfile.h"
 
-#include <QLabel>
-#include <QPushButton>
-#include <QtTest>
-
 namespace {
-const QString kCheckTitle = QStringLiteral("Проверка обновлений");
-const QString kNothingNew = QStringLiteral("На сервере нет доступных обновлений");
-const QString kNewFirmware = QStringLiteral("Доступна новая версия прошивки");
-const QString kSwQuestion = QStringLiteral(
-        "Обновление конфигуратора | Доступно обновление конфигуратора v0.4.0<br>Загрузить "
-        "обновление?");
-
-void press(QPushButton *button)
-{
-    QVERIFY(button);
-    QVERIFY2(button->isEnabled(), qPrintable(button->objectName()));
-    QTest::mousePress(button, Qt::LeftButton);
-    QTest::mouseRelease(button, Qt::LeftButton);
-}
+const QString kCheck = "Information Проверка обновлений | ";
+const QString kNewFirmware = kCheck + "Доступна новая версия прошивки";
+const QString kSwQuestion = "Question Обновление конфигуратора | Доступно обновление "
+                            "конфигуратора v0.4.0<br>Загрузить обновление?";
 
 // A firmware image file for the model-200 reader, version 1.5.0, with code in page 0.
 QByteArray newFirmwareFile()
 {
-    const QByteArray header = firmwareTestImage(200, 1, 5, 0, 16);
     QByteArray code(64, '\0');
     for (int i = 0; i < code.size(); ++i)
         code[i] = char(i * 3);
-    return FirmwareImage::pack(header, {{0x3800, code}});
+    return FirmwareImage::pack(firmwareTestImage(200, 1, 5, 0, 16), {{0x3800, code}});
 }
+
+// A window whose settings point at an update-server double on a loopback address of its own;
+// an unpacked archive's script is recorded instead of started.
+struct Rig : WindowRig
+{
+    Rig()
+        : WindowRig(false)
+    {
+        UpdateServerSimSettings settings;
+        settings.folder = serverFolder.path();
+        server.reset(new UpdateServerSim(settings));
+        const QString host = randomLoopbackAddress();
+        QVERIFY(server->listen(QHostAddress(host)));
+        writeSetting("UpdateServer", "IP", host);
+        writeSetting("UpdateServer", "Port", server->port());
+        UpdateUnpacker::setHandOver(
+                [this](const QString &program, const QStringList &arguments, const QString &dir) {
+                    handOvers.append(QStringList {program} + arguments + QStringList {dir});
+                });
+        make();
+        // The window lists the ports once it is up, which takes it to state 0 (update button
+        // off, line speed from the panel): the tests begin after that.
+        QTest::qWait(300);
+    }
+    ~Rig()
+    {
+        window.reset();
+        UpdateUnpacker::setHandOver({});
+    }
+    void press(const QString &name)
+    {
+        QPushButton *button = get<QPushButton>(name);
+        QVERIFY2(button->isEnabled(), qPrintable(name));
+        QTest::mouseClick(button, Qt::LeftButton);
+    }
+    void serve(const QString &name, const QByteArray &bytes)
+    {
+        QVERIFY(writeTestFile(serverFolder.filePath(name), bytes));
+    }
+
+    QTemporaryDir serverFolder;
+    QScopedPointer<UpdateServerSim> server;
+    QList<QStringList> handOvers;
+};
 } // namespace
 
-// The update workflow of the real window against the update-server double: the four outcomes
-// of a manual check, the configurator download handed to its script, and a downloaded image
-// uploaded into a simulated model-200 reader. Boxes are answered through the Prompter seam.
 class TestUpdateWorkflow : public QObject
 {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
     void manualCheck_data();
     void manualCheck();
     void configuratorDownloadHandedToScript();
-    void serverUnreachable();
-    void serverSilent();
+    void serverUnreachableOrSilent_data();
+    void serverUnreachableOrSilent();
     void firmwareDownloadedOfferedAndUploaded();
-
-private:
-    void startServer();
-    QPushButton *button(const char *name) const;
-    QStringList boxTexts() const;
-
-    QScopedPointer<TempProgramDir> m_program;
-    QScopedPointer<QTemporaryDir> m_serverFolder;
-    QScopedPointer<UpdateServerSim> m_server;
-    QScopedPointer<BoxRecorder> m_boxes;
-    QScopedPointer<MainWindow> m_window;
-    QList<QStringList> m_handOvers;
 };
-
-void TestUpdateWorkflow::init()
-{
-    m_program.reset(new TempProgramDir(true));
-    m_serverFolder.reset(new QTemporaryDir);
-    UpdateServerSimSettings settings;
-    settings.folder = m_serverFolder->path();
-    m_server.reset(new UpdateServerSim(settings));
-    const QString host = randomLoopbackAddress();
-    QVERIFY(m_server->listen(QHostAddress(host)));
-    writeSetting("UpdateServer", "IP", host);
-    writeSetting("UpdateServer", "Port", m_server->port());
-    m_boxes.reset(new BoxRecorder);
-    m_handOvers.clear();
-    UpdateUnpacker::setHandOver(
-            [this](const QString &program, const QStringList &arguments, const QString &dir) {
-                m_handOvers.append(QStringList {program} + arguments + QStringList {dir});
-            });
-    m_window.reset(new MainWindow(nullptr, "ru_RU"));
-    QVERIFY(!m_window->startupFailed());
-    // The window lists the ports once it is up, which takes it to state 0 (update button off,
-    // line speed from the panel): the tests begin after that.
-    QTest::qWait(300);
-}
-
-void TestUpdateWorkflow::cleanup()
-{
-    m_window.reset();
-    UpdateUnpacker::setHandOver({});
-    m_boxes.reset();
-    m_server.reset();
-    m_program.reset();
-}
-
-QPushButton *TestUpdateWorkflow::button(const char *name) const
-{
-    return m_window->findChild<QPushButton *>(QLatin1String(name));
-}
-
-QStringList TestUpdateWorkflow::boxTexts() const
-{
-    QStringList texts;
-    for (const MessageRequest &box : m_boxes->boxes)
-        texts << box.title + QStringLiteral(" | ") + box.text;
-    return texts;
-}
 
 void TestUpdateWorkflow::manualCheck_data()
 {
     QTest::addColumn<bool>("newFirmware");
     QTest::addColumn<bool>("newConfigurator");
-    QTest::addColumn<QStringList>("boxes");
-    QTest::addColumn<int>("requests");
+    QTest::addColumn<QString>("boxes");
     QTest::newRow("nothing new") << false << false
-                                 << QStringList {kCheckTitle + " | " + kNothingNew} << 2;
-    QTest::newRow("new firmware") << true << false
-                                  << QStringList {kCheckTitle + " | " + kNewFirmware} << 2;
+                                 << kCheck + "На сервере нет доступных обновлений";
+    QTest::newRow("new firmware") << true << false << kNewFirmware;
     // The firmware report comes when the configurator check ends, before its offer is asked.
     QTest::newRow("new firmware and configurator, download declined")
-            << true << true << QStringList {kCheckTitle + " | " + kNewFirmware, kSwQuestion} << 2;
+            << true << true << kNewFirmware + "\n" + kSwQuestion;
     // No report at all: the configurator offer is the news.
-    QTest::newRow("new configurator, download declined")
-            << false << true << QStringList {kSwQuestion} << 2;
+    QTest::newRow("new configurator, download declined") << false << true << kSwQuestion;
 }
 
 void TestUpdateWorkflow::manualCheck()
 {
     QFETCH(bool, newFirmware);
     QFETCH(bool, newConfigurator);
-    QFETCH(QStringList, boxes);
-    QFETCH(int, requests);
-    writeTestFile(m_serverFolder->filePath("old.bin"), firmwareTestImage(200, 1, 4, 0, 100));
+    QFETCH(QString, boxes);
+    Rig rig;
+    rig.serve("old.bin", firmwareTestImage(200, 1, 4, 0, 100));
     if (newFirmware)
-        writeTestFile(m_serverFolder->filePath("new.bin"), newFirmwareFile());
-    writeTestFile(m_serverFolder->filePath(newConfigurator ? "conf_0.4.0.zip" : "conf_0.3.3.zip"),
-                  "PK");
+        rig.serve("new.bin", newFirmwareFile());
+    rig.serve(newConfigurator ? "conf_0.4.0.zip" : "conf_0.3.3.zip", "PK");
     // The reader's own firmware is in the local catalogue, so the check reports 1.4.0.
-    writeTestFile(m_program->filePath("firmware/Zemo200_v1.4.0_update.bin"),
+    writeTestFile(rig.dir.filePath("firmware/Zemo200_v1.4.0_update.bin"),
                   firmwareTestImage(200, 1, 4, 0, 100));
-    m_window->setCurrentFwVer_220("1.4.0", QString(), "200", "Zemo200");
-    m_boxes->clear();
-    m_boxes->defaultAnswer = QMessageBox::No;
+    rig.w().setCurrentFwVer_220("1.4.0", QString(), "200", "Zemo200");
+    rig.boxes.clear();
+    rig.boxes.defaultAnswer = QMessageBox::No;
 
-    press(button("checkUpdatesButton"));
-    QVERIFY(!button("checkUpdatesButton")->isEnabled());
-    QTRY_COMPARE_WITH_TIMEOUT(m_server->requests().size(), requests, 10000);
-    QTRY_COMPARE(boxTexts(), boxes);
-    QTRY_VERIFY(button("checkUpdatesButton")->isEnabled());
+    rig.press("checkUpdatesButton");
+    QVERIFY(!rig.get("checkUpdatesButton")->isEnabled());
+    QTRY_COMPARE_WITH_TIMEOUT(rig.server->requests().size(), 2, 10000);
+    QTRY_COMPARE(rig.boxes.describe(), boxes);
+    QTRY_VERIFY(rig.get("checkUpdatesButton")->isEnabled());
     QTest::qWait(200);
-    QCOMPARE(boxTexts(), boxes); // nothing more
-    QVERIFY(m_server->requests().at(0).contains(R"("fw": "1.4.0")"));
-    QVERIFY(m_server->requests().at(0).contains(R"("dev": "Zemo200")"));
-    QVERIFY(m_server->requests().at(1).contains(R"("sw": "0.3.3")"));
-
-    const QString stored = m_program->filePath("firmware/Zemo200_v1.5.0_update.bin");
-    QCOMPARE(QFile::exists(stored), newFirmware);
-    QCOMPARE(button("updateFwButton")->isEnabled(), newFirmware);
+    QCOMPARE(rig.boxes.describe(), boxes); // nothing more
+    QVERIFY(rig.server->requests().at(0).contains(R"("fw": "1.4.0")"));
+    QVERIFY(rig.server->requests().at(0).contains(R"("dev": "Zemo200")"));
+    QVERIFY(rig.server->requests().at(1).contains(R"("sw": "0.3.3")"));
+    QCOMPARE(QFile::exists(rig.dir.filePath("firmware/Zemo200_v1.5.0_update.bin")), newFirmware);
+    QCOMPARE(rig.get("updateFwButton")->isEnabled(), newFirmware);
     if (newFirmware)
-        QCOMPARE(button("updateFwButton")->toolTip(),
+        QCOMPARE(rig.get("updateFwButton")->toolTip(),
                  QStringLiteral("Обновить прошивку устройства до версии 1.5.0"));
 }
 
 void TestUpdateWorkflow::configuratorDownloadHandedToScript()
 {
-    QTemporaryDir work;
-    const QString archive = m_serverFolder->filePath("conf_0.4.0.zip");
+    Rig rig;
+    const QString archive = rig.serverFolder.filePath("conf_0.4.0.zip");
     QVERIFY(writeZipTestFile(archive, {{ZipTestEntry::File, "startupd.sh", "cp -r new/* ..\n"},
                                        {ZipTestEntry::File, "new/zemo-configurator", "ELF"}}));
-    m_boxes->answers = {QMessageBox::Yes};
-
-    press(button("checkUpdatesButton"));
-    QTRY_COMPARE_WITH_TIMEOUT(m_handOvers.size(), 1, 15000);
-    QCOMPARE(boxTexts(), QStringList {kSwQuestion});
-    const QString updates = m_program->filePath("updates");
-    QCOMPARE(m_handOvers.first(),
-             QStringList({"/bin/sh", updates + "/startupd.sh", m_program->path()}));
+    rig.boxes.answers = {QMessageBox::Yes};
+    rig.press("checkUpdatesButton");
+    QTRY_COMPARE_WITH_TIMEOUT(rig.handOvers.size(), 1, 15000);
+    QCOMPARE(rig.boxes.describe(), kSwQuestion);
+    const QString updates = rig.dir.filePath("updates");
+    QCOMPARE(rig.handOvers.first(),
+             QStringList({"/bin/sh", updates + "/startupd.sh", rig.dir.path()}));
     QCOMPARE(readTestFile(updates + "/update.zip"), readTestFile(archive));
     QCOMPARE(readTestFile(updates + "/new/zemo-configurator"), QByteArray("ELF"));
     QVERIFY(readTestFile(updates + "/startupd.sh").endsWith("|| exit 1\ncp -r new/* ..\n"));
     // Firmware check (no reader read yet: nothing known), configurator check, download.
-    QCOMPARE(m_server->requests().size(), 3);
-    QVERIFY(m_server->requests().at(0).contains(R"("fw": "0.0.0","imei": )"));
-    QVERIFY(m_server->requests().at(0).contains(R"("dev": "")"));
-    QVERIFY(m_server->requests().at(2).startsWith(R"({"type": "download")"));
+    QCOMPARE(rig.server->requests().size(), 3);
+    QVERIFY(rig.server->requests().at(0).contains(R"("fw": "0.0.0","imei": )"));
+    QVERIFY(rig.server->requests().at(0).contains(R"("dev": "")"));
+    QVERIFY(rig.server->requests().at(2).startsWith(R"({"type": "download")"));
 }
 
-void TestUpdateWorkflow::serverUnreachable()
+void TestUpdateWorkflow::serverUnreachableOrSilent_data()
 {
-    writeSetting("UpdateServer", "Port", 1); // nothing listens there
-    m_window.reset(new MainWindow(nullptr, "ru_RU"));
-    m_boxes->clear();
-    press(button("checkUpdatesButton"));
-    QTRY_COMPARE(boxTexts(), QStringList {kCheckTitle + " | Сервер обновлений недоступен"});
-    QCOMPARE(m_boxes->boxes.first().icon, QMessageBox::Warning);
-    QVERIFY(button("checkUpdatesButton")->isEnabled());
-    QCOMPARE(m_window->findChild<QLabel *>("globalStatusText")->text(),
-             QStringLiteral("Сервер обновлений недоступен"));
+    QTest::addColumn<bool>("silent");
+    QTest::addColumn<QString>("box");
+    QTest::newRow("unreachable") << false
+                                 << "Warning Проверка обновлений | Сервер обновлений недоступен";
+    QTest::newRow("silent") << true
+                            << "Critical Проверка обновлений | Ошибка обмена данными с сервером";
 }
 
-void TestUpdateWorkflow::serverSilent()
+void TestUpdateWorkflow::serverUnreachableOrSilent()
 {
-    m_server->settings().silent = true;
-    press(button("checkUpdatesButton"));
-    QTRY_COMPARE_WITH_TIMEOUT(boxTexts(),
-                              QStringList {kCheckTitle + " | Ошибка обмена данными с сервером"},
-                              20000);
-    QCOMPARE(m_boxes->boxes.first().icon, QMessageBox::Critical);
-    QVERIFY(button("checkUpdatesButton")->isEnabled());
-    QCOMPARE(m_window->globalState(), 0);
+    QFETCH(bool, silent);
+    QFETCH(QString, box);
+    Rig rig;
+    if (silent) {
+        rig.server->settings().silent = true;
+    } else {
+        writeSetting("UpdateServer", "Port", 1); // nothing listens there
+        rig.make();
+    }
+    rig.boxes.clear();
+    rig.press("checkUpdatesButton");
+    QTRY_COMPARE_WITH_TIMEOUT(rig.boxes.describe(), box, 20000);
+    QVERIFY(rig.get("checkUpdatesButton")->isEnabled());
+    QCOMPARE(rig.w().globalState(), 0);
+    if (!silent)
+        QCOMPARE(rig.get<QLabel>("globalStatusText")->text(),
+                 QStringLiteral("Сервер обновлений недоступен"));
 }
 
 void TestUpdateWorkflow::firmwareDownloadedOfferedAndUploaded()
 {
+    Rig rig;
     SimBus bus;
     QVERIFY(bus.open());
     SimReaderSettings reader;
@@ -231,28 +197,25 @@ void TestUpdateWorkflow::firmwareDownloadedOfferedAndUploaded()
     reader.upgradeFirmware = "1.5.0";
     reader.rebootSilenceMs = 100;
     SimReader *sim = bus.addReader(reader);
-    DeviceInterface *link = m_window->deviceInterface();
+    DeviceInterface *link = rig.w().deviceInterface();
     link->setPortName(bus.devicePath());
     link->setBaudRate(19200);
     link->setDeviceAddress("1");
     QVERIFY(link->togglePort());
 
-    writeTestFile(m_serverFolder->filePath("new.bin"), newFirmwareFile());
-    m_window->setCurrentFwVer_220("1.4.0", QString(), "200", "Zemo200");
-    m_boxes->clear();
-    press(button("checkUpdatesButton"));
-    QTRY_COMPARE_WITH_TIMEOUT(boxTexts(), QStringList {kCheckTitle + " | " + kNewFirmware}, 10000);
+    rig.serve("new.bin", newFirmwareFile());
+    rig.w().setCurrentFwVer_220("1.4.0", QString(), "200", "Zemo200");
+    rig.boxes.clear();
+    rig.press("checkUpdatesButton");
+    QTRY_COMPARE_WITH_TIMEOUT(rig.boxes.describe(), kNewFirmware, 10000);
 
-    m_boxes->clear();
-    m_boxes->answers = {QMessageBox::Yes};
-    press(button("updateFwButton"));
-    QCOMPARE(m_boxes->boxes.size(), 1);
-    QCOMPARE(m_boxes->boxes.first().title, QStringLiteral("Обновление прошивки"));
-    QVERIFY2(m_boxes->boxes.first().text.startsWith(
-                     "Обновить прошивку устройства до версии 1.5.0 ?&nbsp;<a href="),
-             qPrintable(m_boxes->boxes.first().text));
+    rig.boxes.clear();
+    rig.boxes.answers = {QMessageBox::Yes};
+    rig.press("updateFwButton");
+    QVERIFY2(rig.boxes.describe().startsWith("Question Обновление прошивки | Обновить прошивку "
+                                             "устройства до версии 1.5.0 ?&nbsp;<a href="),
+             qPrintable(rig.boxes.describe()));
     QVERIFY(link->isFirmwareUploadMode());
-
     QTRY_VERIFY_WITH_TIMEOUT(sim->rebootCount() == 1, 10000);
     QCOMPARE(sim->receivedPages(), QList<int>({0}));
     QTRY_VERIFY_WITH_TIMEOUT(!sim->isRebooting(bus.nowMs()), 5000);

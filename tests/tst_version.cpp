@@ -16,33 +16,22 @@ void TestVersion::compare_data()
     QTest::addColumn<QString>("a");
     QTest::addColumn<QString>("b");
     QTest::addColumn<int>("sign");
-
-    QTest::newRow("equal") << "1.4.12"
-                           << "1.4.12" << 0;
-    QTest::newRow("numeric, not text") << "1.4.12"
-                                       << "1.4.9" << 1;
-    QTest::newRow("two-digit minor") << "1.10.0"
-                                     << "1.9.9" << 1;
-    QTest::newRow("shorter runs out first") << "1.2"
-                                            << "1.2.0" << -1;
-    QTest::newRow("leading zero, digit before dot") << "01.2"
-                                                    << "1.2" << -1;
-    QTest::newRow("beyond 32 bits") << "1.4294967296"
-                                    << "1.0" << 1;
-    QTest::newRow("beyond 32 bits, both") << "1.4294967297"
-                                          << "1.4294967296" << 1;
-    QTest::newRow("digit before letter") << "1.2"
-                                         << "a.2" << -1;
-    QTest::newRow("letter after digit") << "a"
-                                        << "1" << 1;
-    QTest::newRow("letters by code") << "1.a"
-                                     << "1.b" << -1;
-    QTest::newRow("empty vs version") << ""
-                                      << "0.0.0" << -1;
-    QTest::newRow("both empty") << ""
-                                << "" << 0;
-    QTest::newRow("no local firmware is older than any") << "0.0.0"
-                                                         << "0.0.1" << -1;
+    auto row = [](const char *name, const char *a, const char *b, int sign) {
+        QTest::newRow(name) << a << b << sign;
+    };
+    row("equal", "1.4.12", "1.4.12", 0);
+    row("numeric, not text", "1.4.12", "1.4.9", 1);
+    row("two-digit minor", "1.10.0", "1.9.9", 1);
+    row("shorter runs out first", "1.2", "1.2.0", -1);
+    row("leading zero, digit before dot", "01.2", "1.2", -1);
+    row("beyond 32 bits", "1.4294967296", "1.0", 1);
+    row("beyond 32 bits, both", "1.4294967297", "1.4294967296", 1);
+    row("digit before letter", "1.2", "a.2", -1);
+    row("letter after digit", "a", "1", 1);
+    row("letters by code", "1.a", "1.b", -1);
+    row("empty vs version", "", "0.0.0", -1);
+    row("both empty", "", "", 0);
+    row("no local firmware is older than any", "0.0.0", "0.0.1", -1);
 }
 
 void TestVersion::compare()
