@@ -1,26 +1,13 @@
 // The console page: command line and its history file, output view, menu, logs.
 #include "mainwindowaccess.h"
-#include "testsupport.h"
-
-#include <QAction>
-#include <QComboBox>
-#include <QLineEdit>
-#include <QMenu>
-#include <QPushButton>
-#include <QSignalSpy>
-#include <QTextEdit>
-#include <QtTest>
-
-#include <memory>
 
 namespace {
 
-struct Rig
+struct Rig : WindowRig
 {
-    Rig() { open(); }
-    void open() { window.reset(new MainWindow(nullptr, "ru_RU")); }
+    void open() { make(); }
     void close() { window.reset(); }
-    QComboBox *cmdLine() { return child<QComboBox>(window.get(), "cmdLine"); }
+    QComboBox *cmdLine() { return get<QComboBox>("cmdLine"); }
     // Types a command and presses Enter, as the engineer does (the key goes to the combo box,
     // which has the focus and hands it to its line edit).
     void type(const QString &command)
@@ -28,11 +15,8 @@ struct Rig
         cmdLine()->lineEdit()->setText(command);
         QTest::keyClick(cmdLine(), Qt::Key_Return);
     }
+    QStringList history() { return comboItems(cmdLine()); }
     QString historyPath() const { return dir.filePath("cmd_history.txt"); }
-
-    TempProgramDir dir {true};
-    BoxRecorder boxes;
-    std::unique_ptr<MainWindow> window;
 };
 
 } // namespace
@@ -44,7 +28,6 @@ private slots:
     void historyRoundTrip();
     void historyLimit();
     void emptyCommandSendsNothing();
-    void outputView();
     void menuActions();
     void saveTextLog();
     void binaryLog();
@@ -61,22 +44,22 @@ void TestMainWindowConsole::historyRoundTrip()
     rig.type("status");
     QCOMPARE(sent.size(), 3);
     QCOMPARE(sent.at(1).at(0).toString(), QString("версия 2"));
-    QCOMPARE(comboItems(rig.cmdLine()), QStringList({"версия 2", "status"}));
+    QCOMPARE(rig.history(), QStringList({"версия 2", "status"}));
 
     // Newest first, each entry behind a line feed, UTF-8, no final line feed.
     rig.close();
-    QCOMPARE(readFile(rig.historyPath()), QByteArray("\nверсия 2\nstatus"));
+    QCOMPARE(readTestFile(rig.historyPath()), QByteArray("\nверсия 2\nstatus"));
 
     rig.open();
-    QCOMPARE(comboItems(rig.cmdLine()), QStringList({"", "версия 2", "status"}));
+    QCOMPARE(rig.history(), QStringList({"", "версия 2", "status"}));
     QCOMPARE(rig.cmdLine()->currentText(), QString());
     rig.close();
-    QCOMPARE(readFile(rig.historyPath()), QByteArray("\nверсия 2\nstatus"));
+    QCOMPARE(readTestFile(rig.historyPath()), QByteArray("\nверсия 2\nstatus"));
 
     // A zero byte ends the history.
-    QVERIFY(writeFile(rig.historyPath(), QByteArray("\na\nb\0\nc", 7)));
+    QVERIFY(writeTestFile(rig.historyPath(), QByteArray("\na\nb\0\nc", 7)));
     rig.open();
-    QCOMPARE(comboItems(rig.cmdLine()), QStringList({"", "a", "b"}));
+    QCOMPARE(rig.history(), QStringList({"", "a", "b"}));
 }
 
 void TestMainWindowConsole::historyLimit()
@@ -86,29 +69,29 @@ void TestMainWindowConsole::historyLimit()
     QByteArray file;
     for (int i = 1; i <= 25; ++i)
         file += "\ncmd" + QByteArray::number(i);
-    QVERIFY(writeFile(rig.historyPath(), file));
+    QVERIFY(writeTestFile(rig.historyPath(), file));
     rig.open();
     QStringList expected {""};
     for (int i = 1; i <= 19; ++i)
         expected << QString("cmd%1").arg(i);
-    QCOMPARE(comboItems(rig.cmdLine()), expected);
+    QCOMPARE(rig.history(), expected);
 
     // Full: a new command pushes the oldest one out.
     rig.type("new one");
     QCOMPARE(rig.cmdLine()->count(), 20);
     QCOMPARE(rig.cmdLine()->itemText(0), QString("new one"));
-    QVERIFY(!comboItems(rig.cmdLine()).contains("cmd19"));
+    QVERIFY(!rig.history().contains("cmd19"));
     rig.type("another");
     QCOMPARE(rig.cmdLine()->count(), 20);
     QCOMPARE(rig.cmdLine()->itemText(0), QString("another"));
-    QVERIFY(!comboItems(rig.cmdLine()).contains("cmd18"));
+    QVERIFY(!rig.history().contains("cmd18"));
     // Sending one that is stored already drops nothing.
     rig.type("cmd1");
     QCOMPARE(rig.cmdLine()->count(), 20);
-    QVERIFY(comboItems(rig.cmdLine()).contains("cmd17"));
+    QVERIFY(rig.history().contains("cmd17"));
 
     rig.close();
-    QCOMPARE(readFile(rig.historyPath()).count('\n'), 19); // the empty entry is not written
+    QCOMPARE(readTestFile(rig.historyPath()).count('\n'), 19); // the empty entry is not written
 }
 
 void TestMainWindowConsole::emptyCommandSendsNothing()
@@ -123,19 +106,7 @@ void TestMainWindowConsole::emptyCommandSendsNothing()
     rig.cmdLine()->lineEdit()->setText("by button");
     QTest::mouseClick(child<QPushButton>(rig.window.get(), "sendCommand"), Qt::LeftButton);
     QCOMPARE(sent.size(), 1);
-    QCOMPARE(comboItems(rig.cmdLine()), QStringList({"by button"}));
-}
-
-void TestMainWindowConsole::outputView()
-{
-    Rig rig;
-    auto *edit = child<QTextEdit>(rig.window.get(), "terminalEdit");
-    QVERIFY(edit->isReadOnly());
-    QCOMPARE(edit->lineWrapMode(), QTextEdit::NoWrap);
-    QCOMPARE(edit->document()->maximumBlockCount(), 10000);
-    rig.window->printToTerminal("first line");
-    rig.window->printToTerminal("second line");
-    QCOMPARE(edit->toPlainText(), QString("first line\nsecond line"));
+    QCOMPARE(rig.history(), QStringList({"by button"}));
 }
 
 void TestMainWindowConsole::menuActions()
@@ -174,15 +145,13 @@ void TestMainWindowConsole::saveTextLog()
     const QString path = rig.dir.filePath("console.log");
     rig.boxes.fileAnswers << path;
     child<QAction>(&w, "saveLogAction")->trigger();
-    QCOMPARE(rig.boxes.fileRequests.size(), 1);
-    const FileRequest &request = rig.boxes.fileRequests.at(0);
+    const FileRequest &request = rig.boxes.fileRequests.value(0);
     QCOMPARE(request.kind, FileRequest::Save);
-    QCOMPARE(request.title, QString("Сохранить лог"));
-    QCOMPARE(request.filter, QString("LOG Files (*.log)"));
+    QCOMPARE(request.title + "; " + request.filter, QString("Сохранить лог; LOG Files (*.log)"));
     QVERIFY2(QRegExp("console_log_\\d\\d\\.\\d\\d\\.\\d{4}_\\d\\d-\\d\\d\\.log")
                      .exactMatch(request.proposed),
              qPrintable(request.proposed));
-    QCOMPARE(readFile(path), QByteArray("05 03 dc 01 00\nответ"));
+    QCOMPARE(readTestFile(path), QByteArray("05 03 dc 01 00\nответ"));
     QCOMPARE(rig.boxes.boxes.size(), 0);
 
     // Cancelled: nothing; unwritable: the error box.
@@ -191,9 +160,7 @@ void TestMainWindowConsole::saveTextLog()
     QVERIFY(QDir(rig.dir.path()).mkdir("dir.log"));
     rig.boxes.fileAnswers << rig.dir.filePath("dir.log");
     child<QAction>(&w, "saveLogAction")->trigger();
-    QCOMPARE(rig.boxes.boxes.size(), 1);
-    QCOMPARE(rig.boxes.boxes.at(0).title, QString("Ошибка"));
-    QCOMPARE(rig.boxes.boxes.at(0).text, QString("Ошибка сохранения файла"));
+    QCOMPARE(rig.boxes.describe(), QString("Critical Ошибка | Ошибка сохранения файла"));
 }
 
 void TestMainWindowConsole::binaryLog()
@@ -211,8 +178,7 @@ void TestMainWindowConsole::binaryLog()
     QCOMPARE(rig.boxes.fileRequests.size(), 1);
     QCOMPARE(rig.boxes.fileRequests.at(0).title, QString("Сохранить бинарный лог"));
     QVERIFY(rig.boxes.fileRequests.at(0).proposed.startsWith("console_bin_log_"));
-    QCOMPARE(rig.boxes.boxes.size(), 1);
-    QCOMPARE(rig.boxes.boxes.at(0).text, QString("Ошибка создания файла"));
+    QCOMPARE(rig.boxes.boxes.value(0).text, QString("Ошибка создания файла"));
     QCOMPARE(started.size(), 0);
 
     const QString path = rig.dir.filePath("bin.log");

@@ -66,42 +66,37 @@ void TestNetProtocol::timeStamp()
 void TestNetProtocol::markers_data()
 {
     QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("done");
-    QTest::addColumn<bool>("fwCurrent");
-    QTest::addColumn<bool>("swCurrent");
-    QTest::addColumn<bool>("offer");
-    QTest::addColumn<bool>("chunk");
-    QTest::newRow("complite") << R"({"status":"complite"})" << true << false << false << false
-                              << false;
-    QTest::newRow("complete is not the marker")
-            << "complete" << false << false << false << false << false;
-    QTest::newRow("fw current") << R"({"fw":"up to date"})" << false << true << false << false
-                                << false;
-    QTest::newRow("fw with blank is not")
-            << R"({"fw": "up to date"})" << false << false << false << false << false;
-    QTest::newRow("sw current") << R"({"sw":"up to date"})" << false << false << true << false
-                                << false;
-    QTest::newRow("sw upper case is not")
-            << R"({"SW":"up to date"})" << false << false << false << false << false;
-    QTest::newRow("offer") << R"({"sw":"1.2.3","size":10})" << false << false << false << true
-                           << false;
-    QTest::newRow("offer needs three numbers")
-            << R"({"sw":"1.2"})" << false << false << false << false << false;
-    QTest::newRow("chunk") << "WRFILE 1,2,3;QUJD" << false << false << false << false << true;
-    QTest::newRow("chunk any case")
-            << "wrFile 1,2,3;QUJD" << false << false << false << false << true;
-    QTest::newRow("last chunk and end together")
-            << "WRFILE 1,2,3;QUJDcomplite" << true << false << false << false << true;
+    QTest::addColumn<QString>("found"); // the markers recognised
+    auto row = [](const char *name, const char *text, const char *found) {
+        QTest::newRow(name) << text << found;
+    };
+    row("complite", R"({"status":"complite"})", "done");
+    row("complete is not the marker", "complete", "");
+    row("fw current", R"({"fw":"up to date"})", "fw");
+    row("fw with blank is not", R"({"fw": "up to date"})", "");
+    row("sw current", R"({"sw":"up to date"})", "sw");
+    row("sw upper case is not", R"({"SW":"up to date"})", "");
+    row("offer", R"({"sw":"1.2.3","size":10})", "offer");
+    row("offer needs three numbers", R"({"sw":"1.2"})", "");
+    row("chunk", "WRFILE 1,2,3;QUJD", "chunk");
+    row("chunk any case", "wrFile 1,2,3;QUJD", "chunk");
+    row("last chunk and end together", "WRFILE 1,2,3;QUJDcomplite", "done chunk");
 }
 
 void TestNetProtocol::markers()
 {
     QFETCH(QString, text);
-    QTEST(UpdateProtocol::isTransferDone(text), "done");
-    QTEST(UpdateProtocol::isFirmwareUpToDate(text), "fwCurrent");
-    QTEST(UpdateProtocol::isSoftwareUpToDate(text), "swCurrent");
-    QTEST(UpdateProtocol::isSoftwareOffer(text), "offer");
-    QTEST(UpdateProtocol::isChunk(text), "chunk");
+    using P = UpdateProtocol;
+    const QList<QPair<const char *, bool>> markers {{"done", P::isTransferDone(text)},
+                                                    {"fw", P::isFirmwareUpToDate(text)},
+                                                    {"sw", P::isSoftwareUpToDate(text)},
+                                                    {"offer", P::isSoftwareOffer(text)},
+                                                    {"chunk", P::isChunk(text)}};
+    QStringList found;
+    for (const auto &marker : markers)
+        if (marker.second)
+            found << marker.first;
+    QTEST(found.join(' '), "found");
 }
 
 void TestNetProtocol::softwareOffer_data()
@@ -183,33 +178,26 @@ void TestNetProtocol::firmwareNames_data()
     QTest::addColumn<QByteArray>("image");
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("version");
+    // Magic 55 AA, "VERSION\0", type (little-endian), major, minor, build.
+    auto row = [](const char *name, const QByteArray &image, const char *file, const char *version) {
+        QTest::newRow(name) << image << file << version;
+    };
     const QByteArray head("\x55\xAA"
                           "VERSION\0",
                           10);
-    QTest::newRow("type 712, 1.4.12")
-            << head + QByteArray("\xC8\x02\x01\x04\x0C", 5) + QByteArray(100, 'x')
-            << "Zemo200v2_v1.4.12_update.bin"
-            << "1.4.12";
-    QTest::newRow("type 200") << head + QByteArray("\xC8\x00\x02\x00\xFF", 5)
-                              << "Zemo200_v2.0.255_update.bin"
-                              << "2.0.255";
-    QTest::newRow("type 1") << head + QByteArray("\x01\x00\x00\x01\x02", 5)
-                            << "Zemo300_v0.1.2_update.bin"
-                            << "0.1.2";
-    QTest::newRow("type 450") << head + QByteArray("\xC2\x01\x01\x01\x01", 5)
-                              << "Zemo450_v1.1.1_update.bin"
-                              << "1.1.1";
-    QTest::newRow("unknown type keeps the version")
-            << head + QByteArray("\x07\x00\x01\x02\x03", 5) << "1.2.3_update.bin"
-            << "1.2.3";
-    QTest::newRow("14 bytes") << head + QByteArray("\xC8\x00\x01\x02", 4) << "_update.bin"
-                              << "";
-    QTest::newRow("wrong magic") << QByteArray("\xAA\x55VERSION\0\xC8\x00\x01\x02\x03", 15)
-                                 << "_update.bin"
-                                 << "";
-    QTest::newRow("wrong tag") << QByteArray("\x55\xAAVERSIOM\0\xC8\x00\x01\x02\x03", 15)
-                               << "_update.bin"
-                               << "";
+    row("type 712, 1.4.12", head + QByteArray("\xC8\x02\x01\x04\x0C", 5) + QByteArray(100, 'x'),
+        "Zemo200v2_v1.4.12_update.bin", "1.4.12");
+    row("type 200", head + QByteArray("\xC8\x00\x02\x00\xFF", 5), "Zemo200_v2.0.255_update.bin",
+        "2.0.255");
+    row("type 1", head + QByteArray("\x01\x00\x00\x01\x02", 5), "Zemo300_v0.1.2_update.bin",
+        "0.1.2");
+    row("type 450", head + QByteArray("\xC2\x01\x01\x01\x01", 5), "Zemo450_v1.1.1_update.bin",
+        "1.1.1");
+    row("unknown type keeps the version", head + QByteArray("\x07\x00\x01\x02\x03", 5),
+        "1.2.3_update.bin", "1.2.3");
+    row("14 bytes", head + QByteArray("\xC8\x00\x01\x02", 4), "_update.bin", "");
+    row("wrong magic", QByteArray("\xAA\x55VERSION\0\xC8\x00\x01\x02\x03", 15), "_update.bin", "");
+    row("wrong tag", QByteArray("\x55\xAAVERSIOM\0\xC8\x00\x01\x02\x03", 15), "_update.bin", "");
 }
 
 void TestNetProtocol::firmwareNames()
