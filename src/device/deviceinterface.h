@@ -42,6 +42,9 @@ public:
     static constexpr int GatherFirstMs = 20;
     static constexpr int GatherNextMs = 10;
     static constexpr int MaxResends = 3;
+    // No answer frame is longer than this (255 bytes and the checksum): a line that brings more
+    // without a pause carries no answer, and its bytes are dropped until it falls silent.
+    static constexpr int MaxAnswerBytes = 256;
 
     // ---- serial port ----
     // Opens the port when it is closed (true on success), closes it when it is open (false).
@@ -239,6 +242,7 @@ private:
     bool m_writeMode = false;
     bool m_skipAnswerTimerOnce = false;
     QByteArray m_receiveBuffer;
+    bool m_receiveOverflow = false; // bytes dropped until the line falls silent
     QTimer *m_gatherTimer = nullptr;
     ChunkQueue m_queue;
     QElapsedTimer m_probeClock; // since the last probe of a scan was sent

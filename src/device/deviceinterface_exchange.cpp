@@ -82,7 +82,22 @@ void DeviceInterface::readPortData()
             m_answerTimer->stop();
         m_gatherTimer->start(GatherFirstMs);
     }
-    m_receiveBuffer.append(m_port->readAll());
+    const QByteArray bytes = m_port->readAll();
+    if (m_receiveOverflow)
+        return;
+    m_receiveBuffer.append(bytes);
+    if (m_receiveBuffer.size() <= MaxAnswerBytes)
+        return;
+    qDebug().noquote() << "/C:12"
+                       << QStringLiteral("Receive buffer overflow: more than %1 bytes without a "
+                                         "pause, dropped until the line is silent")
+                                  .arg(MaxAnswerBytes);
+    m_receiveBuffer.clear();
+    m_receiveOverflow = true;
+    // A scan goes on with the next address; a command waits for its time-out as for a wrong
+    // answer.
+    if (m_searching)
+        m_answerTimer->start(GatherNextMs);
 }
 
 void DeviceInterface::addToQue()
@@ -101,6 +116,7 @@ void DeviceInterface::addToQue()
                              + spaced.replace(QLatin1Char(' '), QLatin1String("&nbsp;")));
     }
     m_receiveBuffer.clear();
+    m_receiveOverflow = false;
 }
 
 bool DeviceInterface::isAnswerTimerActive() const

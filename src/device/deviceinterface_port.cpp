@@ -92,6 +92,7 @@ void DeviceInterface::closePort()
     m_port->close();
     m_port->clearError();
     m_receiveBuffer.clear();
+    m_receiveOverflow = false;
     m_gatherTimer->stop();
 }
 
