@@ -19,7 +19,15 @@ void DeviceInterface::loadFirmwareFile(QString version, QString path)
     m_fwFileData.clear();
     QFile file(path);
     if (file.open(QIODevice::ReadOnly)) {
-        m_fwFileData = file.readAll();
+        if (file.size() > FirmwareImage::kMaxFileSize)
+            qDebug().noquote() << "/C:12"
+                               << QStringLiteral("Firmware file \"%1\" refused: %2 bytes, an image "
+                                                 "has at most %3")
+                                          .arg(path)
+                                          .arg(file.size())
+                                          .arg(FirmwareImage::kMaxFileSize);
+        else
+            m_fwFileData = file.read(FirmwareImage::kMaxFileSize);
         file.close();
     } else {
         qDebug().noquote() << "/C:12"

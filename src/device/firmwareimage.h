@@ -28,6 +28,9 @@ public:
     static constexpr int kPageSize = 128;
     static constexpr int kHeaderSize = 16;
     static constexpr int kPayloadSize = kPageSize + 2;
+    // The largest program area is 128 KiB; a file many times that size is no image of ours and
+    // is refused before it is read into memory.
+    static constexpr qint64 kMaxFileSize = 1024 * 1024;
 
     // The key the firmware images are enciphered with.
     static QByteArray key();
