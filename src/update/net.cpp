@@ -2,6 +2,7 @@
 
 #include "apppaths.h"
 #include "firmwareheader.h"
+#include "firmwareimage.h"
 #include "remotedefaults.h"
 #include "settings.h"
 #include "updateprotocol.h"
@@ -10,10 +11,12 @@
 #include <QDebug>
 #include <QDir>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QSaveFile>
 #include <QTcpSocket>
 #include <QTime>
 #include <QTimer>
@@ -99,6 +102,7 @@ void Net::connectToServer()
 {
     m_receivedBytes = 0;
     m_errorCount = 0;
+    m_transferOpen = false;
     qDebug().noquote() << "UPDATER: Connecting to server "
                                   + QStringLiteral("%1:%2").arg(m_serverHost).arg(m_serverPort)
                        << "...";
@@ -185,6 +189,7 @@ void Net::checkFwVer(QString ver)
     if (!socketReady())
         return;
     openReceiveBuffer();
+    m_transferOpen = true;
     startTransferClock();
     qDebug().noquote() << "UPDATER: TCP socket open OK. Check new firmware for " + m_deviceName
                        << "...";
@@ -210,6 +215,7 @@ void Net::downloadUpdateSw(QString ver)
     if (!socketReady())
         return;
     openReceiveBuffer();
+    m_transferOpen = true;
     startTransferClock();
     qDebug().noquote() << "UPDATER: TCP socket open OK. Download new software";
     m_answerTimer->start(AnswerTimeoutMs);
@@ -235,29 +241,49 @@ void Net::downloadUpdateSwFromFtp(QString name)
     QEventLoop loop;
     QTimer stall;
     stall.setSingleShot(true);
+    bool oversized = false;
     connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    connect(reply, &QNetworkReply::downloadProgress, &stall, [&stall] { stall.start(kFtpStallMs); });
+    connect(reply, &QNetworkReply::downloadProgress, &stall,
+            [&stall, &oversized, reply](qint64 received) {
+                stall.start(kFtpStallMs);
+                // The reply keeps the whole body in memory: a server that sends on and on is
+                // cut off.
+                if (received > MaxArchiveBytes + kFtpBodyOffset && !oversized) {
+                    oversized = true;
+                    qDebug().noquote() << "/C:12"
+                                       << QStringLiteral("UPDATER: FTP download abandoned: more "
+                                                         "than %1 bytes")
+                                                  .arg(MaxArchiveBytes);
+                    reply->abort();
+                }
+            });
     connect(&stall, &QTimer::timeout, reply, &QNetworkReply::abort);
     stall.start(kFtpStallMs);
     if (!reply->isFinished())
         loop.exec();
     stall.stop();
 
-    const bool failed = reply->error() != QNetworkReply::NoError;
+    bool failed = reply->error() != QNetworkReply::NoError;
     if (failed)
         qDebug().noquote() << "UPDATER: Reply error: "
                                       + UpdateProtocol::withoutCredentials(reply->errorString());
 
-    const QByteArray body = reply->readAll();
-    QFile file(programFolder(QStringLiteral("updates")) + QStringLiteral("/update.zip"));
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        if (body.size() > kFtpBodyOffset)
-            file.write(body.constData() + kFtpBodyOffset, body.size() - kFtpBodyOffset);
-        file.close();
-    } else {
-        qDebug().noquote() << "/C:12"
-                           << "UPDATER: Cannot write " + file.fileName() + ": "
-                                      + file.errorString();
+    // Only a whole download becomes update.zip, and only once it is completely on disk.
+    if (!failed) {
+        const QByteArray body = reply->readAll();
+        QSaveFile file(programFolder(QStringLiteral("updates")) + QStringLiteral("/update.zip"));
+        bool stored = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+        if (stored && body.size() > kFtpBodyOffset)
+            stored = file.write(body.constData() + kFtpBodyOffset, body.size() - kFtpBodyOffset)
+                     == body.size() - kFtpBodyOffset;
+        if (stored)
+            stored = file.commit();
+        if (!stored) {
+            qDebug().noquote() << "/C:12"
+                               << "UPDATER: Cannot write " + file.fileName() + ": "
+                                          + file.errorString();
+            failed = true;
+        }
     }
     delete reply;
 
@@ -279,17 +305,32 @@ void Net::downloadProgress(qint64 bytesReceived, qint64 totalBytes)
 
 void Net::readData()
 {
-    m_answerTimer->stop();
     const QByteArray bytes = m_socket->readAll();
     // Every delivery is examined by itself: a message split over two deliveries is not joined.
     const QString text = UpdateProtocol::answerText(bytes);
 
-    if (UpdateProtocol::isTransferDone(text))
-        finishTransfer();
+    const bool done = UpdateProtocol::isTransferDone(text);
+    // Only a message of the protocol counts as an answer: a server that sends anything else,
+    // however much of it, is given up when the watchdog runs out.
+    if (!done && !UpdateProtocol::isFirmwareUpToDate(text)
+        && !UpdateProtocol::isSoftwareUpToDate(text) && !UpdateProtocol::isSoftwareOffer(text)
+        && !UpdateProtocol::isChunk(text))
+        return;
+    m_answerTimer->stop();
+
+    if (done) {
+        // Only a file that was asked for is stored.
+        if (m_transferOpen)
+            finishTransfer();
+        else
+            qDebug().noquote() << "/C:12"
+                               << "UPDATER: End of a transfer that was not asked for, ignored";
+    }
 
     if (UpdateProtocol::isFirmwareUpToDate(text)) {
         qDebug().noquote() << "UPDATER: FW Is UpToDate.";
         m_receiveBuffer->close();
+        m_transferOpen = false;
         closeConnection();
         emit fwIsUpToDate();
     }
@@ -311,6 +352,14 @@ void Net::readData()
     if (UpdateProtocol::isChunk(text)) {
         m_answerTimer->start(AnswerTimeoutMs);
         const UpdateProtocol::Chunk chunk = UpdateProtocol::parseChunk(text);
+        if (chunk.matches() && m_receiveBuffer->size() + chunk.count > transferLimit()) {
+            qDebug().noquote() << "/C:12"
+                               << QStringLiteral("UPDATER: Transfer abandoned: more than %1 "
+                                                 "bytes")
+                                          .arg(transferLimit());
+            abandonExchange();
+            return;
+        }
         if (chunk.matches()) {
             m_receivedBytes += chunk.count;
             if (m_softwareDownload) {
@@ -330,6 +379,7 @@ void Net::readData()
 
 void Net::finishTransfer()
 {
+    m_transferOpen = false;
     m_transferTimer->stop();
     qDebug().noquote() << "UPDATER: Recive done!";
     const float seconds = float(m_elapsedMs) / 1000.0f;
@@ -354,18 +404,17 @@ void Net::finishTransfer()
         target = programFolder(QStringLiteral("updates")) + QStringLiteral("/update.zip");
     }
 
-    if (QFileInfo::exists(target))
-        QFile::remove(target);
-    m_outputFile.setFileName(target);
-    bool stored = m_outputFile.open(QIODevice::ReadWrite);
-    if (stored)
-        stored = m_outputFile.write(data) == data.size();
+    // Written beside the target and renamed over it when complete: a full disk or a read-only
+    // folder leaves no half-written file and keeps an earlier one. Unbuffered, so that a write
+    // the disk refuses fails the commit; a failed flush of a buffer at the commit would not.
+    QSaveFile file(target);
+    bool stored = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)
+                  && file.write(data) == data.size() && file.commit();
     if (!stored)
         qDebug().noquote() << "/C:12"
-                           << "UPDATER: Cannot write " + target + ": " + m_outputFile.errorString();
+                           << "UPDATER: Cannot write " + target + ": " + file.errorString();
     m_receiveBuffer->buffer().clear();
     m_receiveBuffer->close();
-    m_outputFile.close();
     closeConnection();
 
     // A file that could not be written is not reported as downloaded.
@@ -393,7 +442,20 @@ void Net::connectionClosed()
     if (m_answerTimer->isActive())
         m_answerTimer->stop();
     m_transferTimer->stop();
+    const bool interrupted = m_transferOpen;
+    m_transferOpen = false;
     emit updaterFinished(0);
+    if (interrupted) {
+        // The server went away before the end of the file: what came of it is dropped, and the
+        // exchange ends as one that failed.
+        qDebug().noquote() << "/C:12"
+                           << QStringLiteral("UPDATER: Connection closed before the end of the "
+                                             "file, %1 bytes dropped")
+                                      .arg(m_receiveBuffer->size());
+        m_receiveBuffer->close();
+        m_receiveBuffer->setData(QByteArray());
+        emit updaterFinished(2);
+    }
 }
 
 void Net::socketError(QAbstractSocket::SocketError error)
@@ -421,6 +483,7 @@ void Net::socketError(QAbstractSocket::SocketError error)
     }
     // The exchange cannot go on: end it, so that the window enables its check again and tells
     // the engineer that the server is not reachable.
+    m_transferOpen = false;
     m_answerTimer->stop();
     m_transferTimer->stop();
     if (m_socket->state() != QAbstractSocket::UnconnectedState)
@@ -438,11 +501,27 @@ void Net::answerTimeout()
     m_answerTimer->stop();
     qDebug().noquote() << "/C:12"
                        << "UPDATER: Timed out response. Disconnect from server.";
+    abandonExchange();
+}
+
+void Net::abandonExchange()
+{
+    m_answerTimer->stop();
+    m_transferTimer->stop();
+    // The disconnection reports 0 as every closing does; 2 follows.
+    m_transferOpen = false;
+    m_receiveBuffer->close();
+    m_receiveBuffer->setData(QByteArray());
     m_socket->disconnectFromHost();
     if (m_socket->state() != QAbstractSocket::UnconnectedState)
         m_socket->abort();
     m_socket->close();
     emit updaterFinished(2);
+}
+
+qint64 Net::transferLimit() const
+{
+    return m_firmwareCheck ? FirmwareImage::kMaxFileSize : MaxArchiveBytes;
 }
 
 QString Net::programFolder(const QString &name)

@@ -2,7 +2,6 @@
 
 #include <QAbstractSocket>
 #include <QByteArray>
-#include <QFile>
 #include <QObject>
 #include <QString>
 
@@ -29,6 +28,9 @@ public:
     static constexpr int TransferTickMs = 100;
     static constexpr int FtpProbeTimeoutMs = 30000;
     static constexpr quint16 FtpPort = 21;
+    // A configurator archive larger than this is no update of ours: its transfer is abandoned.
+    // (Firmware images are bounded by FirmwareImage::kMaxFileSize.)
+    static constexpr qint64 MaxArchiveBytes = 256 * 1024 * 1024;
 
     explicit Net(QObject *parent = nullptr);
     ~Net() override;
@@ -74,6 +76,10 @@ private:
     // Closes the connection; a connected socket reports it through connectionClosed at once.
     void closeConnection();
     bool ftpAnswers();
+    // The most bytes the current transfer may bring.
+    qint64 transferLimit() const;
+    // Ends an exchange that cannot go on: drops the connection and reports exit code 2.
+    void abandonExchange();
 
     static QString programFolder(const QString &name);
     static void prepareUpdatesFolder();
@@ -87,12 +93,12 @@ private:
     qint64 m_receivedBytes = 0;
     QBuffer *m_receiveBuffer = nullptr; // decoded chunk bytes of the current transfer
     QTimer *m_answerTimer = nullptr;
-    QFile m_outputFile;
     int m_progressStep = 0; // added per accepted chunk of a configurator download
     int m_progressValue = 0;
     bool m_firmwareCheck = false;
     bool m_softwareDownload = false;
     int m_errorCount = 0; // rejected chunks of the current transfer
+    bool m_transferOpen = false; // a file was asked for and its "complite" has not come yet
     QTimer *m_transferTimer = nullptr;
     qint64 m_elapsedMs = 0;
     QString m_swFileName;
