@@ -14,6 +14,8 @@
 
 #include <cstdlib>
 
+#include <zlib.h>
+
 namespace {
 
 UpdateUnpacker::HandOver &handOverHook()
@@ -74,6 +76,24 @@ bool UpdateUnpacker::isSafeEntryPath(const QString &path)
             named = true;
     }
     return named;
+}
+
+QString UpdateUnpacker::sizeRefusal(const QList<EntrySize> &files)
+{
+    qint64 total = 0;
+    for (const EntrySize &file : files) {
+        if (file.size < 0 || file.size > MaxEntryBytes)
+            return QStringLiteral("%1 claims %2 bytes, at most %3 are taken")
+                    .arg(file.path)
+                    .arg(file.size)
+                    .arg(MaxEntryBytes);
+        total += file.size;
+    }
+    if (total > MaxTotalBytes)
+        return QStringLiteral("its files claim %1 bytes together, at most %2 are taken")
+                .arg(total)
+                .arg(MaxTotalBytes);
+    return QString();
 }
 
 QByteArray UpdateUnpacker::cmdPrefix(const QString &programDir)
@@ -139,8 +159,23 @@ bool UpdateUnpacker::extract(const QString &archive, const QString &targetDir)
             qDebug().noquote() << "SymLink:" << entry.filePath;
     }
 
+    // The reader inflates an entry into memory at the size the directory claims for it.
+    QList<EntrySize> sizes;
+    for (const QZipReader::FileInfo &entry : entries) {
+        if (entry.isFile)
+            sizes.append({entry.filePath, entry.size});
+    }
+    const QString refusal = sizeRefusal(sizes);
+    if (!refusal.isEmpty()) {
+        qDebug().noquote() << "/C:12"
+                           << "Update archive refused: " + refusal;
+        zip.close();
+        return false;
+    }
+
     // Never extractAll(): it follows "sub/../../x" and link entries out of the target folder.
-    // Every entry is checked and written by itself.
+    // Every entry is checked and written by itself. A file that comes out damaged or cannot be
+    // written stops the update: the script would install an incomplete program.
     QDir target(targetDir);
     target.mkpath(QStringLiteral("."));
     const QString root = QFileInfo(targetDir).canonicalFilePath();
@@ -187,13 +222,38 @@ bool UpdateUnpacker::extract(const QString &archive, const QString &targetDir)
         }
         if (QFileInfo(path).isSymLink())
             QFile::remove(path);
+        // The reader neither checks the sum nor notices an entry that inflates to another
+        // size than the directory claims.
+        const QByteArray data = zip.fileData(entry.filePath);
+        const uint sum = uint(
+                crc32(0, reinterpret_cast<const Bytef *>(data.constData()), uInt(data.size())));
+        if (data.size() != entry.size || sum != entry.crc) {
+            qDebug().noquote() << "/C:12"
+                               << QStringLiteral("Update archive damaged: %1 gives %2 of %3 "
+                                                 "bytes, sum %4 of %5")
+                                          .arg(entry.filePath)
+                                          .arg(data.size())
+                                          .arg(entry.size)
+                                          .arg(sum, 8, 16, QLatin1Char('0'))
+                                          .arg(entry.crc, 8, 16, QLatin1Char('0'));
+            zip.close();
+            return false;
+        }
         QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
             qDebug().noquote() << "/C:12"
                                << "Cannot write " + path + ": " + file.errorString();
-            continue;
+            zip.close();
+            return false;
         }
-        file.write(zip.fileData(entry.filePath));
+        if (file.write(data) != data.size()) {
+            qDebug().noquote() << "/C:12"
+                               << "Cannot write " + path + ": " + file.errorString();
+            file.close();
+            QFile::remove(path); // no half-written file stays behind
+            zip.close();
+            return false;
+        }
         file.close();
         if (entry.permissions)
             file.setPermissions(entry.permissions | QFileDevice::ReadOwner

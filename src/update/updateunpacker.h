@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -29,6 +30,19 @@ public:
     // A path inside an archive that may be written below the target folder: relative, without
     // ".." components, not empty. Back slashes count as separators too.
     static bool isSafeEntryPath(const QString &path);
+
+    // What an archive may unpack to: one file, and all files together. A configurator update
+    // is a few dozen megabytes.
+    static constexpr qint64 MaxEntryBytes = 256 * 1024 * 1024;
+    static constexpr qint64 MaxTotalBytes = 1024 * 1024 * 1024;
+    struct EntrySize
+    {
+        QString path;
+        qint64 size = 0; // as the archive's directory claims it
+    };
+    // The claimed sizes of an archive's files, checked before anything is inflated: an empty
+    // text when they keep within the limits, else why the archive is refused.
+    static QString sizeRefusal(const QList<EntrySize> &files);
 
     // The line block put in front of the script: for cmd "@echo off" and "cd /D "<folder>"" in
     // the IBM866 code page with back slashes and CR LF; for sh a cd to the folder in single
