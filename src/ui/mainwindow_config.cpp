@@ -7,6 +7,7 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "configurationfile.h"
 #include "deviceinterface.h"
 
 #include <QApplication>
@@ -191,16 +192,18 @@ void MainWindow::openFileSlot()
     QFile file(name);
     if (!name.isEmpty() && file.open(QIODevice::ReadOnly)) {
         qDebug().noquote() << "Open file: " << name;
-        // Parsed into fresh documents: a foreign or damaged file leaves the loaded
+        // Parsed into fresh documents: a foreign, damaged or oversized file leaves the loaded
         // configuration and the pending changes as they were.
         QDomDocument config;
         QDomDocument changes;
-        bool accepted = config.setContent(&file)
-                        && !config.firstChildElement(QStringLiteral("configuration")).isNull();
-        if (accepted) {
-            file.seek(0);
-            accepted = changes.setContent(&file);
-        }
+        bool accepted = false;
+        if (file.size() > ConfigurationFile::MaxBytes)
+            qDebug().noquote() << "/C:12"
+                               << QStringLiteral("Configuration file refused, %1 bytes: %2")
+                                          .arg(file.size())
+                                          .arg(name);
+        else
+            accepted = ConfigurationFile::parse(file.readAll(), &config, &changes);
         if (accepted) {
             m_configDoc = config;
             m_changeDoc = changes;

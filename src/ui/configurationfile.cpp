@@ -1,0 +1,17 @@
+#include "configurationfile.h"
+
+bool ConfigurationFile::parse(const QByteArray &bytes, QDomDocument *config, QDomDocument *changes)
+{
+    if (bytes.size() > MaxBytes)
+        return false;
+    QDomDocument parsedConfig;
+    QDomDocument parsedChanges;
+    if (!parsedConfig.setContent(bytes)
+        || parsedConfig.firstChildElement(QStringLiteral("configuration")).isNull())
+        return false;
+    if (!parsedChanges.setContent(bytes))
+        return false;
+    *config = parsedConfig;
+    *changes = parsedChanges;
+    return true;
+}
