@@ -139,16 +139,27 @@ void LogHandler::handle(QtMsgType type, const QMessageLogContext &context, const
     bool written = false;
     {
         QMutexLocker lock(&fileMutex());
-        QFile file(logFilePath());
+        // The standard error stream gets every line, so that nothing is lost when the file
+        // cannot be written (a read-only folder, a full disk); that is said there once per file.
+        static QString failedPath;
+        const QByteArray errLine = stderrLine(type, context, text);
+        std::fwrite(errLine.constData(), 1, size_t(errLine.size()), stderr);
+        const QString path = logFilePath();
+        QFile file(path);
         if (file.open(QIODevice::WriteOnly | QIODevice::Append)) {
-            const QByteArray errLine = stderrLine(type, context, text);
-            std::fwrite(errLine.constData(), 1, size_t(errLine.size()), stderr);
-            std::fflush(stderr);
-            file.write(fileLine(type, QDateTime::currentDateTime(), text));
-            file.flush();
+            const QByteArray line = fileLine(type, QDateTime::currentDateTime(), text);
+            written = file.write(line) == line.size() && file.flush();
             file.close();
-            written = true;
         }
+        if (written) {
+            failedPath.clear();
+        } else if (failedPath != path) {
+            failedPath = path;
+            const QByteArray note = "Log file not written: " + QFile::encodeName(path) + ": "
+                                    + file.errorString().toLocal8Bit() + '\n';
+            std::fwrite(note.constData(), 1, size_t(note.size()), stderr);
+        }
+        std::fflush(stderr);
     }
 
     // The window lives on the GUI thread: the colour and the line travel there as one queued

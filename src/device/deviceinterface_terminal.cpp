@@ -83,4 +83,11 @@ void DeviceInterface::appendToCommandLog(const QString &line)
     stream.setCodec("UTF-8");
     stream << line << "\r\n";
     stream.flush();
+    if (stream.status() != QTextStream::Ok || !m_commandLog.flush()) {
+        // A full disk or a vanished folder: said once, and the log stops.
+        qDebug().noquote() << "/C:12"
+                           << "Command log write failed, log stopped: " + m_commandLog.fileName()
+                                      + ": " + m_commandLog.errorString();
+        m_commandLog.close();
+    }
 }

@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QCursor>
 #include <QDateTime>
+#include <QDebug>
 #include <QFile>
 #include <QMenu>
 #include <QSaveFile>
@@ -141,14 +142,22 @@ void MainWindow::saveCommandHistory()
         QFile::remove(historyPath());
         return;
     }
-    // Replaced only by a complete file: a failed write keeps the previous history.
+    // Replaced only by a complete file: a failed write keeps the previous history. Unbuffered,
+    // so that a write the disk refuses fails the commit (a failure of the buffer's last flush
+    // would not, and the history would be replaced by a truncated file).
     QSaveFile file(historyPath());
-    if (!file.open(QIODevice::WriteOnly))
-        return;
-    for (int i = 0; i < ui->cmdLine->count(); ++i) {
+    bool saved = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    for (int i = 0; saved && i < ui->cmdLine->count(); ++i) {
         const QString entry = ui->cmdLine->itemText(i);
-        if (!entry.isEmpty())
-            file.write('\n' + entry.toUtf8());
+        if (!entry.isEmpty()) {
+            const QByteArray line = '\n' + entry.toUtf8();
+            saved = file.write(line) == line.size();
+        }
     }
-    file.commit();
+    if (saved)
+        saved = file.commit();
+    if (!saved)
+        qDebug().noquote() << "/C:12"
+                           << "Command history not saved: " + historyPath() + ": "
+                                      + file.errorString();
 }
