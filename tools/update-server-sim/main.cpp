@@ -28,7 +28,10 @@ int main(int argc, char *argv[])
     const QCommandLineOption silent("silent", "Read requests and never answer.");
     const QCommandLineOption silentAfter("silent-after", "Stop answering after N chunks.", "N",
                                          "-1");
-    parser.addOptions({folder, address, port, chunk, reject, split, silent, silentAfter});
+    const QCommandLineOption closeAfter("close-after", "Close the connection after N chunks.", "N",
+                                        "-1");
+    parser.addOptions(
+            {folder, address, port, chunk, reject, split, silent, silentAfter, closeAfter});
     parser.process(app);
 
     UpdateServerSimSettings settings;
@@ -38,6 +41,7 @@ int main(int argc, char *argv[])
     settings.splitChunk = parser.value(split).toInt();
     settings.silent = parser.isSet(silent);
     settings.silentAfterChunks = parser.value(silentAfter).toInt();
+    settings.closeAfterChunks = parser.value(closeAfter).toInt();
 
     QTextStream out(stdout);
     if (settings.folder.isEmpty()) {

@@ -239,4 +239,8 @@ void UpdateServerSim::sendChunk(QTcpSocket *socket)
         return;
     }
     socket->write(message);
+    if (m_settings.closeAfterChunks >= 0 && m_chunksSent >= m_settings.closeAfterChunks) {
+        socket->flush();
+        socket->disconnectFromHost();
+    }
 }

@@ -22,6 +22,7 @@ struct UpdateServerSimSettings
     int splitGapMs = 50; // ... this far apart
     bool silent = false; // read requests, never answer
     int silentAfterChunks = -1; // stop answering after this many chunks were sent
+    int closeAfterChunks = -1; // close the connection after this many chunks were sent
 };
 
 // One update server on a TCP port. Requests are the configurator's JSON texts:
