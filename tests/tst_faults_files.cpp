@@ -1,0 +1,315 @@
+// ctest: slow
+// Files that cannot be written, on a full disk or in a read-only folder: the configuration, the
+// console log, the command history, the command log, the program's log, a downloaded image or
+// archive, and the unpacked update. Each failure is told (a box or a log line), the earlier file
+// stays as it was, and nothing half-written is left beside it.
+#include "apppaths.h"
+#include "deviceinterface.h"
+#include "faultyfolder.h"
+#include "linkonbus.h"
+#include "loghandler.h"
+#include "mainwindowaccess.h"
+#include "net.h"
+#include "netsignallog.h"
+#include "testsupport.h"
+#include "updateserversim.h"
+#include "updatetestfiles.h"
+#include "updateunpacker.h"
+#include "ziptestfile.h"
+
+#include <QBuffer>
+#include <QComboBox>
+#include <QTemporaryFile>
+#include <QtTest>
+
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <unistd.h>
+
+namespace {
+
+enum class Target {
+    Configuration,
+    ConsoleLog,
+    History,
+    CommandLog,
+    ProgramLog,
+    Firmware,
+    Archive,
+    Unpacked
+};
+
+// The earlier file of each target, relative to the faulty folder.
+QString earlierName(Target target)
+{
+    switch (target) {
+    case Target::Configuration:
+        return "config.xml";
+    case Target::ConsoleLog:
+        return "console.log";
+    case Target::History:
+        return "cmd_history.txt";
+    case Target::CommandLog:
+        return QString(); // the command log starts a new file by design
+    case Target::ProgramLog:
+        return "zemo2xx.log";
+    case Target::Firmware:
+        return "firmware/Zemo200_v1.5.0_update.bin";
+    case Target::Archive:
+    case Target::Unpacked:
+        return "updates/update.zip";
+    }
+    return QString();
+}
+
+// What the standard error stream received while run() ran.
+QByteArray stderrOf(const std::function<void()> &run)
+{
+    std::fflush(stderr);
+    QTemporaryFile capture;
+    if (!capture.open())
+        return QByteArray();
+    const int saved = dup(STDERR_FILENO);
+    dup2(capture.handle(), STDERR_FILENO);
+    run();
+    std::fflush(stderr);
+    dup2(saved, STDERR_FILENO);
+    ::close(saved);
+    capture.seek(0);
+    return capture.readAll();
+}
+
+// A window holding a configuration read from a reader.
+std::unique_ptr<MainWindow> windowWithConfiguration()
+{
+    std::unique_ptr<MainWindow> window(new MainWindow(nullptr, "ru_RU"));
+    window->setGlobalState(0);
+    window->setGlobalState(4);
+    QBuffer buffer;
+    buffer.setData("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<configuration>\n"
+                   " <gen_mode_220 param=\"1\"/>\n</configuration>\n");
+    window->readXmlBuffer(&buffer);
+    return window;
+}
+
+// An update-server double whose folder holds one file, and the settings file that points the
+// update client at it.
+struct UpdateBench
+{
+    UpdateBench(const QString &name, const QByteArray &bytes)
+    {
+        UpdateServerSimSettings settings;
+        settings.folder = serverFolder.path();
+        writeTestFile(serverFolder.filePath(name), bytes);
+        server.reset(new UpdateServerSim(settings));
+        const QString host = randomLoopbackAddress();
+        listening = server->listen(QHostAddress(host));
+        settingsFile = QStringLiteral("[UpdateServer]\nIP=%1\nPort=%2\n")
+                               .arg(host)
+                               .arg(server->port())
+                               .toUtf8();
+    }
+    QTemporaryDir serverFolder;
+    std::unique_ptr<UpdateServerSim> server;
+    bool listening = false;
+    QByteArray settingsFile;
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(Target)
+Q_DECLARE_METATYPE(FaultyFolder::Kind)
+
+class TestFaultsFiles : public QObject
+{
+    Q_OBJECT
+private slots:
+    void cleanup();
+    void failedWrites_data();
+    void failedWrites();
+
+private:
+    void act(Target target, FaultyFolder &folder, FaultyFolder::Kind kind);
+
+    std::unique_ptr<UpdateBench> m_bench;
+};
+
+void TestFaultsFiles::cleanup()
+{
+    m_bench.reset();
+    AppPaths::setProgramDir(QString());
+    UpdateUnpacker::setHandOver({});
+}
+
+void TestFaultsFiles::failedWrites_data()
+{
+    QTest::addColumn<Target>("target");
+    QTest::addColumn<FaultyFolder::Kind>("kind");
+    const QList<QPair<const char *, Target>> targets {{"configuration", Target::Configuration},
+                                                      {"console log", Target::ConsoleLog},
+                                                      {"command history", Target::History},
+                                                      {"command log", Target::CommandLog},
+                                                      {"program log", Target::ProgramLog},
+                                                      {"downloaded image", Target::Firmware},
+                                                      {"downloaded archive", Target::Archive},
+                                                      {"unpacked update", Target::Unpacked}};
+    for (const auto &target : targets) {
+        QTest::addRow("%s, full disk", target.first) << target.second << FaultyFolder::Full;
+        QTest::addRow("%s, read-only", target.first) << target.second << FaultyFolder::ReadOnly;
+    }
+}
+
+void TestFaultsFiles::failedWrites()
+{
+    QFETCH(Target, target);
+    QFETCH(FaultyFolder::Kind, kind);
+
+    FaultyFolder folder(kind);
+    const QString earlier = earlierName(target);
+    // A whole page, so that not even an append finds room on the full disk.
+    const QByteArray earlierBytes = target == Target::Firmware
+                                            ? firmwareTestImage(200, 1, 5, 0, 4096)
+                                            : QByteArray(4095, 'e') + '\n';
+    if (!earlier.isEmpty())
+        QVERIFY(folder.writeFile(earlier, earlierBytes));
+    if (target == Target::Unpacked) {
+        // A real archive, its script and a file larger than the whole tmpfs.
+        const QByteArray big(300 * 1024, 'b');
+        QVERIFY(writeZipTestFile(folder.filePath(earlier),
+                                 {{ZipTestEntry::File, "startupd.sh", "cp -r new/* ..\n"},
+                                  {ZipTestEntry::File, "new/big.bin", big}}));
+        QVERIFY(folder.writeFile(earlier, readTestFile(folder.filePath(earlier))));
+    }
+    if (target == Target::Firmware)
+        m_bench.reset(new UpdateBench("fw.bin", firmwareTestImage(200, 1, 5, 0, 3000)));
+    if (target == Target::Archive)
+        m_bench.reset(new UpdateBench("zemo-configurator_0.4.0.zip", QByteArray(10000, 'z')));
+    if (m_bench) {
+        QVERIFY(m_bench->listening);
+        QVERIFY(folder.writeFile("settings.conf", m_bench->settingsFile));
+    }
+    if (!folder.engage())
+        QSKIP(qPrintable("this machine cannot make the folder faulty: " + folder.skipReason()));
+    const QStringList before = folder.files();
+    const QByteArray before0 = earlier.isEmpty() ? QByteArray()
+                                                 : readTestFile(folder.filePath(earlier));
+
+    act(target, folder, kind);
+    if (QTest::currentTestFailed())
+        return;
+
+    if (!earlier.isEmpty()) {
+        // Only the downloaded archive's folder is emptied before a download, by design.
+        const bool cleared = target == Target::Archive && !QFile::exists(folder.filePath(earlier));
+        if (!cleared)
+            QCOMPARE(readTestFile(folder.filePath(earlier)), before0);
+        QStringList expected = before;
+        if (cleared)
+            expected.removeAll(earlier);
+        QCOMPARE(folder.files().join(' '), expected.join(' '));
+    }
+}
+
+void TestFaultsFiles::act(Target target, FaultyFolder &folder, FaultyFolder::Kind kind)
+{
+    const QString path = folder.filePath(earlierName(target));
+    switch (target) {
+    case Target::Configuration:
+    case Target::ConsoleLog: {
+        TempProgramDir program(true);
+        BoxRecorder boxes;
+        std::unique_ptr<MainWindow> window = windowWithConfiguration();
+        window->printToTerminal("0100");
+        boxes.fileAnswers << path;
+        if (target == Target::Configuration)
+            window->saveFileSlot();
+        else
+            window->saveConsoleLog();
+        QCOMPARE(boxes.boxes.size(), 1);
+        QCOMPARE(boxes.boxes.at(0).title, QString("Ошибка"));
+        QCOMPARE(boxes.boxes.at(0).text, target == Target::Configuration
+                                                 ? QString("Ошибка сохранения конфигурации")
+                                                 : QString("Ошибка сохранения файла"));
+        break;
+    }
+    case Target::History: {
+        TempProgramDir program(true);
+        std::unique_ptr<MainWindow> window = windowWithConfiguration();
+        child<QComboBox>(window.get(), "cmdLine")->addItem("0200");
+        // The history is saved when the window goes.
+        AppPaths::setProgramDir(folder.path());
+        LogCapture log;
+        window.reset();
+        QCOMPARE(log.count("Command history not saved: " + path), 1);
+        break;
+    }
+    case Target::CommandLog: {
+        LinkOnBus t;
+        t.addReader(SimReaderSettings());
+        QVERIFY(t.openPort());
+        t.link.setDeviceConnected(true);
+        LogCapture log;
+        const QString commandLog = folder.filePath("command.log");
+        t.link.startWriteBinLogFile(commandLog);
+        t.link.sendTerminalCmd("0100");
+        t.link.sendTerminalCmd("0700");
+        if (kind == FaultyFolder::ReadOnly) {
+            QCOMPARE(countLogLine(log, "Command log not opened:", commandLog), 1);
+        } else {
+            // Said once; the log stops, and what the full disk took is nothing.
+            QCOMPARE(log.count("Command log write failed, log stopped: " + commandLog), 1);
+            QCOMPARE(QFileInfo(commandLog).size(), 0);
+        }
+        break;
+    }
+    case Target::ProgramLog: {
+        AppPaths::setProgramDir(folder.path());
+        const QByteArray err = stderrOf([] {
+            LogHandler::handle(QtDebugMsg, QMessageLogContext(), "first line");
+            LogHandler::handle(QtDebugMsg, QMessageLogContext(), "second line");
+        });
+        // Nothing is lost: every line reaches the error stream, which also tells once that the
+        // file was not written.
+        QVERIFY2(err.contains("Debug: first line\n") && err.contains("Debug: second line\n"),
+                 err.constData());
+        QCOMPARE(err.count("Log file not written: " + QFile::encodeName(path)), 1);
+        break;
+    }
+    case Target::Firmware:
+    case Target::Archive: {
+        AppPaths::setProgramDir(folder.path());
+        const bool firmware = target == Target::Firmware;
+        LogCapture log;
+        Net net;
+        NetSignalLog outcomes(&net);
+        if (firmware)
+            net.checkUpdates("1.0.0", "Zemo200", true);
+        else
+            net.reqestDownloadSw("0.3.3", 10000, "zemo-configurator_0.4.0.zip");
+        QTRY_VERIFY_WITH_TIMEOUT(outcomes.finishedCount() > 0, 20000);
+        QTest::qWait(100);
+        QVERIFY2(log.contains("UPDATER: Cannot write " + path), qPrintable(log.lines().join('\n')));
+        QCOMPARE(outcomes.events, QStringList {"finished(0)"});
+        break;
+    }
+    case Target::Unpacked: {
+        AppPaths::setProgramDir(folder.path());
+        int handOvers = 0;
+        UpdateUnpacker::setHandOver(
+                [&](const QString &, const QStringList &, const QString &) { ++handOvers; });
+        LogCapture log;
+        UpdateUnpacker unpacker;
+        unpacker.startUpdate();
+        // An update that could not be unpacked whole is not installed.
+        QCOMPARE(handOvers, 0);
+        QVERIFY2(log.contains("Cannot write " + folder.path() + "/updates/")
+                         || log.contains("Cannot create folder " + folder.path() + "/updates/"),
+                 qPrintable(log.lines().join('\n')));
+        break;
+    }
+    }
+}
+
+QTEST_MAIN(TestFaultsFiles)
+#include "tst_faults_files.moc"

@@ -1,0 +1,228 @@
+// ctest: slow
+// Servers that fail: the configuration server closing in the middle of a read, the update server
+// closing in the middle of a chunk stream, and update servers that send without end.
+#include "configserversim.h"
+#include "deviceinterface.h"
+#include "mainwindowaccess.h"
+#include "net.h"
+#include "netsignallog.h"
+#include "settings.h"
+#include "testsupport.h"
+#include "updateserversim.h"
+#include "updatetestfiles.h"
+
+#include <QDir>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+const char kImei[] = "356938035643809";
+const char kPassword[] = "0000";
+
+// A configuration file the engineer opened before connecting.
+const QByteArray kOpenedFile = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<configuration>\n"
+                               " <rs485_addr_220 param=\"1a\"/>\n <gen_mode_220 param=\"1\"/>\n"
+                               "</configuration>\n";
+
+// A server that answers every connection with bytes of no protocol, as fast as it can, until
+// the client goes.
+class FloodServer : public QObject
+{
+public:
+    FloodServer()
+    {
+        server.listen(QHostAddress::LocalHost);
+        connect(&server, &QTcpServer::newConnection, this, [this] {
+            QTcpSocket *socket = server.nextPendingConnection();
+            auto *timer = new QTimer(socket);
+            connect(timer, &QTimer::timeout, socket, [this, socket] {
+                if (socket->bytesToWrite() < 1024 * 1024)
+                    sent += socket->write(QByteArray(64 * 1024, 'A'));
+            });
+            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            timer->start(1);
+        });
+    }
+    QTcpServer server;
+    qint64 sent = 0;
+};
+
+} // namespace
+
+class TestFaultsNetwork : public QObject
+{
+    Q_OBJECT
+private slots:
+    void configServerClosesDuringRead_data();
+    void configServerClosesDuringRead();
+    void updateServerClosesDuringStream_data();
+    void updateServerClosesDuringStream();
+    void endlessSenders_data();
+    void endlessSenders();
+};
+
+void TestFaultsNetwork::configServerClosesDuringRead_data()
+{
+    QTest::addColumn<QByteArray>("lastWords"); // sent just before the server closes
+    QTest::newRow("between two lines") << QByteArray();
+    QTest::newRow("inside an answer line") << QByteArray("S485=12;gQMJgAMBAAA");
+}
+
+void TestFaultsNetwork::configServerClosesDuringRead()
+{
+    QFETCH(QByteArray, lastWords);
+    TempProgramDir dir(true);
+    ConfigServerSim server;
+    QVERIFY(server.listen());
+    server.setTerminal(kImei, kPassword);
+    server.setNoAnswerDelayMs(0);
+    SimReaderSettings reader;
+    reader.speed = 9600;
+    server.addReader(reader);
+    // The version is answered; the reader then falls silent.
+    server.addRelayFault(ConfigServerSim::RelayFault::None, 1);
+    server.addRelayFault(ConfigServerSim::RelayFault::Silent, -1);
+    writeSetting("UpdateServer", "IP", "127.0.0.1");
+    writeSetting("UpdateServer", "Port", QString::number(server.port()));
+
+    BoxRecorder boxes;
+    MainWindow window(nullptr, "ru_RU");
+    QTRY_VERIFY(!MainWindowTestAccess::portTimer(window)->isActive());
+    QVERIFY(writeTestFile(dir.filePath("opened.xml"), kOpenedFile));
+    boxes.fileAnswers << dir.filePath("opened.xml");
+    window.openFileSlot();
+    const QString opened = window.configurationXml();
+    QVERIFY(opened.contains("gen_mode_220"));
+
+    DeviceInterface *link = window.deviceInterface();
+    link->setBaudRate(9600);
+    link->setDeviceAddress("1");
+    LogCapture log;
+    link->connectToServer(kImei, kPassword);
+    QTRY_COMPARE(server.frames().size(), 2);
+    QCOMPARE(window.globalState(), 4);
+
+    if (!lastWords.isEmpty())
+        server.sendToAll(lastWords);
+    server.disconnectAll();
+    QTRY_COMPARE(window.globalState(), 0);
+    QTest::qWait(200);
+    QVERIFY(!link->isRemoteMode());
+    QVERIFY(!link->isAnswerTimerActive());
+    QCOMPARE(log.count("Remote server disconnected!"), 1);
+    // The half line is no answer.
+    QCOMPARE(log.count("S485=12;"), 1);
+    QCOMPARE(window.configurationXml(), opened);
+    QVERIFY2(boxes.boxes.size() <= 1, qPrintable(boxes.describe()));
+}
+
+void TestFaultsNetwork::updateServerClosesDuringStream_data()
+{
+    QTest::addColumn<bool>("firmware");
+    QTest::newRow("firmware image") << true;
+    QTest::newRow("configurator archive") << false;
+}
+
+void TestFaultsNetwork::updateServerClosesDuringStream()
+{
+    QFETCH(bool, firmware);
+    TempProgramDir program;
+    QTemporaryDir serverFolder;
+    UpdateServerSimSettings settings;
+    settings.folder = serverFolder.path();
+    settings.closeAfterChunks = 2; // of three
+    UpdateServerSim server(settings);
+    const QString host = randomLoopbackAddress();
+    QVERIFY(server.listen(QHostAddress(host)));
+    writeSetting("UpdateServer", "IP", host);
+    writeSetting("UpdateServer", "Port", server.port());
+    // An older image already stored stays as it is.
+    const QString older = program.filePath("firmware/Zemo200_v1.4.0_update.bin");
+    const QByteArray olderImage = firmwareTestImage(200, 1, 4, 0, 700);
+    QVERIFY(writeTestFile(older, olderImage));
+    QVERIFY(QDir().mkpath(program.filePath("updates")));
+    if (firmware)
+        QVERIFY(writeTestFile(serverFolder.filePath("fw.bin"),
+                              firmwareTestImage(200, 1, 5, 0, 2500)));
+    else
+        QVERIFY(writeTestFile(serverFolder.filePath("zemo-configurator_0.4.0.zip"),
+                              QByteArray(2500, 'z')));
+
+    LogCapture log;
+    Net net;
+    NetSignalLog outcomes(&net);
+    if (firmware)
+        net.checkUpdates("1.4.0", "Zemo200", true);
+    else
+        net.reqestDownloadSw("0.3.3", 2500, "zemo-configurator_0.4.0.zip");
+    QTRY_COMPARE_WITH_TIMEOUT(outcomes.finishedCount(), 2, 20000);
+    QTest::qWait(100);
+
+    // The failure is told (2 after the 0 of every closing), and nothing of the file is kept.
+    QCOMPARE(outcomes.events, QStringList({"finished(0)", "finished(2)"}));
+    QCOMPARE(server.chunksSent(), 2);
+    QVERIFY(log.contains("UPDATER: Connection closed before the end of the file, 2000 bytes "
+                         "dropped"));
+    QCOMPARE(QDir(program.filePath("firmware")).entryList(QDir::Files),
+             QStringList {"Zemo200_v1.4.0_update.bin"});
+    QCOMPARE(readTestFile(older), olderImage);
+    QCOMPARE(QDir(program.filePath("updates")).entryList(QDir::Files), QStringList());
+}
+
+void TestFaultsNetwork::endlessSenders_data()
+{
+    QTest::addColumn<bool>("flood"); // text of no protocol; else chunks beyond any image
+    QTest::newRow("text without end") << true;
+    QTest::newRow("chunks without end") << false;
+}
+
+void TestFaultsNetwork::endlessSenders()
+{
+    QFETCH(bool, flood);
+    TempProgramDir program;
+    QTemporaryDir serverFolder;
+    std::unique_ptr<FloodServer> flooder;
+    std::unique_ptr<UpdateServerSim> server;
+    if (flood) {
+        flooder.reset(new FloodServer);
+        writeSetting("UpdateServer", "IP", "127.0.0.1");
+        writeSetting("UpdateServer", "Port", flooder->server.serverPort());
+    } else {
+        // An "image" of 1.25 MiB, larger than any reader's program area can hold.
+        UpdateServerSimSettings settings;
+        settings.folder = serverFolder.path();
+        settings.chunkSize = 64 * 1024;
+        QVERIFY(writeTestFile(serverFolder.filePath("huge.bin"),
+                              firmwareTestImage(200, 9, 0, 0, 1280 * 1024)));
+        server.reset(new UpdateServerSim(settings));
+        const QString host = randomLoopbackAddress();
+        QVERIFY(server->listen(QHostAddress(host)));
+        writeSetting("UpdateServer", "IP", host);
+        writeSetting("UpdateServer", "Port", server->port());
+    }
+
+    LogCapture log;
+    Net net;
+    NetSignalLog outcomes(&net);
+    QElapsedTimer clock;
+    clock.start();
+    net.checkUpdates("1.0.0", "Zemo200", true);
+    QTRY_COMPARE_WITH_TIMEOUT(outcomes.finishedCount(), 2, 30000);
+    QCOMPARE(outcomes.events, QStringList({"finished(0)", "finished(2)"}));
+    if (flood) {
+        // Only the answer watchdog ends it: what arrives is read and dropped as it comes.
+        QVERIFY2(clock.elapsed() >= 9500, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY(log.contains("UPDATER: Timed out response. Disconnect from server."));
+        QVERIFY2(flooder->sent > 4 * 1024 * 1024, qPrintable(QString::number(flooder->sent)));
+    } else {
+        QVERIFY(log.contains("UPDATER: Transfer abandoned: more than 1048576 bytes"));
+        QCOMPARE(server->chunksSent(), 17);
+    }
+    QCOMPARE(QDir(program.filePath("firmware")).entryList(QDir::Files), QStringList());
+}
+
+QTEST_MAIN(TestFaultsNetwork)
+#include "tst_faults_network.moc"

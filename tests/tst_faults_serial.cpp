@@ -1,0 +1,219 @@
+// ctest: slow
+// The serial line misbehaving: the converter pulled in the middle of a read, a write and a scan
+// in the window; a line that brings noise, answers split at every byte, answers glued together
+// or bytes without a pause.
+#include "deviceinterface.h"
+#include "linkonbus.h"
+#include "mainwindowaccess.h"
+#include "testsupport.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+const QByteArray kOpenedFile = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<configuration>\n"
+                               " <rs485_addr_220 param=\"1a\"/>\n <gen_mode_220 param=\"1\"/>\n"
+                               "</configuration>\n";
+
+// What a whole read of a default reader at 19200 baud gives, in name order.
+const QStringList kReadElements {"gen_mode_220=0", "gen_stat_220=0", "pull_up_220=0",
+                                 "rs485_addr_220=1", "rs485_speed_220=19200"};
+
+enum class Pull { DuringRead, DuringWrite, DuringScan };
+enum class LineFault { Noise, SplitEveryByte, Glued, Stream };
+
+} // namespace
+
+Q_DECLARE_METATYPE(Pull)
+Q_DECLARE_METATYPE(LineFault)
+
+class TestFaultsSerial : public QObject
+{
+    Q_OBJECT
+private slots:
+    void converterPulled_data();
+    void converterPulled();
+    void lineFaults_data();
+    void lineFaults();
+    void streamDuringScan();
+};
+
+void TestFaultsSerial::converterPulled_data()
+{
+    QTest::addColumn<Pull>("when");
+    QTest::addColumn<int>("boxes"); // the reader talking is told about
+    QTest::newRow("during a read") << Pull::DuringRead << 1;
+    QTest::newRow("during a write") << Pull::DuringWrite << 1;
+    QTest::newRow("during a scan") << Pull::DuringScan << 0;
+}
+
+void TestFaultsSerial::converterPulled()
+{
+    QFETCH(Pull, when);
+    QFETCH(int, boxes);
+
+    TempProgramDir dir(true);
+    SimBus bus;
+    QVERIFY(bus.open());
+    SimReaderSettings reader;
+    reader.replyDelayMs = 150; // a read and a write take a while
+    bus.addReader(reader);
+    qputenv("ZEMO_EXTRA_PORTS", bus.devicePath().toLocal8Bit());
+    BoxRecorder recorder;
+    MainWindow w(nullptr, "ru_RU");
+    w.show();
+    auto *ports = child<QComboBox>(&w, "rs485_220_port");
+    QTRY_VERIFY(ports->findText(bus.devicePath()) >= 0);
+    ports->setCurrentText(bus.devicePath());
+    child<QComboBox>(&w, "rs485_220_speed")->setCurrentText("19200");
+    child<QComboBox>(&w, "rs485_selAddr")->setCurrentText("1");
+    auto press = [&](const char *name) {
+        QTest::mouseClick(child<QPushButton>(&w, name), Qt::LeftButton);
+    };
+
+    if (when == Pull::DuringWrite) {
+        press("rs485_Button");
+        QTRY_COMPARE_WITH_TIMEOUT(w.globalState(), 3, 15000);
+        child<QComboBox>(&w, "genTypeComboBox")->setCurrentIndex(2);
+        child<QComboBox>(&w, "pullUpComboBox")->setCurrentIndex(1);
+    } else {
+        QVERIFY(writeFile(dir.filePath("opened.xml"), kOpenedFile));
+        recorder.fileAnswers << dir.filePath("opened.xml");
+        w.openFileSlot();
+    }
+    const QString configuration = w.configurationXml();
+    QVERIFY(configuration.contains("gen_mode_220"));
+
+    bus.clearRequests();
+    switch (when) {
+    case Pull::DuringRead:
+        press("rs485_Button");
+        break;
+    case Pull::DuringWrite:
+        recorder.answers << QMessageBox::Yes;
+        press("writeConfigButton");
+        break;
+    case Pull::DuringScan:
+        press("findDevsButton");
+        break;
+    }
+    // Pulled after the second request of the operation went out.
+    QTRY_VERIFY_WITH_TIMEOUT(bus.requests().size() >= 2, 5000);
+    const int boxesBefore = recorder.boxes.size();
+    LogCapture log;
+    bus.close();
+    QTRY_COMPARE_WITH_TIMEOUT(w.globalState(), 0, 5000);
+    QTest::qWait(300);
+
+    DeviceInterface *link = w.deviceInterface();
+    // The link empties its port name; the window hands back what its port list shows until
+    // the converter's disappearance re-lists the ports.
+    QVERIFY(!link->isPortOpen());
+    QCOMPARE(child<QLabel>(&w, "globalStatusText")->text(), QString("Соединения закрыты"));
+    QCOMPARE(log.count("Port error: "), 1);
+    QCOMPARE(recorder.boxes.size() - boxesBefore, boxes);
+    if (boxes)
+        QCOMPARE(recorder.boxes.last().text,
+                 QString("Ошибка обмена данными с портом:\nпреобразователь отключен от ПК"));
+    QCOMPARE(w.configurationXml(), configuration);
+}
+
+void TestFaultsSerial::lineFaults_data()
+{
+    QTest::addColumn<LineFault>("fault");
+    QTest::addColumn<int>("resends"); // the first answer is lost and asked for again
+    QTest::newRow("noise before the answer") << LineFault::Noise << 1;
+    QTest::newRow("answers split at every byte") << LineFault::SplitEveryByte << 0;
+    QTest::newRow("answer glued to another") << LineFault::Glued << 1;
+    QTest::newRow("bytes without a pause") << LineFault::Stream << 1;
+}
+
+void TestFaultsSerial::lineFaults()
+{
+    QFETCH(LineFault, fault);
+    QFETCH(int, resends);
+
+    LinkOnBus t;
+    SimReaderSettings reader;
+    if (fault == LineFault::SplitEveryByte) {
+        reader.splitPieces = 64; // more than any answer has bytes
+        reader.splitGapMs = 1;
+    }
+    t.addReader(reader);
+
+    // The fault hits the first answer only.
+    bool struck = false;
+    QTimer stream;
+    QElapsedTimer streaming;
+    connect(&stream, &QTimer::timeout, this, [&] {
+        t.bus.writeRaw(QByteArray(512, '\xA5'));
+        if (streaming.elapsed() > 1500)
+            stream.stop();
+    });
+    connect(&t.bus, &SimBus::requestReceived, this, [&] {
+        if (struck)
+            return;
+        if (fault == LineFault::Noise) {
+            struck = true;
+            t.bus.writeRaw(QByteArray::fromHex("ff00ff00553c"));
+        } else if (fault == LineFault::Stream) {
+            struck = true;
+            streaming.start();
+            stream.start(2);
+        }
+    });
+    connect(&t.bus, &SimBus::answerSent, this, [&] {
+        if (fault == LineFault::Glued && !struck) {
+            struck = true;
+            t.bus.writeRaw(QByteArray::fromHex("0104dc8000005d")); // an empty answer
+        }
+    });
+
+    LogCapture log;
+    QVERIFY(t.readOnce(19200, 1, 30000));
+    QStringList elements = LinkOnBus::elementsOf(t.guiDocuments.at(0));
+    elements.sort();
+    QCOMPARE(elements, kReadElements);
+    QCOMPARE(log.count("Data IO Error, request num: "), resends);
+    QVERIFY(!t.states.contains(0));
+    if (fault == LineFault::Stream) {
+        // The stream never reached the parser in pieces longer than an answer can be.
+        QVERIFY(log.count("Receive buffer overflow: more than 256 bytes without a pause") >= 1);
+        for (const QString &line : log.lines()) {
+            if (line.startsWith("Receive buffer: "))
+                QVERIFY2(line.size() <= int(strlen("Receive buffer: ")) + 3 * 256,
+                         qPrintable(line.left(100)));
+        }
+    }
+}
+
+void TestFaultsSerial::streamDuringScan()
+{
+    // A device that sends without end is on the bus for the whole scan: no answer can be told
+    // apart, but the scan still walks every address and ends.
+    LinkOnBus t;
+    SimReaderSettings reader;
+    reader.address = 3;
+    t.addReader(reader);
+    QTimer stream;
+    connect(&stream, &QTimer::timeout, this, [&] { t.bus.writeRaw(QByteArray(512, '\x5A')); });
+    t.link.setPortName(t.bus.devicePath());
+    t.link.setBaudRate(19200);
+    LogCapture log;
+    stream.start(2);
+    t.link.findDevices_220();
+    QVERIFY(LinkOnBus::waitFor([&] { return !t.foundAddresses.isEmpty(); }, 60000));
+    stream.stop();
+    QCOMPARE(t.foundAddresses, QList<QList<int>> {{}});
+    QCOMPARE(t.states, (QList<int> {1, 0}));
+    QCOMPARE(t.bus.requests().last().at(0), char(254));
+    QVERIFY(log.contains("Receive buffer overflow"));
+}
+
+QTEST_MAIN(TestFaultsSerial)
+#include "tst_faults_serial.moc"

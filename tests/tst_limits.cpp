@@ -1,0 +1,160 @@
+// What outside files can make the program hold: a firmware file or a configuration file of
+// gigabytes (sparse files here) and archive entries that claim huge or false sizes are refused
+// with a log line or a message before anything large is read.
+#include "apppaths.h"
+#include "deviceinterface.h"
+#include "mainwindowaccess.h"
+#include "testsupport.h"
+#include "updatetestfiles.h"
+#include "updateunpacker.h"
+#include "ziptestfile.h"
+
+#include <QSignalSpy>
+#include <QtTest>
+
+namespace {
+constexpr qint64 GiB = 1024LL * 1024 * 1024;
+
+// A file of the given size whose blocks are never written.
+bool sparseFile(const QString &path, const QByteArray &head, qint64 size)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(head) == head.size() && file.resize(size);
+}
+
+// The archive with the uncompressed size of entry i set to claims[i] in the central directory
+// (the reader takes its sizes from there); a claim below 0 leaves the entry as written.
+QByteArray withClaimedSizes(QByteArray zip, const QList<qint64> &claims)
+{
+    int at = 0;
+    for (qint64 claim : claims) {
+        at = zip.indexOf(QByteArray("PK\x01\x02", 4), at);
+        if (at < 0)
+            break;
+        for (int i = 0; claim >= 0 && i < 4; ++i)
+            zip[at + 24 + i] = char((claim >> (8 * i)) & 0xFF);
+        at += 4;
+    }
+    return zip;
+}
+} // namespace
+
+class TestLimits : public QObject
+{
+    Q_OBJECT
+private slots:
+    void cleanup();
+    void hugeFirmwareFile();
+    void hugeConfigurationFile();
+    void archiveSizeClaims_data();
+    void archiveSizeClaims();
+};
+
+void TestLimits::cleanup()
+{
+    UpdateUnpacker::setHandOver({});
+}
+
+void TestLimits::hugeFirmwareFile()
+{
+    TempProgramDir program;
+    const QString path = program.filePath("firmware/Zemo200_v9.0.0_update.bin");
+    QVERIFY(QDir().mkpath(program.filePath("firmware")));
+    QVERIFY(sparseFile(path, firmwareTestImage(200, 9, 0, 0, 16), 4 * GiB));
+
+    DeviceInterface link;
+    QSignalSpy states(&link, &DeviceInterface::changeDeviceStatus);
+    LogCapture log;
+    link.loadFirmwareFile("9.0.0", path);
+    QCOMPARE(log.count(QStringLiteral("Firmware file \"%1\" refused: %2 bytes, an image has at "
+                                      "most 1048576")
+                               .arg(path)
+                               .arg(4 * GiB)),
+             1);
+    // Nothing of it reaches the reader: the upload ends as for a damaged file.
+    link.startUpdZemo200("200");
+    QCOMPARE(states.count(), 1);
+    QCOMPARE(states.at(0).at(0).toInt(), 12);
+    QVERIFY(log.contains("Firmware file refused: "));
+}
+
+void TestLimits::hugeConfigurationFile()
+{
+    TempProgramDir program(true);
+    const QString path = program.filePath("huge.xml");
+    QVERIFY(sparseFile(path, "<?xml version=\"1.0\"?>\n<configuration>\n", 2 * GiB));
+    BoxRecorder boxes;
+    MainWindow window(nullptr, "ru_RU");
+    const QString before = window.configurationXml();
+    boxes.fileAnswers << path;
+    LogCapture log;
+    window.openFileSlot();
+    QCOMPARE(log.count(QStringLiteral("Configuration file refused, %1 bytes: %2")
+                               .arg(2 * GiB)
+                               .arg(path)),
+             1);
+    QCOMPARE(boxes.boxes.size(), 1);
+    QCOMPARE(boxes.boxes.at(0).text, QString("Файл не является файлом конфигурации или поврежден"));
+    QCOMPARE(window.configurationXml(), before);
+}
+
+void TestLimits::archiveSizeClaims_data()
+{
+    // Per entry: startupd.sh, a.bin (2000 bytes, deflated), b.bin (3000), c.bin, d.bin, e.bin
+    // (100 each); below 0 the true size.
+    QTest::addColumn<QList<qint64>>("claims");
+    QTest::addColumn<QString>("logLine"); // empty: installed
+    const qint64 MiB = 1024 * 1024;
+    QTest::newRow("true sizes") << QList<qint64> {} << QString();
+    QTest::newRow("one entry claims 2 GiB")
+            << QList<qint64> {-1, 2 * GiB}
+            << "Update archive refused: a.bin claims 2147483648 bytes, at most 268435456 are "
+               "taken";
+    QTest::newRow("one entry claims 4 GiB less one byte")
+            << QList<qint64> {-1, -1, 4 * GiB - 1}
+            << "Update archive refused: b.bin claims 4294967295 bytes, at most 268435456 are "
+               "taken";
+    QTest::newRow("all together above the limit")
+            << QList<qint64> {-1, 250 * MiB, 250 * MiB, 250 * MiB, 250 * MiB, 250 * MiB}
+            << "Update archive refused: its files claim 1310720005 bytes together, at most "
+               "1073741824 are taken";
+    QTest::newRow("an entry inflating to more than it claims")
+            << QList<qint64> {-1, 10} << "Update archive damaged: a.bin gives 2000 of 10 bytes";
+    QTest::newRow("an entry claiming more than it holds")
+            << QList<qint64> {-1, -1, 5000}
+            << "Update archive damaged: b.bin gives 3000 of 5000 bytes";
+}
+
+void TestLimits::archiveSizeClaims()
+{
+    QFETCH(QList<qint64>, claims);
+    QFETCH(QString, logLine);
+
+    TempProgramDir program;
+    const QString archive = program.filePath("updates/update.zip");
+    QVERIFY(QDir().mkpath(program.filePath("updates")));
+    QVERIFY(writeZipTestFile(archive, {{ZipTestEntry::File, "startupd.sh", "echo\n"},
+                                       {ZipTestEntry::File, "a.bin", QByteArray(2000, 'a')},
+                                       {ZipTestEntry::File, "b.bin", QByteArray(3000, 'b')},
+                                       {ZipTestEntry::File, "c.bin", QByteArray(100, 'c')},
+                                       {ZipTestEntry::File, "d.bin", QByteArray(100, 'd')},
+                                       {ZipTestEntry::File, "e.bin", QByteArray(100, 'e')}}));
+    QVERIFY(writeTestFile(archive, withClaimedSizes(readTestFile(archive), claims)));
+
+    int handOvers = 0;
+    UpdateUnpacker::setHandOver(
+            [&](const QString &, const QStringList &, const QString &) { ++handOvers; });
+    LogCapture log;
+    UpdateUnpacker unpacker;
+    unpacker.startUpdate();
+    if (logLine.isEmpty()) {
+        QCOMPARE(handOvers, 1);
+        QCOMPARE(readTestFile(program.filePath("updates/b.bin")), QByteArray(3000, 'b'));
+    } else {
+        QVERIFY2(log.contains(logLine), qPrintable(log.lines().join('\n')));
+        QCOMPARE(handOvers, 0);
+    }
+}
+
+QTEST_MAIN(TestLimits)
+#include "tst_limits.moc"
