@@ -147,7 +147,7 @@ void TestDeviceLink::answerBecomesRecordOnGuiThread()
     QVERIFY(t.openPort(19200, 5));
     QList<VERSION_INFO_220> shown;
     connect(&t.link, &DeviceInterface::showVersionInfo, this, [&](VERSION_INFO_220 info) {
-        QCOMPARE(QThread::currentThread(), qApp->thread());
+        QCOMPARE(QThread::currentThread(), QCoreApplication::instance()->thread());
         shown << info;
     });
     LogCapture log;
