@@ -24,7 +24,6 @@
 
 #include <cstdio>
 #include <functional>
-#include <memory>
 #include <unistd.h>
 
 namespace {
@@ -81,16 +80,14 @@ QByteArray stderrOf(const std::function<void()> &run)
 }
 
 // A window holding a configuration read from a reader.
-std::unique_ptr<MainWindow> windowWithConfiguration()
+void readConfiguration(MainWindow &window)
 {
-    std::unique_ptr<MainWindow> window(new MainWindow(nullptr, "ru_RU"));
-    window->setGlobalState(0);
-    window->setGlobalState(4);
+    window.setGlobalState(0);
+    window.setGlobalState(4);
     QBuffer buffer;
     buffer.setData("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<configuration>\n"
                    " <gen_mode_220 param=\"1\"/>\n</configuration>\n");
-    window->readXmlBuffer(&buffer);
-    return window;
+    window.readXmlBuffer(&buffer);
 }
 
 // An update-server double whose folder holds one file, and the settings file that points the
@@ -217,30 +214,29 @@ void TestFaultsFiles::act(Target target, FaultyFolder &folder, FaultyFolder::Kin
     switch (target) {
     case Target::Configuration:
     case Target::ConsoleLog: {
-        TempProgramDir program(true);
-        BoxRecorder boxes;
-        std::unique_ptr<MainWindow> window = windowWithConfiguration();
-        window->printToTerminal("0100");
-        boxes.fileAnswers << path;
+        WindowRig rig;
+        readConfiguration(rig.w());
+        rig.w().printToTerminal("0100");
+        rig.boxes.fileAnswers << path;
         if (target == Target::Configuration)
-            window->saveFileSlot();
+            rig.w().saveFileSlot();
         else
-            window->saveConsoleLog();
-        QCOMPARE(boxes.boxes.size(), 1);
-        QCOMPARE(boxes.boxes.at(0).title, QString("Ошибка"));
-        QCOMPARE(boxes.boxes.at(0).text, target == Target::Configuration
-                                                 ? QString("Ошибка сохранения конфигурации")
-                                                 : QString("Ошибка сохранения файла"));
+            rig.w().saveConsoleLog();
+        QCOMPARE(rig.boxes.describe(), target == Target::Configuration
+                                               ? QString("Critical Ошибка | Ошибка сохранения "
+                                                         "конфигурации")
+                                               : QString("Critical Ошибка | Ошибка сохранения "
+                                                         "файла"));
         break;
     }
     case Target::History: {
-        TempProgramDir program(true);
-        std::unique_ptr<MainWindow> window = windowWithConfiguration();
-        child<QComboBox>(window.get(), "cmdLine")->addItem("0200");
+        WindowRig rig;
+        readConfiguration(rig.w());
+        rig.get<QComboBox>("cmdLine")->addItem("0200");
         // The history is saved when the window goes.
         AppPaths::setProgramDir(folder.path());
         LogCapture log;
-        window.reset();
+        rig.window.reset();
         QCOMPARE(log.count("Command history not saved: " + path), 1);
         break;
     }

@@ -57,33 +57,28 @@ void TestFaultsSerial::converterPulled()
     QFETCH(Pull, when);
     QFETCH(int, boxes);
 
-    TempProgramDir dir(true);
-    SimBus bus;
-    QVERIFY(bus.open());
     SimReaderSettings reader;
     reader.replyDelayMs = 150; // a read and a write take a while
-    bus.addReader(reader);
-    qputenv("ZEMO_EXTRA_PORTS", bus.devicePath().toLocal8Bit());
-    BoxRecorder recorder;
-    MainWindow w(nullptr, "ru_RU");
+    BusWindowRig rig({reader});
+    MainWindow &w = rig.w();
     w.show();
-    auto *ports = child<QComboBox>(&w, "rs485_220_port");
-    QTRY_VERIFY(ports->findText(bus.devicePath()) >= 0);
-    ports->setCurrentText(bus.devicePath());
-    child<QComboBox>(&w, "rs485_220_speed")->setCurrentText("19200");
-    child<QComboBox>(&w, "rs485_selAddr")->setCurrentText("1");
+    QVERIFY(rig.listed());
+    rig.get<QComboBox>("rs485_220_speed")->setCurrentText("19200");
+    rig.get<QComboBox>("rs485_selAddr")->setCurrentText("1");
     auto press = [&](const char *name) {
-        QTest::mouseClick(child<QPushButton>(&w, name), Qt::LeftButton);
+        QTest::mouseClick(rig.get<QPushButton>(name), Qt::LeftButton);
     };
+    SimBus &bus = rig.bus;
+    BoxRecorder &recorder = rig.boxes;
 
     if (when == Pull::DuringWrite) {
         press("rs485_Button");
         QTRY_COMPARE_WITH_TIMEOUT(w.globalState(), 3, 15000);
-        child<QComboBox>(&w, "genTypeComboBox")->setCurrentIndex(2);
-        child<QComboBox>(&w, "pullUpComboBox")->setCurrentIndex(1);
+        rig.get<QComboBox>("genTypeComboBox")->setCurrentIndex(2);
+        rig.get<QComboBox>("pullUpComboBox")->setCurrentIndex(1);
     } else {
-        QVERIFY(writeFile(dir.filePath("opened.xml"), kOpenedFile));
-        recorder.fileAnswers << dir.filePath("opened.xml");
+        QVERIFY(writeTestFile(rig.dir.filePath("opened.xml"), kOpenedFile));
+        recorder.fileAnswers << rig.dir.filePath("opened.xml");
         w.openFileSlot();
     }
     const QString configuration = w.configurationXml();
@@ -114,7 +109,7 @@ void TestFaultsSerial::converterPulled()
     // The link empties its port name; the window hands back what its port list shows until
     // the converter's disappearance re-lists the ports.
     QVERIFY(!link->isPortOpen());
-    QCOMPARE(child<QLabel>(&w, "globalStatusText")->text(), QString("Соединения закрыты"));
+    QCOMPARE(rig.get<QLabel>("globalStatusText")->text(), QString("Соединения закрыты"));
     QCOMPARE(log.count("Port error: "), 1);
     QCOMPARE(recorder.boxes.size() - boxesBefore, boxes);
     if (boxes)
