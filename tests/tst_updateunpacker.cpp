@@ -43,9 +43,8 @@ private slots:
     void prefixes();
     void entryPaths_data();
     void entryPaths();
-    void archiveWithScript();
-    void archiveWithoutScript_data();
-    void archiveWithoutScript();
+    void archives_data();
+    void archives();
     void hostileEntriesRefused();
     void oddFolderNameTakenLiterally();
     void noArchive();
@@ -133,57 +132,45 @@ void TestUpdateUnpacker::entryPaths()
     QTEST(UpdateUnpacker::isSafeEntryPath(path), "safe");
 }
 
-void TestUpdateUnpacker::archiveWithScript()
-{
-    TempProgramDir program;
-    const QString updates = program.filePath("updates");
-    QDir().mkpath(updates);
-    QVERIFY(writeZipTestFile(updates + "/update.zip",
-                             {{ZipTestEntry::File, "startupd.sh", "cp -r new/* ..\n"},
-                              {ZipTestEntry::Dir, "new/", {}},
-                              {ZipTestEntry::File, "new/zemo-configurator", "ELF"},
-                              {ZipTestEntry::File, "new/translations/ru.qm", "qm"}}));
-    LogCapture log;
-    runUnpacker(program.path());
-
-    QVERIFY(log.contains("Number of items in the zip archive = 4"));
-    QVERIFY(log.contains("File: startupd.sh size:  15"));
-    QVERIFY(log.contains("Dir: new"));
-    QCOMPARE(readTestFile(updates + "/new/zemo-configurator"), QByteArray("ELF"));
-    QCOMPARE(readTestFile(updates + "/new/translations/ru.qm"), QByteArray("qm"));
-    QCOMPARE(readTestFile(updates + "/startupd.sh"),
-             "#!/bin/sh\ncd -- '" + QFile::encodeName(program.path()) + "' || exit 1\n"
-                     + "cp -r new/* ..\n");
-    QVERIFY(QFile::exists(updates + "/update.zip")); // stays for the next download to clear
-
-    QCOMPARE(m_calls.size(), 1);
-    QCOMPARE(m_calls[0].program, QStringLiteral("/bin/sh"));
-    QCOMPARE(m_calls[0].arguments, QStringList {updates + "/startupd.sh"});
-    QCOMPARE(m_calls[0].workingDir, program.path());
-}
-
-void TestUpdateUnpacker::archiveWithoutScript_data()
+void TestUpdateUnpacker::archives_data()
 {
     QTest::addColumn<QList<ZipTestEntry>>("entries");
-    QTest::newRow("no script") << QList<ZipTestEntry> {{ZipTestEntry::File, "a.txt", "a"}};
+    QTest::addColumn<QByteArray>("script"); // what follows our prefix in startupd.sh
+    using E = ZipTestEntry;
+    QTest::newRow("with script") << QList<E> {{E::File, "startupd.sh", "cp -r new/* ..\n"},
+                                              {E::Dir, "new/", {}},
+                                              {E::File, "new/zemo-configurator", "ELF"},
+                                              {E::File, "new/translations/ru.qm", "qm"}}
+                                 << QByteArray("cp -r new/* ..\n");
+    QTest::newRow("no script") << QList<E> {{E::File, "a.txt", "a"}} << QByteArray();
     QTest::newRow("script in a subfolder only")
-            << QList<ZipTestEntry> {{ZipTestEntry::File, "sub/startupd.sh", "echo sub\n"}};
+            << QList<E> {{E::File, "sub/startupd.sh", "echo sub\n"}} << QByteArray();
 }
 
-void TestUpdateUnpacker::archiveWithoutScript()
+void TestUpdateUnpacker::archives()
 {
     QFETCH(QList<ZipTestEntry>, entries);
+    QFETCH(QByteArray, script);
     TempProgramDir program;
     const QString updates = program.filePath("updates");
     QDir().mkpath(updates);
     QVERIFY(writeZipTestFile(updates + "/update.zip", entries));
+    LogCapture log;
     runUnpacker(program.path());
 
+    QCOMPARE(log.count("Number of items in the zip archive = " + QString::number(entries.size())),
+             1);
+    for (const ZipTestEntry &entry : entries) {
+        if (entry.kind == ZipTestEntry::File && entry.name != "startupd.sh")
+            QCOMPARE(readTestFile(updates + "/" + entry.name), entry.data);
+    }
     QCOMPARE(readTestFile(updates + "/startupd.sh"),
-             "#!/bin/sh\ncd -- '" + QFile::encodeName(program.path()) + "' || exit 1\n");
-    if (QFile::exists(updates + "/sub/startupd.sh"))
-        QCOMPARE(readTestFile(updates + "/sub/startupd.sh"), QByteArray("echo sub\n"));
+             "#!/bin/sh\ncd -- '" + QFile::encodeName(program.path()) + "' || exit 1\n" + script);
+    QVERIFY(QFile::exists(updates + "/update.zip")); // stays for the next download to clear
     QCOMPARE(m_calls.size(), 1);
+    QCOMPARE(m_calls[0].program, QStringLiteral("/bin/sh"));
+    QCOMPARE(m_calls[0].arguments, QStringList {updates + "/startupd.sh"});
+    QCOMPARE(m_calls[0].workingDir, program.path());
 }
 
 void TestUpdateUnpacker::hostileEntriesRefused()
