@@ -217,27 +217,16 @@ void TestReaderSim::readerOptions()
         QVERIFY(!error.isEmpty());
         return;
     }
-    const QString got = QString("%1 %2 %3 %4 %5 %6 %7 %8 %9")
-                                .arg(s.address)
-                                .arg(s.deviceId)
-                                .arg(s.firmware)
-                                .arg(s.speed)
-                                .arg(s.genState)
-                                .arg(s.pullUp)
-                                .arg(s.genMode)
-                                .arg(s.counter)
-                                .arg(s.counterPerSecond)
-                        + QString(" %1 %2 %3 %4:%5 %6 %7 %8 %9:%10")
-                                  .arg(s.uptime)
-                                  .arg(s.silentRequests)
-                                  .arg(s.badChecksum)
-                                  .arg(s.splitPieces)
-                                  .arg(s.splitGapMs)
-                                  .arg(s.replyDelayMs)
-                                  .arg(s.rejectWrites)
-                                  .arg(s.rebootSilenceMs)
-                                  .arg(s.answerAsAddress)
-                                  .arg(s.answerAddress);
+    auto n = [](qint64 value) {
+        return QString::number(value);
+    };
+    const QString got = QStringList({n(s.address), n(s.deviceId), s.firmware, n(s.speed),
+                                     n(s.genState), n(s.pullUp), n(s.genMode), n(s.counter),
+                                     n(s.counterPerSecond), n(s.uptime), n(s.silentRequests),
+                                     n(s.badChecksum), n(s.splitPieces) + ":" + n(s.splitGapMs),
+                                     n(s.replyDelayMs), n(s.rejectWrites), n(s.rebootSilenceMs),
+                                     n(s.answerAsAddress) + ":" + n(s.answerAddress)})
+                                .join(' ');
     QCOMPARE(got, expected);
 }
 

@@ -29,7 +29,6 @@ class TestRemoteLogin : public QObject
 {
     Q_OBJECT
 private slots:
-    void layout_data();
     void layout();
     void connectRemembersImei();
     void emptyPasswordIsRefused();
@@ -38,42 +37,37 @@ private slots:
     void remoteButtonConnectsAndDisconnects();
 };
 
-void TestRemoteLogin::layout_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QRect>("geometry");
-    QTest::addColumn<QString>("text");
-    auto row = [](const char *name, QRect geometry, const char *text) {
-        QTest::newRow(name) << name << geometry << text;
-    };
-    row("remoteCfgFormTitleWidget", {0, 0, 212, 24}, "");
-    row("remoteCfgFormTitleLabel", {1, 1, 180, 22}, "    Подключение к севреру");
-    row("closeRemoteCfgFormButton", {189, 1, 22, 22}, "");
-    row("label", {20, 30, 31, 20}, "IMEI:");
-    row("imeiLineEdit", {75, 30, 121, 20}, "");
-    row("label_2", {20, 60, 47, 20}, "Пароль:");
-    row("passLineEdit", {75, 60, 121, 20}, "");
-    row("connectButton", {15, 90, 86, 23}, "Подключиться");
-    row("cancelButton", {115, 90, 81, 23}, "Отмена");
-}
-
 void TestRemoteLogin::layout()
 {
-    QFETCH(QString, name);
-    QFETCH(QRect, geometry);
-    QFETCH(QString, text);
     TempProgramDir dir;
     RemoteConnectForm form;
     QCOMPARE(form.size(), QSize(212, 123));
     QVERIFY(form.windowFlags() & Qt::FramelessWindowHint);
-    QWidget *widget = child<QWidget>(&form, name);
-    QCOMPARE(widget->geometry(), geometry);
-    if (auto *label = qobject_cast<QLabel *>(widget))
-        QCOMPARE(label->text(), text);
-    else if (auto *button = qobject_cast<QPushButton *>(widget))
-        QCOMPARE(button->text(), text);
-    else if (auto *line = qobject_cast<QLineEdit *>(widget))
-        QCOMPARE(line->echoMode(), QLineEdit::Normal); // the password is shown as typed
+    // Every widget as "name x,y w×h text"; the password is shown as typed.
+    QStringList got;
+    for (const char *name :
+         {"remoteCfgFormTitleWidget", "remoteCfgFormTitleLabel", "closeRemoteCfgFormButton",
+          "label", "imeiLineEdit", "label_2", "passLineEdit", "connectButton", "cancelButton"}) {
+        QWidget *w = child<QWidget>(&form, name);
+        QString text;
+        if (auto *label = qobject_cast<QLabel *>(w))
+            text = label->text();
+        else if (auto *button = qobject_cast<QPushButton *>(w))
+            text = button->text();
+        else if (auto *line = qobject_cast<QLineEdit *>(w))
+            text = line->echoMode() == QLineEdit::Normal ? "shown" : "hidden";
+        const QRect r = w->geometry();
+        got << (QString::asprintf("%s %d,%d %dx%d ", name, r.x(), r.y(), r.width(), r.height())
+                + text)
+                        .trimmed();
+    }
+    QCOMPARE(got, QStringList({"remoteCfgFormTitleWidget 0,0 212x24",
+                               "remoteCfgFormTitleLabel 1,1 180x22     Подключение к севреру",
+                               "closeRemoteCfgFormButton 189,1 22x22",
+                               "label 20,30 31x20 IMEI:", "imeiLineEdit 75,30 121x20 shown",
+                               "label_2 20,60 47x20 Пароль:", "passLineEdit 75,60 121x20 shown",
+                               "connectButton 15,90 86x23 Подключиться",
+                               "cancelButton 115,90 81x23 Отмена"}));
 }
 
 void TestRemoteLogin::connectRemembersImei()
