@@ -3,17 +3,6 @@
 // disconnect; discovery; firmware identification of different readers; write.
 #include "deviceinterface.h"
 #include "mainwindowaccess.h"
-#include "simbus.h"
-#include "testsupport.h"
-
-#include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QSignalSpy>
-#include <QtTest>
-
-#include <memory>
 
 namespace {
 
@@ -25,32 +14,22 @@ SimReaderSettings reader(quint8 address, const QString &firmware)
     return s;
 }
 
-struct Rig
+struct Rig : BusWindowRig
 {
     explicit Rig(const QList<SimReaderSettings> &readers)
+        : BusWindowRig(readers)
     {
-        bus.open();
-        for (const SimReaderSettings &r : readers)
-            bus.addReader(r);
-        qputenv("ZEMO_EXTRA_PORTS", bus.devicePath().toLocal8Bit());
-        window.reset(new MainWindow(nullptr, "ru_RU"));
         window->show();
     }
-    MainWindow &w() { return *window; }
-    QString text(const char *label) { return child<QLabel>(window.get(), label)->text(); }
-    void press(const char *button)
-    {
-        QTest::mouseClick(child<QPushButton>(window.get(), button), Qt::LeftButton);
-    }
+    QString text(const char *label) { return get<QLabel>(label)->text(); }
+    void press(const char *button) { QTest::mouseClick(get<QPushButton>(button), Qt::LeftButton); }
     // Port, speed and bus address in the connection panel, once the ports are listed.
     bool choose(const QString &speed, const QString &address)
     {
-        auto *ports = child<QComboBox>(window.get(), "rs485_220_port");
-        if (!QTest::qWaitFor([&] { return ports->findText(bus.devicePath()) >= 0; }, 3000))
+        if (!listed())
             return false;
-        ports->setCurrentText(bus.devicePath());
-        child<QComboBox>(window.get(), "rs485_220_speed")->setCurrentText(speed);
-        child<QComboBox>(window.get(), "rs485_selAddr")->setCurrentText(address);
+        get<QComboBox>("rs485_220_speed")->setCurrentText(speed);
+        get<QComboBox>("rs485_selAddr")->setCurrentText(address);
         return true;
     }
     bool connectAndRead()
@@ -63,12 +42,15 @@ struct Rig
         press("rs485_Button");
         return QTest::qWaitFor([&] { return window->globalState() == 0; }, 5000);
     }
-    QStringList items(const char *box) { return comboItems(child<QComboBox>(window.get(), box)); }
-
-    TempProgramDir dir {true};
-    BoxRecorder boxes;
-    SimBus bus;
-    std::unique_ptr<MainWindow> window;
+    QStringList items(const char *box) { return comboItems(get<QComboBox>(box)); }
+    // Address, speed and the pull-up index of the form: "26 9600 2".
+    QString form()
+    {
+        return QString("%1 %2 %3")
+                .arg(get<QLineEdit>("setAddrLine")->text(),
+                     get<QComboBox>("setBaudComboBox")->currentText())
+                .arg(get<QComboBox>("pullUpComboBox")->currentIndex());
+    }
 };
 
 } // namespace
@@ -102,9 +84,7 @@ void TestMainWindowSession::readPollDisconnect()
     QCOMPARE(rig.text("globalStatusText"), QString("Соединение установлено"));
     QCOMPARE(rig.text("label_220_fw"), QString("1.3.2"));
     QCOMPARE(rig.text("mainTitleWindow"), QString("Конфигуратор\tЗемо220"));
-    QCOMPARE(child<QLineEdit>(&w, "setAddrLine")->text(), QString("26"));
-    QCOMPARE(child<QComboBox>(&w, "setBaudComboBox")->currentText(), QString("9600"));
-    QCOMPARE(child<QComboBox>(&w, "pullUpComboBox")->currentIndex(), 2);
+    QCOMPARE(rig.form(), QString("26 9600 2"));
     QVERIFY(w.changesXml().isEmpty());
 
     // Polling keeps counter and uptime fresh while the window stays ready.
@@ -146,9 +126,8 @@ void TestMainWindowSession::firmwareOfDifferentReaders()
     QVERIFY(rig.choose("19200", "3"));
     QVERIFY(rig.connectAndRead());
     QCOMPARE(rig.text("label_220_fw"), QString("0.5.0"));
-    QCOMPARE(rig.boxes.boxes.size(), 1);
-    QCOMPARE(rig.boxes.boxes.at(0).text,
-             QString("Версия прошивки не поддерживается конфигуратором"));
+    QCOMPARE(rig.boxes.describe(),
+             QString("Warning Предупреждение | Версия прошивки не поддерживается конфигуратором"));
     QCOMPARE(rig.items("genTypeComboBox"), QStringList({"Постоянная", "Импульсная"}));
 }
 
@@ -172,9 +151,7 @@ void TestMainWindowSession::discovery()
     rig.press("findDevsButton");
     QTRY_COMPARE_WITH_TIMEOUT(w.globalState(), 1, 2000);
     QTRY_VERIFY_WITH_TIMEOUT(w.globalState() != 1, 30000);
-    QCOMPARE(found->count(), 2);
-    QCOMPARE(found->itemText(0), QString("3"));
-    QCOMPARE(found->itemText(1), QString("7"));
+    QCOMPARE(rig.items("rs485_selAddr"), QStringList({"3", "7"}));
     QCOMPARE(found->currentText(), QString("3"));
     QVERIFY(found->isEditable());
 
@@ -245,9 +222,6 @@ void TestMainWindowSession::savedConfigurationWritesTheAddressRead()
     QCOMPARE(hexBytes(addressWrite.left(6)), QString("1a 04 dc 03 02 1a"));
 }
 
-QTEST_MAIN(TestMainWindowSession)
-#include "tst_mainwindow_session.moc"
-
 // Another converter plugged in while a reader is connected, or while the bus is scanned: the
 // port list is renewed, and the session or the scan goes on instead of showing a closed
 // connection with the port still open.
@@ -294,10 +268,8 @@ void TestMainWindowSession::identityAskedFromConsoleKeepsTheForm()
     QVERIFY(rig.choose("19200", "1"));
     QVERIFY(rig.connectAndRead());
     auto *gen = child<QComboBox>(&w, "genComboBox");
-    auto *pullUp = child<QComboBox>(&w, "pullUpComboBox");
-    auto *speed = child<QComboBox>(&w, "setBaudComboBox");
     QCOMPARE(gen->currentIndex(), 1);
-    QCOMPARE(pullUp->currentIndex(), 2);
+    QCOMPARE(rig.form(), QString("1 19200 2"));
 
     rig.bus.clearRequests();
     w.deviceInterface()->sendTerminalCmd("0100");
@@ -305,8 +277,10 @@ void TestMainWindowSession::identityAskedFromConsoleKeepsTheForm()
     QTRY_VERIFY_WITH_TIMEOUT(rig.bus.requests().size() >= 5, 5000);
     QTest::qWait(300);
     QCOMPARE(gen->currentIndex(), 1);
-    QCOMPARE(pullUp->currentIndex(), 2);
-    QCOMPARE(speed->currentText(), QString("19200"));
+    QCOMPARE(rig.form(), QString("1 19200 2"));
     QVERIFY2(w.changesXml().isEmpty(), qPrintable(w.changesXml()));
     QCOMPARE(w.globalState(), 3);
 }
+
+QTEST_MAIN(TestMainWindowSession)
+#include "tst_mainwindow_session.moc"
