@@ -1,6 +1,6 @@
-// The configuration server double on its own: login check, text cutting, the relay to the
-// simulated readers and the program. Its faults as the configurator meets them are shown by the
-// remote configuration tests.
+// The configuration server double on its own: login check, the relay to the simulated readers
+// and the program. Its text cutting and its faults as the configurator meets them are shown by
+// the remote configuration tests.
 #include "configserversim.h"
 #include "configservertext.h"
 #include "remotedefaults.h"
@@ -83,8 +83,6 @@ private slots:
     void loginKey();
     void loginCheck_data();
     void loginCheck();
-    void cutting_data();
-    void cutting();
     void configuratorSide();
     void relaySession();
     void loginOutcomes_data();
@@ -108,11 +106,7 @@ void TestConfigServerSim::loginCheck_data()
     QTest::addColumn<bool>("valid");
     QTest::newRow("the configurator's login") << loginJson(kImei, kImeiKey) << true;
     QTest::newRow("key of another IMEI") << loginJson("356938035643808", kImeiKey) << false;
-    QTest::newRow("upper-case key") << loginJson(kImei, QString(kImeiKey).toUpper()) << false;
     QTest::newRow("other origin") << loginJson(kImei, kImeiKey, "terminal") << false;
-    QTest::newRow("no ver") << QByteArray("{\"imei\":\"1\",\"magickKey\":\"x\",\"origin\":"
-                                          "\"configurator\",\"type\":\"config\"}")
-                            << false;
     QTest::newRow("no JSON") << QByteArray("PONG") << false;
 }
 
@@ -123,44 +117,6 @@ void TestConfigServerSim::loginCheck()
     const Login login = checkLogin(json);
     QCOMPARE(login.valid, valid);
     QCOMPARE(login.error.isEmpty(), valid);
-}
-
-void TestConfigServerSim::cutting_data()
-{
-    QTest::addColumn<QList<QByteArray>>("deliveries");
-    QTest::addColumn<QStringList>("items"); // kind number ':' text
-    QTest::addColumn<int>("pending");
-    using L = QList<QByteArray>;
-    const QByteArray login = loginJson(kImei, kImeiKey);
-    QTest::newRow("login in two deliveries") << L {login.left(20), login.mid(20)}
-                                             << QStringList {"0:" + QString(login).trimmed()} << 0;
-    QTest::newRow("pong glued to password")
-            << L {"PONGREMOTE 1234"} << QStringList {"1:PONG", "2:1234"} << 0;
-    QTest::newRow("frame line then pong")
-            << L {kVersionLine + "PONG"} << QStringList {"3:" + kVersionLine, "1:PONG"} << 0;
-    QTest::newRow("frame line in pieces")
-            << L {"S485 7,260,2000,19200;AQTc", "BgAB3g=="}
-            << QStringList {"3:S485 7,260,2000,19200;AQTcBgAB3g=="} << 0;
-    QTest::newRow("close") << L {"socClose"} << QStringList {"4:socClose"} << 0;
-    QTest::newRow("console command") << L {"0200"} << QStringList {"5:0200"} << 0;
-    QTest::newRow("start of a word waits") << L {"PO"} << QStringList {} << 2;
-    QTest::newRow("frame line without size")
-            << L {"S485 x,260;PONG"} << QStringList {"5:S485 x,260;", "1:PONG"} << 0;
-}
-
-void TestConfigServerSim::cutting()
-{
-    QFETCH(QList<QByteArray>, deliveries);
-    QFETCH(QStringList, items);
-    QFETCH(int, pending);
-    ClientTextCutter cutter;
-    QStringList got;
-    for (const QByteArray &d : deliveries) {
-        for (const ClientItem &item : cutter.feed(d))
-            got << QString("%1:%2").arg(item.kind).arg(item.text);
-    }
-    QCOMPARE(got, items);
-    QCOMPARE(cutter.pendingBytes(), pending);
 }
 
 // The configurator's own line builder and answer decoder agree with the server.

@@ -31,11 +31,6 @@ INSERT INTO statusBits VALUES (3, 'a', 'b', 'c');
 INSERT INTO statusBits VALUES (3, 'd', 'e', 'f');
 INSERT INTO statusBits VALUES (NULL, 'skipped', '', '');
 INSERT INTO statusBits VALUES (31, 'top', NULL, 'set');
-CREATE TABLE gprsList (a TEXT, b TEXT, c TEXT, d TEXT, e TEXT);
-INSERT INTO gprsList VALUES ('z', '1', '2', '3', '4');
-INSERT INTO gprsList VALUES ('a', '5', '6', '7', '8');
-CREATE TABLE gpsList (a TEXT, b TEXT, c TEXT, d TEXT);
-INSERT INTO gpsList VALUES ('g', '1', '2', '3');
 )SQL";
 } // namespace
 
@@ -46,7 +41,7 @@ private slots:
     void firmwareGroup_data();
     void firmwareGroup();
     void groupQueries();
-    void statusBitsAndLists();
+    void statusBits();
     void closedQueriesAreEmpty();
     void brokenDatabases_data();
     void brokenDatabases();
@@ -132,7 +127,7 @@ void TestDbWorker::groupQueries()
     QCOMPARE(db.getFormElements("main"), QStringList());
 }
 
-void TestDbWorker::statusBitsAndLists()
+void TestDbWorker::statusBits()
 {
     TempProgramDir dir;
     QVERIFY(createSqliteFile(dir.filePath("devices.db"), kFixture));
@@ -142,11 +137,6 @@ void TestDbWorker::statusBitsAndLists()
     QCOMPARE(bits.size(), 2);
     QCOMPARE(bits.value(3), QStringList({"a", "b", "c", "d", "e", "f"}));
     QCOMPARE(bits.value(31), QStringList({"top", "", "set"}));
-
-    const QList<GPRS_CONFIG> gprs = db.getProviderList(); // sorted by column 0
-    QCOMPARE(gprs.size(), 2);
-    QCOMPARE(gprs.at(0).field0 + gprs.at(0).field4, QString("a8"));
-    QCOMPARE(db.getGpsList().value(0).field3, QString("3"));
 }
 
 void TestDbWorker::closedQueriesAreEmpty()

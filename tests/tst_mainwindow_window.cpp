@@ -359,12 +359,7 @@ void TestMainWindowWindow::resources()
 
     Rig rig;
     QCOMPARE(rig.w().styleSheet(), zemoStyleSheet());
-    for (const QString &name : QString("openFileButton saveFileButton aboutButton helpButton "
-                                       "checkUpdatesButton remCfgButton rs485_Button "
-                                       "writeConfigButton findDevsButton restartButton "
-                                       "updateFwButton statusCalcButton settingsButton")
-                                       .split(' '))
-        QVERIFY2(!rig.get<QPushButton>(name)->icon().isNull(), qPrintable(name));
+    QVERIFY(!rig.get<QPushButton>("remCfgButton")->icon().isNull());
 }
 
 QTEST_MAIN(TestMainWindowWindow)
