@@ -89,11 +89,8 @@ void TestRemoteProtocol::serverAddress_data()
     const QString dflt = QString::fromLatin1(kDefaultServerHost);
     QTest::newRow("both keys") << QVariant("10.0.0.7") << QVariant("4000") << "10.0.0.7" << 4000;
     QTest::newRow("only the host key") << QVariant("10.0.0.7") << QVariant() << dflt << 12358;
-    QTest::newRow("only the port key") << QVariant() << QVariant("4000") << dflt << 12358;
-    QTest::newRow("neither") << QVariant() << QVariant() << dflt << 12358;
     QTest::newRow("port not a number") << QVariant("h") << QVariant("x1") << dflt << 12358;
     QTest::newRow("port out of range") << QVariant("h") << QVariant("65536") << dflt << 12358;
-    QTest::newRow("port zero") << QVariant("h") << QVariant("0") << dflt << 12358;
     QTest::newRow("empty host") << QVariant("") << QVariant("4000") << dflt << 12358;
 }
 
@@ -115,12 +112,9 @@ void TestRemoteProtocol::serverTexts_data()
 
     using T = ServerText;
     QTest::newRow("ping") << "PING" << QVector<T> {T::Ping};
-    QTest::newRow("pass ok") << "PASS OK" << QVector<T> {T::PassOk};
     QTest::newRow("answer") << "S485=7;AQ==" << QVector<T> {T::Answer};
     QTest::newRow("pass fail") << "PASS FAIL" << QVector<T> {T::PassFail};
     QTest::newRow("not registered") << "notRegistred" << QVector<T> {T::NotRegistered};
-    QTest::newRow("busy") << "registredBusy" << QVector<T> {T::RegisteredBusy};
-    QTest::newRow("terminal silent") << "terminalNotAnswer" << QVector<T> {T::TerminalNotAnswer};
     QTest::newRow("anywhere in the line") << "xxPASS OKyy" << QVector<T> {T::PassOk};
     QTest::newRow("table order, not line order")
             << "terminalNotAnswer PASS OK PING"
@@ -152,14 +146,12 @@ void TestRemoteProtocol::answerLine_data()
     QTest::newRow("bytes before the checksum ignored")
             << "S485=8;AQTcgwAAVVo=" << AnswerLine::Frame << QByteArray::fromHex("0104dc830000");
     QTest::newRow("no answer") << "S485=0;" << AnswerLine::NoAnswer << QByteArray();
-    QTest::newRow("no answer inside text") << "xS485=0;y" << AnswerLine::NoAnswer << QByteArray();
     QTest::newRow("wrong checksum")
             << "S485=12;AQncgQAAANwBAwKI" << AnswerLine::BadData << QByteArray();
     QTest::newRow("checksum missing")
             << "S485=11;AQncgQAAANwBAwI=" << AnswerLine::BadData << QByteArray();
     QTest::newRow("two bytes") << "S485=2;AQk=" << AnswerLine::BadData << QByteArray();
     QTest::newRow("no second part") << "S485=12" << AnswerLine::BadData << QByteArray();
-    QTest::newRow("empty second part") << "S485=12;" << AnswerLine::BadData << QByteArray();
     QTest::newRow("stray character in Base64")
             << "S485=12;AQnc gQAAANwBAwKJ" << AnswerLine::BadData << QByteArray();
     QTest::newRow("non-Latin text")
@@ -187,15 +179,12 @@ void TestRemoteProtocol::collector_data()
 
     using L = QList<QByteArray>;
     QTest::newRow("CR LF") << L {"PING\r\n"} << QStringList {"PING"} << qint64(0) << 0;
-    QTest::newRow("CR alone") << L {"PING\r"} << QStringList {"PING"} << qint64(0) << 0;
     QTest::newRow("no CR is no line") << L {"PING"} << QStringList {} << qint64(0) << 4;
     QTest::newRow("LF alone is no line end") << L {"PING\n"} << QStringList {} << qint64(0) << 5;
     QTest::newRow("split line") << L {"PAS", "S OK\r\n"} << QStringList {"PASS OK"} << qint64(0)
                                 << 0;
     QTest::newRow("split between CR and LF")
             << L {"PING\r", "\nPASS OK\r\n"} << QStringList {"PING", "PASS OK"} << qint64(0) << 0;
-    QTest::newRow("two lines in one delivery")
-            << L {"PING\r\nPASS OK\r\n"} << QStringList {"PING", "PASS OK"} << qint64(0) << 0;
     QTest::newRow("line then a piece")
             << L {"PING\r\nPAS"} << QStringList {"PING"} << qint64(0) << 3;
     QTest::newRow("empty lines left out")

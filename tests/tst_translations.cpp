@@ -65,9 +65,9 @@ QString lupdatePath()
     return QFileInfo::exists(qtBin) ? qtBin : QStringLiteral("lupdate");
 }
 
-// The visible texts of a widget tree that still contain Cyrillic letters: labels, buttons,
-// group boxes, tool tips, window titles, list and table header items, actions. Combo box items
-// are left out: they come from the device database or name languages.
+// The visible texts of a widget tree that still contain Cyrillic letters: texts of labels, buttons
+// and line edits, group box titles, tool tips, window titles, list and table header items,
+// actions. Combo box items are left out: they come from the device database or name languages.
 QStringList cyrillicTexts(QWidget *root)
 {
     QStringList found;
@@ -78,15 +78,8 @@ QStringList cyrillicTexts(QWidget *root)
     QList<QWidget *> widgets = root->findChildren<QWidget *>();
     widgets.prepend(root);
     for (QWidget *widget : widgets) {
-        check(widget, "toolTip", widget->toolTip());
-        if (widget->isWindow())
-            check(widget, "windowTitle", widget->windowTitle());
-        if (auto *label = qobject_cast<QLabel *>(widget))
-            check(label, "text", label->text());
-        if (auto *button = qobject_cast<QAbstractButton *>(widget))
-            check(button, "text", button->text());
-        if (auto *box = qobject_cast<QGroupBox *>(widget))
-            check(box, "title", box->title());
+        for (const char *property : {"toolTip", "windowTitle", "text", "title"})
+            check(widget, property, widget->property(property).toString());
         if (auto *list = qobject_cast<QListWidget *>(widget)) {
             for (int i = 0; i < list->count(); ++i)
                 check(list, "item", list->item(i)->text());
