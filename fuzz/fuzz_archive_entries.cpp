@@ -1,6 +1,8 @@
-// A downloaded update archive: the zip directory is read and every entry path goes through the
-// guard that decides whether it may be written below the "updates" folder.
+// A downloaded update archive: the zip directory is read, every entry path goes through the
+// guard that decides whether it may be written below the "updates" folder, and every entry is
+// inflated when the sizes the directory claims pass the size guard.
 #include "updateunpacker.h"
+#include "zipdirectory.h"
 
 #include <private/qzipreader_p.h>
 #include <QBuffer>
@@ -34,7 +36,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (zip.status() != QZipReader::NoError)
         return 0;
     const QVector<QZipReader::FileInfo> entries = zip.fileInfoList();
-    for (const QZipReader::FileInfo &entry : entries)
+    QList<UpdateUnpacker::EntrySize> sizes;
+    for (const QZipReader::FileInfo &entry : entries) {
         checkPath(entry.filePath);
+        if (entry.isFile)
+            sizes.append({entry.filePath, entry.size});
+    }
+    // The unpacker's own reading of the directory, in the reader's order, and the bytes of
+    // every entry (the reader's fileData() is never called: it trusts the sizes).
+    const QList<ZipDirectory::Entry> directory = ZipDirectory::read(bytes);
+    if (!UpdateUnpacker::sizeRefusal(sizes).isEmpty() || directory.size() != entries.size())
+        return 0;
+    for (const ZipDirectory::Entry &entry : directory) {
+        QString error;
+        const QByteArray file = ZipDirectory::data(bytes, entry, &error);
+        if (error.isEmpty() ? file.size() != entry.size : !file.isEmpty())
+            __builtin_trap();
+    }
     return 0;
 }

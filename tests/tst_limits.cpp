@@ -2,6 +2,7 @@
 // gigabytes (sparse files here) and archive entries that claim huge or false sizes are refused
 // with a log line or a message before anything large is read.
 #include "apppaths.h"
+#include "configurationfile.h"
 #include "deviceinterface.h"
 #include "mainwindowaccess.h"
 #include "testsupport.h"
@@ -22,9 +23,9 @@ bool sparseFile(const QString &path, const QByteArray &head, qint64 size)
     return file.open(QIODevice::WriteOnly) && file.write(head) == head.size() && file.resize(size);
 }
 
-// The archive with the uncompressed size of entry i set to claims[i] in the central directory
-// (the reader takes its sizes from there); a claim below 0 leaves the entry as written.
-QByteArray withClaimedSizes(QByteArray zip, const QList<qint64> &claims)
+// The archive with a size field of entry i's central directory record (24: the size, 20: the
+// compressed size) set to claims[i]; a claim below 0 leaves the entry as written.
+QByteArray withClaims(QByteArray zip, int field, const QList<qint64> &claims)
 {
     int at = 0;
     for (qint64 claim : claims) {
@@ -32,7 +33,7 @@ QByteArray withClaimedSizes(QByteArray zip, const QList<qint64> &claims)
         if (at < 0)
             break;
         for (int i = 0; claim >= 0 && i < 4; ++i)
-            zip[at + 24 + i] = char((claim >> (8 * i)) & 0xFF);
+            zip[at + field + i] = char((claim >> (8 * i)) & 0xFF);
         at += 4;
     }
     return zip;
@@ -46,6 +47,7 @@ private slots:
     void cleanup();
     void hugeFirmwareFile();
     void hugeConfigurationFile();
+    void savedConfigurationOpensAgain();
     void archiveSizeClaims_data();
     void archiveSizeClaims();
 };
@@ -98,35 +100,64 @@ void TestLimits::hugeConfigurationFile()
     QCOMPARE(window.configurationXml(), before);
 }
 
+// The parser takes an XML declaration that the writer gives back as text the parser then
+// refuses; such a configuration is not saved at all rather than saved as a file that cannot be
+// opened. An ordinary file is saved as it was read.
+void TestLimits::savedConfigurationOpensAgain()
+{
+    QDomDocument config;
+    QDomDocument changes;
+    const QByteArray odd = "<?xml version=\"1-------UTF-8-----'-----\"?>\n"
+                           "<configuration>0</configuration>\n";
+    QVERIFY(ConfigurationFile::parse(odd, &config, &changes));
+    QVERIFY(ConfigurationFile::serialize(config).isEmpty());
+
+    const QByteArray plain = "<?xml version='1.0' encoding='UTF-8'?>\n<configuration>\n"
+                             " <rs485_addr_220 param=\"1a\"/>\n</configuration>\n";
+    QVERIFY(ConfigurationFile::parse(plain, &config, &changes));
+    QCOMPARE(ConfigurationFile::serialize(config), plain);
+}
+
 void TestLimits::archiveSizeClaims_data()
 {
     // Per entry: startupd.sh, a.bin (2000 bytes, deflated), b.bin (3000), c.bin, d.bin, e.bin
     // (100 each); below 0 the true size.
+    QTest::addColumn<int>("field");
     QTest::addColumn<QList<qint64>>("claims");
     QTest::addColumn<QString>("logLine"); // empty: installed
     const qint64 MiB = 1024 * 1024;
-    QTest::newRow("true sizes") << QList<qint64> {} << QString();
+    const int size = 24;
+    const int compressed = 20;
+    QTest::newRow("true sizes") << size << QList<qint64> {} << QString();
     QTest::newRow("one entry claims 2 GiB")
-            << QList<qint64> {-1, 2 * GiB}
+            << size << QList<qint64> {-1, 2 * GiB}
             << "Update archive refused: a.bin claims 2147483648 bytes, at most 268435456 are "
                "taken";
     QTest::newRow("one entry claims 4 GiB less one byte")
-            << QList<qint64> {-1, -1, 4 * GiB - 1}
+            << size << QList<qint64> {-1, -1, 4 * GiB - 1}
             << "Update archive refused: b.bin claims 4294967295 bytes, at most 268435456 are "
                "taken";
     QTest::newRow("all together above the limit")
-            << QList<qint64> {-1, 250 * MiB, 250 * MiB, 250 * MiB, 250 * MiB, 250 * MiB}
+            << size << QList<qint64> {-1, 250 * MiB, 250 * MiB, 250 * MiB, 250 * MiB, 250 * MiB}
             << "Update archive refused: its files claim 1310720005 bytes together, at most "
                "1073741824 are taken";
     QTest::newRow("an entry inflating to more than it claims")
-            << QList<qint64> {-1, 10} << "Update archive damaged: a.bin gives 2000 of 10 bytes";
+            << size << QList<qint64> {-1, 10}
+            << "Update archive damaged: a.bin: it gives more than the 10 bytes claimed";
     QTest::newRow("an entry claiming more than it holds")
-            << QList<qint64> {-1, -1, 5000}
-            << "Update archive damaged: b.bin gives 3000 of 5000 bytes";
+            << size << QList<qint64> {-1, -1, 5000}
+            << "Update archive damaged: b.bin: it gives 3000 of 5000 bytes";
+    QTest::newRow("compressed data claimed past the archive's end")
+            << compressed << QList<qint64> {-1, 100000}
+            << "Update archive damaged: a.bin: its data lies outside the archive";
+    QTest::newRow("compressed size of 4 GiB less one byte")
+            << compressed << QList<qint64> {-1, -1, 4 * GiB - 1}
+            << "Update archive damaged: b.bin: its data lies outside the archive";
 }
 
 void TestLimits::archiveSizeClaims()
 {
+    QFETCH(int, field);
     QFETCH(QList<qint64>, claims);
     QFETCH(QString, logLine);
 
@@ -139,7 +170,7 @@ void TestLimits::archiveSizeClaims()
                                        {ZipTestEntry::File, "c.bin", QByteArray(100, 'c')},
                                        {ZipTestEntry::File, "d.bin", QByteArray(100, 'd')},
                                        {ZipTestEntry::File, "e.bin", QByteArray(100, 'e')}}));
-    QVERIFY(writeTestFile(archive, withClaimedSizes(readTestFile(archive), claims)));
+    QVERIFY(writeTestFile(archive, withClaims(readTestFile(archive), field, claims)));
 
     int handOvers = 0;
     UpdateUnpacker::setHandOver(

@@ -1,6 +1,8 @@
 #include "updateunpacker.h"
 
 #include "apppaths.h"
+#include "net.h"
+#include "zipdirectory.h"
 
 #include <QDebug>
 #include <QDir>
@@ -13,8 +15,6 @@
 #include <QtGui/private/qzipreader_p.h>
 
 #include <cstdlib>
-
-#include <zlib.h>
 
 namespace {
 
@@ -158,18 +158,36 @@ bool UpdateUnpacker::extract(const QString &archive, const QString &targetDir)
         else
             qDebug().noquote() << "SymLink:" << entry.filePath;
     }
+    zip.close();
 
-    // The reader inflates an entry into memory at the size the directory claims for it.
+    // The reader lists the entries; their bytes are taken from the archive here, within the
+    // sizes its directory claims (see ZipDirectory), which are checked before anything is
+    // inflated.
+    QFile file(archive);
+    if (!file.open(QIODevice::ReadOnly) || file.size() > Net::MaxArchiveBytes) {
+        qDebug().noquote() << "/C:12"
+                           << QStringLiteral("Update archive refused: %1 bytes, at most %2 are "
+                                             "taken")
+                                      .arg(file.size())
+                                      .arg(Net::MaxArchiveBytes);
+        return false;
+    }
+    const uchar *mapped = file.map(0, file.size());
+    const QByteArray bytes = mapped ? QByteArray::fromRawData(reinterpret_cast<const char *>(mapped),
+                                                              int(file.size()))
+                                    : file.readAll();
+    const QList<ZipDirectory::Entry> directory = ZipDirectory::read(bytes);
     QList<EntrySize> sizes;
     for (const QZipReader::FileInfo &entry : entries) {
         if (entry.isFile)
             sizes.append({entry.filePath, entry.size});
     }
-    const QString refusal = sizeRefusal(sizes);
+    QString refusal = sizeRefusal(sizes);
+    if (directory.size() != entries.size())
+        refusal = QStringLiteral("its directory cannot be read whole");
     if (!refusal.isEmpty()) {
         qDebug().noquote() << "/C:12"
                            << "Update archive refused: " + refusal;
-        zip.close();
         return false;
     }
 
@@ -179,7 +197,8 @@ bool UpdateUnpacker::extract(const QString &archive, const QString &targetDir)
     QDir target(targetDir);
     target.mkpath(QStringLiteral("."));
     const QString root = QFileInfo(targetDir).canonicalFilePath();
-    for (const QZipReader::FileInfo &entry : entries) {
+    for (int index = 0; index < entries.size(); ++index) {
+        const QZipReader::FileInfo &entry = entries.at(index);
         if (entry.isSymLink) {
             qDebug().noquote() << "/C:12"
                                << "Archive entry refused, a link: " + entry.filePath;
@@ -222,44 +241,30 @@ bool UpdateUnpacker::extract(const QString &archive, const QString &targetDir)
         }
         if (QFileInfo(path).isSymLink())
             QFile::remove(path);
-        // The reader neither checks the sum nor notices an entry that inflates to another
-        // size than the directory claims.
-        const QByteArray data = zip.fileData(entry.filePath);
-        const uint sum = uint(
-                crc32(0, reinterpret_cast<const Bytef *>(data.constData()), uInt(data.size())));
-        if (data.size() != entry.size || sum != entry.crc) {
+        QString damage;
+        const QByteArray data = ZipDirectory::data(bytes, directory.at(index), &damage);
+        if (!damage.isEmpty()) {
             qDebug().noquote() << "/C:12"
-                               << QStringLiteral("Update archive damaged: %1 gives %2 of %3 "
-                                                 "bytes, sum %4 of %5")
-                                          .arg(entry.filePath)
-                                          .arg(data.size())
-                                          .arg(entry.size)
-                                          .arg(sum, 8, 16, QLatin1Char('0'))
-                                          .arg(entry.crc, 8, 16, QLatin1Char('0'));
-            zip.close();
+                               << "Update archive damaged: " + entry.filePath + ": " + damage;
             return false;
         }
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
+        QFile out(path);
+        if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
             qDebug().noquote() << "/C:12"
-                               << "Cannot write " + path + ": " + file.errorString();
-            zip.close();
+                               << "Cannot write " + path + ": " + out.errorString();
             return false;
         }
-        if (file.write(data) != data.size()) {
+        if (out.write(data) != data.size()) {
             qDebug().noquote() << "/C:12"
-                               << "Cannot write " + path + ": " + file.errorString();
-            file.close();
+                               << "Cannot write " + path + ": " + out.errorString();
+            out.close();
             QFile::remove(path); // no half-written file stays behind
-            zip.close();
             return false;
         }
-        file.close();
+        out.close();
         if (entry.permissions)
-            file.setPermissions(entry.permissions | QFileDevice::ReadOwner
-                                | QFileDevice::WriteOwner);
+            out.setPermissions(entry.permissions | QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     }
-    zip.close();
     return true;
 }
 
