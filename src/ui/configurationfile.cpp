@@ -1,5 +1,7 @@
 #include "configurationfile.h"
 
+#include <QTextStream>
+
 bool ConfigurationFile::parse(const QByteArray &bytes, QDomDocument *config, QDomDocument *changes)
 {
     if (bytes.size() > MaxBytes)
@@ -14,4 +16,16 @@ bool ConfigurationFile::parse(const QByteArray &bytes, QDomDocument *config, QDo
     *config = parsedConfig;
     *changes = parsedChanges;
     return true;
+}
+
+QByteArray ConfigurationFile::serialize(const QDomDocument &config)
+{
+    QByteArray bytes;
+    {
+        QTextStream out(&bytes);
+        config.save(out, 1);
+    }
+    QDomDocument again;
+    QDomDocument againChanges;
+    return parse(bytes, &again, &againChanges) ? bytes : QByteArray();
 }

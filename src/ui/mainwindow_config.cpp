@@ -233,13 +233,14 @@ void MainWindow::saveFileSlot()
         // Written beside the target and renamed over it only when complete, so a failed save
         // never leaves a truncated file where a good one was.
         bool saved = false;
+        const QByteArray bytes = m_configDoc.isNull() ? QByteArray()
+                                                      : ConfigurationFile::serialize(m_configDoc);
+        if (!m_configDoc.isNull() && bytes.isEmpty())
+            qDebug().noquote() << "/C:12"
+                               << "Configuration not saved: it would not open again";
         QSaveFile file(name);
-        if (!m_configDoc.isNull() && file.open(QIODevice::WriteOnly)) {
-            QTextStream out(&file);
-            m_configDoc.save(out, 1);
-            out.flush();
-            saved = out.status() == QTextStream::Ok && file.commit();
-        }
+        if (!bytes.isEmpty() && file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+            saved = file.write(bytes) == bytes.size() && file.commit();
         if (!saved)
             m_prompter.critical(this, tr("Ошибка"), tr("Ошибка сохранения конфигурации"));
     }
