@@ -6,7 +6,9 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-// The device link over a real pseudo-terminal: ports, errors, the send and receive paths.
+// The device link over a real pseudo-terminal: ports, errors, the send and receive paths. How
+// answers in pieces, glued answers and a converter pulled out are taken is shown by the fault
+// tests of the serial line.
 class TestDeviceLink : public QObject
 {
     Q_OBJECT
@@ -20,11 +22,8 @@ private slots:
     void framesOnTheLine();
     void oversizedDataRefused();
     void answerBecomesRecordOnGuiThread();
-    void gathering();
     void errorTable_data();
     void errorTable();
-    void converterPulled_data();
-    void converterPulled();
 };
 
 void TestDeviceLink::constructionAndDestructionEndTheParserThread()
@@ -164,33 +163,6 @@ void TestDeviceLink::answerBecomesRecordOnGuiThread()
     QCOMPARE(countLogLine(log, "Receive buffer:", "05 09 dc 81 00 00 00 dc 01 02 0f 81"), 1);
 }
 
-// An answer in pieces with short gaps is one chunk; two answers without silence between them
-// are one chunk that fails its checksum; two stray bytes are no answer at all.
-void TestDeviceLink::gathering()
-{
-    LinkOnBus t;
-    SimReaderSettings s;
-    s.splitPieces = 4;
-    s.splitGapMs = 4; // well below the 10 ms of silence that ends an answer
-    t.addReader(s);
-    QVERIFY(t.openPort());
-    QSignalSpy versions(&t.link, &DeviceInterface::showVersionInfo);
-    LogCapture log;
-    t.link.readConfiguration_220();
-    QVERIFY(LinkOnBus::waitFor([&] { return versions.count() == 1; }, 3000));
-    QCOMPARE(log.count("Receive buffer: "), 1);
-    QCOMPARE(log.count("BAD DATA!"), 0);
-
-    t.bus.writeRaw(QByteArray::fromHex("0509dc81000000dc01020f81"
-                                       "0504dc8000005d"));
-    QVERIFY(LinkOnBus::waitFor([&] { return log.contains("BAD DATA!"); }, 2000));
-    QCOMPARE(log.count("Receive buffer: "), 2);
-    t.bus.writeRaw(QByteArray::fromHex("0509"));
-    QTest::qWait(100);
-    QCOMPARE(log.count("Receive buffer: "), 2);
-    QCOMPARE(versions.count(), 1);
-}
-
 void TestDeviceLink::errorTable_data()
 {
     QTest::addColumn<int>("error");
@@ -246,41 +218,6 @@ void TestDeviceLink::errorTable()
     if (!recorder.boxes.isEmpty())
         QVERIFY(recorder.describe().startsWith("Critical Ошибка | ")
                 && recorder.boxes.at(0).parent == nullptr);
-}
-
-void TestDeviceLink::converterPulled_data()
-{
-    QTest::addColumn<bool>("readerConnected");
-    QTest::newRow("while a reader is connected") << true;
-    QTest::newRow("while none is") << false;
-}
-
-void TestDeviceLink::converterPulled()
-{
-    QFETCH(bool, readerConnected);
-    BoxRecorder recorder;
-    LinkOnBus t;
-    t.addReader(SimReaderSettings());
-    QVERIFY(t.startRead());
-    if (readerConnected)
-        QVERIFY(t.waitForState(4, 1000));
-    else
-        t.link.setDeviceConnected(false);
-    QVERIFY(LinkOnBus::waitFor([&] { return t.guiDocuments.size() == 1; }, 3000));
-    t.states.clear();
-
-    LogCapture log;
-    t.bus.close(); // the far end vanishes: Qt reports a read error again and again
-    QVERIFY(LinkOnBus::waitFor([&] { return !t.link.isPortOpen(); }, 3000));
-    QTest::qWait(200);
-    QCOMPARE(t.states, QList<int> {0});
-    QCOMPARE(recorder.describe(), readerConnected
-                                          ? QString("Critical Ошибка | Ошибка обмена данными "
-                                                    "с портом:\nпреобразователь отключен от ПК")
-                                          : QString());
-    QVERIFY(t.link.portName().isEmpty());
-    QVERIFY(!t.link.isDeviceConnected());
-    QVERIFY(log.count("Port error: ") <= 1);
 }
 
 QTEST_GUILESS_MAIN(TestDeviceLink)
