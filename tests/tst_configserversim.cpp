@@ -1,6 +1,6 @@
-// The configuration server double on its own: login check, the relay to the simulated readers
-// and the program. Its text cutting and its faults as the configurator meets them are shown by
-// the remote configuration tests.
+// The configuration server double on its own: login key, the relay to the simulated readers
+// and the program. Its refusals, text cutting and faults as the configurator meets them are
+// shown by the remote configuration tests.
 #include "configserversim.h"
 #include "configservertext.h"
 #include "remotedefaults.h"
@@ -13,8 +13,6 @@
 
 using namespace ConfigServerText;
 
-Q_DECLARE_METATYPE(ConfigServerSim::LoginReply)
-
 namespace {
 
 const char kImei[] = "356938035643809";
@@ -22,11 +20,11 @@ const char kImeiKey[] = "ef9e9b43d16b069fd571ded96b25bb6b";
 const QByteArray kVersionLine = "S485 6,260,2000,19200;AQPcAQDf"; // 01 03 dc 01 00 df
 const QByteArray kVersionAnswer = "S485=12;AQncgQAAANwBAwKJ\r\n"; // 01 09 dc 81 ... 89
 
-QByteArray loginJson(const QString &imei, const QString &key, const QString &origin = "configurator")
+QByteArray loginJson(const QString &imei, const QString &key)
 {
-    return QString("{\n    \"imei\": \"%1\",\n    \"magickKey\": \"%2\",\n    \"origin\": \"%3\",\n"
-                   "    \"type\": \"config\",\n    \"ver\": \"0.3.3\"\n}\n")
-            .arg(imei, key, origin)
+    return QString("{\n    \"imei\": \"%1\",\n    \"magickKey\": \"%2\",\n    \"origin\": "
+                   "\"configurator\",\n    \"type\": \"config\",\n    \"ver\": \"0.3.3\"\n}\n")
+            .arg(imei, key)
             .toUtf8();
 }
 
@@ -81,13 +79,7 @@ class TestConfigServerSim : public QObject
     Q_OBJECT
 private slots:
     void loginKey();
-    void loginCheck_data();
-    void loginCheck();
-    void configuratorSide();
     void relaySession();
-    void loginOutcomes_data();
-    void loginOutcomes();
-    void secondConfiguratorAndForgedKey();
     void program();
 };
 
@@ -98,44 +90,6 @@ void TestConfigServerSim::loginKey()
     // The configurator computes the same key with the shared mask.
     for (const QString &imei : {QString(), QString(kImei), QString("Ab ЖЯ-1")})
         QCOMPARE(RemoteProtocol::loginKey(imei, kLoginKeyMask), ConfigServerText::loginKey(imei));
-}
-
-void TestConfigServerSim::loginCheck_data()
-{
-    QTest::addColumn<QByteArray>("json");
-    QTest::addColumn<bool>("valid");
-    QTest::newRow("the configurator's login") << loginJson(kImei, kImeiKey) << true;
-    QTest::newRow("key of another IMEI") << loginJson("356938035643808", kImeiKey) << false;
-    QTest::newRow("other origin") << loginJson(kImei, kImeiKey, "terminal") << false;
-    QTest::newRow("no JSON") << QByteArray("PONG") << false;
-}
-
-void TestConfigServerSim::loginCheck()
-{
-    QFETCH(QByteArray, json);
-    QFETCH(bool, valid);
-    const Login login = checkLogin(json);
-    QCOMPARE(login.valid, valid);
-    QCOMPARE(login.error.isEmpty(), valid);
-}
-
-// The configurator's own line builder and answer decoder agree with the server.
-void TestConfigServerSim::configuratorSide()
-{
-    FrameLine parsed;
-    QVERIFY(parseFrameLine(RemoteProtocol::frameLine(QByteArray::fromHex("0103dc0100df"), 9600),
-                           &parsed));
-    QCOMPARE(hexBytes(parsed.frame) + QString(" %1 %2").arg(parsed.speed).arg(parsed.waitMs),
-             QString("01 03 dc 01 00 df 9600 2000"));
-    QVERIFY(!parseFrameLine("S485 5,260,2000,9600;AQPcAQDf", &parsed)); // length differs
-    QVERIFY(!parseFrameLine("S485 6,260,2000,9600;AQPc*QDf", &parsed)); // no Base64
-    QVERIFY(!parseFrameLine("S485 6,260,9600;AQPcAQDf", &parsed)); // a field missing
-
-    const QByteArray line = answerLine(QByteArray::fromHex("0109dc81000000dc01030289"));
-    QCOMPARE(line, kVersionAnswer);
-    const RemoteProtocol::AnswerLine decoded = RemoteProtocol::decodeAnswerLine(line.trimmed());
-    QCOMPARE(decoded.kind, RemoteProtocol::AnswerLine::Frame);
-    QCOMPARE(decoded.frame, QByteArray::fromHex("0109dc81000000dc010302"));
 }
 
 void TestConfigServerSim::relaySession()
@@ -167,49 +121,6 @@ void TestConfigServerSim::relaySession()
     QTRY_COMPARE(s.peer.socket.state(), QAbstractSocket::UnconnectedState);
     QTRY_COMPARE(gone.count(), 1);
     QCOMPARE(s.server.clientCount(), 0);
-}
-
-void TestConfigServerSim::loginOutcomes_data()
-{
-    QTest::addColumn<ConfigServerSim::LoginReply>("reply");
-    QTest::addColumn<QByteArray>("login");
-    QTest::addColumn<QByteArray>("answer"); // empty: nothing within the wait
-    using R = ConfigServerSim::LoginReply;
-    const QByteArray good = loginJson(kImei, kImeiKey);
-    QTest::newRow("other terminal")
-            << R::Ping << loginJson("12345", ConfigServerText::loginKey("12345"))
-            << QByteArray("notRegistred\r\n");
-    QTest::newRow("told: busy") << R::RegisteredBusy << good << QByteArray("registredBusy\r\n");
-    QTest::newRow("told: silent") << R::Silent << good << QByteArray();
-}
-
-void TestConfigServerSim::loginOutcomes()
-{
-    QFETCH(ConfigServerSim::LoginReply, reply);
-    QFETCH(QByteArray, login);
-    QFETCH(QByteArray, answer);
-    Session s;
-    s.server.setLoginReply(reply);
-    QVERIFY(s.start());
-    QCOMPARE(s.peer.say(login, !answer.isEmpty()), answer);
-    QCOMPARE(s.peer.say("REMOTE 0000", false), QByteArray()); // no terminal to ask
-}
-
-// A second configurator for a terminal that is being configured gets "registredBusy"; a wrong
-// login key ends the connection.
-void TestConfigServerSim::secondConfiguratorAndForgedKey()
-{
-    Session s;
-    QVERIFY(s.start());
-    QVERIFY(s.peer.loginAndPass());
-    Peer second;
-    QVERIFY(second.connectTo(s.server.port()));
-    QCOMPARE(second.say(loginJson(kImei, kImeiKey)), QByteArray("registredBusy\r\n"));
-
-    Peer forger;
-    QVERIFY(forger.connectTo(s.server.port()));
-    forger.socket.write(loginJson(kImei, QString(32, 'a')));
-    QTRY_COMPARE(forger.socket.state(), QAbstractSocket::UnconnectedState);
 }
 
 void TestConfigServerSim::program()

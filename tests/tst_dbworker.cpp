@@ -26,11 +26,6 @@ INSERT INTO groupA VALUES (NULL, 'x', 'setBaudComboBox;9600:slow,19200,,x:y:z');
 INSERT INTO groupA VALUES (NULL, 'x', 'statusBitMask;255');
 CREATE TABLE groupB (cmd INTEGER, page TEXT, elements TEXT);
 INSERT INTO groupB VALUES (1792, 'status', NULL);
-CREATE TABLE statusBits (bit INTEGER, a TEXT, b TEXT, c TEXT);
-INSERT INTO statusBits VALUES (3, 'a', 'b', 'c');
-INSERT INTO statusBits VALUES (3, 'd', 'e', 'f');
-INSERT INTO statusBits VALUES (NULL, 'skipped', '', '');
-INSERT INTO statusBits VALUES (31, 'top', NULL, 'set');
 )SQL";
 } // namespace
 
@@ -41,7 +36,6 @@ private slots:
     void firmwareGroup_data();
     void firmwareGroup();
     void groupQueries();
-    void statusBits();
     void closedQueriesAreEmpty();
     void brokenDatabases_data();
     void brokenDatabases();
@@ -125,18 +119,6 @@ void TestDbWorker::groupQueries()
     db.closeDb();
     QVERIFY(!db.isGroupSelected());
     QCOMPARE(db.getFormElements("main"), QStringList());
-}
-
-void TestDbWorker::statusBits()
-{
-    TempProgramDir dir;
-    QVERIFY(createSqliteFile(dir.filePath("devices.db"), kFixture));
-    DB_Worker db;
-    QVERIFY(db.checkDb());
-    const QMap<int, QStringList> bits = db.getStatusBits();
-    QCOMPARE(bits.size(), 2);
-    QCOMPARE(bits.value(3), QStringList({"a", "b", "c", "d", "e", "f"}));
-    QCOMPARE(bits.value(31), QStringList({"top", "", "set"}));
 }
 
 void TestDbWorker::closedQueriesAreEmpty()

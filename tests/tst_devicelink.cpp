@@ -19,7 +19,6 @@ private slots:
     void deviceAddress_data();
     void deviceAddress();
     void openAndClose();
-    void framesOnTheLine();
     void oversizedDataRefused();
     void answerBecomesRecordOnGuiThread();
     void errorTable_data();
@@ -85,6 +84,7 @@ void TestDeviceLink::openAndClose()
     QVERIFY(t.states.isEmpty());
     t.link.sendCommand_220(0x0100);
     QVERIFY(t.link.isAnswerTimerActive());
+    QCOMPARE(t.link.answerTimerInterval(), 5000);
     QVERIFY(!t.link.togglePort());
     QVERIFY(!t.link.isPortOpen());
     QCOMPARE(t.states, QList<int> {0});
@@ -97,25 +97,6 @@ void TestDeviceLink::openAndClose()
     // A device chosen outside the list leaves no port name.
     t.link.setCurrentDevice(3);
     QCOMPARE(t.link.portName(), QString());
-}
-
-void TestDeviceLink::framesOnTheLine()
-{
-    LinkOnBus t;
-    QVERIFY(t.openPort(19200, 1));
-    LogCapture log;
-    const QByteArray speed = QByteArray::fromHex("00002580");
-    t.link.sendCommand_220(0x0300, speed);
-    // 01^07^dc^03^00^00^00^25^80 = 7c
-    const QString frame = "0107dc0300000025807c";
-    QVERIFY(LinkOnBus::waitFor([&] { return !t.bus.requests().isEmpty(); }, 2000));
-    QCOMPARE(t.requestHex(), QStringList {frame});
-    QCOMPARE(countLogLine(log, "Out cmd pack:", frame), 1);
-    QCOMPARE(t.console, QStringList {"<font color=blue>&gt; </font>" + frame});
-    QCOMPARE(t.link.answerTimerInterval(), 5000);
-    QVERIFY(t.link.isAnswerTimerActive());
-    QCOMPARE(int(t.link.previousCommand()), 0x0300);
-    QCOMPARE(t.link.previousData(), speed);
 }
 
 void TestDeviceLink::oversizedDataRefused()

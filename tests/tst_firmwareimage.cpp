@@ -43,6 +43,8 @@ QByteArray pattern(int size, int seed)
 }
 } // namespace
 
+// The layout of a whole image in the program area, erased pages left out, is shown by the upload
+// to the simulated reader.
 class TestFirmwareImage : public QObject
 {
     Q_OBJECT
@@ -50,8 +52,6 @@ private slots:
     void checksumVectors();
     void aesVector();
     void checksumRefusesOneBit();
-    void singleSmallSection();
-    void erasedPagesSkipped();
     void pagePayload();
     void refusedFiles_data();
     void refusedFiles();
@@ -93,35 +93,6 @@ void TestFirmwareImage::checksumRefusesOneBit()
     }
     QVERIFY(FirmwareImage::build(QByteArray(), "200", &error).isNull());
     QCOMPARE(error, FirmwareImage::ChecksumError);
-}
-
-void TestFirmwareImage::singleSmallSection()
-{
-    const QByteArray plain = pattern(32, 3);
-    const FirmwareImage image = FirmwareImage::build(imageFile(section(0x3800, plain)), "200");
-    QCOMPARE(image.bytes().size(), 0x1E000);
-    QCOMPARE(image.pageCount(), 960);
-    QCOMPARE(image.bytes().left(32).toHex(), plain.toHex());
-    QCOMPARE(image.bytes().mid(32), QByteArray(0x1E000 - 32, char(0xFF)));
-    // Page 0 is handed over, then nothing is left.
-    QCOMPARE(image.nextUsedPage(0), 0);
-    QCOMPARE(image.nextUsedPage(1), 960);
-}
-
-void TestFirmwareImage::erasedPagesSkipped()
-{
-    // Pages 0 and 1 hold code, pages 2 and 3 a section of 0xFF, page 4 code again.
-    const QByteArray sections = section(0x3800, pattern(256, 1))
-                                + section(0x3800 + 256, QByteArray(256, char(0xFF)))
-                                + section(0x3800 + 512, pattern(128, 9));
-    const FirmwareImage image = FirmwareImage::build(imageFile(sections), "200");
-    QVERIFY(!image.isNull());
-    QCOMPARE(image.nextUsedPage(0), 0);
-    QCOMPARE(image.nextUsedPage(1), 1);
-    QCOMPARE(image.nextUsedPage(2), 4);
-    QVERIFY(image.isErased(2));
-    QVERIFY(!image.isErased(4));
-    QCOMPARE(image.nextUsedPage(5), 960);
 }
 
 void TestFirmwareImage::pagePayload()

@@ -17,7 +17,7 @@ private slots:
     void tags_data();
     void tags();
     void fileLineFormat();
-    void handlerWritesFileAndWindow();
+    void warningOnlyColoursTheWindow();
     void linesFromAnotherThreadKeepTheirColour();
     void programSwitches_data();
     void programSwitches();
@@ -58,10 +58,10 @@ void TestLogHandler::tags()
 void TestLogHandler::fileLineFormat()
 {
     const QDateTime when(QDate(2026, 12, 5), QTime(11, 26, 20, 123));
-    QCOMPARE(LogHandler::fileLine(QtDebugMsg, when, "Port open OK!"),
-             QByteArray("LogDebug[05.12.2026 11:26:20.123]: Port open OK!\r\n"));
-    QCOMPARE(LogHandler::fileLine(QtWarningMsg, when, "w").left(11), QByteArray("LogWarning["));
-    QCOMPARE(LogHandler::fileLine(QtCriticalMsg, when, "c").left(12), QByteArray("LogCritical["));
+    QCOMPARE(LogHandler::fileLine(QtDebugMsg, when, "Port open OK!")
+                     + LogHandler::fileLine(QtCriticalMsg, when, "c"),
+             QByteArray("LogDebug[05.12.2026 11:26:20.123]: Port open OK!\r\n"
+                        "LogCritical[05.12.2026 11:26:20.123]: c\r\n"));
     // Banners carry line ends of their own; in the file each becomes CR LF. "%1" inside the
     // message is not expanded again.
     QCOMPARE(LogHandler::fileLine(QtDebugMsg, when, "\n--%1--\n"),
@@ -72,36 +72,19 @@ void TestLogHandler::fileLineFormat()
              QByteArray("Warning: text (file.cpp:42, void f())\n"));
 }
 
-// A line goes to the file and, coloured, to the window; a Warning only colours the window; a
-// log file that cannot be opened drops the message.
-void TestLogHandler::handlerWritesFileAndWindow()
+// A Warning only colours the window; its line still goes to the file. (Lines reaching file and
+// window, each in its colour, are shown by the test from another thread; a log file that cannot
+// be written by the fault tests.)
+void TestLogHandler::warningOnlyColoursTheWindow()
 {
     TempProgramDir dir;
     DebugLogWindow window;
-    QMessageLogContext context;
-    LogHandler::handle(QtDebugMsg, context, "/C:12 Error open Com port: COM7");
-    QCoreApplication::processEvents();
-    const QRegularExpression line("^LogDebug\\[\\d\\d\\.\\d\\d\\.\\d{4} "
-                                  "\\d\\d:\\d\\d:\\d\\d\\.\\d{3}\\]:  Error open Com "
-                                  "port: COM7\r\n$");
-    const QByteArray content = readTestFile(dir.filePath("zemo2xx.log"));
-    QVERIFY2(line.match(QString::fromUtf8(content)).hasMatch(), content.constData());
-    QCOMPARE(window.toPlainText(), QString(" Error open Com port: COM7"));
-    QCOMPARE(window.textColor(), QColor(255, 0, 0));
-
-    LogHandler::handle(QtWarningMsg, context, "/C:16 careful");
+    LogHandler::handle(QtDebugMsg, QMessageLogContext(), "/C:12 Error open Com port: COM7");
+    LogHandler::handle(QtWarningMsg, QMessageLogContext(), "/C:16 careful");
     QCoreApplication::processEvents();
     QCOMPARE(window.toPlainText(), QString(" Error open Com port: COM7"));
     QCOMPARE(window.textColor(), QColor(255, 106, 0));
-    QVERIFY(readTestFile(dir.filePath("zemo2xx.log")).contains("\nLogWarning["));
-
-    TempProgramDir unwritable;
-    QVERIFY(QDir(unwritable.path()).mkdir("zemo2xx.log"));
-    window.clear();
-    LogHandler::handle(QtDebugMsg, context, "dropped");
-    QCoreApplication::processEvents();
-    QCOMPARE(window.toPlainText(), QString());
-    QVERIFY(QFileInfo(unwritable.filePath("zemo2xx.log")).isDir());
+    QVERIFY(readTestFile(dir.filePath("zemo2xx.log")).contains(":  careful\r\n"));
 }
 
 void TestLogHandler::linesFromAnotherThreadKeepTheirColour()

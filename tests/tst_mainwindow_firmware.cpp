@@ -1,14 +1,6 @@
 // Firmware identification of a read reader and the local firmware catalogue with its offer.
 #include "mainwindowaccess.h"
-#include "testsupport.h"
-
-#include <QComboBox>
-#include <QDir>
-#include <QListWidget>
-#include <QPushButton>
-#include <QtTest>
-
-#include <memory>
+#include "updatetestfiles.h"
 
 namespace {
 
@@ -17,34 +9,18 @@ QStringList items(QWidget *w, const char *box)
     return comboItems(child<QComboBox>(w, box));
 }
 
-// A firmware image file: 55 AA, "VERSION\0", type, variant, major, minor, build, then a body.
+// A firmware image file of the given type and variant.
 QByteArray image(quint8 type, quint8 variant, quint8 major, quint8 minor, quint8 build)
 {
-    QByteArray bytes("\x55\xaa"
-                     "VERSION",
-                     9);
-    bytes.append('\0');
-    bytes.append(char(type)).append(char(variant));
-    bytes.append(char(major)).append(char(minor)).append(char(build));
-    bytes.append(QByteArray(64, '\xff'));
-    return bytes;
+    return firmwareTestImage(quint16(type | variant << 8), major, minor, build, 80);
 }
 
-struct Rig
+struct Rig : WindowRig
 {
-    Rig() { window.reset(new MainWindow(nullptr, "ru_RU")); }
-    MainWindow &w() { return *window; }
     void addFirmware(const QString &name, const QByteArray &bytes)
     {
-        QDir().mkpath(dir.filePath("firmware"));
-        QFile file(dir.filePath("firmware/" + name));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
+        QVERIFY(writeTestFile(dir.filePath("firmware/" + name), bytes));
     }
-
-    TempProgramDir dir {true};
-    BoxRecorder boxes;
-    std::unique_ptr<MainWindow> window;
 };
 
 } // namespace
@@ -83,9 +59,7 @@ void TestMainWindowFirmware::identification()
     // Unknown firmware (the lists staying are shown by the session test): the mask stays.
     w.setCurrentFwVer_220("0.9.0", "", "220", "Zemo220");
     QVERIFY(!MainWindowTestAccess::fwSupported(w));
-    QCOMPARE(rig.boxes.boxes.size(), 1);
-    QCOMPARE(rig.boxes.boxes.at(0).icon, QMessageBox::Warning);
-    QCOMPARE(rig.boxes.boxes.at(0).title, QString("Предупреждение"));
+    QVERIFY(rig.boxes.describe().startsWith("Warning Предупреждение | "));
     QCOMPARE(MainWindowTestAccess::statusBitMask(w), 2148466943u);
 }
 

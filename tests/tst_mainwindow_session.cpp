@@ -81,10 +81,9 @@ void TestMainWindowSession::readPollDisconnect()
     QVERIFY(rig.choose("9600", "26"));
     QVERIFY2(rig.connectAndRead(), qPrintable(rig.boxes.describe()));
 
-    QCOMPARE(rig.text("globalStatusText"), QString("Соединение установлено"));
-    QCOMPARE(rig.text("label_220_fw"), QString("1.3.2"));
-    QCOMPARE(rig.text("mainTitleWindow"), QString("Конфигуратор\tЗемо220"));
-    QCOMPARE(rig.form(), QString("26 9600 2"));
+    QCOMPARE(rig.text("globalStatusText") + "; " + rig.text("label_220_fw") + "; "
+                     + rig.text("mainTitleWindow") + "; " + rig.form(),
+             QString("Соединение установлено; 1.3.2; Конфигуратор\tЗемо220; 26 9600 2"));
     QVERIFY(w.changesXml().isEmpty());
 
     // Polling keeps counter and uptime fresh while the window stays ready.
@@ -98,29 +97,21 @@ void TestMainWindowSession::readPollDisconnect()
 
     QVERIFY(rig.disconnect());
     QVERIFY(!w.deviceInterface()->isPortOpen());
-    QCOMPARE(rig.text("globalStatusText"), QString("Соединения закрыты"));
-    QCOMPARE(rig.text("label_220_fw"), QString("-"));
-    QVERIFY(child<QComboBox>(&w, "rs485_selAddr")->isEnabled());
+    QCOMPARE(rig.text("globalStatusText") + "; " + rig.text("label_220_fw"),
+             QString("Соединения закрыты; -"));
 }
 
+// Older and unknown firmware; the current group's lists are shown by the identification test.
 void TestMainWindowSession::firmwareOfDifferentReaders()
 {
-    Rig rig({reader(1, "1.3.2"), reader(2, "1.0.5"), reader(3, "0.5.0")});
-    MainWindow &w = rig.w();
-
-    QVERIFY(rig.choose("19200", "1"));
-    QVERIFY(rig.connectAndRead());
-    QCOMPARE(rig.items("genTypeComboBox"), QStringList({"Постоянная", "Импульсная", "По событию"}));
-    QCOMPARE(MainWindowTestAccess::deviceName(w), QString("Zemo220"));
-    QVERIFY(rig.disconnect());
-
+    Rig rig({reader(2, "1.0.5"), reader(3, "0.5.0")});
     QVERIFY(rig.choose("19200", "2"));
     QVERIFY(rig.connectAndRead());
     QCOMPARE(rig.text("label_220_fw"), QString("1.0.5"));
     QCOMPARE(rig.items("genTypeComboBox"), QStringList({"Постоянная", "Импульсная"}));
     QCOMPARE(rig.items("pullUpComboBox"), QStringList({"Отключена", "Подтяжка к питанию"}));
     QVERIFY(rig.disconnect());
-    QCOMPARE(rig.boxes.boxes.size(), 0);
+    QCOMPARE(rig.boxes.describe(), QString());
 
     // A firmware the database does not know: warned about, the lists stay.
     QVERIFY(rig.choose("19200", "3"));
@@ -131,30 +122,19 @@ void TestMainWindowSession::firmwareOfDifferentReaders()
     QCOMPARE(rig.items("genTypeComboBox"), QStringList({"Постоянная", "Импульсная"}));
 }
 
+// A whole search of the bus, started by its button, offers the addresses found; stopping a
+// search is shown by the link's discovery tests.
 void TestMainWindowSession::discovery()
 {
     Rig rig({reader(3, "1.3.2"), reader(7, "1.0.5")});
     MainWindow &w = rig.w();
     QVERIFY(rig.choose("19200", "1"));
-    auto *found = child<QComboBox>(&w, "rs485_selAddr");
-
-    // Started and stopped by the same button.
     rig.press("findDevsButton");
     QTRY_COMPARE_WITH_TIMEOUT(w.globalState(), 1, 2000);
     QCOMPARE(rig.text("globalStatusText"), QString("Поиск устройств"));
-    QVERIFY(!child<QPushButton>(&w, "rs485_Button")->isEnabled());
-    QTest::qWait(500);
-    rig.press("findDevsButton");
-    QTRY_VERIFY_WITH_TIMEOUT(w.globalState() != 1, 5000);
-
-    // A whole search of the bus offers the addresses found.
-    rig.press("findDevsButton");
-    QTRY_COMPARE_WITH_TIMEOUT(w.globalState(), 1, 2000);
     QTRY_VERIFY_WITH_TIMEOUT(w.globalState() != 1, 30000);
     QCOMPARE(rig.items("rs485_selAddr"), QStringList({"3", "7"}));
-    QCOMPARE(found->currentText(), QString("3"));
-    QVERIFY(found->isEditable());
-
+    QVERIFY(child<QComboBox>(&w, "rs485_selAddr")->isEditable());
     // The first address found is the one read next.
     QVERIFY(rig.connectAndRead());
     QCOMPARE(rig.text("label_220_fw"), QString("1.3.2"));
@@ -181,10 +161,8 @@ void TestMainWindowSession::writeChangedSetting()
     QTRY_VERIFY_WITH_TIMEOUT(sim->rebootCount() == 1, 15000);
     QCOMPARE(sim->settings().address, quint8(30));
     QCOMPARE(sim->settings().genMode, quint8(2));
-    QCOMPARE(states.first(), QVariantList({5}));
     QTRY_VERIFY_WITH_TIMEOUT(states.contains({7}), 5000);
     QVERIFY(w.changesXml().isEmpty());
-    QCOMPARE(rig.boxes.boxes.last().text, QString("Устройство перезагружается..."));
 
     // After the reboot wait the window is ready again and polls the reader at its new address.
     QTRY_COMPARE_WITH_TIMEOUT(w.globalState(), 3, 5000);
@@ -268,16 +246,14 @@ void TestMainWindowSession::identityAskedFromConsoleKeepsTheForm()
     QVERIFY(rig.choose("19200", "1"));
     QVERIFY(rig.connectAndRead());
     auto *gen = child<QComboBox>(&w, "genComboBox");
-    QCOMPARE(gen->currentIndex(), 1);
-    QCOMPARE(rig.form(), QString("1 19200 2"));
+    QCOMPARE(QString::number(gen->currentIndex()) + " " + rig.form(), QString("1 1 19200 2"));
 
     rig.bus.clearRequests();
     w.deviceInterface()->sendTerminalCmd("0100");
     // The version answer is followed by the firmware's read commands; wait for the last one.
     QTRY_VERIFY_WITH_TIMEOUT(rig.bus.requests().size() >= 5, 5000);
     QTest::qWait(300);
-    QCOMPARE(gen->currentIndex(), 1);
-    QCOMPARE(rig.form(), QString("1 19200 2"));
+    QCOMPARE(QString::number(gen->currentIndex()) + " " + rig.form(), QString("1 1 19200 2"));
     QVERIFY2(w.changesXml().isEmpty(), qPrintable(w.changesXml()));
     QCOMPARE(w.globalState(), 3);
 }

@@ -11,7 +11,6 @@ class TestNetProtocol : public QObject
 private slots:
     void requests_data();
     void requests();
-    void timeStamp();
     void markers_data();
     void markers();
     void softwareOffer_data();
@@ -54,13 +53,6 @@ void TestNetProtocol::requests()
     QFETCH(QByteArray, actual);
     QFETCH(QByteArray, expected);
     QCOMPARE(QString::fromUtf8(actual), QString::fromUtf8(expected));
-}
-
-void TestNetProtocol::timeStamp()
-{
-    QCOMPARE(UpdateProtocol::timeStamp(QTime(10, 15, 2, 123)), QStringLiteral("101502123"));
-    QCOMPARE(UpdateProtocol::timeStamp(QTime(0, 0, 0, 7)), QStringLiteral("000000007"));
-    QCOMPARE(UpdateProtocol::timeStamp(QTime(23, 59, 59, 999)), QStringLiteral("235959999"));
 }
 
 void TestNetProtocol::markers_data()

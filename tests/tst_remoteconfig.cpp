@@ -4,8 +4,10 @@
 #include "configserversim.h"
 #include "deviceinterface.h"
 #include "linkonbus.h"
-#include "mainwindowaccess.h"
 #include "settings.h"
+
+#include <QBuffer>
+#include <QtTest>
 
 namespace {
 
@@ -19,8 +21,7 @@ const QString kPasswordLine = QString("REMOTE ") + kPassword;
 // list holds three read commands.
 struct Rig
 {
-    explicit Rig(bool withDevicesDb = false)
-        : dir(withDevicesDb)
+    Rig()
     {
         QVERIFY(server.listen());
         server.setTerminal(kImei, kPassword);
@@ -87,7 +88,6 @@ private slots:
     void readThroughServer_data();
     void readThroughServer();
     void writeAndConsoleThroughServer();
-    void readIntoTheWindow();
     void pingLines_data();
     void pingLines();
     void serverRefusals_data();
@@ -154,25 +154,6 @@ void TestRemoteConfig::writeAndConsoleThroughServer()
     QTRY_COMPARE(rig.server.received(), QStringList {"0200"});
     QVERIFY(rig.server.frames().isEmpty());
     QVERIFY(rig.link.isRemoteMode());
-}
-
-void TestRemoteConfig::readIntoTheWindow()
-{
-    Rig rig(true);
-    BoxRecorder boxes;
-    MainWindow window(nullptr, "ru_RU");
-    // The first port listing, 100 ms after start, closes every connection: the engineer meets
-    // a window that has done it.
-    QTRY_VERIFY(!MainWindowTestAccess::portTimer(window)->isActive());
-    window.deviceInterface()->setBaudRate(9600);
-    window.deviceInterface()->setDeviceAddress("1");
-    window.deviceInterface()->connectToServer(kImei, kPassword);
-    QTRY_COMPARE(child<QLabel>(&window, "globalStatusText")->text(),
-                 QString("Соединение установлено удаленно"));
-    QCOMPARE(child<QLineEdit>(&window, "setAddrLine")->text(), QString("1"));
-    QCOMPARE(child<QComboBox>(&window, "setBaudComboBox")->currentText(), QString("9600"));
-    QCOMPARE(child<QComboBox>(&window, "genTypeComboBox")->currentIndex(), 2);
-    QCOMPARE(boxes.describe(), QString());
 }
 
 void TestRemoteConfig::pingLines_data()

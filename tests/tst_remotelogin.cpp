@@ -29,128 +29,79 @@ class TestRemoteLogin : public QObject
 {
     Q_OBJECT
 private slots:
-    void layout();
-    void connectRemembersImei();
-    void emptyPasswordIsRefused();
-    void leavingStoresNothing_data();
-    void leavingStoresNothing();
+    void dialog_data();
+    void dialog();
+    void offeredImeiWritesNothing();
     void remoteButtonConnectsAndDisconnects();
 };
 
-void TestRemoteLogin::layout()
+void TestRemoteLogin::dialog_data()
 {
-    TempProgramDir dir;
-    RemoteConnectForm form;
-    QCOMPARE(form.size(), QSize(212, 123));
-    QVERIFY(form.windowFlags() & Qt::FramelessWindowHint);
-    // Every widget as "name x,y w×h text"; the password is shown as typed.
-    QStringList got;
-    for (const char *name :
-         {"remoteCfgFormTitleWidget", "remoteCfgFormTitleLabel", "closeRemoteCfgFormButton",
-          "label", "imeiLineEdit", "label_2", "passLineEdit", "connectButton", "cancelButton"}) {
-        QWidget *w = child<QWidget>(&form, name);
-        QString text;
-        if (auto *label = qobject_cast<QLabel *>(w))
-            text = label->text();
-        else if (auto *button = qobject_cast<QPushButton *>(w))
-            text = button->text();
-        else if (auto *line = qobject_cast<QLineEdit *>(w))
-            text = line->echoMode() == QLineEdit::Normal ? "shown" : "hidden";
-        const QRect r = w->geometry();
-        got << (QString::asprintf("%s %d,%d %dx%d ", name, r.x(), r.y(), r.width(), r.height())
-                + text)
-                        .trimmed();
-    }
-    QCOMPARE(got, QStringList({"remoteCfgFormTitleWidget 0,0 212x24",
-                               "remoteCfgFormTitleLabel 1,1 180x22     Подключение к севреру",
-                               "closeRemoteCfgFormButton 189,1 22x22",
-                               "label 20,30 31x20 IMEI:", "imeiLineEdit 75,30 121x20 shown",
-                               "label_2 20,60 47x20 Пароль:", "passLineEdit 75,60 121x20 shown",
-                               "connectButton 15,90 86x23 Подключиться",
-                               "cancelButton 115,90 81x23 Отмена"}));
-}
-
-void TestRemoteLogin::connectRemembersImei()
-{
-    TempProgramDir dir;
-    BoxRecorder boxes;
-    QPointer<RemoteConnectForm> form = new RemoteConnectForm;
-    QSignalSpy connected(form.data(), &RemoteConnectForm::connectToServer);
-    QCOMPARE(child<QLineEdit>(form, "imeiLineEdit")->text(), QString());
-    form->show();
-    QTest::keyClicks(child<QLineEdit>(form, "imeiLineEdit"), kImei);
-    QTest::keyClicks(child<QLineEdit>(form, "passLineEdit"), "pa55 word");
-    click(form, "connectButton");
-    QCOMPARE(connected.count(), 1);
-    QCOMPARE(connected.at(0), QVariantList({kImei, "pa55 word"}));
-    QCOMPARE(boxes.describe(), QString());
-    processDeletions();
-    QVERIFY(form.isNull());
-    QCOMPARE(storedImei(), QString(kImei));
-
-    // The next dialog offers the IMEI; using it as offered writes nothing, so a change made by
-    // another program run meanwhile stays.
-    auto *next = new RemoteConnectForm; // deletes itself when done
-    QCOMPARE(child<QLineEdit>(next, "imeiLineEdit")->text(), QString(kImei));
-    QCOMPARE(child<QLineEdit>(next, "passLineEdit")->text(), QString());
-    writeSetting("RemConf", "lastImei", "222");
-    child<QLineEdit>(next, "passLineEdit")->setText("p");
-    click(next, "connectButton");
-    QCOMPARE(storedImei(), QString("222"));
-    processDeletions();
-}
-
-void TestRemoteLogin::emptyPasswordIsRefused()
-{
-    TempProgramDir dir;
-    BoxRecorder boxes;
-    QPointer<RemoteConnectForm> form = new RemoteConnectForm;
-    QSignalSpy connected(form.data(), &RemoteConnectForm::connectToServer);
-    form->show();
-    fill(form, kImei, "");
-    click(form, "connectButton");
-    QCOMPARE(boxes.describe(), QString("Warning Ошибка | Не указан пароль терминала"));
-    QCOMPARE(boxes.boxes.at(0).parent, form.data());
-    QCOMPARE(connected.count(), 0);
-    QCOMPARE(storedImei(), QString());
-    processDeletions();
-    QVERIFY(form && form->isVisible());
-
-    // With the password typed, the same dialog goes on.
-    fill(form, kImei, "secret");
-    click(form, "connectButton");
-    QCOMPARE(connected.count(), 1);
-    processDeletions();
-    QVERIFY(form.isNull());
-}
-
-void TestRemoteLogin::leavingStoresNothing_data()
-{
+    QTest::addColumn<QString>("password");
     QTest::addColumn<QString>("how"); // a button, or empty for the Escape key
-    QTest::newRow("cancel") << "cancelButton";
-    QTest::newRow("close") << "closeRemoteCfgFormButton";
-    QTest::newRow("escape") << "";
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<bool>("connects"); // and stores the IMEI, and the dialog goes
+    QTest::newRow("connect") << "pa55 word"
+                             << "connectButton"
+                             << "" << true;
+    QTest::newRow("empty password") << ""
+                                    << "connectButton"
+                                    << "Warning Ошибка | Не указан пароль терминала" << false;
+    QTest::newRow("cancel") << "p"
+                            << "cancelButton"
+                            << "" << false;
+    QTest::newRow("close") << "p"
+                           << "closeRemoteCfgFormButton"
+                           << "" << false;
+    QTest::newRow("escape") << "p"
+                            << ""
+                            << "" << false;
 }
 
-void TestRemoteLogin::leavingStoresNothing()
+void TestRemoteLogin::dialog()
 {
+    QFETCH(QString, password);
     QFETCH(QString, how);
+    QFETCH(QString, box);
+    QFETCH(bool, connects);
     TempProgramDir dir;
     writeSetting("RemConf", "lastImei", "111");
     BoxRecorder boxes;
     QPointer<RemoteConnectForm> form = new RemoteConnectForm;
     QSignalSpy connected(form.data(), &RemoteConnectForm::connectToServer);
     form->show();
-    fill(form, "999", "p");
+    QCOMPARE(child<QLineEdit>(form, "imeiLineEdit")->text(), QString("111"));
+    child<QLineEdit>(form, "imeiLineEdit")->clear();
+    QTest::keyClicks(child<QLineEdit>(form, "imeiLineEdit"), kImei);
+    QTest::keyClicks(child<QLineEdit>(form, "passLineEdit"), password);
     if (how.isEmpty())
         QTest::keyClick(form.data(), Qt::Key_Escape);
     else
         click(form, how);
-    QCOMPARE(connected.count(), 0);
-    QCOMPARE(storedImei(), QString("111"));
-    QCOMPARE(boxes.describe(), QString());
+    QCOMPARE(boxes.describe(), box);
+    if (!box.isEmpty())
+        QCOMPARE(boxes.boxes.at(0).parent, form.data());
+    QCOMPARE(connected, connects ? QList<QVariantList>({{kImei, password}}) : QList<QVariantList>());
+    QCOMPARE(storedImei(), QString(connects ? kImei : "111"));
     processDeletions();
-    QVERIFY(form.isNull());
+    // Only a refused password keeps the dialog open for another try.
+    QCOMPARE(form.isNull(), box.isEmpty());
+    delete form;
+}
+
+// The IMEI used as offered is not written again, so a change made by another program run
+// meanwhile stays.
+void TestRemoteLogin::offeredImeiWritesNothing()
+{
+    TempProgramDir dir;
+    writeSetting("RemConf", "lastImei", kImei);
+    BoxRecorder boxes;
+    auto *form = new RemoteConnectForm; // deletes itself when done
+    writeSetting("RemConf", "lastImei", "222");
+    fill(form, kImei, "p");
+    click(form, "connectButton");
+    QCOMPARE(storedImei(), QString("222"));
+    processDeletions();
 }
 
 // A window whose connection panel shows 9600 baud and address 5, talking to the server double.
@@ -197,6 +148,13 @@ void TestRemoteLogin::remoteButtonConnectsAndDisconnects()
                  qPrintable(server.received().join(" | ")));
     QVERIFY(server.received().first().contains(kImei));
     QCOMPARE(storedImei(), QString(kImei));
+    // The remote read fills the form as a local one does.
+    QTRY_COMPARE(rig.get<QLabel>("globalStatusText")->text(),
+                 QString("Соединение установлено удаленно"));
+    QCOMPARE(rig.get<QLineEdit>("setAddrLine")->text() + " "
+                     + rig.get<QComboBox>("setBaudComboBox")->currentText(),
+             QString("5 9600"));
+    QCOMPARE(rig.boxes.describe(), QString());
 
     // Pressed again, the button ends the remote connection without a dialog, once the read
     // under way has ended.

@@ -7,6 +7,9 @@
 
 using namespace RemoteProtocol;
 
+// The login message, the frame lines and the password line are shown word for word by the remote
+// configuration tests, where the server double checks them.
+
 Q_DECLARE_METATYPE(QVector<ServerText>)
 Q_DECLARE_METATYPE(AnswerLine::Kind)
 
@@ -16,8 +19,6 @@ class TestRemoteProtocol : public QObject
 private slots:
     void loginKey_data();
     void loginKey();
-    void loginMessage();
-    void frameLine();
     void serverAddress_data();
     void serverAddress();
     void serverTexts_data();
@@ -54,29 +55,6 @@ void TestRemoteProtocol::loginKey()
     // A fresh copy of the same text gives the same key: the server recomputes it.
     const QString copy = QString::fromUtf8(imei.toUtf8());
     QCOMPARE(RemoteProtocol::loginKey(copy, kLoginKeyMask), first);
-}
-
-void TestRemoteProtocol::loginMessage()
-{
-    const QByteArray expected = "{\n"
-                                "    \"imei\": \"356938035643809\",\n"
-                                "    \"magickKey\": \"ef9e9b43d16b069fd571ded96b25bb6b\",\n"
-                                "    \"origin\": \"configurator\",\n"
-                                "    \"type\": \"config\",\n"
-                                "    \"ver\": \"0.3.3\"\n"
-                                "}\n";
-    const QByteArray message = RemoteProtocol::loginMessage("356938035643809",
-                                                            "ef9e9b43d16b069fd571ded96b25bb6b",
-                                                            "0.3.3");
-    QCOMPARE(message, expected);
-}
-
-void TestRemoteProtocol::frameLine()
-{
-    // Command 0x0100 to address 1: 01 03 DC 01 00 and the XOR of those, DF.
-    const QByteArray frame = QByteArray::fromHex("0103dc0100df");
-    QCOMPARE(RemoteProtocol::frameLine(frame, 9600), QString("S485 6,260,2000,9600;AQPcAQDf"));
-    QCOMPARE(RemoteProtocol::passwordLine("12ab"), QString("REMOTE 12ab"));
 }
 
 void TestRemoteProtocol::serverAddress_data()

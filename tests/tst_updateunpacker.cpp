@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QPointer>
-#include <QProcess>
 #include <QtTest>
 
 namespace {
@@ -46,7 +45,6 @@ private slots:
     void archives_data();
     void archives();
     void hostileEntriesRefused();
-    void oddFolderNameTakenLiterally();
     void noArchive();
 
 private:
@@ -189,9 +187,6 @@ void TestUpdateUnpacker::hostileEntriesRefused()
             {ZipTestEntry::File, "good/kept.txt", "kept"},
     };
     QVERIFY(writeZipTestFile(archive, entries));
-    // The archive really carries the hostile names.
-    const QStringList names = zipTestEntryNames(archive);
-    QVERIFY2(names.contains("sub/../../evil-parent.txt"), qPrintable(names.join(", ")));
 
     LogCapture log;
     runUnpacker(programDir);
@@ -209,28 +204,6 @@ void TestUpdateUnpacker::hostileEntriesRefused()
     QVERIFY(!QFileInfo(updates + "/startupd.sh").isSymLink());
     QVERIFY(readTestFile(updates + "/startupd.sh").startsWith("#!/bin/sh\ncd -- "));
     QCOMPARE(m_calls.size(), 1);
-}
-
-void TestUpdateUnpacker::oddFolderNameTakenLiterally()
-{
-    // The completed script runs from anywhere and still works in the program folder, whatever
-    // its name holds.
-    QTemporaryDir outer;
-    const QString programDir = outer.filePath("Zemo it's \"q\" $HOME `id` \\ x");
-    const QString updates = programDir + "/updates";
-    QVERIFY(QDir().mkpath(updates));
-    QVERIFY(writeZipTestFile(updates + "/update.zip",
-                             {{ZipTestEntry::File, "startupd.sh", "pwd > where.txt\n"}}));
-    runUnpacker(programDir);
-    QCOMPARE(m_calls.size(), 1);
-
-    QProcess shell;
-    shell.setWorkingDirectory(outer.path());
-    shell.start(m_calls[0].program, m_calls[0].arguments);
-    QVERIFY(shell.waitForFinished(10000));
-    QCOMPARE(shell.exitCode(), 0);
-    QCOMPARE(QString::fromLocal8Bit(readTestFile(programDir + "/where.txt")).trimmed(),
-             QFileInfo(programDir).canonicalFilePath());
 }
 
 void TestUpdateUnpacker::noArchive()

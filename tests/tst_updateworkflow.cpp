@@ -104,7 +104,9 @@ void TestUpdateWorkflow::manualCheck()
     QFETCH(bool, newConfigurator);
     QFETCH(QString, boxes);
     Rig rig;
+    // An older image of the same type and a newer one of another type change nothing.
     rig.serve("old.bin", firmwareTestImage(200, 1, 4, 0, 100));
+    rig.serve("other.bin", firmwareTestImage(712, 9, 0, 0, 100));
     if (newFirmware)
         rig.serve("new.bin", newFirmwareFile());
     rig.serve(newConfigurator ? "conf_0.4.0.zip" : "conf_0.3.3.zip", "PK");

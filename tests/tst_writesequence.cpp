@@ -5,7 +5,8 @@
 #include <QtTest>
 
 // Writing a configuration end to end over the simulated bus: one command per element, the
-// closing reboot, refused and rejected values.
+// closing reboot, refused and rejected values. The reader taking the written values over at its
+// reboot is shown by the window's session tests.
 class TestWriteSequence : public QObject
 {
     Q_OBJECT
@@ -14,7 +15,6 @@ private slots:
     void writesElementsAndReboots();
     void documentWithoutDataIsRefused();
     void rejectedValueStopsWithoutReboot();
-    void writeThenReadShowsNewValues();
 };
 
 namespace {
@@ -136,28 +136,6 @@ void TestWriteSequence::rejectedValueStopsWithoutReboot()
     QTest::qWait(100);
     QCOMPARE(t.requestHex(), QStringList {"0104dc060001de"});
     QCOMPARE(reader->rebootCount(), 0);
-}
-
-void TestWriteSequence::writeThenReadShowsNewValues()
-{
-    LinkOnBus t;
-    SimReaderSettings s;
-    s.rebootSilenceMs = 100;
-    SimReader *reader = t.addReader(s);
-    QVERIFY(t.readOnce());
-
-    // The form writes the address in hexadecimal: 17 is "11".
-    runWrite(t, doc("<rs485_addr_220 param=\"11\"/><rs485_speed_220 param=\"38400\"/>"
-                    "<gen_stat_220 param=\"1\"/><gen_mode_220 param=\"1\"/>"));
-    QCOMPARE(t.states, (QList<int> {5, 7}));
-    QVERIFY(LinkOnBus::waitFor([&] { return reader->rebootCount() == 1; }, 2000));
-
-    QVERIFY(!t.link.togglePort());
-    QTest::qWait(150); // the reader's silence after its reboot
-    QVERIFY(t.readOnce(38400, 17));
-    QCOMPARE(LinkOnBus::elementsOf(t.guiDocuments.last()),
-             (QStringList {"gen_stat_220=1", "pull_up_220=0", "gen_mode_220=1", "rs485_addr_220=17",
-                           "rs485_speed_220=38400"}));
 }
 
 QTEST_GUILESS_MAIN(TestWriteSequence)
