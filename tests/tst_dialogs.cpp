@@ -79,18 +79,14 @@ void TestDialogs::settingsDialog()
     auto *settings = window.findChild<SettingsForm *>();
     auto *status = child<QCheckBox>(settings, "statusCheckBox");
     window.setGlobalState(3);
+    QSignalSpy changed(settings, &SettingsForm::refreshStatusChanged);
 
     // Cancelled: nothing stored or reported; shown again, the stored choice is offered.
-    QSignalSpy changed(settings, &SettingsForm::refreshStatusChanged);
     window.settingShow();
-    QVERIFY(settings->isVisible());
     status->setChecked(false);
     click(settings, "closeSettingsFormButton");
-    QVERIFY(!settings->isVisible());
-    QCOMPARE(changed.count(), 0);
-    QVERIFY(timer->isActive());
     window.settingShow();
-    QVERIFY(status->isChecked());
+    QVERIFY(status->isChecked() && timer->isActive() && changed.isEmpty());
 
     // Saved: stored, reported, and polling stops for good.
     status->setChecked(false);
@@ -98,11 +94,8 @@ void TestDialogs::settingsDialog()
     click(settings, "saveButton");
     QVERIFY(!settings->isVisible());
     QCOMPARE(changed.count(), 1);
-    QVERIFY(!timer->isActive());
     window.setGlobalState(3);
     QVERIFY(!timer->isActive());
-    QCOMPARE(readSetting("Survey", "Status").toBool(), false);
-    QCOMPARE(readSetting("Survey", "FLS").toBool(), true);
     SettingsForm next;
     QVERIFY(!next.statusRefresh() && next.flsRefresh());
 }
@@ -165,14 +158,8 @@ void TestDialogs::about_data()
 {
     QTest::addColumn<QString>("language");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("ru") << "ru"
-                        << "Русский";
-    QTest::newRow("en") << "en"
-                        << "English";
-    QTest::newRow("unknown code shows no item") << "xx"
-                                                << "";
-    QTest::newRow("codes are case-sensitive") << "RU"
-                                              << "";
+    for (const char *row : {"ru Русский", "en English", "xx ", "RU "})
+        QTest::newRow(row) << QString(row).section(' ', 0, 0) << QString(row).section(' ', 1);
 }
 
 void TestDialogs::about()
@@ -209,10 +196,8 @@ void TestDialogs::help_data()
     QTest::addColumn<QString>("opened");
     QTest::newRow("newest PDF") << "old guide.pdf,new#guide.pdf,notes.txt,link.pdf"
                                 << "new#guide.pdf";
-    QTest::newRow("empty folder") << ""
-                                  << "";
-    QTest::newRow("no folder") << "-"
-                               << "";
+    QTest::newRow("empty folder") << "" << QString();
+    QTest::newRow("no folder") << "-" << QString();
 }
 
 void TestDialogs::help()
@@ -288,14 +273,10 @@ void TestDialogs::deviceListChoice_data()
     QTest::addColumn<QString>("action");
     QTest::addColumn<QString>("chosen");
     const QStringList two {"Zemo220 #1", "Zemo220 #7"};
-    QTest::newRow("second row") << two << "select"
-                                << "1";
-    QTest::newRow("double click") << two << "double click"
-                                  << "1";
-    QTest::newRow("cancel") << two << "cancel"
-                            << "";
-    QTest::newRow("empty list cannot be chosen from") << QStringList() << "select"
-                                                      << "";
+    QTest::newRow("second row") << two << "select" << QString("1");
+    QTest::newRow("double click") << two << "double click" << QString("1");
+    QTest::newRow("cancel") << two << "cancel" << QString();
+    QTest::newRow("empty list cannot be chosen from") << QStringList() << "select" << QString();
 }
 
 void TestDialogs::deviceListChoice()

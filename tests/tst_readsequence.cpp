@@ -13,10 +13,9 @@ class TestReadSequence : public QObject
 private slots:
     void readsByFirmwareGroup_data();
     void readsByFirmwareGroup();
-    void emptyCommandListFinishesAtOnce();
-    void emptyAnswerSkipsTheCommand();
+    void otherCommandLists_data();
+    void otherCommandLists();
     void recordAfterTheReadSendsAnEmptyDocument();
-    void readOnClosedPortDoesNothing();
     void pollCycles_data();
     void pollCycles();
     void reboot_data();
@@ -83,29 +82,33 @@ void TestReadSequence::readsByFirmwareGroup()
     QVERIFY(!t.link.isAnswerTimerActive());
 }
 
-void TestReadSequence::emptyCommandListFinishesAtOnce()
+void TestReadSequence::otherCommandLists_data()
 {
-    LinkOnBus t;
-    t.addReader(SimReaderSettings());
-    t.replaceCommandList({});
-    QVERIFY(t.readOnce());
-    QCOMPARE(t.requestCodes(), QList<int> {0x0100});
-    QCOMPARE(t.progressMax, QList<int> {0});
-    QCOMPARE(LinkOnBus::elementsOf(t.guiDocuments.at(0)), QStringList());
+    QTest::addColumn<QList<int>>("commands");
+    QTest::addColumn<QList<int>>("codes");
+    QTest::addColumn<QStringList>("elements");
+    QTest::newRow("empty list finishes at once")
+            << QList<int>() << QList<int> {0x0100} << QStringList();
+    // The reader does not know 0x0400 and gives the empty answer: the read goes on.
+    QTest::newRow("empty answer skips the command")
+            << QList<int> {0x0301, 0x0400} << QList<int> {0x0100, 0x0400, 0x0301}
+            << QStringList {"rs485_addr_220=1", "rs485_speed_220=19200"};
 }
 
-void TestReadSequence::emptyAnswerSkipsTheCommand()
+void TestReadSequence::otherCommandLists()
 {
+    QFETCH(QList<int>, commands);
+    QFETCH(QList<int>, codes);
+    QFETCH(QStringList, elements);
     LinkOnBus t;
     t.addReader(SimReaderSettings());
-    // The reader does not know 0x0400 and gives the empty answer.
-    t.replaceCommandList({0x0301, 0x0400});
+    t.replaceCommandList(commands);
     LogCapture log;
     QVERIFY(t.readOnce());
-    QCOMPARE(t.requestCodes(), (QList<int> {0x0100, 0x0400, 0x0301}));
-    QCOMPARE(log.count("Empty answer. Next command"), 1);
-    QCOMPARE(LinkOnBus::elementsOf(t.guiDocuments.at(0)),
-             (QStringList {"rs485_addr_220=1", "rs485_speed_220=19200"}));
+    QCOMPARE(t.requestCodes(), codes);
+    QCOMPARE(t.progressMax, QList<int> {commands.size()});
+    QCOMPARE(log.count("Empty answer. Next command"), commands.count(0x0400));
+    QCOMPARE(LinkOnBus::elementsOf(t.guiDocuments.at(0)), elements);
 }
 
 void TestReadSequence::recordAfterTheReadSendsAnEmptyDocument()
@@ -121,16 +124,6 @@ void TestReadSequence::recordAfterTheReadSendsAnEmptyDocument()
     QVERIFY(!t.link.togglePort());
     QVERIFY(t.readOnce());
     QCOMPARE(LinkOnBus::elementsOf(t.guiDocuments.last()).size(), 5);
-}
-
-void TestReadSequence::readOnClosedPortDoesNothing()
-{
-    LinkOnBus t;
-    LogCapture log;
-    t.link.readConfiguration_220();
-    QVERIFY(t.states.isEmpty());
-    QVERIFY(log.contains("READ CONFIGURATION!"));
-    QVERIFY(!log.contains("Get Device Info"));
 }
 
 void TestReadSequence::pollCycles_data()

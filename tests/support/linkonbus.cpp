@@ -85,11 +85,6 @@ bool LinkOnBus::waitFor(const std::function<bool()> &condition, int timeoutMs)
     return true;
 }
 
-bool LinkOnBus::waitForState(int code, int timeoutMs)
-{
-    return waitFor([this, code] { return states.contains(code); }, timeoutMs);
-}
-
 QStringList LinkOnBus::requestHex() const
 {
     QStringList frames;

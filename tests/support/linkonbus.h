@@ -35,7 +35,6 @@ public:
     bool startRead(int baud = 19200, int address = 1);
     // Runs the event loop until the condition holds or the time is up.
     static bool waitFor(const std::function<bool()> &condition, int timeoutMs);
-    bool waitForState(int code, int timeoutMs);
     // A whole read: opens the port, reads, and waits for the document.
     bool readOnce(int baud = 19200, int address = 1, int timeoutMs = 5000);
     // Makes the link's command list the given one instead of the database's.

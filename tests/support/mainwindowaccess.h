@@ -39,18 +39,6 @@ inline QStringList comboItems(QComboBox *box)
     return list;
 }
 
-inline QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-inline bool writeFile(const QString &path, const QByteArray &data)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
-}
-
 // A window over a temporary program folder with the shipped devices.db, on a Russian system;
 // every box and file dialog is answered and recorded. A rig that prepares the folder or the
 // ports first passes false and calls make() itself.

@@ -3,7 +3,6 @@
 #include <QFile>
 #include <QStringList>
 
-#include <QtGui/private/qzipreader_p.h>
 #include <QtGui/private/qzipwriter_p.h>
 
 bool writeZipTestFile(const QString &path, const QList<ZipTestEntry> &entries)
@@ -26,13 +25,4 @@ bool writeZipTestFile(const QString &path, const QList<ZipTestEntry> &entries)
     }
     writer.close();
     return writer.status() == QZipWriter::NoError;
-}
-
-QStringList zipTestEntryNames(const QString &path)
-{
-    QZipReader reader(path);
-    QStringList names;
-    for (const QZipReader::FileInfo &info : reader.fileInfoList())
-        names << info.filePath;
-    return names;
 }

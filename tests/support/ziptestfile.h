@@ -16,5 +16,3 @@ struct ZipTestEntry
 
 // Writes the entries to a new archive; false when the file cannot be written.
 bool writeZipTestFile(const QString &path, const QList<ZipTestEntry> &entries);
-// The entry names of an archive as the zip reader lists them.
-QStringList zipTestEntryNames(const QString &path);
