@@ -39,29 +39,6 @@ enum class Target {
     Unpacked
 };
 
-// The earlier file of each target, relative to the faulty folder.
-QString earlierName(Target target)
-{
-    switch (target) {
-    case Target::Configuration:
-        return "config.xml";
-    case Target::ConsoleLog:
-        return "console.log";
-    case Target::History:
-        return "cmd_history.txt";
-    case Target::CommandLog:
-        return QString(); // the command log starts a new file by design
-    case Target::ProgramLog:
-        return "zemo2xx.log";
-    case Target::Firmware:
-        return "firmware/Zemo200_v1.5.0_update.bin";
-    case Target::Archive:
-    case Target::Unpacked:
-        return "updates/update.zip";
-    }
-    return QString();
-}
-
 // What the standard error stream received while run() ran.
 QByteArray stderrOf(const std::function<void()> &run)
 {
@@ -127,7 +104,7 @@ private slots:
     void failedWrites();
 
 private:
-    void act(Target target, FaultyFolder &folder, FaultyFolder::Kind kind);
+    void act(Target target, FaultyFolder &folder, FaultyFolder::Kind kind, const QString &path);
 
     std::unique_ptr<UpdateBench> m_bench;
 };
@@ -143,17 +120,22 @@ void TestFaultsFiles::failedWrites_data()
 {
     QTest::addColumn<Target>("target");
     QTest::addColumn<FaultyFolder::Kind>("kind");
-    const QList<QPair<const char *, Target>> targets {{"configuration", Target::Configuration},
-                                                      {"console log", Target::ConsoleLog},
-                                                      {"command history", Target::History},
-                                                      {"command log", Target::CommandLog},
-                                                      {"program log", Target::ProgramLog},
-                                                      {"downloaded image", Target::Firmware},
-                                                      {"downloaded archive", Target::Archive},
-                                                      {"unpacked update", Target::Unpacked}};
-    for (const auto &target : targets) {
-        QTest::addRow("%s, full disk", target.first) << target.second << FaultyFolder::Full;
-        QTest::addRow("%s, read-only", target.first) << target.second << FaultyFolder::ReadOnly;
+    QTest::addColumn<QString>("earlier"); // the earlier file, relative to the faulty folder
+    using T = Target;
+    // The command log starts a new file by design.
+    const QList<std::tuple<const char *, T, const char *>>
+            targets {{"configuration", T::Configuration, "config.xml"},
+                     {"console log", T::ConsoleLog, "console.log"},
+                     {"command history", T::History, "cmd_history.txt"},
+                     {"command log", T::CommandLog, ""},
+                     {"program log", T::ProgramLog, "zemo2xx.log"},
+                     {"downloaded image", T::Firmware, "firmware/Zemo200_v1.5.0_update.bin"},
+                     {"downloaded archive", T::Archive, "updates/update.zip"},
+                     {"unpacked update", T::Unpacked, "updates/update.zip"}};
+    for (const auto &[name, target, earlier] : targets) {
+        QTest::addRow("%s, full disk", name) << target << FaultyFolder::Full << QString(earlier);
+        QTest::addRow("%s, read-only", name)
+                << target << FaultyFolder::ReadOnly << QString(earlier);
     }
 }
 
@@ -161,9 +143,8 @@ void TestFaultsFiles::failedWrites()
 {
     QFETCH(Target, target);
     QFETCH(FaultyFolder::Kind, kind);
-
+    QFETCH(QString, earlier);
     FaultyFolder folder(kind);
-    const QString earlier = earlierName(target);
     // A whole page, so that not even an append finds room on the full disk.
     const QByteArray earlierBytes = target == Target::Firmware
                                             ? firmwareTestImage(200, 1, 5, 0, 4096)
@@ -192,7 +173,7 @@ void TestFaultsFiles::failedWrites()
     const QByteArray before0 = earlier.isEmpty() ? QByteArray()
                                                  : readTestFile(folder.filePath(earlier));
 
-    act(target, folder, kind);
+    act(target, folder, kind, folder.filePath(earlier));
     if (QTest::currentTestFailed())
         return;
 
@@ -208,9 +189,9 @@ void TestFaultsFiles::failedWrites()
     }
 }
 
-void TestFaultsFiles::act(Target target, FaultyFolder &folder, FaultyFolder::Kind kind)
+void TestFaultsFiles::act(Target target, FaultyFolder &folder, FaultyFolder::Kind kind,
+                          const QString &path)
 {
-    const QString path = folder.filePath(earlierName(target));
     switch (target) {
     case Target::Configuration:
     case Target::ConsoleLog: {
@@ -222,11 +203,9 @@ void TestFaultsFiles::act(Target target, FaultyFolder &folder, FaultyFolder::Kin
             rig.w().saveFileSlot();
         else
             rig.w().saveConsoleLog();
-        QCOMPARE(rig.boxes.describe(), target == Target::Configuration
-                                               ? QString("Critical Ошибка | Ошибка сохранения "
-                                                         "конфигурации")
-                                               : QString("Critical Ошибка | Ошибка сохранения "
-                                                         "файла"));
+        QCOMPARE(rig.boxes.describe(),
+                 QString("Critical Ошибка | Ошибка сохранения ")
+                         + (target == Target::Configuration ? "конфигурации" : "файла"));
         break;
     }
     case Target::History: {
