@@ -12,7 +12,6 @@
 #include "net.h"
 #include "netsignallog.h"
 #include "testsupport.h"
-#include "updateserversim.h"
 #include "updatetestfiles.h"
 #include "updateunpacker.h"
 #include "ziptestfile.h"
@@ -67,29 +66,6 @@ void readConfiguration(MainWindow &window)
     window.readXmlBuffer(&buffer);
 }
 
-// An update-server double whose folder holds one file, and the settings file that points the
-// update client at it.
-struct UpdateBench
-{
-    UpdateBench(const QString &name, const QByteArray &bytes)
-    {
-        UpdateServerSimSettings settings;
-        settings.folder = serverFolder.path();
-        writeTestFile(serverFolder.filePath(name), bytes);
-        server.reset(new UpdateServerSim(settings));
-        const QString host = randomLoopbackAddress();
-        listening = server->listen(QHostAddress(host));
-        settingsFile = QStringLiteral("[UpdateServer]\nIP=%1\nPort=%2\n")
-                               .arg(host)
-                               .arg(server->port())
-                               .toUtf8();
-    }
-    QTemporaryDir serverFolder;
-    std::unique_ptr<UpdateServerSim> server;
-    bool listening = false;
-    QByteArray settingsFile;
-};
-
 } // namespace
 
 Q_DECLARE_METATYPE(Target)
@@ -106,7 +82,7 @@ private slots:
 private:
     void act(Target target, FaultyFolder &folder, FaultyFolder::Kind kind, const QString &path);
 
-    std::unique_ptr<UpdateBench> m_bench;
+    std::unique_ptr<UpdateServerRig> m_bench;
 };
 
 void TestFaultsFiles::cleanup()
@@ -159,13 +135,13 @@ void TestFaultsFiles::failedWrites()
                                   {ZipTestEntry::File, "new/big.bin", big}}));
         QVERIFY(folder.writeFile(earlier, readTestFile(folder.filePath(earlier))));
     }
-    if (target == Target::Firmware)
-        m_bench.reset(new UpdateBench("fw.bin", firmwareTestImage(200, 1, 5, 0, 3000)));
-    if (target == Target::Archive)
-        m_bench.reset(new UpdateBench("zemo-configurator_0.4.0.zip", QByteArray(10000, 'z')));
-    if (m_bench) {
+    if (target == Target::Firmware || target == Target::Archive) {
+        m_bench.reset(new UpdateServerRig);
         QVERIFY(m_bench->listening);
-        QVERIFY(folder.writeFile("settings.conf", m_bench->settingsFile));
+        QVERIFY(target == Target::Firmware
+                        ? m_bench->serve("fw.bin", firmwareTestImage(200, 1, 5, 0, 3000))
+                        : m_bench->serve("zemo-configurator_0.4.0.zip", QByteArray(10000, 'z')));
+        QVERIFY(folder.writeFile("settings.conf", m_bench->settingsText()));
     }
     if (!folder.engage())
         QSKIP(qPrintable("this machine cannot make the folder faulty: " + folder.skipReason()));

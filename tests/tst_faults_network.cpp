@@ -8,7 +8,6 @@
 #include "netsignallog.h"
 #include "settings.h"
 #include "testsupport.h"
-#include "updateserversim.h"
 #include "updatetestfiles.h"
 
 #include <QDir>
@@ -132,26 +131,18 @@ void TestFaultsNetwork::updateServerClosesDuringStream()
 {
     QFETCH(bool, firmware);
     TempProgramDir program;
-    QTemporaryDir serverFolder;
     UpdateServerSimSettings settings;
-    settings.folder = serverFolder.path();
     settings.closeAfterChunks = 2; // of three
-    UpdateServerSim server(settings);
-    const QString host = randomLoopbackAddress();
-    QVERIFY(server.listen(QHostAddress(host)));
-    writeSetting("UpdateServer", "IP", host);
-    writeSetting("UpdateServer", "Port", server.port());
+    UpdateServerRig rig(settings);
+    QVERIFY(rig.listening);
+    rig.pointSettings();
     // An older image already stored stays as it is.
     const QString older = program.filePath("firmware/Zemo200_v1.4.0_update.bin");
     const QByteArray olderImage = firmwareTestImage(200, 1, 4, 0, 700);
     QVERIFY(writeTestFile(older, olderImage));
     QVERIFY(QDir().mkpath(program.filePath("updates")));
-    if (firmware)
-        QVERIFY(writeTestFile(serverFolder.filePath("fw.bin"),
-                              firmwareTestImage(200, 1, 5, 0, 2500)));
-    else
-        QVERIFY(writeTestFile(serverFolder.filePath("zemo-configurator_0.4.0.zip"),
-                              QByteArray(2500, 'z')));
+    QVERIFY(firmware ? rig.serve("fw.bin", firmwareTestImage(200, 1, 5, 0, 2500))
+                     : rig.serve("zemo-configurator_0.4.0.zip", QByteArray(2500, 'z')));
 
     LogCapture log;
     Net net;
@@ -165,7 +156,7 @@ void TestFaultsNetwork::updateServerClosesDuringStream()
 
     // The failure is told (2 after the 0 of every closing), and nothing of the file is kept.
     QCOMPARE(outcomes.events, QStringList({"finished(0)", "finished(2)"}));
-    QCOMPARE(server.chunksSent(), 2);
+    QCOMPARE(rig.server->chunksSent(), 2);
     QVERIFY(log.contains("UPDATER: Connection closed before the end of the file, 2000 bytes "
                          "dropped"));
     QCOMPARE(QDir(program.filePath("firmware")).entryList(QDir::Files),
@@ -185,9 +176,8 @@ void TestFaultsNetwork::endlessSenders()
 {
     QFETCH(bool, flood);
     TempProgramDir program;
-    QTemporaryDir serverFolder;
     std::unique_ptr<FloodServer> flooder;
-    std::unique_ptr<UpdateServerSim> server;
+    std::unique_ptr<UpdateServerRig> rig;
     if (flood) {
         flooder.reset(new FloodServer);
         writeSetting("UpdateServer", "IP", "127.0.0.1");
@@ -195,15 +185,11 @@ void TestFaultsNetwork::endlessSenders()
     } else {
         // An "image" of 1.25 MiB, larger than any reader's program area can hold.
         UpdateServerSimSettings settings;
-        settings.folder = serverFolder.path();
         settings.chunkSize = 64 * 1024;
-        QVERIFY(writeTestFile(serverFolder.filePath("huge.bin"),
-                              firmwareTestImage(200, 9, 0, 0, 1280 * 1024)));
-        server.reset(new UpdateServerSim(settings));
-        const QString host = randomLoopbackAddress();
-        QVERIFY(server->listen(QHostAddress(host)));
-        writeSetting("UpdateServer", "IP", host);
-        writeSetting("UpdateServer", "Port", server->port());
+        rig.reset(new UpdateServerRig(settings));
+        QVERIFY(rig->listening
+                && rig->serve("huge.bin", firmwareTestImage(200, 9, 0, 0, 1280 * 1024)));
+        rig->pointSettings();
     }
 
     LogCapture log;
@@ -221,7 +207,7 @@ void TestFaultsNetwork::endlessSenders()
         QVERIFY2(flooder->sent > 4 * 1024 * 1024, qPrintable(QString::number(flooder->sent)));
     } else {
         QVERIFY(log.contains("UPDATER: Transfer abandoned: more than 1048576 bytes"));
-        QCOMPARE(server->chunksSent(), 17);
+        QCOMPARE(rig->server->chunksSent(), 17);
     }
     QCOMPARE(QDir(program.filePath("firmware")).entryList(QDir::Files), QStringList());
 }

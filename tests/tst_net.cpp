@@ -2,35 +2,24 @@
 #include "net.h"
 #include "netsignallog.h"
 #include "settings.h"
-#include "testsupport.h"
-#include "updateserversim.h"
 #include "updatetestfiles.h"
 
 #include <QDir>
 #include <QtTest>
 
 namespace {
-// A program folder and an update-server double on a loopback address of its own; the settings
-// point the client at it.
+// A program folder whose settings point the update client at the server double.
 struct Bench
 {
-    explicit Bench(const UpdateServerSimSettings &base = UpdateServerSimSettings())
-        : host(randomLoopbackAddress())
+    explicit Bench(const UpdateServerSimSettings &settings = UpdateServerSimSettings())
+        : rig(settings)
     {
-        UpdateServerSimSettings s = base;
-        s.folder = serverFolder.path();
-        server.reset(new UpdateServerSim(s));
-        listening = server->listen(QHostAddress(host));
-        writeSetting("UpdateServer", "IP", host);
-        writeSetting("UpdateServer", "Port", server->port());
+        rig.pointSettings();
     }
     QString firmwareFile(const QString &name) const { return program.filePath("firmware/" + name); }
 
     TempProgramDir program;
-    QTemporaryDir serverFolder;
-    QString host;
-    QScopedPointer<UpdateServerSim> server;
-    bool listening = false;
+    UpdateServerRig rig;
 };
 
 } // namespace
@@ -43,9 +32,8 @@ class TestNet : public QObject
     Q_OBJECT
 private slots:
     void defaultsWrittenWhenMissing();
+    void firmwareDownload_data();
     void firmwareDownload();
-    void badAndSplitChunks_data();
-    void badAndSplitChunks();
     void unreachable_data();
     void unreachable();
     void timeOutThenFreshTransfer();
@@ -63,12 +51,38 @@ void TestNet::defaultsWrittenWhenMissing()
              QStringLiteral("update.zemo-service.ru:12358"));
 }
 
+void TestNet::firmwareDownload_data()
+{
+    QTest::addColumn<int>("reject");
+    QTest::addColumn<int>("split");
+    QTest::addColumn<QStringList>("acks");
+    QTest::newRow("whole chunks") << 0 << -1
+                                  << QStringList({"WRFILE=0,0,1000", "WRFILE=0,1,1000",
+                                                  "WRFILE=0,2,500"});
+    // A chunk whose count says one byte more than its data is refused and sent again.
+    QTest::newRow("wrong count") << 1 << -1
+                                 << QStringList({"WRFILE=1", "WRFILE=0,0,1000", "WRFILE=0,1,1000",
+                                                 "WRFILE=0,2,500"});
+    // The first half of a split chunk fails the size check; the second half alone carries no
+    // marker and is ignored; the server sends the chunk again whole.
+    QTest::newRow("split chunk") << 0 << 1
+                                 << QStringList({"WRFILE=0,0,1000", "WRFILE=1", "WRFILE=0,1,1000",
+                                                 "WRFILE=0,2,500"});
+}
+
 void TestNet::firmwareDownload()
 {
-    Bench bench;
-    QVERIFY(bench.listening);
+    QFETCH(int, reject);
+    QFETCH(int, split);
+    QFETCH(QStringList, acks);
+    UpdateServerSimSettings settings;
+    settings.rejectChunks = reject;
+    settings.splitChunk = split;
+    settings.splitGapMs = 200;
+    Bench bench(settings);
+    QVERIFY(bench.rig.listening);
     const QByteArray image = firmwareTestImage(712, 1, 4, 12, 2500);
-    writeTestFile(bench.serverFolder.filePath("new.bin"), image);
+    bench.rig.serve("new.bin", image);
     // A stale file of the same name is replaced; other images stay.
     writeTestFile(bench.firmwareFile("Zemo200v2_v1.4.12_update.bin"), "stale");
     writeTestFile(bench.firmwareFile("Zemo200v2_v1.4.9_update.bin"), "older");
@@ -78,58 +92,15 @@ void TestNet::firmwareDownload()
     NetSignalLog log(&net);
     net.checkUpdates("1.4.9", "Zemo712", true);
     QTRY_COMPARE(log.events, QStringList({"finished(0)", "fwDownloaded"}));
-
-    QCOMPARE(bench.server->acknowledgements(),
-             QStringList({"WRFILE=0,0,1000", "WRFILE=0,1,1000", "WRFILE=0,2,500"}));
+    QCOMPARE(bench.rig.server->acknowledgements(), acks);
+    const int errors = acks.count("WRFILE=1");
+    QCOMPARE(capture.count("UPDATER: Error receive part"), errors);
+    QVERIFY(capture.contains(QStringLiteral("UPDATER: Errors count:  %1").arg(errors)));
+    QVERIFY(capture.contains("UPDATER: Recive done!"));
     const QByteArray stored = readTestFile(bench.firmwareFile("Zemo200v2_v1.4.12_update.bin"));
     QVERIFY2(stored == image, qPrintable(QString::number(stored.size())));
     QCOMPARE(readTestFile(bench.firmwareFile("Zemo200v2_v1.4.9_update.bin")), QByteArray("older"));
     QVERIFY(log.progress.isEmpty()); // firmware transfers show no progress
-    QVERIFY(capture.contains("UPDATER: Recive done!"));
-    QVERIFY(capture.contains("UPDATER: Errors count:  0"));
-}
-
-void TestNet::badAndSplitChunks_data()
-{
-    QTest::addColumn<int>("reject");
-    QTest::addColumn<int>("split");
-    QTest::addColumn<QStringList>("acks");
-    QTest::addColumn<int>("errors");
-    // A chunk whose count says one byte more than its data is refused and sent again.
-    QTest::newRow("wrong count") << 1 << -1
-                                 << QStringList({"WRFILE=1", "WRFILE=0,0,1000", "WRFILE=0,1,200"})
-                                 << 1;
-    // The first half of a split chunk fails the size check; the second half alone carries no
-    // marker and is ignored; the server sends the chunk again whole.
-    QTest::newRow("split chunk") << 0 << 1
-                                 << QStringList({"WRFILE=0,0,1000", "WRFILE=1", "WRFILE=0,1,200"})
-                                 << 1;
-}
-
-void TestNet::badAndSplitChunks()
-{
-    QFETCH(int, reject);
-    QFETCH(int, split);
-    QFETCH(QStringList, acks);
-    QFETCH(int, errors);
-    UpdateServerSimSettings settings;
-    settings.rejectChunks = reject;
-    settings.splitChunk = split;
-    settings.splitGapMs = 200;
-    Bench bench(settings);
-    QVERIFY(bench.listening);
-    const QByteArray image = firmwareTestImage(200, 2, 0, 1, 1200);
-    writeTestFile(bench.serverFolder.filePath("a.bin"), image);
-
-    LogCapture capture;
-    Net net;
-    NetSignalLog log(&net);
-    net.checkUpdates("0.0.0", "Zemo200", true);
-    QTRY_COMPARE(log.events, QStringList({"finished(0)", "fwDownloaded"}));
-    QCOMPARE(bench.server->acknowledgements(), acks);
-    QCOMPARE(capture.count("UPDATER: Error receive part"), errors);
-    QVERIFY(capture.contains(QStringLiteral("UPDATER: Errors count:  %1").arg(errors)));
-    QCOMPARE(readTestFile(bench.firmwareFile("Zemo200_v2.0.1_update.bin")), image);
 }
 
 void TestNet::unreachable_data()
@@ -165,8 +136,8 @@ void TestNet::timeOutThenFreshTransfer()
     UpdateServerSimSettings settings;
     settings.silentAfterChunks = 2;
     Bench bench(settings);
-    QVERIFY(bench.listening);
-    writeTestFile(bench.serverFolder.filePath("big.bin"), firmwareTestImage(200, 1, 5, 0, 3000));
+    QVERIFY(bench.rig.listening);
+    bench.rig.serve("big.bin", firmwareTestImage(200, 1, 5, 0, 3000));
 
     LogCapture capture;
     Net net;
@@ -181,11 +152,11 @@ void TestNet::timeOutThenFreshTransfer()
 
     // The next transfer starts from an empty buffer: the 2000 bytes already received do not
     // stick to the shorter new image.
-    bench.server->settings().silentAfterChunks = -1;
-    bench.server->clearRecords();
-    QFile::remove(bench.serverFolder.filePath("big.bin"));
+    bench.rig.server->settings().silentAfterChunks = -1;
+    bench.rig.server->clearRecords();
+    QFile::remove(bench.rig.folder.filePath("big.bin"));
     const QByteArray small = firmwareTestImage(200, 1, 6, 0, 1500);
-    writeTestFile(bench.serverFolder.filePath("small.bin"), small);
+    bench.rig.serve("small.bin", small);
     log.events.clear();
     net.checkUpdates("1.0.0", "Zemo200", true);
     QTRY_COMPARE(log.events, QStringList({"finished(0)", "fwDownloaded"}));

@@ -2,7 +2,6 @@
 #include "netsignallog.h"
 #include "settings.h"
 #include "testsupport.h"
-#include "updateserversim.h"
 #include "updatetestfiles.h"
 
 #include <QProcess>
@@ -69,31 +68,23 @@ private slots:
     void ftpErrorFallsBackToChunks();
 
 private:
-    QString m_host;
     QScopedPointer<TempProgramDir> m_program;
     QScopedPointer<QTemporaryDir> m_ftpFolder;
-    QScopedPointer<QTemporaryDir> m_serverFolder;
-    QScopedPointer<UpdateServerSim> m_server;
+    QScopedPointer<UpdateServerRig> m_server;
     QScopedPointer<FtpServer> m_ftp;
 };
 
 void TestNetFtp::init()
 {
-    m_host = randomLoopbackAddress();
     m_program.reset(new TempProgramDir);
     m_ftpFolder.reset(new QTemporaryDir);
-    m_serverFolder.reset(new QTemporaryDir);
-    UpdateServerSimSettings settings;
-    settings.folder = m_serverFolder->path();
-    m_server.reset(new UpdateServerSim(settings));
-    QVERIFY(m_server->listen(QHostAddress(m_host)));
-    writeSetting("UpdateServer", "IP", m_host);
-    writeSetting("UpdateServer", "Port", m_server->port());
-
+    m_server.reset(new UpdateServerRig);
+    QVERIFY(m_server->listening);
+    m_server->pointSettings();
     m_ftp.reset(new FtpServer);
-    const QString problem = m_ftp->start(m_host, m_ftpFolder->path());
+    const QString problem = m_ftp->start(m_server->host, m_ftpFolder->path());
     if (!problem.isEmpty())
-        QSKIP(qPrintable("No FTP server on " + m_host
+        QSKIP(qPrintable("No FTP server on " + m_server->host
                          + ":21 (needs python3-pyftpdlib and the "
                            "right to bind port 21): "
                          + problem));
@@ -129,7 +120,7 @@ void TestNetFtp::downloadOverFtp()
     QCOMPARE(log.maxProgress, QList<int>({body.size()}));
     QVERIFY(!log.progress.isEmpty());
     QCOMPARE(log.progress.last(), body.size()); // raw byte counts
-    QVERIFY(m_server->requests().isEmpty()); // nothing asked of the update server itself
+    QVERIFY(m_server->server->requests().isEmpty()); // nothing asked of the update server itself
 }
 
 void TestNetFtp::ftpErrorFallsBackToChunks()
@@ -137,7 +128,7 @@ void TestNetFtp::ftpErrorFallsBackToChunks()
     // The FTP server has no such file: its error is logged without the account, and the
     // archive comes over the update server's connection instead.
     const QByteArray archive(1500, 'c');
-    writeTestFile(m_serverFolder->filePath("conf_0.4.0.zip"), archive);
+    m_server->serve("conf_0.4.0.zip", archive);
 
     LogCapture capture;
     Net net;
@@ -150,7 +141,7 @@ void TestNetFtp::ftpErrorFallsBackToChunks()
     QVERIFY(capture.contains(
             "UPDATER: Download update from FTP server error. Classic download..."));
     QCOMPARE(readTestFile(m_program->filePath("updates/update.zip")), archive);
-    QCOMPARE(m_server->requests().size(), 1);
+    QCOMPARE(m_server->server->requests().size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestNetFtp)

@@ -6,7 +6,6 @@
 #include "firmwareimage.h"
 #include "mainwindowaccess.h"
 #include "settings.h"
-#include "updateserversim.h"
 #include "updatetestfiles.h"
 #include "updateunpacker.h"
 #include "ziptestfile.h"
@@ -33,13 +32,8 @@ struct Rig : WindowRig
     Rig()
         : WindowRig(false)
     {
-        UpdateServerSimSettings settings;
-        settings.folder = serverFolder.path();
-        server.reset(new UpdateServerSim(settings));
-        const QString host = randomLoopbackAddress();
-        QVERIFY(server->listen(QHostAddress(host)));
-        writeSetting("UpdateServer", "IP", host);
-        writeSetting("UpdateServer", "Port", server->port());
+        QVERIFY(updates.listening);
+        updates.pointSettings();
         UpdateUnpacker::setHandOver(
                 [this](const QString &program, const QStringList &arguments, const QString &dir) {
                     handOvers.append(QStringList {program} + arguments + QStringList {dir});
@@ -62,11 +56,11 @@ struct Rig : WindowRig
     }
     void serve(const QString &name, const QByteArray &bytes)
     {
-        QVERIFY(writeTestFile(serverFolder.filePath(name), bytes));
+        QVERIFY(updates.serve(name, bytes));
     }
 
-    QTemporaryDir serverFolder;
-    QScopedPointer<UpdateServerSim> server;
+    UpdateServerRig updates;
+    UpdateServerSim *server = updates.server.get();
     QList<QStringList> handOvers;
 };
 } // namespace
@@ -137,7 +131,7 @@ void TestUpdateWorkflow::manualCheck()
 void TestUpdateWorkflow::configuratorDownloadHandedToScript()
 {
     Rig rig;
-    const QString archive = rig.serverFolder.filePath("conf_0.4.0.zip");
+    const QString archive = rig.updates.folder.filePath("conf_0.4.0.zip");
     QVERIFY(writeZipTestFile(archive, {{ZipTestEntry::File, "startupd.sh", "cp -r new/* ..\n"},
                                        {ZipTestEntry::File, "new/zemo-configurator", "ELF"}}));
     rig.boxes.answers = {QMessageBox::Yes};

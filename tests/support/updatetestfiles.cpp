@@ -1,5 +1,7 @@
 #include "updatetestfiles.h"
 
+#include "settings.h"
+
 QByteArray firmwareTestImage(quint16 typeId, quint8 major, quint8 minor, quint8 build, int size)
 {
     QByteArray image("\x55\xAA"
@@ -14,4 +16,28 @@ QByteArray firmwareTestImage(quint16 typeId, quint8 major, quint8 minor, quint8 
     for (int i = image.size(); i < size; ++i)
         image.append(char((i * 31 + major + minor + build) & 0xFF));
     return image;
+}
+
+UpdateServerRig::UpdateServerRig(UpdateServerSimSettings settings)
+    : host(randomLoopbackAddress())
+{
+    settings.folder = folder.path();
+    server.reset(new UpdateServerSim(settings));
+    listening = server->listen(QHostAddress(host));
+}
+
+QByteArray UpdateServerRig::settingsText() const
+{
+    return QStringLiteral("[UpdateServer]\nIP=%1\nPort=%2\n").arg(host).arg(server->port()).toUtf8();
+}
+
+void UpdateServerRig::pointSettings() const
+{
+    writeSetting("UpdateServer", "IP", host);
+    writeSetting("UpdateServer", "Port", server->port());
+}
+
+bool UpdateServerRig::serve(const QString &name, const QByteArray &bytes) const
+{
+    return writeTestFile(folder.filePath(name), bytes);
 }
