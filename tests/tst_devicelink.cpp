@@ -14,10 +14,6 @@ class TestDeviceLink : public QObject
     Q_OBJECT
 private slots:
     void constructionAndDestructionEndTheParserThread();
-    void portListAddsExtraPaths_data();
-    void portListAddsExtraPaths();
-    void deviceAddress_data();
-    void deviceAddress();
     void openAndClose();
     void oversizedDataRefused();
     void answerBecomesRecordOnGuiThread();
@@ -31,47 +27,6 @@ void TestDeviceLink::constructionAndDestructionEndTheParserThread()
     for (int i = 0; i < 20; ++i)
         DeviceInterface link;
     QCOMPARE(log.count("Port closed, handle deleted."), 20);
-}
-
-void TestDeviceLink::portListAddsExtraPaths_data()
-{
-    QTest::addColumn<QStringList>("system");
-    QTest::addColumn<QString>("extra");
-    QTest::addColumn<QStringList>("expected");
-    QTest::newRow("none") << QStringList() << QString() << QStringList();
-    QTest::newRow("extras after system")
-            << QStringList {"ttyS0", "ttyUSB0"} << "/tmp/a:/dev/serial/by-id/usb-x"
-            << QStringList {"ttyS0", "ttyUSB0", "/tmp/a", "/dev/serial/by-id/usb-x"};
-    QTest::newRow("empty entries and repeats")
-            << QStringList() << ":/tmp/a::/tmp/a:" << QStringList {"/tmp/a"};
-}
-
-void TestDeviceLink::portListAddsExtraPaths()
-{
-    QFETCH(QStringList, system);
-    QFETCH(QString, extra);
-    QFETCH(QStringList, expected);
-    QCOMPARE(DeviceInterface::portListWith(system, extra), expected);
-}
-
-void TestDeviceLink::deviceAddress_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("address");
-    QTest::newRow("5") << "5" << 5;
-    QTest::newRow("254") << "254" << 254;
-    for (const char *bad : {"0", "abc", "", "300"})
-        QTest::newRow(bad) << bad << 1;
-}
-
-void TestDeviceLink::deviceAddress()
-{
-    QFETCH(QString, text);
-    QFETCH(int, address);
-    DeviceInterface link;
-    link.setDeviceAddress("7");
-    link.setDeviceAddress(text);
-    QCOMPARE(int(link.deviceAddress()), address);
 }
 
 void TestDeviceLink::openAndClose()

@@ -1,5 +1,5 @@
-// The dialogs of the main window: settings, reboot, about, help, status calculator, device list.
-#include "aboutform.h"
+// The dialogs of the main window: settings, reboot, help, status calculator, device list. The
+// language choice of the about box is shown by the translation and settings tests.
 #include "deviceinterface.h"
 #include "mainwindowaccess.h"
 #include "reloadform.h"
@@ -26,50 +26,16 @@ class TestDialogs : public QObject
 {
     Q_OBJECT
 private slots:
-    void pollingFollowsSettings_data();
-    void pollingFollowsSettings();
     void settingsDialog();
     void rebootWaitRestoresSpeedAndAddress();
     void rebootQuestion_data();
     void rebootQuestion();
-    void about_data();
-    void about();
     void help_data();
     void help();
     void statusCalcFromWindow();
     void deviceListChoice_data();
     void deviceListChoice();
 };
-
-void TestDialogs::pollingFollowsSettings_data()
-{
-    QTest::addColumn<QString>("stored"); // empty: no key
-    QTest::addColumn<bool>("polling");
-    QTest::newRow("first start") << "" << true;
-    QTest::newRow("switched on") << "true" << true;
-    QTest::newRow("switched off") << "false" << false;
-    QTest::newRow("switched off as 0") << "0" << false;
-}
-
-void TestDialogs::pollingFollowsSettings()
-{
-    QFETCH(QString, stored);
-    QFETCH(bool, polling);
-    WindowRig rig(false);
-    if (!stored.isEmpty())
-        writeSetting("Survey", "Status", stored);
-    MainWindow &window = rig.make();
-    // The default is stored on the first start; a stored choice is left as it is.
-    QCOMPARE(readSetting("Survey", "Status").toString(), stored.isEmpty() ? "true" : stored);
-    QVERIFY(!readSetting("Survey", "FLS").isValid());
-    auto *settings = window.findChild<SettingsForm *>();
-    QCOMPARE(child<QCheckBox>(settings, "statusCheckBox")->isChecked(), polling);
-    QSignalSpy polls(&window, &MainWindow::startPoll);
-    window.setGlobalState(3);
-    QCOMPARE(MainWindowTestAccess::statusTimer(window)->isActive(), polling);
-    window.statusTimerTimeout();
-    QCOMPARE(polls.count(), polling ? 1 : 0);
-}
 
 void TestDialogs::settingsDialog()
 {
@@ -150,42 +116,6 @@ void TestDialogs::rebootQuestion()
     if (reboots)
         QMetaObject::invokeMethod(form, "on_reloadButt_clicked");
     QCOMPARE(reboot.count(), reboots);
-    processDeletions();
-    QVERIFY(form.isNull());
-}
-
-void TestDialogs::about_data()
-{
-    QTest::addColumn<QString>("language");
-    QTest::addColumn<QString>("shown");
-    for (const char *row : {"ru Русский", "en English", "xx ", "RU "})
-        QTest::newRow(row) << QString(row).section(' ', 0, 0) << QString(row).section(' ', 1);
-}
-
-void TestDialogs::about()
-{
-    QFETCH(QString, language);
-    QFETCH(QString, shown);
-    WindowRig rig(false);
-    writeSetting("Language", "lang", language);
-    MainWindow &window = rig.make();
-    window.aboutShow();
-    QPointer<AboutForm> form = window.findChild<AboutForm *>();
-    auto *box = child<QComboBox>(form, "languageComboBox");
-    QCOMPARE(box->itemData(0).toString() + box->itemData(1).toString(), QString("ruen"));
-    QCOMPARE(box->currentText(), shown);
-    if (language == "ru") {
-        QCOMPARE(child<QLabel>(form, "aboutText")->text(),
-                 QString("Конфигуратор считывателей Земо220\nВерсия 0.3.3 (" __DATE__ ")"));
-        // Choosing a language switches the window at once and stores the choice.
-        QSignalSpy changed(form.data(), &AboutForm::changeLanguage);
-        QTest::keyClick(box, Qt::Key_Down);
-        QCOMPARE(window.currentLanguage() + readSetting("Language", "lang").toString(), "enen");
-        QTest::keyClick(box, Qt::Key_Up);
-        QCOMPARE(window.currentLanguage() + readSetting("Language", "lang").toString(), "ruru");
-        QCOMPARE(firstArgs(changed), QStringList({"en", "ru"}));
-    }
-    click(form, language == "ru" ? "closeAboutFormButton" : "okPushButton");
     processDeletions();
     QVERIFY(form.isNull());
 }

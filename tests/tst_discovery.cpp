@@ -13,7 +13,6 @@ private slots:
     void fullScanFindsReadersInAnswerOrder();
     void stopReportsWhatWasFound_data();
     void stopReportsWhatWasFound();
-    void startWhilePortOpenDoesNothing();
 };
 
 namespace {
@@ -107,21 +106,6 @@ void TestDiscovery::stopReportsWhatWasFound()
     QTest::qWait(200);
     QCOMPARE(t.bus.requests().size(), 10);
     QCOMPARE(t.foundAddresses.size(), 1);
-}
-
-void TestDiscovery::startWhilePortOpenDoesNothing()
-{
-    LinkOnBus t;
-    t.addReader(readerAt(1));
-    QVERIFY(t.readOnce());
-    t.states.clear();
-    t.bus.clearRequests();
-    t.link.findDevices_220();
-    QTest::qWait(100);
-    QVERIFY(t.states.isEmpty());
-    QVERIFY(t.bus.requests().isEmpty());
-    QVERIFY(t.link.isPortOpen());
-    QVERIFY(!t.link.isSearching());
 }
 
 QTEST_GUILESS_MAIN(TestDiscovery)

@@ -16,7 +16,6 @@ class TestLogHandler : public QObject
 private slots:
     void tags_data();
     void tags();
-    void fileLineFormat();
     void warningOnlyColoursTheWindow();
     void linesFromAnotherThreadKeepTheirColour();
     void programSwitches_data();
@@ -53,23 +52,6 @@ void TestLogHandler::tags()
     QCOMPARE(LogHandler::categoryOf(message), category);
     QTEST(LogHandler::stripTags(message), "stripped");
     QTEST(LogHandler::colourOf(category), "colour");
-}
-
-void TestLogHandler::fileLineFormat()
-{
-    const QDateTime when(QDate(2026, 12, 5), QTime(11, 26, 20, 123));
-    QCOMPARE(LogHandler::fileLine(QtDebugMsg, when, "Port open OK!")
-                     + LogHandler::fileLine(QtCriticalMsg, when, "c"),
-             QByteArray("LogDebug[05.12.2026 11:26:20.123]: Port open OK!\r\n"
-                        "LogCritical[05.12.2026 11:26:20.123]: c\r\n"));
-    // Banners carry line ends of their own; in the file each becomes CR LF. "%1" inside the
-    // message is not expanded again.
-    QCOMPARE(LogHandler::fileLine(QtDebugMsg, when, "\n--%1--\n"),
-             QByteArray("LogDebug[05.12.2026 11:26:20.123]: \r\n--%1--\r\n\r\n"));
-    QMessageLogContext context("file.cpp", 42, "void f()", "default");
-    QCOMPARE(LogHandler::stderrLine(QtDebugMsg, context, "text"), QByteArray("Debug: text\n"));
-    QCOMPARE(LogHandler::stderrLine(QtWarningMsg, context, "text"),
-             QByteArray("Warning: text (file.cpp:42, void f())\n"));
 }
 
 // A Warning only colours the window; its line still goes to the file. (Lines reaching file and

@@ -1,5 +1,5 @@
-// The main window without a reader: construction, validators, the state codes, polling, page
-// switching, the drag handle and hot-plug timing.
+// The main window without a reader: construction, validators, the state codes, polling and
+// hot-plug timing.
 #include "mainwindowaccess.h"
 #include "resources.h"
 
@@ -39,8 +39,6 @@ private slots:
     void rebootWait();
     void pollingFollowsPage();
     void waitEndReadStatusEndsWithTheRead();
-    void consolePage();
-    void dragHandle();
     void hotPlugTiming();
 };
 
@@ -236,72 +234,6 @@ void TestMainWindowWindow::waitEndReadStatusEndsWithTheRead()
     QCOMPARE(w.globalState(), 3);
     // The ready state reached while waiting does not restart polling behind the waiter.
     QVERIFY(!MainWindowTestAccess::statusTimer(w)->isActive());
-}
-
-void TestMainWindowWindow::consolePage()
-{
-    Rig rig;
-    QVERIFY(rig.listed());
-    MainWindow &w = rig.w();
-    auto *menu = rig.get<QListWidget>("terminalMenu");
-    // The console row appears with Ctrl+Alt+C only.
-    w.show();
-    QVERIFY(QTest::qWaitForWindowActive(&w));
-    QWidget *stack = rig.get("stackedWidget");
-    QWidget *edit = rig.get("terminalEdit");
-    QWidget *cmdLine = rig.get("cmdLine");
-    const QRect stackNormal = stack->geometry();
-    const QRect editNormal = edit->geometry();
-    const QRect cmdNormal = cmdLine->geometry();
-    QVERIFY(menu->isRowHidden(1));
-    QTest::keyClick(&w, Qt::Key_C, Qt::ControlModifier | Qt::AltModifier);
-    QVERIFY(!menu->isRowHidden(1));
-
-    // The console page takes the status strip's 122 pixels, however often it is chosen.
-    for (int row : {1, 1, 0, 0}) {
-        rig.showPage(row);
-        const int shift = row == 1 ? 122 : 0;
-        QCOMPARE(rig.get<QStackedWidget>("stackedWidget")->currentWidget()->objectName(),
-                 QString(row == 1 ? "terminalPage" : "page_220_stat"));
-        QCOMPARE(rig.get("deviceStatus")->isHidden(), row == 1);
-        QCOMPARE(rig.get("line")->isHidden(), row == 1);
-        QCOMPARE(stack->geometry(), stackNormal.adjusted(0, -shift, 0, 0));
-        QCOMPARE(edit->geometry(), editNormal.adjusted(0, 0, 0, shift));
-        QCOMPARE(cmdLine->geometry(), cmdNormal.translated(0, shift));
-    }
-    // Every disconnection hides the row again.
-    w.setGlobalState(0);
-    QVERIFY(menu->isRowHidden(1));
-}
-
-void TestMainWindowWindow::dragHandle()
-{
-    Rig rig;
-    MainWindow &w = rig.w();
-    w.move(100, 100);
-    // Each step: press, move or release at a point of the window; then where the window is.
-    auto mouse = [&w](QEvent::Type type, QPoint pos) {
-        QMouseEvent event(type, pos, w.mapToGlobal(pos), Qt::LeftButton,
-                          type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
-                          Qt::NoModifier);
-        QApplication::sendEvent(&w, &event);
-        return w.pos();
-    };
-    const auto press = QEvent::MouseButtonPress, drag = QEvent::MouseMove,
-               release = QEvent::MouseButtonRelease;
-
-    // Pressed in the title area: the window follows the cursor.
-    mouse(press, {300, 20});
-    QCOMPARE(mouse(drag, {330, 30}), QPoint(130, 110));
-    mouse(release, {330, 30});
-    // Pressed below the 64-pixel handle: no drag until the left button is released.
-    mouse(press, {300, 64});
-    QCOMPARE(mouse(drag, {320, 20}), QPoint(130, 110));
-    mouse(press, {300, 20});
-    QCOMPARE(mouse(drag, {320, 20}), QPoint(130, 110));
-    mouse(release, {320, 20});
-    mouse(press, {300, 20});
-    QCOMPARE(mouse(drag, {310, 25}), QPoint(140, 115));
 }
 
 void TestMainWindowWindow::hotPlugTiming()

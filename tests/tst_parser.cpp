@@ -17,7 +17,6 @@ private slots:
     void decodeRecords_data();
     void decodeRecords();
     void chunksCheckedAndDecodedInOrderAcrossThreads();
-    void idleThreadSleepsAndStopsAtOnce();
 };
 
 namespace {
@@ -157,25 +156,6 @@ void TestParser::chunksCheckedAndDecodedInOrderAcrossThreads()
     QCOMPARE(values, expected);
     QVERIFY(threads.count(QThread::currentThreadId()) == threads.size());
     QTRY_COMPARE(log.count("BAD DATA!"), 300 - expected.size());
-}
-
-void TestParser::idleThreadSleepsAndStopsAtOnce()
-{
-    ParserThread p;
-    p.thread.start();
-    QTest::qWait(300);
-    QCOMPARE(p.queue.wakeUps(), quint64(0));
-    QElapsedTimer clock;
-    clock.start();
-    p.parser->stopParser();
-    QVERIFY(p.thread.wait(1000));
-    QVERIFY2(clock.elapsed() < 200, qPrintable(QString::number(clock.elapsed())));
-
-    // Stopped before it started, it still ends.
-    ParserThread early;
-    early.parser->stopParser();
-    early.thread.start();
-    QVERIFY(early.thread.wait(2000));
 }
 
 QTEST_GUILESS_MAIN(TestParser)

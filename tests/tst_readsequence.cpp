@@ -15,7 +15,6 @@ private slots:
     void readsByFirmwareGroup();
     void otherCommandLists_data();
     void otherCommandLists();
-    void recordAfterTheReadSendsAnEmptyDocument();
     void pollCycles_data();
     void pollCycles();
     void reboot_data();
@@ -109,21 +108,6 @@ void TestReadSequence::otherCommandLists()
     QCOMPARE(t.progressMax, QList<int> {commands.size()});
     QCOMPARE(log.count("Empty answer. Next command"), commands.count(0x0400));
     QCOMPARE(LinkOnBus::elementsOf(t.guiDocuments.at(0)), elements);
-}
-
-void TestReadSequence::recordAfterTheReadSendsAnEmptyDocument()
-{
-    LinkOnBus t;
-    t.addReader(SimReaderSettings());
-    QVERIFY(t.readOnce());
-    t.link.getCounterVal_220();
-    QVERIFY(LinkOnBus::waitFor([&] { return t.guiDocuments.size() == 2; }, 3000));
-    QCOMPARE(t.guiDocuments.at(1), QByteArray());
-
-    // The next read starts a fresh document.
-    QVERIFY(!t.link.togglePort());
-    QVERIFY(t.readOnce());
-    QCOMPARE(LinkOnBus::elementsOf(t.guiDocuments.last()).size(), 5);
 }
 
 void TestReadSequence::pollCycles_data()

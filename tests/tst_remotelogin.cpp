@@ -31,7 +31,6 @@ class TestRemoteLogin : public QObject
 private slots:
     void dialog_data();
     void dialog();
-    void offeredImeiWritesNothing();
     void remoteButtonConnectsAndDisconnects();
 };
 
@@ -87,21 +86,6 @@ void TestRemoteLogin::dialog()
     // Only a refused password keeps the dialog open for another try.
     QCOMPARE(form.isNull(), box.isEmpty());
     delete form;
-}
-
-// The IMEI used as offered is not written again, so a change made by another program run
-// meanwhile stays.
-void TestRemoteLogin::offeredImeiWritesNothing()
-{
-    TempProgramDir dir;
-    writeSetting("RemConf", "lastImei", kImei);
-    BoxRecorder boxes;
-    auto *form = new RemoteConnectForm; // deletes itself when done
-    writeSetting("RemConf", "lastImei", "222");
-    fill(form, kImei, "p");
-    click(form, "connectButton");
-    QCOMPARE(storedImei(), QString("222"));
-    processDeletions();
 }
 
 // A window whose connection panel shows 9600 baud and address 5, talking to the server double.

@@ -8,23 +8,12 @@ class TestSettings : public QObject
 {
     Q_OBJECT
 private slots:
-    void readWrite();
     void unreadableFileGivesDefaults();
     void languageChoice_data();
     void languageChoice();
     void storedLanguageWins();
     void changeLanguageStoresAndReloads();
 };
-
-void TestSettings::readWrite()
-{
-    TempProgramDir dir;
-    QVERIFY(readSetting("Survey", "Status").isNull());
-    writeSetting("UpdateServer", "Port", 12358);
-    // Written at once, as group/key in an INI file.
-    QVERIFY(readTestFile(dir.filePath("settings.conf")).contains("[UpdateServer]\nPort=12358"));
-    QCOMPARE(readSetting("UpdateServer", "Port").toInt(), 12358);
-}
 
 void TestSettings::unreadableFileGivesDefaults()
 {

@@ -82,8 +82,6 @@ private slots:
     void decode();
     void redecodeKeepsBoxesWithTheirBits();
     void baseSwitchAndRefresh();
-    void closeReportsEventMask_data();
-    void closeReportsEventMask();
 };
 
 void TestStatusCalc::parse_data()
@@ -222,30 +220,6 @@ void TestStatusCalc::baseSwitchAndRefresh()
     QVERIFY(child<QRadioButton>(c.calc, "hexRadioButton")->isChecked());
     QCOMPARE(c.code()->text(), QString("2"));
     QCOMPARE(c.text(), QString("Питание=Норма [bitN_0], Вход 1=Замкнут [bitN_1]"));
-}
-
-void TestStatusCalc::closeReportsEventMask_data()
-{
-    QTest::addColumn<bool>("escape");
-    QTest::newRow("close button") << false;
-    QTest::newRow("escape key") << true;
-}
-
-void TestStatusCalc::closeReportsEventMask()
-{
-    QFETCH(bool, escape);
-    Calc c("0", 0x1u, 0x3u);
-    QSignalSpy reported(c.calc.data(), &StatusCalc::updateStatusMask);
-    c.calc->show();
-    c.calc->decryptStatus();
-    QTest::mouseClick(c.box(1), Qt::LeftButton);
-    if (escape)
-        QTest::keyClick(c.calc.data(), Qt::Key_Escape);
-    else
-        c.click("closeStatusCalcButton");
-    QCOMPARE(reported.count(), 1);
-    QCOMPARE(reported.at(0).at(0).value<quint32>(), 0x3u);
-    QTRY_VERIFY(c.calc.isNull()); // deleted once closed
 }
 
 QTEST_MAIN(TestStatusCalc)
