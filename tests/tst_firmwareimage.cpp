@@ -52,10 +52,8 @@ private slots:
     void checksumVectors();
     void aesVector();
     void checksumRefusesOneBit();
-    void pagePayload();
     void refusedFiles_data();
     void refusedFiles();
-    void packMatchesLayout();
 };
 
 void TestFirmwareImage::checksumVectors()
@@ -95,18 +93,6 @@ void TestFirmwareImage::checksumRefusesOneBit()
     QCOMPARE(error, FirmwareImage::ChecksumError);
 }
 
-void TestFirmwareImage::pagePayload()
-{
-    const quint32 address = 0x3800 + 0x012C * 128;
-    const QByteArray plain = pattern(128, 5);
-    const FirmwareImage image = FirmwareImage::build(imageFile(section(address, plain)), "200");
-    QCOMPARE(image.nextUsedPage(0), 0x012C);
-    const QByteArray payload = image.pagePayload(0x012C);
-    QCOMPARE(payload.size(), 130);
-    QCOMPARE(payload.left(2).toHex(), QByteArray("012c"));
-    QCOMPARE(payload.mid(2).toHex(), plain.toHex());
-}
-
 void TestFirmwareImage::refusedFiles_data()
 {
     QTest::addColumn<QByteArray>("file");
@@ -144,15 +130,6 @@ void TestFirmwareImage::refusedFiles()
     QVERIFY(FirmwareImage::build(file, type, &actual, &reason).isNull());
     QCOMPARE(int(actual), error);
     QVERIFY(!reason.isEmpty());
-}
-
-void TestFirmwareImage::packMatchesLayout()
-{
-    // 20 bytes are padded with 0xFF to two blocks.
-    const QByteArray plain = pattern(20, 6);
-    const QByteArray packed = FirmwareImage::pack(header200(), {{0x3810, plain}});
-    const QByteArray expected = imageFile(section(0x3810, plain + QByteArray(12, char(0xFF))));
-    QVERIFY2(packed == expected, qPrintable(hexBytes(packed) + "\n" + hexBytes(expected)));
 }
 
 QTEST_GUILESS_MAIN(TestFirmwareImage)

@@ -12,8 +12,6 @@ class TestFwPack : public QObject
 private slots:
     void packs_data();
     void packs();
-    void refuses_data();
-    void refuses();
 
 private:
     int run(const QStringList &arguments);
@@ -69,29 +67,6 @@ void TestFwPack::packs()
     // Padded to whole blocks with erased bytes; the rest of the area stays erased.
     QCOMPARE(image.bytes().mid(offset + 1000, 8), QByteArray(8, char(0xFF)));
     QCOMPARE(image.nextUsedPage(0), offset / 128);
-}
-
-void TestFwPack::refuses_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<int>("exitCode");
-    QTest::newRow("below the base") << QStringList {"--address", "0x100"} << 1;
-    QTest::newRow("past the area end") << QStringList {"--address", "0x21700"} << 1;
-    QTest::newRow("version part over 255") << QStringList {"--version", "1.256.0"} << 2;
-    QTest::newRow("unknown type text") << QStringList {"--type", "abc"} << 2;
-}
-
-void TestFwPack::refuses()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(int, exitCode);
-    const QString in = m_dir.filePath("program.bin");
-    const QString out = m_dir.filePath("refused.bin");
-    QVERIFY(writeTestFile(in, QByteArray(1000, 'x')));
-    QStringList all {"--type", "200", "--version", "1.0.0"};
-    all += arguments; // later options win
-    QCOMPARE(run(all + QStringList {in, out}), exitCode);
-    QVERIFY(!QFile::exists(out));
 }
 
 QTEST_GUILESS_MAIN(TestFwPack)

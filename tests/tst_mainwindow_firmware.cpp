@@ -32,7 +32,6 @@ private slots:
     void identification();
     void localCatalogue_data();
     void localCatalogue();
-    void catalogueWithoutFolder();
     void updateOffer();
 };
 
@@ -56,11 +55,19 @@ void TestMainWindowFirmware::identification()
     QCOMPARE(items(&w, "genComboBox"), QStringList({"Выключена", "Включена"}));
     QVERIFY(!child<QListWidget>(&w, "terminalMenu")->isRowHidden(0));
 
-    // Unknown firmware (the lists staying are shown by the session test): the mask stays.
+    // The older group offers fewer items.
+    w.setCurrentFwVer_220("1.0.5", "", "220", "Zemo220");
+    QCOMPARE(items(&w, "genTypeComboBox"), QStringList({"Постоянная", "Импульсная"}));
+    QCOMPARE(items(&w, "pullUpComboBox"), QStringList({"Отключена", "Подтяжка к питанию"}));
+    QCOMPARE(MainWindowTestAccess::statusBitMask(w), 63u);
+
+    // Unknown firmware: warned about; the lists and the mask stay.
     w.setCurrentFwVer_220("0.9.0", "", "220", "Zemo220");
     QVERIFY(!MainWindowTestAccess::fwSupported(w));
-    QVERIFY(rig.boxes.describe().startsWith("Warning Предупреждение | "));
-    QCOMPARE(MainWindowTestAccess::statusBitMask(w), 2148466943u);
+    QCOMPARE(rig.boxes.describe(),
+             QString("Warning Предупреждение | Версия прошивки не поддерживается конфигуратором"));
+    QCOMPARE(items(&w, "genTypeComboBox"), QStringList({"Постоянная", "Импульсная"}));
+    QCOMPARE(MainWindowTestAccess::statusBitMask(w), 63u);
 }
 
 void TestMainWindowFirmware::localCatalogue_data()
@@ -116,14 +123,6 @@ void TestMainWindowFirmware::localCatalogue()
         QVERIFY2(log.contains("Found local FW Ver:  " + latest), qPrintable(log.lines().join('\n')));
     }
     QVERIFY(!log.contains("Found local FW Ver:  9.9.9"));
-}
-
-void TestMainWindowFirmware::catalogueWithoutFolder()
-{
-    Rig rig;
-    QVERIFY(!QFileInfo::exists(rig.dir.filePath("firmware")));
-    QCOMPARE(rig.w().getLocalLastFw("220"), QString("0.0.0"));
-    QVERIFY(QFileInfo(rig.dir.filePath("firmware")).isDir());
 }
 
 void TestMainWindowFirmware::updateOffer()

@@ -1,6 +1,8 @@
 // ctest: slow
 // Whole sessions in the window against the simulated reader bus: connect, read, poll,
-// disconnect; discovery; firmware identification of different readers; write.
+// disconnect, write; a converter plugged in during a session or a scan. The firmware of other
+// readers is the identification test's, the found addresses of a scan are shown here by the
+// plugged converter.
 #include "deviceinterface.h"
 #include "mainwindowaccess.h"
 
@@ -60,8 +62,6 @@ class TestMainWindowSession : public QObject
     Q_OBJECT
 private slots:
     void readPollDisconnect();
-    void firmwareOfDifferentReaders();
-    void discovery();
     void writeChangedSetting();
     void savedConfigurationWritesTheAddressRead();
     void otherConverterPluggedDuringSession();
@@ -99,45 +99,6 @@ void TestMainWindowSession::readPollDisconnect()
     QVERIFY(!w.deviceInterface()->isPortOpen());
     QCOMPARE(rig.text("globalStatusText") + "; " + rig.text("label_220_fw"),
              QString("Соединения закрыты; -"));
-}
-
-// Older and unknown firmware; the current group's lists are shown by the identification test.
-void TestMainWindowSession::firmwareOfDifferentReaders()
-{
-    Rig rig({reader(2, "1.0.5"), reader(3, "0.5.0")});
-    QVERIFY(rig.choose("19200", "2"));
-    QVERIFY(rig.connectAndRead());
-    QCOMPARE(rig.text("label_220_fw"), QString("1.0.5"));
-    QCOMPARE(rig.items("genTypeComboBox"), QStringList({"Постоянная", "Импульсная"}));
-    QCOMPARE(rig.items("pullUpComboBox"), QStringList({"Отключена", "Подтяжка к питанию"}));
-    QVERIFY(rig.disconnect());
-    QCOMPARE(rig.boxes.describe(), QString());
-
-    // A firmware the database does not know: warned about, the lists stay.
-    QVERIFY(rig.choose("19200", "3"));
-    QVERIFY(rig.connectAndRead());
-    QCOMPARE(rig.text("label_220_fw"), QString("0.5.0"));
-    QCOMPARE(rig.boxes.describe(),
-             QString("Warning Предупреждение | Версия прошивки не поддерживается конфигуратором"));
-    QCOMPARE(rig.items("genTypeComboBox"), QStringList({"Постоянная", "Импульсная"}));
-}
-
-// A whole search of the bus, started by its button, offers the addresses found; stopping a
-// search is shown by the link's discovery tests.
-void TestMainWindowSession::discovery()
-{
-    Rig rig({reader(3, "1.3.2"), reader(7, "1.0.5")});
-    MainWindow &w = rig.w();
-    QVERIFY(rig.choose("19200", "1"));
-    rig.press("findDevsButton");
-    QTRY_COMPARE_WITH_TIMEOUT(w.globalState(), 1, 2000);
-    QCOMPARE(rig.text("globalStatusText"), QString("Поиск устройств"));
-    QTRY_VERIFY_WITH_TIMEOUT(w.globalState() != 1, 30000);
-    QCOMPARE(rig.items("rs485_selAddr"), QStringList({"3", "7"}));
-    QVERIFY(child<QComboBox>(&w, "rs485_selAddr")->isEditable());
-    // The first address found is the one read next.
-    QVERIFY(rig.connectAndRead());
-    QCOMPARE(rig.text("label_220_fw"), QString("1.3.2"));
 }
 
 void TestMainWindowSession::writeChangedSetting()

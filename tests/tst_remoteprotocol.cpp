@@ -19,8 +19,6 @@ class TestRemoteProtocol : public QObject
 private slots:
     void loginKey_data();
     void loginKey();
-    void serverAddress_data();
-    void serverAddress();
     void serverTexts_data();
     void serverTexts();
     void answerLine_data();
@@ -55,32 +53,6 @@ void TestRemoteProtocol::loginKey()
     // A fresh copy of the same text gives the same key: the server recomputes it.
     const QString copy = QString::fromUtf8(imei.toUtf8());
     QCOMPARE(RemoteProtocol::loginKey(copy, kLoginKeyMask), first);
-}
-
-void TestRemoteProtocol::serverAddress_data()
-{
-    QTest::addColumn<QVariant>("ip");
-    QTest::addColumn<QVariant>("port");
-    QTest::addColumn<QString>("host");
-    QTest::addColumn<int>("portNumber");
-
-    const QString dflt = QString::fromLatin1(kDefaultServerHost);
-    QTest::newRow("both keys") << QVariant("10.0.0.7") << QVariant("4000") << "10.0.0.7" << 4000;
-    QTest::newRow("only the host key") << QVariant("10.0.0.7") << QVariant() << dflt << 12358;
-    QTest::newRow("port not a number") << QVariant("h") << QVariant("x1") << dflt << 12358;
-    QTest::newRow("port out of range") << QVariant("h") << QVariant("65536") << dflt << 12358;
-    QTest::newRow("empty host") << QVariant("") << QVariant("4000") << dflt << 12358;
-}
-
-void TestRemoteProtocol::serverAddress()
-{
-    QFETCH(QVariant, ip);
-    QFETCH(QVariant, port);
-    QFETCH(QString, host);
-    QFETCH(int, portNumber);
-    const ServerAddress address = RemoteProtocol::serverAddress(ip, port);
-    QCOMPARE(address.host, host);
-    QCOMPARE(int(address.port), portNumber);
 }
 
 void TestRemoteProtocol::serverTexts_data()
