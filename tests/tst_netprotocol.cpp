@@ -4,19 +4,16 @@
 
 #include <QtTest>
 
-// The update server's texts and the firmware file names, without sockets.
+// The update server's texts and the firmware file names, without sockets. The markers of its
+// answers and the chunks with their acknowledgements are shown by the update client tests.
 class TestNetProtocol : public QObject
 {
     Q_OBJECT
 private slots:
     void requests_data();
     void requests();
-    void markers_data();
-    void markers();
     void softwareOffer_data();
     void softwareOffer();
-    void chunks_data();
-    void chunks();
     void answerTextStopsAtZero();
     void firmwareNames_data();
     void firmwareNames();
@@ -51,40 +48,6 @@ void TestNetProtocol::requests()
     QCOMPARE(QString::fromUtf8(actual), QString::fromUtf8(expected));
 }
 
-void TestNetProtocol::markers_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("found"); // the markers recognised
-    auto row = [](const char *name, const char *text, const char *found) {
-        QTest::newRow(name) << text << found;
-    };
-    row("complite", R"({"status":"complite"})", "done");
-    row("complete is not the marker", "complete", "");
-    row("fw current", R"({"fw":"up to date"})", "fw");
-    row("sw current", R"({"sw":"up to date"})", "sw");
-    row("offer", R"({"sw":"1.2.3","size":10})", "offer");
-    row("offer needs three numbers", R"({"sw":"1.2"})", "");
-    row("chunk", "WRFILE 1,2,3;QUJD", "chunk");
-    row("chunk any case", "wrFile 1,2,3;QUJD", "chunk");
-    row("last chunk and end together", "WRFILE 1,2,3;QUJDcomplite", "done chunk");
-}
-
-void TestNetProtocol::markers()
-{
-    QFETCH(QString, text);
-    using P = UpdateProtocol;
-    const QList<QPair<const char *, bool>> markers {{"done", P::isTransferDone(text)},
-                                                    {"fw", P::isFirmwareUpToDate(text)},
-                                                    {"sw", P::isSoftwareUpToDate(text)},
-                                                    {"offer", P::isSoftwareOffer(text)},
-                                                    {"chunk", P::isChunk(text)}};
-    QStringList found;
-    for (const auto &marker : markers)
-        if (marker.second)
-            found << marker.first;
-    QTEST(found.join(' '), "found");
-}
-
 void TestNetProtocol::softwareOffer_data()
 {
     QTest::addColumn<QByteArray>("answer");
@@ -111,39 +74,6 @@ void TestNetProtocol::softwareOffer()
     QTEST(offer.version, "version");
     QTEST(offer.size, "size");
     QTEST(offer.fileName, "fileName");
-}
-
-void TestNetProtocol::chunks_data()
-{
-    QTest::addColumn<QString>("message");
-    QTest::addColumn<bool>("matches");
-    QTest::addColumn<QByteArray>("data");
-    QTest::addColumn<QByteArray>("acknowledgement");
-    // "QUJD" is the Base64 text of "ABC".
-    QTest::newRow("good") << "WRFILE 9,17,3;QUJD" << true << QByteArray("ABC")
-                          << QByteArray("WRFILE=0,17,3");
-    QTest::newRow("count one too many")
-            << "WRFILE 9,17,4;QUJD" << false << QByteArray("ABC") << QByteArray("WRFILE=1");
-    QTest::newRow("first half of a split chunk")
-            << "WRFILE 9,17,6;QUJD" << false << QByteArray("ABC") << QByteArray("WRFILE=1");
-    QTest::newRow("no data part, count 0")
-            << "WRFILE 9,3,0" << true << QByteArray() << QByteArray("WRFILE=0,3,0");
-    QTest::newRow("header fields missing")
-            << "WRFILE ;QUJD" << false << QByteArray("ABC") << QByteArray("WRFILE=1");
-}
-
-void TestNetProtocol::chunks()
-{
-    QFETCH(QString, message);
-    QFETCH(bool, matches);
-    QFETCH(QByteArray, data);
-    QFETCH(QByteArray, acknowledgement);
-    const UpdateProtocol::Chunk chunk = UpdateProtocol::parseChunk(message);
-    QCOMPARE(chunk.matches(), matches);
-    QVERIFY2(chunk.data == data, qPrintable(hexBytes(chunk.data)));
-    const QByteArray ack = chunk.matches() ? UpdateProtocol::chunkAccepted(chunk)
-                                           : UpdateProtocol::chunkRejected();
-    QCOMPARE(ack, acknowledgement);
 }
 
 void TestNetProtocol::answerTextStopsAtZero()

@@ -7,10 +7,9 @@
 
 using namespace RemoteProtocol;
 
-// The login message, the frame lines and the password line are shown word for word by the remote
-// configuration tests, where the server double checks them.
+// The login message, the frame lines, the password line and the server's texts are shown word
+// for word by the remote configuration tests, where the server double speaks them.
 
-Q_DECLARE_METATYPE(QVector<ServerText>)
 Q_DECLARE_METATYPE(AnswerLine::Kind)
 
 class TestRemoteProtocol : public QObject
@@ -19,8 +18,6 @@ class TestRemoteProtocol : public QObject
 private slots:
     void loginKey_data();
     void loginKey();
-    void serverTexts_data();
-    void serverTexts();
     void answerLine_data();
     void answerLine();
     void collector_data();
@@ -53,32 +50,6 @@ void TestRemoteProtocol::loginKey()
     // A fresh copy of the same text gives the same key: the server recomputes it.
     const QString copy = QString::fromUtf8(imei.toUtf8());
     QCOMPARE(RemoteProtocol::loginKey(copy, kLoginKeyMask), first);
-}
-
-void TestRemoteProtocol::serverTexts_data()
-{
-    QTest::addColumn<QString>("line");
-    QTest::addColumn<QVector<ServerText>>("reactions");
-
-    using T = ServerText;
-    QTest::newRow("ping") << "PING" << QVector<T> {T::Ping};
-    QTest::newRow("answer") << "S485=7;AQ==" << QVector<T> {T::Answer};
-    QTest::newRow("pass fail") << "PASS FAIL" << QVector<T> {T::PassFail};
-    QTest::newRow("not registered") << "notRegistred" << QVector<T> {T::NotRegistered};
-    QTest::newRow("anywhere in the line") << "xxPASS OKyy" << QVector<T> {T::PassOk};
-    QTest::newRow("table order, not line order")
-            << "terminalNotAnswer PASS OK PING"
-            << QVector<T> {T::Ping, T::PassOk, T::TerminalNotAnswer};
-    QTest::newRow("case matters") << "ping pass ok Notregistred" << QVector<T> {};
-    QTest::newRow("S485 without =") << "S485 6,260" << QVector<T> {};
-    QTest::newRow("unknown text") << "HELLO" << QVector<T> {};
-}
-
-void TestRemoteProtocol::serverTexts()
-{
-    QFETCH(QString, line);
-    QFETCH(QVector<ServerText>, reactions);
-    QCOMPARE(RemoteProtocol::serverTexts(line), reactions);
 }
 
 void TestRemoteProtocol::answerLine_data()

@@ -8,7 +8,6 @@ class TestVersion : public QObject
 private slots:
     void compare_data();
     void compare();
-    void sortStable();
 };
 
 void TestVersion::compare_data()
@@ -43,21 +42,6 @@ void TestVersion::compare()
     QCOMPARE((r > 0) - (r < 0), sign);
     const int back = VersionCompare::compare(b, a);
     QCOMPARE((back > 0) - (back < 0), -sign);
-}
-
-void TestVersion::sortStable()
-{
-    QStringList list {"1.10.0", "1.4.9", "1.4.12"};
-    VersionCompare::sort(list);
-    QCOMPARE(list, QStringList({"1.4.9", "1.4.12", "1.10.0"}));
-
-    // Digits of other scripts count by their value: "1.\u0662" equals "1.2" without being the same
-    // text, so the two show that equal versions keep their order.
-    const QString arabicTwo = QString::fromUtf8("1.\u0662");
-    QCOMPARE(VersionCompare::compare(arabicTwo, "1.2"), 0);
-    QStringList same {"2.0", arabicTwo, "1.0", "1.2"};
-    VersionCompare::sort(same);
-    QCOMPARE(same, QStringList({"1.0", arabicTwo, "1.2", "2.0"}));
 }
 
 QTEST_APPLESS_MAIN(TestVersion)
