@@ -62,17 +62,11 @@ void TestFaultsSerial::converterPulled()
     BusWindowRig rig({reader});
     MainWindow &w = rig.w();
     w.show();
-    QVERIFY(rig.listed());
-    rig.get<QComboBox>("rs485_220_speed")->setCurrentText("19200");
-    rig.get<QComboBox>("rs485_selAddr")->setCurrentText("1");
-    auto press = [&](const char *name) {
-        QTest::mouseClick(rig.get<QPushButton>(name), Qt::LeftButton);
-    };
+    QVERIFY(rig.choose("19200", "1"));
     SimBus &bus = rig.bus;
     BoxRecorder &recorder = rig.boxes;
-
     if (when == Pull::DuringWrite) {
-        press("rs485_Button");
+        rig.press("rs485_Button");
         QTRY_COMPARE_WITH_TIMEOUT(w.globalState(), 3, 15000);
         rig.get<QComboBox>("genTypeComboBox")->setCurrentIndex(2);
         rig.get<QComboBox>("pullUpComboBox")->setCurrentIndex(1);
@@ -85,18 +79,10 @@ void TestFaultsSerial::converterPulled()
     QVERIFY(configuration.contains("gen_mode_220"));
 
     bus.clearRequests();
-    switch (when) {
-    case Pull::DuringRead:
-        press("rs485_Button");
-        break;
-    case Pull::DuringWrite:
-        recorder.answers << QMessageBox::Yes;
-        press("writeConfigButton");
-        break;
-    case Pull::DuringScan:
-        press("findDevsButton");
-        break;
-    }
+    recorder.answers << QMessageBox::Yes; // the write's question
+    rig.press(when == Pull::DuringRead    ? "rs485_Button"
+              : when == Pull::DuringWrite ? "writeConfigButton"
+                                          : "findDevsButton");
     // Pulled after the second request of the operation went out.
     QTRY_VERIFY_WITH_TIMEOUT(bus.requests().size() >= 2, 5000);
     const int boxesBefore = recorder.boxes.size();

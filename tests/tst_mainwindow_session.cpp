@@ -24,16 +24,6 @@ struct Rig : BusWindowRig
         window->show();
     }
     QString text(const char *label) { return get<QLabel>(label)->text(); }
-    void press(const char *button) { QTest::mouseClick(get<QPushButton>(button), Qt::LeftButton); }
-    // Port, speed and bus address in the connection panel, once the ports are listed.
-    bool choose(const QString &speed, const QString &address)
-    {
-        if (!listed())
-            return false;
-        get<QComboBox>("rs485_220_speed")->setCurrentText(speed);
-        get<QComboBox>("rs485_selAddr")->setCurrentText(address);
-        return true;
-    }
     bool connectAndRead()
     {
         press("rs485_Button");

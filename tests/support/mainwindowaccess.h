@@ -89,6 +89,16 @@ struct BusWindowRig : WindowRig
         ports->setCurrentText(bus.devicePath());
         return true;
     }
+    // The bus's port, speed and reader address in the connection panel, once the ports are listed.
+    bool choose(const QString &speed, const QString &address)
+    {
+        if (!listed())
+            return false;
+        get<QComboBox>("rs485_220_speed")->setCurrentText(speed);
+        get<QComboBox>("rs485_selAddr")->setCurrentText(address);
+        return true;
+    }
+    void press(const char *button) { QTest::mouseClick(get<QPushButton>(button), Qt::LeftButton); }
 
     SimBus bus;
 };
