@@ -81,7 +81,6 @@ private slots:
     void decode_data();
     void decode();
     void redecodeKeepsBoxesWithTheirBits();
-    void baseSwitchAndRefresh();
 };
 
 void TestStatusCalc::parse_data()
@@ -184,36 +183,6 @@ void TestStatusCalc::redecodeKeepsBoxesWithTheirBits()
     QCOMPARE(c.text(), QString("Вход 1=Замкнут [bitN_1], Вход 3=Замкнут [bitN_3], "
                                "Сторож=Сработал [bitN_31]"));
     QCOMPARE(c.ticked(), QString("2"));
-}
-
-// The code is typed in hexadecimal (at most 8 digits) or decimal (at most 10); switching the
-// base reads the same text anew. A refresh asks the window for its code, which comes in
-// hexadecimal and may be none.
-void TestStatusCalc::baseSwitchAndRefresh()
-{
-    Calc c("", 0, 0x3u);
-    QCOMPARE(c.code()->text(), QString("00000000"));
-    c.code()->clear();
-    QTest::keyClicks(c.code(), "1aG2bcdef9");
-    QCOMPARE(c.code()->text(), QString("1a2bcdef"));
-    c.code()->setText("FF");
-    c.calc->decryptStatus();
-    QCOMPARE(c.text(), QString("Питание=Авария [bitN_0], Вход 1=Замкнут [bitN_1]"));
-    c.click("decRadioButton");
-    c.calc->decryptStatus();
-    QCOMPARE(c.text(), QString("Питание=Норма [bitN_0], Вход 1=Разомкнут [bitN_1]"));
-    c.code()->clear();
-    QTest::keyClicks(c.code(), "12a34567890123");
-    QCOMPARE(c.code()->text(), QString("1234567890"));
-
-    c.code()->setText("1");
-    QObject::connect(c.calc, &StatusCalc::getStatusCode, c.calc,
-                     [&c] { c.calc->updateStatusCode(QString()); });
-    c.click("refreshStatusButton");
-    QCOMPARE(c.text(), QString("Питание=Авария [bitN_0], Вход 1=Разомкнут [bitN_1]"));
-    c.calc->updateStatusCode("2");
-    QVERIFY(child<QRadioButton>(c.calc, "hexRadioButton")->isChecked());
-    QCOMPARE(c.text(), QString("Питание=Норма [bitN_0], Вход 1=Замкнут [bitN_1]"));
 }
 
 QTEST_MAIN(TestStatusCalc)
