@@ -11,31 +11,16 @@
 #include <QtTest>
 
 // Tags are taken off every line the tests capture; their colours in the window are shown here by
-// the error and success categories.
+// the error and success categories. A log file that cannot be written is one of the file fault
+// tests.
 class TestLogHandler : public QObject
 {
     Q_OBJECT
 private slots:
-    void warningOnlyColoursTheWindow();
     void linesFromAnotherThreadKeepTheirColour();
     void programSwitches_data();
     void programSwitches();
 };
-
-// A Warning only colours the window; its line still goes to the file. (Lines reaching file and
-// window, each in its colour, are shown by the test from another thread; a log file that cannot
-// be written by the fault tests.)
-void TestLogHandler::warningOnlyColoursTheWindow()
-{
-    TempProgramDir dir;
-    DebugLogWindow window;
-    LogHandler::handle(QtDebugMsg, QMessageLogContext(), "/C:12 Error open Com port: COM7");
-    LogHandler::handle(QtWarningMsg, QMessageLogContext(), "/C:16 careful");
-    QCoreApplication::processEvents();
-    QCOMPARE(window.toPlainText(), QString(" Error open Com port: COM7"));
-    QCOMPARE(window.textColor(), QColor(255, 106, 0));
-    QVERIFY(readTestFile(dir.filePath("zemo2xx.log")).contains(":  careful\r\n"));
-}
 
 void TestLogHandler::linesFromAnotherThreadKeepTheirColour()
 {

@@ -1,5 +1,6 @@
-// The main window without a reader: construction, validators, the state codes, polling and
-// hot-plug timing.
+// The main window without a reader: validators, the state codes, polling and hot-plug timing.
+// The controls after the first port listing are the closed state's row; the reboot wait ends in
+// the window sessions.
 #include "mainwindowaccess.h"
 #include "resources.h"
 
@@ -31,41 +32,14 @@ class TestMainWindowWindow : public QObject
     Q_OBJECT
 private slots:
     void initTestCase() { initZemoResources(); }
-    void construction();
     void addressValidator_data();
     void addressValidator();
     void states_data();
     void states();
-    void rebootWait();
     void pollingFollowsPage();
     void waitEndReadStatusEndsWithTheRead();
     void hotPlugTiming();
 };
-
-void TestMainWindowWindow::construction()
-{
-    Rig rig;
-    MainWindow &w = rig.w();
-    QVERIFY(!w.startupFailed());
-    QCOMPARE(w.styleSheet(), zemoStyleSheet());
-    for (const QString &name : QString("remCfgButton saveFileButton rs485_Button "
-                                       "writeConfigButton restartButton updateFwButton")
-                                       .split(' '))
-        QVERIFY2(!rig.get(name)->isEnabled(), qPrintable(name));
-    QVERIFY(rig.get("updateFwButton")->isHidden());
-    QVERIFY(rig.get<QListWidget>("terminalMenu")->isRowHidden(1));
-    QCOMPARE(rig.get<QStackedWidget>("stackedWidget")->currentWidget()->objectName(),
-             QString("page_220_stat"));
-    QCOMPARE(rig.statusText(), QString("Порт закрыт"));
-
-    // The ports are listed 100 ms after construction, not during it.
-    QCOMPARE(rig.get<QComboBox>("rs485_220_port")->count(), 0);
-    QCOMPARE(armed(MainWindowTestAccess::portTimer(w)), QString("100"));
-    QVERIFY(rig.listed());
-    QCOMPARE(w.globalState(), 0);
-    QCOMPARE(rig.get<QComboBox>("rs485_220_speed")->currentText(), QString("19200"));
-    QCOMPARE(rig.get<QComboBox>("rs485_selAddr")->currentText(), QString("1"));
-}
 
 void TestMainWindowWindow::addressValidator_data()
 {
@@ -159,29 +133,6 @@ void TestMainWindowWindow::states()
     QCOMPARE(rig.boxes.describe(), box);
     if (!box.isEmpty())
         QCOMPARE(rig.boxes.boxes.at(0).parent, &rig.w());
-}
-
-void TestMainWindowWindow::rebootWait()
-{
-    Rig rig;
-    QVERIFY(rig.listed());
-    MainWindow &w = rig.w();
-    QTimer *rebootTimer = MainWindowTestAccess::rebootTimer(w);
-    w.setGlobalState(3);
-    w.setGlobalState(7);
-    QCOMPARE(rig.boxes.boxes.at(0).autoCloseMs, 1000);
-    QCOMPARE(armed(rebootTimer), QString("10000"));
-    // The ready state ends the reboot wait.
-    w.setGlobalState(3);
-    QCOMPARE(armed(rebootTimer), QString("off"));
-
-    // After a firmware upload the box says so, once.
-    MainWindowTestAccess::setFwUpdateInProgress(w, true);
-    w.setGlobalState(7);
-    w.setGlobalState(7);
-    QCOMPARE(rig.boxes.describe().section('\n', 1),
-             QString("Information Перезагрузка | Обновление прошивки...\n"
-                     "Information Перезагрузка | Устройство перезагружается..."));
 }
 
 void TestMainWindowWindow::pollingFollowsPage()

@@ -109,9 +109,7 @@ class MainWindowTestAccess
 public:
     static QTimer *statusTimer(MainWindow &w) { return w.m_statusTimer; }
     static QTimer *portTimer(MainWindow &w) { return w.m_portTimer; }
-    static QTimer *rebootTimer(MainWindow &w) { return w.m_rebootTimer; }
     static void notifyDeviceChange(MainWindow &w) { w.deviceChangeNotified(); }
-    static void setFwUpdateInProgress(MainWindow &w, bool on) { w.m_fwUpdateInProgress = on; }
     static bool fwSupported(MainWindow &w) { return w.m_fwSupported; }
     static quint32 statusBitMask(MainWindow &w) { return w.m_statusBitMask; }
     static QString deviceName(MainWindow &w) { return w.devIdByName; }
