@@ -9,6 +9,7 @@
 #include "resources.h"
 #include "settings.h"
 #include "settingsform.h"
+#include "statuscalc.h"
 
 #include <QAction>
 #include <QApplication>
@@ -199,6 +200,8 @@ MainWindow::~MainWindow()
         disconnect(m_device, nullptr, this, nullptr);
     if (!m_startupFailed)
         saveCommandHistory();
+    // Open status calculators go while the window is whole: their closing is reported to it.
+    qDeleteAll(findChildren<StatusCalc *>(QString(), Qt::FindDirectChildrenOnly));
     delete m_device;
     delete ui;
     qDebug() << "\n-----------------Configurator closed.-----------------\n";
