@@ -35,7 +35,6 @@ class TestDbWorker : public QObject
 private slots:
     void firmwareGroup_data();
     void firmwareGroup();
-    void groupQueries();
     void brokenDatabases_data();
     void brokenDatabases();
     void shippedDatabase();
@@ -84,37 +83,6 @@ void TestDbWorker::firmwareGroup()
     QVERIFY2(log.contains(logLine), qPrintable(log.lines().join('\n')));
     if (!group.isEmpty())
         QCOMPARE(log.lines().filter("FW Group: ").value(0).simplified(), "FW Group: " + group);
-}
-
-void TestDbWorker::groupQueries()
-{
-    TempProgramDir dir;
-    QVERIFY(createSqliteFile(dir.filePath("devices.db"), kFixture));
-    DB_Worker db;
-    QVERIFY(db.checkDb());
-    QCOMPARE(db.getFormElements("main"), QStringList()); // no group selected yet
-
-    db.setCurrentFwGroup(db.getFwGroup("1.1.0", "220"));
-    QVERIFY(db.isGroupSelected());
-    QCOMPARE(db.getCommandList(), QList<int>({769, 1280}));
-    QVERIFY(db.checkSupportedCmd(1280) && !db.checkSupportedCmd(1792));
-    QVERIFY(db.checkSupportPage("status") && !db.checkSupportPage("stat"));
-    QCOMPARE(db.getFormElements("main"), QStringList({"addr", "speed"}));
-    QCOMPARE(db.getFormElements("mai"), QStringList());
-    QCOMPARE(db.getFormElements("setBaudComboBox"),
-             QStringList({"9600:slow", "19200", "", "x:y:z"}));
-    QCOMPARE(db.getFormElements("statusBitMask"), QStringList({"255"}));
-
-    db.setCurrentFwGrouplbl("groupB");
-    QCOMPARE(db.getCommandListlbl(), QList<QString>({"1792"}));
-
-    // A new read of another group replaces the command list.
-    db.setCurrentFwGroup(db.getFwGroup("1.3.0", "220"));
-    QCOMPARE(db.getCommandList(), QList<int>({1792}));
-
-    db.closeDb();
-    QVERIFY(!db.isGroupSelected());
-    QCOMPARE(db.getFormElements("main"), QStringList());
 }
 
 void TestDbWorker::brokenDatabases_data()

@@ -1,5 +1,5 @@
-// The dialogs of the main window: settings, reboot, help, status calculator, device list. The
-// language choice of the about box is shown by the translation and settings tests.
+// The dialogs of the main window: reboot, help, status calculator, device list. The language
+// choice of the about box is shown by the translation and settings tests.
 #include "deviceinterface.h"
 #include "mainwindowaccess.h"
 #include "reloadform.h"
@@ -26,7 +26,6 @@ class TestDialogs : public QObject
 {
     Q_OBJECT
 private slots:
-    void settingsDialog();
     void rebootWaitRestoresSpeedAndAddress();
     void rebootQuestion_data();
     void rebootQuestion();
@@ -36,35 +35,6 @@ private slots:
     void deviceListChoice_data();
     void deviceListChoice();
 };
-
-void TestDialogs::settingsDialog()
-{
-    WindowRig rig;
-    MainWindow &window = rig.w();
-    QTimer *timer = MainWindowTestAccess::statusTimer(window);
-    auto *settings = window.findChild<SettingsForm *>();
-    auto *status = child<QCheckBox>(settings, "statusCheckBox");
-    window.setGlobalState(3);
-    QSignalSpy changed(settings, &SettingsForm::refreshStatusChanged);
-
-    // Cancelled: nothing stored or reported; shown again, the stored choice is offered.
-    window.settingShow();
-    status->setChecked(false);
-    click(settings, "closeSettingsFormButton");
-    window.settingShow();
-    QVERIFY(status->isChecked() && timer->isActive() && changed.isEmpty());
-
-    // Saved: stored, reported, and polling stops for good.
-    status->setChecked(false);
-    child<QCheckBox>(settings, "flsCheckBox")->setChecked(true);
-    click(settings, "saveButton");
-    QVERIFY(!settings->isVisible());
-    QCOMPARE(changed.count(), 1);
-    window.setGlobalState(3);
-    QVERIFY(!timer->isActive());
-    SettingsForm next;
-    QVERIFY(!next.statusRefresh() && next.flsRefresh());
-}
 
 void TestDialogs::rebootWaitRestoresSpeedAndAddress()
 {

@@ -1,4 +1,4 @@
-// The console page: command line and its history file, output view, menu, logs.
+// The console page: the command line's history file and the saved console log.
 #include "mainwindowaccess.h"
 
 namespace {
@@ -26,8 +26,6 @@ class TestMainWindowConsole : public QObject
     Q_OBJECT
 private slots:
     void historyRoundTrip();
-    void historyLimit();
-    void emptyCommandSendsNothing();
     void saveTextLog();
 };
 
@@ -58,46 +56,6 @@ void TestMainWindowConsole::historyRoundTrip()
     QVERIFY(writeTestFile(rig.historyPath(), QByteArray("\na\nb\0\nc", 7)));
     rig.open();
     QCOMPARE(rig.history(), QStringList({"", "a", "b"}));
-}
-
-void TestMainWindowConsole::historyLimit()
-{
-    Rig rig;
-    rig.close();
-    QByteArray file;
-    for (int i = 1; i <= 25; ++i)
-        file += "\ncmd" + QByteArray::number(i);
-    QVERIFY(writeTestFile(rig.historyPath(), file));
-    rig.open();
-    QStringList expected {""};
-    for (int i = 1; i <= 19; ++i)
-        expected << QString("cmd%1").arg(i);
-    QCOMPARE(rig.history(), expected);
-
-    // Full: a new command pushes the oldest one out; one stored already drops nothing.
-    rig.type("new one");
-    rig.type("cmd1");
-    QCOMPARE(rig.history().mid(0, 3), QStringList({"new one", "", "cmd1"}));
-    QCOMPARE(rig.history().size(), 20);
-    QCOMPARE(rig.history().last(), QString("cmd18"));
-
-    rig.close();
-    QCOMPARE(readTestFile(rig.historyPath()).count('\n'), 19); // the empty entry is not written
-}
-
-void TestMainWindowConsole::emptyCommandSendsNothing()
-{
-    Rig rig;
-    QSignalSpy sent(rig.window.get(), &MainWindow::sendTerminalCommand);
-    rig.type("");
-    QTest::mouseClick(child<QPushButton>(rig.window.get(), "sendCommand"), Qt::LeftButton);
-    QCOMPARE(sent.size(), 0);
-    QCOMPARE(rig.cmdLine()->count(), 0);
-    // The send button sends the typed text too.
-    rig.cmdLine()->lineEdit()->setText("by button");
-    QTest::mouseClick(child<QPushButton>(rig.window.get(), "sendCommand"), Qt::LeftButton);
-    QCOMPARE(sent.size(), 1);
-    QCOMPARE(rig.history(), QStringList({"by button"}));
 }
 
 void TestMainWindowConsole::saveTextLog()

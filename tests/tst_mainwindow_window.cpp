@@ -1,4 +1,4 @@
-// The main window without a reader: validators, the state codes, polling and hot-plug timing.
+// The main window without a reader: the state codes, polling and hot-plug timing.
 // The controls after the first port listing are the closed state's row; the reboot wait ends in
 // the window sessions.
 #include "mainwindowaccess.h"
@@ -32,37 +32,12 @@ class TestMainWindowWindow : public QObject
     Q_OBJECT
 private slots:
     void initTestCase() { initZemoResources(); }
-    void addressValidator_data();
-    void addressValidator();
     void states_data();
     void states();
     void pollingFollowsPage();
     void waitEndReadStatusEndsWithTheRead();
     void hotPlugTiming();
 };
-
-void TestMainWindowWindow::addressValidator_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("accepted");
-    for (const char *good : {"1", "99", "254"})
-        QTest::newRow(good) << good << true;
-    for (const char *bad : {"0", "255", "01", "300", "1a"})
-        QTest::newRow(bad) << bad << false;
-}
-
-void TestMainWindowWindow::addressValidator()
-{
-    QFETCH(QString, text);
-    QFETCH(bool, accepted);
-    Rig rig;
-    for (const QValidator *validator : {rig.get<QLineEdit>("setAddrLine")->validator(),
-                                        rig.get<QComboBox>("rs485_selAddr")->validator()}) {
-        QVERIFY(validator);
-        int pos = 0;
-        QCOMPARE(validator->validate(text, pos) == QValidator::Acceptable, accepted);
-    }
-}
 
 void TestMainWindowWindow::states_data()
 {

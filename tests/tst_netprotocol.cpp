@@ -12,9 +12,6 @@ class TestNetProtocol : public QObject
 private slots:
     void requests_data();
     void requests();
-    void softwareOffer_data();
-    void softwareOffer();
-    void answerTextStopsAtZero();
     void firmwareNames_data();
     void firmwareNames();
     void credentialsRemoved_data();
@@ -46,41 +43,6 @@ void TestNetProtocol::requests()
     QFETCH(QByteArray, actual);
     QFETCH(QByteArray, expected);
     QCOMPARE(QString::fromUtf8(actual), QString::fromUtf8(expected));
-}
-
-void TestNetProtocol::softwareOffer_data()
-{
-    QTest::addColumn<QByteArray>("answer");
-    QTest::addColumn<QString>("version");
-    QTest::addColumn<qint64>("size");
-    QTest::addColumn<QString>("fileName");
-    QTest::newRow("whole offer") << QByteArray(
-            R"({"type":"update","params":{"sw":"0.4.1","size":123456,)"
-            R"("fileName":"conf_0.4.1.zip"}})")
-                                 << "0.4.1" << qint64(123456) << "conf_0.4.1.zip";
-    QTest::newRow("no JSON object around it")
-            << QByteArray(R"("sw":"1.2.3","size":77)") << "1.2.3" << qint64(77) << "";
-    QTest::newRow("size beyond 32 bits")
-            << QByteArray(R"({"sw":"1.2.3","size":4294967296})") << "1.2.3" << qint64(0) << "";
-    QTest::newRow("fileName outside params")
-            << QByteArray(R"({"sw":"2.0.0","fileName":"x.zip"})") << "2.0.0" << qint64(0) << "";
-}
-
-void TestNetProtocol::softwareOffer()
-{
-    QFETCH(QByteArray, answer);
-    const UpdateProtocol::SoftwareOffer offer
-            = UpdateProtocol::parseSoftwareOffer(UpdateProtocol::answerText(answer), answer);
-    QTEST(offer.version, "version");
-    QTEST(offer.size, "size");
-    QTEST(offer.fileName, "fileName");
-}
-
-void TestNetProtocol::answerTextStopsAtZero()
-{
-    QCOMPARE(UpdateProtocol::answerText(QByteArray("ab\0complite", 11)), QStringLiteral("ab"));
-    QCOMPARE(UpdateProtocol::answerText(QByteArray("\xe9t\xe9")),
-             QStringLiteral("\u00e9t\u00e9")); // one character per byte
 }
 
 void TestNetProtocol::firmwareNames_data()

@@ -5,8 +5,8 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-// Reading a reader's configuration end to end over the simulated bus, and the operations that
-// follow a read: status polling and reboot.
+// Reading a reader's configuration end to end over the simulated bus, and the status polling
+// that follows a read. The reboot that ends a write is shown by the write sequence.
 class TestReadSequence : public QObject
 {
     Q_OBJECT
@@ -17,8 +17,6 @@ private slots:
     void otherCommandLists();
     void pollCycles_data();
     void pollCycles();
-    void reboot_data();
-    void reboot();
 };
 
 void TestReadSequence::readsByFirmwareGroup_data()
@@ -154,39 +152,6 @@ void TestReadSequence::pollCycles()
     QCOMPARE(log.count("END of polling"), endTicks.size());
     QCOMPARE(counter.count(), sent.count(0x0500));
     QCOMPARE(uptime.count(), sent.count(0x0700));
-}
-
-void TestReadSequence::reboot_data()
-{
-    QTest::addColumn<bool>("accepted");
-    QTest::newRow("accepted") << true;
-    QTest::newRow("refused") << false;
-}
-
-void TestReadSequence::reboot()
-{
-    QFETCH(bool, accepted);
-    LinkOnBus t;
-    SimReader *reader = t.addReader(SimReaderSettings());
-    QVERIFY(t.readOnce());
-    t.states.clear();
-    t.bus.clearRequests();
-    LogCapture log;
-
-    if (!accepted)
-        reader->settings().address = 9; // the refusal is written by hand below
-    t.link.reboot_220();
-    QVERIFY(LinkOnBus::waitFor([&] { return !t.bus.requests().isEmpty(); }, 2000));
-    QCOMPARE(t.requestHex(), QStringList {"0103dc0200dc"});
-    if (!accepted) {
-        // 01 04 dc 82 00 01: result 1; checksum 01^04^dc^82^00^01 = 5a
-        t.bus.writeRaw(QByteArray::fromHex("0104dc8200015a"));
-    }
-    QVERIFY(LinkOnBus::waitFor([&] { return !t.link.isAnswerTimerActive(); }, 3000));
-    QCOMPARE(t.states, accepted ? QList<int> {7} : QList<int> {});
-    QCOMPARE(log.count("Rebooting device"), accepted ? 1 : 0);
-    if (accepted)
-        QCOMPARE(reader->rebootCount(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestReadSequence)

@@ -1,4 +1,4 @@
-// The status word: parsing, decoding with the bit descriptions, and the calculator dialog.
+// The status word: decoding with the bit descriptions, and the calculator dialog.
 #include "db_worker.h"
 #include "mainwindowaccess.h"
 #include "statuscalc.h"
@@ -76,32 +76,10 @@ class TestStatusCalc : public QObject
 {
     Q_OBJECT
 private slots:
-    void parse_data();
-    void parse();
     void decode_data();
     void decode();
     void redecodeKeepsBoxesWithTheirBits();
 };
-
-void TestStatusCalc::parse_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("hex");
-    QTest::addColumn<quint32>("value");
-    QTest::newRow("hex FF") << "FF" << true << 0xFFu;
-    QTest::newRow("hex all ones") << "ffffffff" << true << 0xFFFFFFFFu;
-    QTest::newRow("FF read as decimal is no number") << "FF" << false << 0u;
-    QTest::newRow("decimal over 32 bits") << "4294967296" << false << 0u;
-    QTest::newRow("empty") << "" << true << 0u;
-}
-
-void TestStatusCalc::parse()
-{
-    QFETCH(QString, text);
-    QFETCH(bool, hex);
-    QFETCH(quint32, value);
-    QCOMPARE(StatusWord::parse(text, hex), value);
-}
 
 void TestStatusCalc::decode_data()
 {

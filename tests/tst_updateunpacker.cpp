@@ -31,8 +31,6 @@ class TestUpdateUnpacker : public QObject
 private slots:
     void init();
     void cleanup();
-    void prefixes_data();
-    void prefixes();
     void entryPaths_data();
     void entryPaths();
     void archives_data();
@@ -66,36 +64,6 @@ void TestUpdateUnpacker::runUnpacker(const QString &programDir)
     AppPaths::setProgramDir(programDir);
     UpdateUnpacker unpacker;
     unpacker.startUpdate();
-}
-
-void TestUpdateUnpacker::prefixes_data()
-{
-    QTest::addColumn<QString>("dir");
-    QTest::addColumn<QByteArray>("cmd");
-    QTest::addColumn<QByteArray>("sh");
-    QTest::newRow("plain") << "C:/Tools/Configurator"
-                           << QByteArray("@echo off\r\ncd /D \"C:\\Tools\\Configurator\"\r\n")
-                           << QByteArray("#!/bin/sh\ncd -- 'C:/Tools/Configurator' || exit 1\n");
-    // IBM866: П 8F, р E0, о AE, г A3, а A0, м AC, ы EB.
-    QTest::newRow("cyrillic") << QString::fromUtf8("C:/Программы")
-                              << QByteArray("@echo off\r\ncd /D \"C:\\\x8F\xE0\xAE\xA3\xE0\xA0\xAC"
-                                            "\xAC\xEB\"\r\n")
-                              << QByteArray(
-                                         "#!/bin/sh\ncd -- 'C:/\xD0\x9F\xD1\x80\xD0\xBE\xD0\xB3"
-                                         "\xD1\x80\xD0\xB0\xD0\xBC\xD0\xBC\xD1\x8B' || exit 1\n");
-    QTest::newRow("quotes, blanks, dollar")
-            << "/opt/it's a \"$HOME\""
-            << QByteArray("@echo off\r\ncd /D \"\\opt\\it's a \"$HOME\"\"\r\n")
-            << QByteArray("#!/bin/sh\ncd -- '/opt/it'\\''s a \"$HOME\"' || exit 1\n");
-}
-
-void TestUpdateUnpacker::prefixes()
-{
-    QFETCH(QString, dir);
-    QFETCH(QByteArray, cmd);
-    QFETCH(QByteArray, sh);
-    QCOMPARE(UpdateUnpacker::cmdPrefix(dir).toHex(' '), cmd.toHex(' '));
-    QCOMPARE(UpdateUnpacker::shellPrefix(dir), sh);
 }
 
 void TestUpdateUnpacker::entryPaths_data()
