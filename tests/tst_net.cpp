@@ -31,25 +31,12 @@ class TestNet : public QObject
 {
     Q_OBJECT
 private slots:
-    void defaultsWrittenWhenMissing();
     void firmwareDownload_data();
     void firmwareDownload();
     void unreachable_data();
     void unreachable();
     void timeOutThenFreshTransfer();
 };
-
-void TestNet::defaultsWrittenWhenMissing()
-{
-    TempProgramDir program;
-    writeSetting("UpdateServer", "IP", "10.1.2.3"); // port missing: both defaults written
-    Net net;
-    QCOMPARE(net.serverHost() + ":" + QString::number(net.serverPort()),
-             QStringLiteral("update.zemo-service.ru:12358"));
-    QCOMPARE(readSetting("UpdateServer", "IP").toString() + ":"
-                     + readSetting("UpdateServer", "Port").toString(),
-             QStringLiteral("update.zemo-service.ru:12358"));
-}
 
 void TestNet::firmwareDownload_data()
 {

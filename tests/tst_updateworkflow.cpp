@@ -74,7 +74,6 @@ private slots:
     void configuratorDownloadHandedToScript();
     void serverUnreachableOrSilent_data();
     void serverUnreachableOrSilent();
-    void firmwareDownloadedOfferedAndUploaded();
 };
 
 void TestUpdateWorkflow::manualCheck_data()
@@ -180,42 +179,6 @@ void TestUpdateWorkflow::serverUnreachableOrSilent()
     if (!silent)
         QCOMPARE(rig.get<QLabel>("globalStatusText")->text(),
                  QStringLiteral("Сервер обновлений недоступен"));
-}
-
-void TestUpdateWorkflow::firmwareDownloadedOfferedAndUploaded()
-{
-    Rig rig;
-    SimBus bus;
-    QVERIFY(bus.open());
-    SimReaderSettings reader;
-    reader.deviceId = 200;
-    reader.firmware = "1.4.0";
-    reader.upgradeFirmware = "1.5.0";
-    reader.rebootSilenceMs = 100;
-    SimReader *sim = bus.addReader(reader);
-    DeviceInterface *link = rig.w().deviceInterface();
-    link->setPortName(bus.devicePath());
-    link->setBaudRate(19200);
-    link->setDeviceAddress("1");
-    QVERIFY(link->togglePort());
-
-    rig.serve("new.bin", newFirmwareFile());
-    rig.w().setCurrentFwVer_220("1.4.0", QString(), "200", "Zemo200");
-    rig.boxes.clear();
-    rig.press("checkUpdatesButton");
-    QTRY_COMPARE_WITH_TIMEOUT(rig.boxes.describe(), kNewFirmware, 10000);
-
-    rig.boxes.clear();
-    rig.boxes.answers = {QMessageBox::Yes};
-    rig.press("updateFwButton");
-    QVERIFY2(rig.boxes.describe().startsWith("Question Обновление прошивки | Обновить прошивку "
-                                             "устройства до версии 1.5.0 ?&nbsp;<a href="),
-             qPrintable(rig.boxes.describe()));
-    QVERIFY(link->isFirmwareUploadMode());
-    QTRY_VERIFY_WITH_TIMEOUT(sim->rebootCount() == 1, 10000);
-    QCOMPARE(sim->receivedPages(), QList<int>({0}));
-    QTRY_VERIFY_WITH_TIMEOUT(!sim->isRebooting(bus.nowMs()), 5000);
-    QCOMPARE(sim->settings().firmware, QStringLiteral("1.5.0"));
 }
 
 QTEST_MAIN(TestUpdateWorkflow)
