@@ -1,8 +1,7 @@
 // ctest: slow
-// Whole sessions in the window against the simulated reader bus: connect, read, poll,
-// disconnect, write; a converter plugged in during a session or a scan. The firmware of other
-// readers is the identification test's, the found addresses of a scan are shown here by the
-// plugged converter.
+// Whole sessions in the window against the simulated reader bus: connect, read, poll, write,
+// disconnect; a converter plugged in during a session or a scan, whose found addresses are
+// offered. The firmware of other readers is the identification test's.
 #include "deviceinterface.h"
 #include "mainwindowaccess.h"
 
@@ -51,45 +50,11 @@ class TestMainWindowSession : public QObject
 {
     Q_OBJECT
 private slots:
-    void readPollDisconnect();
     void writeChangedSetting();
     void savedConfigurationWritesTheAddressRead();
     void otherConverterPluggedDuringSession();
     void identityAskedFromConsoleKeepsTheForm();
 };
-
-void TestMainWindowSession::readPollDisconnect()
-{
-    SimReaderSettings settings = reader(26, "1.3.2");
-    settings.speed = 9600;
-    settings.counter = 500;
-    settings.counterPerSecond = 7;
-    settings.uptime = 3600;
-    settings.pullUp = 2;
-    Rig rig({settings});
-    MainWindow &w = rig.w();
-    QVERIFY(rig.choose("9600", "26"));
-    QVERIFY2(rig.connectAndRead(), qPrintable(rig.boxes.describe()));
-
-    QCOMPARE(rig.text("globalStatusText") + "; " + rig.text("label_220_fw") + "; "
-                     + rig.text("mainTitleWindow") + "; " + rig.form(),
-             QString("Соединение установлено; 1.3.2; Конфигуратор\tЗемо220; 26 9600 2"));
-    QVERIFY(w.changesXml().isEmpty());
-
-    // Polling keeps counter and uptime fresh while the window stays ready.
-    bool ok = false;
-    const qint64 firstCount = rig.text("label_220_count").toLongLong(&ok);
-    QVERIFY2(ok, qPrintable(rig.text("label_220_count")));
-    QTRY_VERIFY_WITH_TIMEOUT(rig.text("label_220_count").toLongLong() > firstCount, 8000);
-    QVERIFY(rig.text("label_220_rt").toUInt() >= 3600);
-    QCOMPARE(w.globalState(), 3);
-    QCOMPARE(rig.boxes.boxes.size(), 0);
-
-    QVERIFY(rig.disconnect());
-    QVERIFY(!w.deviceInterface()->isPortOpen());
-    QCOMPARE(rig.text("globalStatusText") + "; " + rig.text("label_220_fw"),
-             QString("Соединения закрыты; -"));
-}
 
 void TestMainWindowSession::writeChangedSetting()
 {

@@ -142,7 +142,10 @@ void TestUpdateWorkflow::configuratorDownloadHandedToScript()
              QStringList({"/bin/sh", updates + "/startupd.sh", rig.dir.path()}));
     QCOMPARE(readTestFile(updates + "/update.zip"), readTestFile(archive));
     QCOMPARE(readTestFile(updates + "/new/zemo-configurator"), QByteArray("ELF"));
-    QVERIFY(readTestFile(updates + "/startupd.sh").endsWith("|| exit 1\ncp -r new/* ..\n"));
+    // Our prefix takes the script to the program folder.
+    QCOMPARE(readTestFile(updates + "/startupd.sh"), "#!/bin/sh\ncd -- '"
+                                                             + QFile::encodeName(rig.dir.path())
+                                                             + "' || exit 1\ncp -r new/* ..\n");
     // Firmware check (no reader read yet: nothing known), configurator check, download.
     QCOMPARE(rig.server->requests().size(), 3);
     QVERIFY(rig.server->requests().at(0).contains(R"("fw": "0.0.0","imei": )"));
