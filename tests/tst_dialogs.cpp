@@ -26,7 +26,6 @@ class TestDialogs : public QObject
 {
     Q_OBJECT
 private slots:
-    void rebootWaitRestoresSpeedAndAddress();
     void rebootQuestion_data();
     void rebootQuestion();
     void help_data();
@@ -35,23 +34,6 @@ private slots:
     void deviceListChoice_data();
     void deviceListChoice();
 };
-
-void TestDialogs::rebootWaitRestoresSpeedAndAddress()
-{
-    WindowRig rig;
-    MainWindowTestAccess::portTimer(rig.w())->stop();
-    rig.w().BaudsListUpdater_220({"2400", "9600", "19200", "57600"});
-    // A write changed the reader's speed and address; it answers with them after the reboot.
-    DeviceInterface *device = rig.w().deviceInterface();
-    device->setRememberedSpeed(57600);
-    device->setRememberedAddress(42);
-    rig.w().reloadWaitCancel();
-    QCOMPARE(rig.get<QComboBox>("rs485_220_speed")->currentText(), QString("57600"));
-    QCOMPARE(rig.get<QComboBox>("rs485_selAddr")->currentText(), QString("42"));
-    QCOMPARE(device->baudRate(), 57600);
-    QCOMPARE(int(device->deviceAddress()), 42);
-    QCOMPARE(rig.w().globalState(), 3);
-}
 
 void TestDialogs::rebootQuestion_data()
 {

@@ -1,4 +1,4 @@
-// The console page: the command line's history file and the saved console log.
+// The console page: the command line's history file.
 #include "mainwindowaccess.h"
 
 namespace {
@@ -26,7 +26,6 @@ class TestMainWindowConsole : public QObject
     Q_OBJECT
 private slots:
     void historyRoundTrip();
-    void saveTextLog();
 };
 
 void TestMainWindowConsole::historyRoundTrip()
@@ -56,25 +55,6 @@ void TestMainWindowConsole::historyRoundTrip()
     QVERIFY(writeTestFile(rig.historyPath(), QByteArray("\na\nb\0\nc", 7)));
     rig.open();
     QCOMPARE(rig.history(), QStringList({"", "a", "b"}));
-}
-
-void TestMainWindowConsole::saveTextLog()
-{
-    Rig rig;
-    MainWindow &w = *rig.window;
-    w.printToTerminal("05 03 dc 01 00");
-    w.printToTerminal("ответ");
-    const QString path = rig.dir.filePath("console.log");
-    rig.boxes.fileAnswers << path;
-    child<QAction>(&w, "saveLogAction")->trigger();
-    const FileRequest &request = rig.boxes.fileRequests.value(0);
-    QVERIFY2(QRegExp("console_log_\\d\\d\\.\\d\\d\\.\\d{4}_\\d\\d-\\d\\d\\.log")
-                     .exactMatch(request.proposed),
-             qPrintable(request.proposed));
-    QCOMPARE(readTestFile(path), QByteArray("05 03 dc 01 00\nответ"));
-    // Cancelled: nothing. (A file that cannot be written is one of the file fault tests.)
-    child<QAction>(&w, "saveLogAction")->trigger();
-    QCOMPARE(rig.boxes.boxes.size(), 0);
 }
 
 QTEST_MAIN(TestMainWindowConsole)

@@ -22,7 +22,6 @@ struct Rig : BusWindowRig
     {
         window->show();
     }
-    QString text(const char *label) { return get<QLabel>(label)->text(); }
     bool connectAndRead()
     {
         press("rs485_Button");
