@@ -16,7 +16,6 @@ private slots:
     void constructionAndDestructionEndTheParserThread();
     void openAndClose();
     void oversizedDataRefused();
-    void answerBecomesRecordOnGuiThread();
     void errorTable_data();
     void errorTable();
 };
@@ -66,33 +65,6 @@ void TestDeviceLink::oversizedDataRefused()
     QCOMPARE(t.bus.requests().size(), 1);
     QCOMPARE(t.bus.requests().at(0).size(), 256);
     QCOMPARE(quint8(t.bus.requests().at(0).at(1)), quint8(0xFD));
-}
-
-void TestDeviceLink::answerBecomesRecordOnGuiThread()
-{
-    LinkOnBus t;
-    SimReaderSettings s;
-    s.address = 5;
-    s.firmware = "1.2.15";
-    t.addReader(s);
-    QVERIFY(t.openPort(19200, 5));
-    QList<VERSION_INFO_220> shown;
-    connect(&t.link, &DeviceInterface::showVersionInfo, this, [&](VERSION_INFO_220 info) {
-        QCOMPARE(QThread::currentThread(), QCoreApplication::instance()->thread());
-        shown << info;
-    });
-    LogCapture log;
-    t.link.readConfiguration_220();
-    QVERIFY(LinkOnBus::waitFor([&] { return !shown.isEmpty(); }, 3000));
-    QCOMPARE(QString("%1 %2 %3")
-                     .arg(shown.at(0).address)
-                     .arg(shown.at(0).fwVer)
-                     .arg(shown.at(0).devId),
-             QString("5 1.2.15 220"));
-    // The answer echoed to the console as received.
-    QVERIFY(t.console.contains("<font color=green>&lt; </font>05&nbsp;09&nbsp;dc&nbsp;81&nbsp;"
-                               "00&nbsp;00&nbsp;00&nbsp;dc&nbsp;01&nbsp;02&nbsp;0f&nbsp;81"));
-    QCOMPARE(countLogLine(log, "Receive buffer:", "05 09 dc 81 00 00 00 dc 01 02 0f 81"), 1);
 }
 
 void TestDeviceLink::errorTable_data()

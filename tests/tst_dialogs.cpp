@@ -1,9 +1,8 @@
-// The dialogs of the main window: reboot, help, status calculator, device list. The language
-// choice of the about box is shown by the translation and settings tests.
+// The dialogs of the main window: reboot, help and the status calculator. The language choice
+// of the about box is shown by the translation and settings tests.
 #include "deviceinterface.h"
 #include "mainwindowaccess.h"
 #include "reloadform.h"
-#include "selectdeviceform.h"
 #include "settings.h"
 #include "settingsform.h"
 #include "statuscalc.h"
@@ -31,8 +30,6 @@ private slots:
     void help_data();
     void help();
     void statusCalcFromWindow();
-    void deviceListChoice_data();
-    void deviceListChoice();
 };
 
 void TestDialogs::rebootQuestion_data()
@@ -147,41 +144,6 @@ void TestDialogs::statusCalcFromWindow()
     calc = window.findChild<StatusCalc *>();
     QCOMPARE(child<QLineEdit>(calc, "statusCode")->text(), QString("00000000"));
     QCOMPARE(calc->eventMask(), 0x2u);
-}
-
-void TestDialogs::deviceListChoice_data()
-{
-    QTest::addColumn<QStringList>("devices");
-    QTest::addColumn<QString>("action");
-    QTest::addColumn<QString>("chosen");
-    const QStringList two {"Zemo220 #1", "Zemo220 #7"};
-    QTest::newRow("second row") << two << "select" << QString("1");
-    QTest::newRow("double click") << two << "double click" << QString("1");
-    QTest::newRow("cancel") << two << "cancel" << QString();
-    QTest::newRow("empty list cannot be chosen from") << QStringList() << "select" << QString();
-}
-
-void TestDialogs::deviceListChoice()
-{
-    QFETCH(QStringList, devices);
-    QFETCH(QString, action);
-    QFETCH(QString, chosen);
-    QPointer<SelectDeviceForm> form = new SelectDeviceForm(nullptr, devices);
-    QSignalSpy selected(form.data(), &SelectDeviceForm::deviceSelected);
-    form->show();
-    auto *list = child<QListWidget>(form, "deviceListWidget");
-    QCOMPARE(list->count(), devices.size());
-    list->setCurrentRow(1);
-    if (action == "select")
-        click(form, "selectButton");
-    else if (action == "double click")
-        emit list->itemDoubleClicked(list->item(1));
-    else
-        click(form, "cancelButton");
-    QCOMPARE(firstArgs(selected).join(' '), chosen);
-    processDeletions();
-    QCOMPARE(form.isNull(), !devices.isEmpty());
-    delete form;
 }
 
 QTEST_MAIN(TestDialogs)

@@ -33,7 +33,6 @@ private slots:
     void entryPaths_data();
     void entryPaths();
     void hostileEntriesRefused();
-    void noArchive();
 
 private:
     void runUnpacker(const QString &programDir);
@@ -121,18 +120,6 @@ void TestUpdateUnpacker::hostileEntriesRefused()
     QVERIFY(!QFileInfo(updates + "/startupd.sh").isSymLink());
     QVERIFY(readTestFile(updates + "/startupd.sh").startsWith("#!/bin/sh\ncd -- "));
     QCOMPARE(m_calls.size(), 1);
-}
-
-void TestUpdateUnpacker::noArchive()
-{
-    TempProgramDir program;
-    LogCapture log;
-    AppPaths::setProgramDir(program.path());
-    QPointer<UpdateUnpacker> unpacker = new UpdateUnpacker;
-    unpacker->startUpdate();
-    QVERIFY(log.contains("No update files. Updater closed"));
-    QTRY_VERIFY(unpacker.isNull()); // deletes itself
-    QVERIFY(m_calls.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestUpdateUnpacker)

@@ -9,12 +9,10 @@
 // before (the earlier configuration, history, image) are written first; engage() then makes the
 // folder faulty.
 //
-// Tests run as root here and in CI, and permissions do not stop root. As root the test process
-// takes a private mount namespace (once, from the thread that calls engage(), which must be the
-// thread that writes) and the folder becomes a small tmpfs filled to the last byte, or a
-// read-only bind mount of itself; the mounts vanish with the process. Without root a folder
-// without write permission stands for a read-only medium; a full disk cannot be made then, and
-// skipReason() says why.
+// Tests run as root here and in CI, and permissions do not stop root: the test process takes a
+// private mount namespace (once, from the thread that calls engage(), which must be the thread
+// that writes) and the folder becomes a small tmpfs filled to the last byte, or a read-only bind
+// mount of itself; the mounts vanish with the process. Without root skipReason() says why not.
 class FaultyFolder
 {
 public:
