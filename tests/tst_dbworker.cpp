@@ -37,7 +37,6 @@ private slots:
     void firmwareGroup();
     void brokenDatabases_data();
     void brokenDatabases();
-    void shippedDatabase();
 };
 
 void TestDbWorker::firmwareGroup_data()
@@ -128,21 +127,6 @@ void TestDbWorker::brokenDatabases()
     QCOMPARE(boxes.describe(),
              QString("Critical Ошибка | Невозможно запустить конфигуратор, нарушена целосность "
                      "файлов программы. Выполните переустановку конфигуратора."));
-}
-
-// The shipped database: sound, and holding the model-200 group that firmware uploads need. Its
-// model-220 groups are shown by the reads and the form's lists.
-void TestDbWorker::shippedDatabase()
-{
-    TempProgramDir dir(true);
-    LogCapture log;
-    DB_Worker db;
-    QVERIFY(db.checkDb());
-    QVERIFY(log.contains("DB check OK"));
-    QCOMPARE(db.getFwGroup("1.4.0", "200"), QStringLiteral("zemo200_base"));
-    db.setCurrentFwGroup("zemo200_base");
-    QCOMPARE(db.getCommandList(), QList<int>({0x0301, 0x0603, 0x0500, 0x0700}));
-    QVERIFY(!db.getStatusBits().isEmpty());
 }
 
 QTEST_MAIN(TestDbWorker)

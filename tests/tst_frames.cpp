@@ -1,11 +1,13 @@
+#include "answerdecoder.h"
 #include "commands220.h"
 #include "frame220.h"
 #include "testsupport.h"
 
 #include <QtTest>
 
-// Request frames, the checksum, the chunk check, console command text and the data bytes of the
-// write commands. Expected bytes are written out by hand from the wire layout.
+// Request frames, the checksum, the chunk check, console command text, the data bytes of the
+// write commands and the records decoded from answers. Expected bytes are written out by hand
+// from the wire layout.
 class TestFrames : public QObject
 {
     Q_OBJECT
@@ -18,6 +20,8 @@ private slots:
     void terminalCommand();
     void writeStep_data();
     void writeStep();
+    void decodeRecords_data();
+    void decodeRecords();
 };
 
 static QByteArray bytes(const char *hex)
@@ -145,6 +149,54 @@ void TestFrames::writeStep()
     QCOMPARE(int(step.kind), kind);
     QCOMPARE(int(step.code), code);
     QCOMPARE(hexBytes(step.data), hexBytes(data));
+}
+
+void TestFrames::decodeRecords_data()
+{
+    QTest::addColumn<QByteArray>("frame");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("fields"); // the record's fields as text, in declaration order
+    auto row = [](const char *name, const char *hex, DecodedAnswer::Kind kind, const char *fields) {
+        QTest::newRow(name) << QByteArray::fromHex(hex) << int(kind) << fields;
+    };
+    using D = DecodedAnswer;
+    row("version 1.2.15 from 5", "0509dc81000000dc01020f", D::Version, "5 1.2.15 220");
+    row("version answer flag clear", "0509dc01000000dc01020f", D::Version, "5 1.2.15 220");
+    row("version 255.0.9 id 65535", "fe09dc810000ffffff0009", D::Version, "254 255.0.9 65535");
+    row("version one byte short", "0508dc81000000dc0102", D::Dropped, "");
+    row("rs485 9600 at 7", "0709dc8301000000258007", D::Rs485, "0 9600 7");
+    row("rs485 115200 status 3", "0109dc8301030001c200fe", D::Rs485, "3 115200 254");
+    row("rs485 short", "0108dc83010000002580", D::Dropped, "");
+    row("counter -1", "0108dc850000ffffffff", D::Input, "0 -1");
+    row("counter short", "0107dc850000ffffff", D::Dropped, "");
+    row("uptime 0xfffffffe", "0108dc870000fffffffe", D::Uptime, "0 4294967294");
+    row("uptime short", "0107dc870000000001", D::Dropped, "");
+    row("outputs 1 0 2", "0107dc860300010002", D::Output, "0 1 0 2");
+    row("outputs short", "0106dc8603000100", D::Dropped, "");
+    row("five bytes", "0502dc8100", D::Dropped, "");
+    row("unknown 0x0400", "0504dc840000", D::UnknownCode, "");
+}
+
+void TestFrames::decodeRecords()
+{
+    QFETCH(QByteArray, frame);
+    QFETCH(int, kind);
+    using D = DecodedAnswer;
+    const DecodedAnswer a = decodeAnswerFrame(frame);
+    QCOMPARE(int(a.kind), kind);
+    const QList<QVariant> fields[] = {{},
+                                      {a.version.address, a.version.fwVer, a.version.devId},
+                                      {a.rs485.status, a.rs485.speed, a.rs485.address},
+                                      {a.input.status, a.input.value},
+                                      {a.uptime.status, a.uptime.uptime},
+                                      {a.output.status, a.output.genState, a.output.pullUp,
+                                       a.output.genMode}};
+    const int at = QList<int>({D::Version, D::Rs485, D::Input, D::Uptime, D::Output}).indexOf(kind)
+                   + 1;
+    QStringList got;
+    for (const QVariant &field : fields[at])
+        got << field.toString();
+    QTEST(got.join(' '), "fields");
 }
 
 QTEST_GUILESS_MAIN(TestFrames)

@@ -19,10 +19,6 @@ struct Rig : BusWindowRig
     {
         return get<QLabel>("globalStatusPict")->pixmap(Qt::ReturnByValue).toImage();
     }
-    void showPage(int row)
-    {
-        window->itemSelected(get<QListWidget>("terminalMenu")->model()->index(row, 0));
-    }
 };
 
 } // namespace
@@ -34,7 +30,6 @@ private slots:
     void initTestCase() { initZemoResources(); }
     void states_data();
     void states();
-    void pollingFollowsPage();
     void waitEndReadStatusEndsWithTheRead();
     void hotPlugTiming();
 };
@@ -108,32 +103,6 @@ void TestMainWindowWindow::states()
     QCOMPARE(rig.boxes.describe(), box);
     if (!box.isEmpty())
         QCOMPARE(rig.boxes.boxes.at(0).parent, &rig.w());
-}
-
-void TestMainWindowWindow::pollingFollowsPage()
-{
-    Rig rig;
-    QVERIFY(rig.listed());
-    MainWindow &w = rig.w();
-    QTimer *status = MainWindowTestAccess::statusTimer(w);
-    QSignalSpy polls(&w, &MainWindow::startPoll);
-
-    w.setGlobalState(3);
-    QCOMPARE(armed(status), QString("300"));
-    // One tick, one poll. Nothing has been read, so the reader's command list is empty: the
-    // poll cycle ends at once in the ready state, which arms the timer for the next tick.
-    QVERIFY(polls.wait(2000));
-    QCOMPARE(polls.size(), 1);
-    QVERIFY(status->isActive());
-
-    // No polling while the console is shown, not even from a new ready state.
-    w.hotkeysCtrlAltC();
-    rig.showPage(1);
-    QVERIFY(!status->isActive());
-    w.setGlobalState(3);
-    QVERIFY(!status->isActive());
-    rig.showPage(0);
-    QVERIFY(status->isActive());
 }
 
 void TestMainWindowWindow::waitEndReadStatusEndsWithTheRead()
