@@ -46,7 +46,7 @@ test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j$(JOBS)
 
 bench: build
-	@for b in $(BUILD_DIR)/bench/bench_*; do [ -x "$$b" ] && echo "== $$b" && QT_QPA_PLATFORM=offscreen "$$b"; done
+	@for b in $(BUILD_DIR)/bench/bench_*; do [ -f "$$b" ] && [ -x "$$b" ] || continue; echo "== $$b"; QT_QPA_PLATFORM=offscreen "$$b" || exit 1; done
 
 # The whole suite built with AddressSanitizer and UndefinedBehaviorSanitizer.
 test-asan: deps
