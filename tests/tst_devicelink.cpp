@@ -1,9 +1,12 @@
 // ctest: threads
+#include "chunkqueue.h"
 #include "deviceinterface.h"
 #include "linkonbus.h"
+#include "packparser.h"
 #include "testsupport.h"
 
 #include <QSignalSpy>
+#include <QThread>
 #include <QtTest>
 
 // The device link over a real pseudo-terminal: ports, errors, the send and receive paths. How
@@ -14,6 +17,7 @@ class TestDeviceLink : public QObject
     Q_OBJECT
 private slots:
     void constructionAndDestructionEndTheParserThread();
+    void parserThreadTakesChunksInOrder();
     void openAndClose();
     void oversizedDataRefused();
     void errorTable_data();
@@ -26,6 +30,48 @@ void TestDeviceLink::constructionAndDestructionEndTheParserThread()
     for (int i = 0; i < 20; ++i)
         DeviceInterface link;
     QCOMPARE(log.count("Port closed, handle deleted."), 20);
+}
+
+// The chunks the GUI thread queues are checked and decoded in the parser thread in their order;
+// an idle parser thread sleeps until it is stopped.
+void TestDeviceLink::parserThreadTakesChunksInOrder()
+{
+    ChunkQueue queue;
+    QThread thread;
+    auto *parser = new PackParser(&queue);
+    parser->moveToThread(&thread);
+    connect(&thread, &QThread::started, parser, &PackParser::startParser);
+    connect(parser, &PackParser::finished, &thread, &QThread::quit, Qt::DirectConnection);
+    connect(parser, &PackParser::finished, parser, &QObject::deleteLater, Qt::DirectConnection);
+    QList<qint32> values;
+    connect(parser, &PackParser::InputInfoStatus_220, this,
+            [&](INPUT_STAT_220 info) { values << info.value; });
+    LogCapture log;
+    thread.start();
+    QTest::qWait(200);
+    QCOMPARE(queue.wakeUps(), quint64(0));
+
+    // Counter answers 0..299: every tenth has a wrong checksum, every seventh (else) two
+    // answers glued together; both are dropped as bad data.
+    QList<qint32> expected;
+    for (qint32 i = 0; i < 300; ++i) {
+        QByteArray chunk = QByteArray::fromHex("0108dc850000");
+        chunk.append(char(i >> 24)).append(char(i >> 16)).append(char(i >> 8)).append(char(i));
+        quint8 sum = 0;
+        for (char c : chunk)
+            sum ^= quint8(c);
+        chunk.append(char(i % 10 == 0 ? sum ^ 1 : sum));
+        if (i % 10 != 0 && i % 7 == 0)
+            chunk += QByteArray::fromHex("0504dc8000015c");
+        else if (i % 10 != 0)
+            expected << i;
+        queue.append(chunk);
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(values.size(), expected.size(), 5000);
+    QCOMPARE(values, expected);
+    QTRY_COMPARE(log.count("BAD DATA!"), 300 - expected.size());
+    parser->stopParser();
+    QVERIFY(thread.wait(5000));
 }
 
 void TestDeviceLink::openAndClose()
