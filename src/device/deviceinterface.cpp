@@ -23,13 +23,7 @@ DeviceInterface::DeviceInterface(QObject *parent)
     connect(m_answerTimer, &QTimer::timeout, this, &DeviceInterface::answerTimeout);
     m_configBuffer = new QBuffer(this);
 
-    // Documents of the read sequence carry the type name "Configuration".
-    m_configDoc = QDomDocument(QStringLiteral("Configuration"));
-    m_configDoc.appendChild(
-            m_configDoc.createProcessingInstruction(QStringLiteral("xml"),
-                                                    QStringLiteral(
-                                                            "version=\"1.0\" encoding=\"UTF-8\"")));
-    m_configDoc.appendChild(m_configDoc.createElement(QStringLiteral("configuration")));
+    m_configDoc = emptyConfigurationDocument();
 
     connect(m_port, &QSerialPort::errorOccurred, this, &DeviceInterface::errorHandler);
 

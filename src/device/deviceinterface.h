@@ -262,7 +262,6 @@ private:
 
     // discovery
     int m_remaining = 0;
-    int m_foundCount = 0;
     QList<int> m_foundAddresses;
 
     // polling

@@ -22,7 +22,6 @@ void DeviceInterface::findDevices_220()
 
     m_remaining = kAddressesToProbe;
     m_deviceAddress = 1;
-    m_foundCount = 0;
     m_foundAddresses.clear();
 
     // The main window sets discovery mode in state 1; the link sets it too, so the first probe

@@ -7,7 +7,8 @@
 
 QDomDocument DeviceInterface::emptyConfigurationDocument()
 {
-    QDomDocument doc;
+    // Every document of the read sequence carries the type name "Configuration".
+    QDomDocument doc(QStringLiteral("Configuration"));
     doc.appendChild(
             doc.createProcessingInstruction(QStringLiteral("xml"),
                                             QStringLiteral("version=\"1.0\" encoding=\"UTF-8\"")));
@@ -57,7 +58,6 @@ void DeviceInterface::handlerVersionInfo_220(VERSION_INFO_220 info)
     resetAnswerCycle();
     if (m_searching) {
         // The reader is listed under the address it put in its answer.
-        ++m_foundCount;
         m_foundAddresses.append(info.address);
         nextReadCommand();
         return;

@@ -170,12 +170,19 @@ void Net::startTransferClock()
     m_elapsedMs = 0;
 }
 
-void Net::openReceiveBuffer()
+void Net::openTransfer()
 {
     // Bytes of an interrupted transfer must not leak into the next file.
+    dropTransfer();
+    m_receiveBuffer->open(QIODevice::ReadWrite);
+    m_transferOpen = true;
+}
+
+void Net::dropTransfer()
+{
+    m_transferOpen = false;
     m_receiveBuffer->close();
     m_receiveBuffer->setData(QByteArray());
-    m_receiveBuffer->open(QIODevice::ReadWrite);
 }
 
 void Net::sendText(const QByteArray &text)
@@ -188,8 +195,7 @@ void Net::checkFwVer(QString ver)
 {
     if (!socketReady())
         return;
-    openReceiveBuffer();
-    m_transferOpen = true;
+    openTransfer();
     startTransferClock();
     qDebug().noquote() << "UPDATER: TCP socket open OK. Check new firmware for " + m_deviceName
                        << "...";
@@ -214,8 +220,7 @@ void Net::downloadUpdateSw(QString ver)
 {
     if (!socketReady())
         return;
-    openReceiveBuffer();
-    m_transferOpen = true;
+    openTransfer();
     startTransferClock();
     qDebug().noquote() << "UPDATER: TCP socket open OK. Download new software";
     m_answerTimer->start(AnswerTimeoutMs);
@@ -329,8 +334,7 @@ void Net::readData()
 
     if (UpdateProtocol::isFirmwareUpToDate(text)) {
         qDebug().noquote() << "UPDATER: FW Is UpToDate.";
-        m_receiveBuffer->close();
-        m_transferOpen = false;
+        dropTransfer();
         closeConnection();
         emit fwIsUpToDate();
     }
@@ -379,7 +383,6 @@ void Net::readData()
 
 void Net::finishTransfer()
 {
-    m_transferOpen = false;
     m_transferTimer->stop();
     qDebug().noquote() << "UPDATER: Recive done!";
     const float seconds = float(m_elapsedMs) / 1000.0f;
@@ -413,8 +416,7 @@ void Net::finishTransfer()
     if (!stored)
         qDebug().noquote() << "/C:12"
                            << "UPDATER: Cannot write " + target + ": " + file.errorString();
-    m_receiveBuffer->buffer().clear();
-    m_receiveBuffer->close();
+    dropTransfer();
     closeConnection();
 
     // A file that could not be written is not reported as downloaded.
@@ -442,20 +444,18 @@ void Net::connectionClosed()
     if (m_answerTimer->isActive())
         m_answerTimer->stop();
     m_transferTimer->stop();
+    // The server went away before the end of the file: what came of it is dropped, and the
+    // exchange ends as one that failed.
     const bool interrupted = m_transferOpen;
-    m_transferOpen = false;
-    emit updaterFinished(0);
-    if (interrupted) {
-        // The server went away before the end of the file: what came of it is dropped, and the
-        // exchange ends as one that failed.
+    if (interrupted)
         qDebug().noquote() << "/C:12"
                            << QStringLiteral("UPDATER: Connection closed before the end of the "
                                              "file, %1 bytes dropped")
                                       .arg(m_receiveBuffer->size());
-        m_receiveBuffer->close();
-        m_receiveBuffer->setData(QByteArray());
+    dropTransfer();
+    emit updaterFinished(0);
+    if (interrupted)
         emit updaterFinished(2);
-    }
 }
 
 void Net::socketError(QAbstractSocket::SocketError error)
@@ -509,9 +509,7 @@ void Net::abandonExchange()
     m_answerTimer->stop();
     m_transferTimer->stop();
     // The disconnection reports 0 as every closing does; 2 follows.
-    m_transferOpen = false;
-    m_receiveBuffer->close();
-    m_receiveBuffer->setData(QByteArray());
+    dropTransfer();
     m_socket->disconnectFromHost();
     if (m_socket->state() != QAbstractSocket::UnconnectedState)
         m_socket->abort();

@@ -69,8 +69,10 @@ private slots:
 private:
     bool socketReady();
     void startTransferClock();
-    // Empties the receive buffer and opens it for a new transfer.
-    void openReceiveBuffer();
+    // A file was asked for: the receive buffer is emptied and opened for its bytes.
+    void openTransfer();
+    // No file is coming any more; what came of it is dropped.
+    void dropTransfer();
     void sendText(const QByteArray &text);
     void finishTransfer();
     // Closes the connection; a connected socket reports it through connectionClosed at once.
