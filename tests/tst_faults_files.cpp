@@ -89,7 +89,6 @@ void TestFaultsFiles::cleanup()
 {
     m_bench.reset();
     AppPaths::setProgramDir(QString());
-    UpdateUnpacker::setHandOver({});
 }
 
 void TestFaultsFiles::failedWrites_data()
@@ -246,14 +245,12 @@ void TestFaultsFiles::act(Target target, FaultyFolder &folder, FaultyFolder::Kin
     }
     case Target::Unpacked: {
         AppPaths::setProgramDir(folder.path());
-        int handOvers = 0;
-        UpdateUnpacker::setHandOver(
-                [&](const QString &, const QStringList &, const QString &) { ++handOvers; });
+        HandOverRecorder handOvers;
         LogCapture log;
         UpdateUnpacker unpacker;
         unpacker.startUpdate();
         // An update that could not be unpacked whole is not installed.
-        QCOMPARE(handOvers, 0);
+        QCOMPARE(handOvers.calls.size(), 0);
         QVERIFY2(log.contains("Cannot write " + folder.path() + "/updates/")
                          || log.contains("Cannot create folder " + folder.path() + "/updates/"),
                  qPrintable(log.lines().join('\n')));

@@ -44,18 +44,12 @@ class TestLimits : public QObject
 {
     Q_OBJECT
 private slots:
-    void cleanup();
     void hugeFirmwareFile();
     void hugeConfigurationFile();
     void savedConfigurationOpensAgain();
     void archiveSizeClaims_data();
     void archiveSizeClaims();
 };
-
-void TestLimits::cleanup()
-{
-    UpdateUnpacker::setHandOver({});
-}
 
 void TestLimits::hugeFirmwareFile()
 {
@@ -172,18 +166,16 @@ void TestLimits::archiveSizeClaims()
                                        {ZipTestEntry::File, "e.bin", QByteArray(100, 'e')}}));
     QVERIFY(writeTestFile(archive, withClaims(readTestFile(archive), field, claims)));
 
-    int handOvers = 0;
-    UpdateUnpacker::setHandOver(
-            [&](const QString &, const QStringList &, const QString &) { ++handOvers; });
+    HandOverRecorder handOvers;
     LogCapture log;
     UpdateUnpacker unpacker;
     unpacker.startUpdate();
     if (logLine.isEmpty()) {
-        QCOMPARE(handOvers, 1);
+        QCOMPARE(handOvers.calls.size(), 1);
         QCOMPARE(readTestFile(program.filePath("updates/b.bin")), QByteArray(3000, 'b'));
     } else {
         QVERIFY2(log.contains(logLine), qPrintable(log.lines().join('\n')));
-        QCOMPARE(handOvers, 0);
+        QCOMPARE(handOvers.calls.size(), 0);
     }
 }
 

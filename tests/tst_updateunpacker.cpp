@@ -37,21 +37,17 @@ private slots:
 private:
     void runUnpacker(const QString &programDir);
 
-    QList<QStringList> m_calls; // program, arguments and working folder of each hand-over
+    std::unique_ptr<HandOverRecorder> m_handOvers;
 };
 
 void TestUpdateUnpacker::init()
 {
-    m_calls.clear();
-    UpdateUnpacker::setHandOver(
-            [this](const QString &program, const QStringList &arguments, const QString &dir) {
-                m_calls.append(QStringList {program} + arguments + QStringList {dir});
-            });
+    m_handOvers = std::make_unique<HandOverRecorder>();
 }
 
 void TestUpdateUnpacker::cleanup()
 {
-    UpdateUnpacker::setHandOver({});
+    m_handOvers.reset();
     AppPaths::setProgramDir(QString());
 }
 
@@ -119,7 +115,7 @@ void TestUpdateUnpacker::hostileEntriesRefused()
     // The script is ours (prefix only), not a link to somewhere else.
     QVERIFY(!QFileInfo(updates + "/startupd.sh").isSymLink());
     QVERIFY(readTestFile(updates + "/startupd.sh").startsWith("#!/bin/sh\ncd -- "));
-    QCOMPARE(m_calls.size(), 1);
+    QCOMPARE(m_handOvers->calls.size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestUpdateUnpacker)

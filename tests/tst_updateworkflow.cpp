@@ -7,7 +7,6 @@
 #include "mainwindowaccess.h"
 #include "settings.h"
 #include "updatetestfiles.h"
-#include "updateunpacker.h"
 #include "ziptestfile.h"
 
 namespace {
@@ -34,20 +33,12 @@ struct Rig : WindowRig
     {
         QVERIFY(updates.listening);
         updates.pointSettings();
-        UpdateUnpacker::setHandOver(
-                [this](const QString &program, const QStringList &arguments, const QString &dir) {
-                    handOvers.append(QStringList {program} + arguments + QStringList {dir});
-                });
         make();
         // The window lists the ports once it is up, which takes it to state 0 (update button
         // off, line speed from the panel): the tests begin after that.
         QTest::qWait(300);
     }
-    ~Rig()
-    {
-        window.reset();
-        UpdateUnpacker::setHandOver({});
-    }
+    ~Rig() { window.reset(); }
     void press(const QString &name)
     {
         QPushButton *button = get<QPushButton>(name);
@@ -61,7 +52,7 @@ struct Rig : WindowRig
 
     UpdateServerRig updates;
     UpdateServerSim *server = updates.server.get();
-    QList<QStringList> handOvers;
+    HandOverRecorder handOvers;
 };
 } // namespace
 
@@ -135,10 +126,10 @@ void TestUpdateWorkflow::configuratorDownloadHandedToScript()
                                        {ZipTestEntry::File, "new/zemo-configurator", "ELF"}}));
     rig.boxes.answers = {QMessageBox::Yes};
     rig.press("checkUpdatesButton");
-    QTRY_COMPARE_WITH_TIMEOUT(rig.handOvers.size(), 1, 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.handOvers.calls.size(), 1, 15000);
     QCOMPARE(rig.boxes.describe(), kSwQuestion);
     const QString updates = rig.dir.filePath("updates");
-    QCOMPARE(rig.handOvers.first(),
+    QCOMPARE(rig.handOvers.calls.first(),
              QStringList({"/bin/sh", updates + "/startupd.sh", rig.dir.path()}));
     QCOMPARE(readTestFile(updates + "/update.zip"), readTestFile(archive));
     QCOMPARE(readTestFile(updates + "/new/zemo-configurator"), QByteArray("ELF"));

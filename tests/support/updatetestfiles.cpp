@@ -1,6 +1,7 @@
 #include "updatetestfiles.h"
 
 #include "settings.h"
+#include "updateunpacker.h"
 
 QByteArray firmwareTestImage(quint16 typeId, quint8 major, quint8 minor, quint8 build, int size)
 {
@@ -40,4 +41,17 @@ void UpdateServerRig::pointSettings() const
 bool UpdateServerRig::serve(const QString &name, const QByteArray &bytes) const
 {
     return writeTestFile(folder.filePath(name), bytes);
+}
+
+HandOverRecorder::HandOverRecorder()
+{
+    UpdateUnpacker::setHandOver(
+            [this](const QString &program, const QStringList &arguments, const QString &dir) {
+                calls.append(QStringList {program} + arguments + QStringList {dir});
+            });
+}
+
+HandOverRecorder::~HandOverRecorder()
+{
+    UpdateUnpacker::setHandOver({});
 }
