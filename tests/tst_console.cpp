@@ -25,7 +25,11 @@ void TestConsole::commandLogRecordsTypedTextAndRestartsEmpty()
 
     t.link.startWriteBinLogFile(path);
     t.link.sendTerminalCmd("0500");
+    // The second command waits for the first one's answer: one request on the bus at a time.
     t.link.sendTerminalCmd("0300 0000 2580");
+    QCOMPARE(readTestFile(path), QByteArray("0500\r\n"));
+    QVERIFY(LinkOnBus::waitFor([&] { return t.link.isIdle() && t.bus.requests().size() >= 2; },
+                               2000));
     QCOMPARE(readTestFile(path), QByteArray("0500\r\n0300 0000 2580\r\n"));
     t.link.stopWriteBinLogFile();
     t.link.sendTerminalCmd("0700");

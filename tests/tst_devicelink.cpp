@@ -125,7 +125,8 @@ void TestDeviceLink::errorTable_data()
     };
     const char *all = "closed cleared state0 box";
     row("NoError", E::NoError, false, "");
-    row("DeviceNotFoundError", E::DeviceNotFoundError, true, "closed");
+    // The open port vanished: the window is told, so that it does not show a connection.
+    row("DeviceNotFoundError", E::DeviceNotFoundError, true, "closed state0");
     row("PermissionError", E::PermissionError, true, all);
     row("OpenError", E::OpenError, true, "");
     row("ParityError", E::ParityError, false, "");

@@ -60,7 +60,8 @@ void TestDialogs::rebootQuestion()
     else
         click(form, how);
     QCOMPARE(reboot.count(), reboots);
-    QCOMPARE(timer->isActive(), reboots == 0); // polling resumes after a cancel
+    if (!reboots)
+        QVERIFY(timer->isActive()); // polling resumes after a cancel
     // A second press before the dialog has gone sends nothing more.
     if (reboots)
         QMetaObject::invokeMethod(form, "on_reloadButt_clicked");

@@ -149,8 +149,8 @@ void TestMainWindowSession::otherConverterPluggedDuringSession()
     QCOMPARE(rig.items("rs485_selAddr"), QStringList({"5"}));
 }
 
-// The identity asked again from the console in the ready state runs the identification once
-// more: the form keeps what was read and no change is recorded for writing.
+// The identity asked from the console in the ready state is answered in the console and does
+// nothing else: no read follows, the form keeps what was read and no change is recorded.
 void TestMainWindowSession::identityAskedFromConsoleKeepsTheForm()
 {
     SimReaderSettings settings = reader(1, "1.3.2");
@@ -163,11 +163,17 @@ void TestMainWindowSession::identityAskedFromConsoleKeepsTheForm()
     auto *gen = child<QComboBox>(&w, "genComboBox");
     QCOMPARE(QString::number(gen->currentIndex()) + " " + rig.form(), QString("1 1 19200 2"));
 
+    // On the console page, where no status is read.
+    w.hotkeysCtrlAltC();
+    w.itemSelected(child<QListWidget>(&w, "terminalMenu")->model()->index(1, 0));
+    QTRY_VERIFY_WITH_TIMEOUT(w.deviceInterface()->isIdle(), 2000);
     rig.bus.clearRequests();
+    auto *console = child<QTextEdit>(&w, "terminalEdit");
+    const int lines = console->document()->blockCount();
     w.deviceInterface()->sendTerminalCmd("0100");
-    // The version answer is followed by the firmware's read commands; wait for the last one.
-    QTRY_VERIFY_WITH_TIMEOUT(rig.bus.requests().size() >= 5, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(console->document()->blockCount(), lines + 2, 2000);
     QTest::qWait(300);
+    QCOMPARE(rig.bus.requests().size(), 1);
     QCOMPARE(QString::number(gen->currentIndex()) + " " + rig.form(), QString("1 1 19200 2"));
     QVERIFY2(w.changesXml().isEmpty(), qPrintable(w.changesXml()));
     QCOMPARE(w.globalState(), 3);

@@ -30,7 +30,6 @@ private slots:
     void initTestCase() { initZemoResources(); }
     void states_data();
     void states();
-    void waitEndReadStatusEndsWithTheRead();
     void hotPlugTiming();
 };
 
@@ -70,7 +69,8 @@ void TestMainWindowWindow::states_data()
         "Information Перезагрузка | Устройство перезагружается...");
     row("15 update", 15, "Загрузка обновления yellow",
         "-rs485_Button -restartButton -saveFileButton -terminalMenu -writeConfigButton "
-        "-updateFwButton");
+        "-updateFwButton -openFileButton -findDevsButton -remCfgButton -rs485_220_port "
+        "-rs485_220_speed -rs485_selAddr");
     // Codes without a row of their own are only recorded; 12 goes back to the ready state.
     row("2 unlisted", 2, ready, "+writeConfigButton");
     row("21 unlisted", 21, ready, "+writeConfigButton");
@@ -103,32 +103,6 @@ void TestMainWindowWindow::states()
     QCOMPARE(rig.boxes.describe(), box);
     if (!box.isEmpty())
         QCOMPARE(rig.boxes.boxes.at(0).parent, &rig.w());
-}
-
-void TestMainWindowWindow::waitEndReadStatusEndsWithTheRead()
-{
-    Rig rig;
-    QVERIFY(rig.listed());
-    MainWindow &w = rig.w();
-    LogCapture log;
-
-    // In the ready state there is nothing to wait for.
-    w.setGlobalState(3);
-    w.waitEndReadStatus();
-    QVERIFY(!MainWindowTestAccess::statusTimer(w)->isActive());
-    QVERIFY(!log.contains("Wait end read status..."));
-
-    // A read under way: the wait ends when the ready state comes, not after 20 s.
-    w.setGlobalState(4);
-    QTimer::singleShot(200, &w, [&w] { w.setGlobalState(3); });
-    QElapsedTimer clock;
-    clock.start();
-    w.waitEndReadStatus();
-    QVERIFY2(clock.elapsed() < 10000, qPrintable(QString::number(clock.elapsed())));
-    QVERIFY(log.contains("Wait end read status..."));
-    QCOMPARE(w.globalState(), 3);
-    // The ready state reached while waiting does not restart polling behind the waiter.
-    QVERIFY(!MainWindowTestAccess::statusTimer(w)->isActive());
 }
 
 void TestMainWindowWindow::hotPlugTiming()

@@ -166,13 +166,13 @@ void TestUpdateWorkflow::serverUnreachableOrSilent()
         rig.make();
     }
     rig.boxes.clear();
+    const QString statusBefore = rig.get<QLabel>("globalStatusText")->text();
     rig.press("checkUpdatesButton");
     QTRY_COMPARE_WITH_TIMEOUT(rig.boxes.describe(), box, 20000);
     QVERIFY(rig.get("checkUpdatesButton")->isEnabled());
+    // The box tells; the state of the connection and its status are not the update server's.
     QCOMPARE(rig.w().globalState(), 0);
-    if (!silent)
-        QCOMPARE(rig.get<QLabel>("globalStatusText")->text(),
-                 QStringLiteral("Сервер обновлений недоступен"));
+    QCOMPARE(rig.get<QLabel>("globalStatusText")->text(), statusBefore);
 }
 
 QTEST_MAIN(TestUpdateWorkflow)

@@ -86,6 +86,10 @@ Close the program that uses the port and connect again.</translation>
         <translation>The module does not answer the command.
 Continue the firmware update?</translation>
     </message>
+    <message>
+        <source>Команда не отправлена: нет соединения с модулем</source>
+        <translation>Command not sent: no connection to the reader</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>
@@ -474,6 +478,34 @@ Write the changes to the module?</translation>
     <message>
         <source>Список изменений</source>
         <translation>List of changes</translation>
+    </message>
+    <message>
+        <source>Прошивка модуля обновлена до версии %1.</source>
+        <translation>The reader firmware was updated to version %1.</translation>
+    </message>
+    <message>
+        <source>Неверный пароль терминала.</source>
+        <translation>Wrong terminal password.</translation>
+    </message>
+    <message>
+        <source>Сервер удаленного конфигурирования недоступен.</source>
+        <translation>The remote configuration server is unreachable.</translation>
+    </message>
+    <message>
+        <source>Модуль отклонил обновление прошивки.</source>
+        <translation>The reader refused the firmware update.</translation>
+    </message>
+    <message>
+        <source>Архив обновления поврежден и не может быть установлен.</source>
+        <translation>The update archive is damaged and cannot be installed.</translation>
+    </message>
+    <message>
+        <source>Загрузка обновления прервана.</source>
+        <translation>The update download was interrupted.</translation>
+    </message>
+    <message>
+        <source>Загруженный файл не удалось сохранить.</source>
+        <translation>The downloaded file could not be saved.</translation>
     </message>
 </context>
 <context>

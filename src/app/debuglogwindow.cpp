@@ -3,6 +3,8 @@
 #include <QContextMenuEvent>
 #include <QCursor>
 #include <QMenu>
+#include <QTextCharFormat>
+#include <QTextCursor>
 
 QPointer<DebugLogWindow> DebugLogWindow::s_instance;
 
@@ -29,10 +31,23 @@ DebugLogWindow *DebugLogWindow::instance()
     return s_instance.data();
 }
 
+void DebugLogWindow::destroyInstance()
+{
+    delete s_instance.data();
+}
+
 void DebugLogWindow::appendLine(const QColor &colour, const QString &text)
 {
+    // Log lines are plain text: a console line that holds "<b>" shows those characters.
     setTextColor(colour);
-    append(text);
+    QTextCursor cursor(document());
+    cursor.movePosition(QTextCursor::End);
+    if (!document()->isEmpty())
+        cursor.insertBlock();
+    QTextCharFormat format;
+    format.setForeground(colour);
+    cursor.insertText(text, format);
+    ensureCursorVisible();
 }
 
 void DebugLogWindow::setLineColour(const QColor &colour)

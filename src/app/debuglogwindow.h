@@ -15,6 +15,8 @@ public:
     ~DebugLogWindow() override;
 
     static DebugLogWindow *instance();
+    // Deletes the window if it is still there: it may have been disposed of already.
+    static void destroyInstance();
 
 public slots:
     void appendLine(const QColor &colour, const QString &text);

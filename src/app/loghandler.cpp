@@ -164,9 +164,10 @@ void LogHandler::handle(QtMsgType type, const QMessageLogContext &context, const
 
     // The window lives on the GUI thread: the colour and the line travel there as one queued
     // call, so each line keeps its own colour whichever thread logged it. Lines of the other
-    // levels, and lines that could not be written, only change the colour.
+    // levels only change the colour. A line the file did not take is still shown: the window
+    // is where the engineer looks.
     if (DebugLogWindow *window = DebugLogWindow::instance()) {
-        if (type == QtDebugMsg && written)
+        if (type == QtDebugMsg)
             QMetaObject::invokeMethod(window, "appendLine", Qt::QueuedConnection,
                                       Q_ARG(QColor, colour), Q_ARG(QString, text));
         else

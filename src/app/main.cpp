@@ -24,28 +24,24 @@ int main(int argc, char *argv[])
         }
     }
 
-    DebugLogWindow *logWindow = nullptr;
-    if (console) {
-        logWindow = new DebugLogWindow;
-        logWindow->show();
-    }
+    if (console)
+        (new DebugLogWindow)->show();
 
     QCoreApplication::addLibraryPath(QStringLiteral("./sqldrivers/"));
     QCoreApplication::addLibraryPath(QStringLiteral("."));
 
+    // The debug log window is reached through its instance only: deleteDebugLog may dispose of
+    // it before the end, which must then not free it a second time.
     auto *window = new MainWindow;
     if (window->startupFailed()) {
         delete window;
-        delete logWindow;
+        DebugLogWindow::destroyInstance();
         return 0;
     }
-    if (logWindow) {
-        QObject::connect(window, &MainWindow::closeDebugLog, logWindow, &QWidget::close);
-        QObject::connect(window, &MainWindow::deleteDebugLog, logWindow, &QObject::deleteLater);
-    }
+    window->attachDebugLog(DebugLogWindow::instance());
     window->show();
     const int result = app.exec();
     delete window;
-    delete logWindow;
+    DebugLogWindow::destroyInstance();
     return result;
 }

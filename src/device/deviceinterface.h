@@ -16,6 +16,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class PackParser;
 class QBuffer;
 class QTcpSocket;
@@ -27,12 +29,20 @@ class QTimer;
 // of the request/answer cycle and the packet parser with its thread. Lives on the GUI thread and
 // never touches widgets: it reports through signals (global state codes, progress, console
 // lines) and shows its few message boxes through its own Prompter.
+//
+// The bus is half-duplex and a reader answers one frame at a time, so the link runs one job at
+// a time (a read, a scan, a poll, a write, a reboot, a firmware upload, a console command) and
+// within it has at most one request on the bus. A job asked for while another runs waits its
+// turn; a poll tick while the bus is busy sends nothing. An answer ends only the wait of the
+// request it answers (same address, same command code, or the empty answer).
 class DeviceInterface : public QObject
 {
     Q_OBJECT
 public:
     explicit DeviceInterface(QObject *parent = nullptr);
     ~DeviceInterface() override;
+
+    enum class Job { Idle, Read, Scan, Poll, Write, Reboot, Upload, Console };
 
     // Answer time-outs: per command, per probed address, per remote line.
     static constexpr int AnswerTimeoutMs = 5000;
@@ -68,16 +78,25 @@ public:
     // by the system.
     static QStringList portListWith(const QStringList &systemPorts, const QString &extraPorts);
 
+    // ---- what the link is doing ----
+    Job job() const { return m_job; }
+    // No job runs and no request waits for its answer: the bus is free.
+    bool isIdle() const { return m_job == Job::Idle && !m_request.active; }
+    bool isRequestPending() const { return m_request.active; }
+    bool isSearching() const { return m_job == Job::Scan; }
+    bool isWriteMode() const { return m_job == Job::Write; }
+    bool isFirmwareUploadMode() const { return m_job == Job::Upload; }
+    // A status read in flight ends at its first time-out instead of being sent again: someone
+    // waits for the bus. Cleared when the status read ends.
+    void endStatusReadAtTimeout();
+    // The answer time-out of a command (5000 ms); the randomized session test shortens it.
+    void setAnswerTimeoutMs(int ms) { m_answerTimeoutMs = ms; }
+    int answerTimeoutMs() const { return m_answerTimeoutMs; }
+
     // ---- flags kept for the main window ----
     bool isRemoteMode() const { return m_remoteMode; }
     void setDeviceConnected(bool connected) { m_deviceConnected = connected; }
     bool isDeviceConnected() const { return m_deviceConnected; }
-    // Discovery mode: set by the main window in state 1, cleared in state 0.
-    void setSearching(bool searching) { m_searching = searching; }
-    bool isSearching() const { return m_searching; }
-    void setFirmwareUploadMode(bool on) { m_firmwareUploadMode = on; }
-    bool isFirmwareUploadMode() const { return m_firmwareUploadMode; }
-    bool isWriteMode() const { return m_writeMode; }
     // Speed and address last chosen in the connection panel, shown there again in state 0.
     int rememberedSpeed() const { return m_rememberedSpeed; }
     void setRememberedSpeed(int speed) { m_rememberedSpeed = speed; }
@@ -198,17 +217,51 @@ signals:
     void updateGUI(QBuffer *buffer);
     void fillFoundAddrs(QList<int> addresses);
     void authenticationFail();
+    // The configuration server could not be reached.
+    void remoteServerUnreachable();
+    // The bus has become free: the job that ran has ended.
+    void busIdle();
 
 private:
+    // The request in flight: the frame's address and command code.
+    struct Request
+    {
+        bool active = false;
+        quint8 address = 0;
+        quint16 code = 0;
+    };
+
     // Opens the port read-write with the speed set last and connects the receive slots.
     bool openPort();
     void connectReceiveSlots();
     void closePort();
+    // The connection is gone (closed, given up, the converter pulled): every job, request and
+    // waiting job ends with it.
+    void dropConnection();
     void converterLost();
     void stopAnswerTimer();
     void resetAnswerCycle(); // stops the answer timer, retry counter 0
     void askToContinue();
     void probeNextAddress();
+    // Runs start at once when the bus is free, else when the job running now has ended.
+    void runWhenIdle(Job job, std::function<void()> start);
+    void startWaitingJob();
+    // The job has ended: the bus is free for the next one.
+    void finishJob();
+    // True when a received answer (its address and command code) belongs to the request in
+    // flight; during a scan any address counts, the reader is listed under the one it gives.
+    bool answersRequest(quint8 address, quint16 code) const;
+    // An answer handler takes its answer: true, with the wait ended, when the request in flight
+    // is one of the commands this answer can belong to (none given: any, for the empty answer).
+    bool takeAnswer(std::initializer_list<quint16> codes);
+    void beginRead();
+    void startWrite(const QByteArray &document);
+    // A write command's result byte: 0 goes on with the next element, anything else ends the
+    // write without its reboot.
+    void writeResult(quint8 result);
+    void pollAnswered();
+    void endUpload(int state);
+    void consoleNote(const QString &text);
     static QDomDocument emptyConfigurationDocument();
     void appendToCommandLog(const QString &line);
     // Echoes a line sent from the console and logs it.
@@ -233,14 +286,21 @@ private:
     int m_rememberedSpeed = 19200;
     int m_rememberedAddress = 1;
 
-    // answer cycle
+    // jobs and the answer cycle
+    Job m_job = Job::Idle;
+    Request m_request;
+    struct WaitingJob
+    {
+        Job job;
+        std::function<void()> start;
+    };
+    QList<WaitingJob> m_waiting;
+    bool m_endStatusReadAtTimeout = false;
+    int m_answerTimeoutMs = AnswerTimeoutMs;
     quint16 m_prevCmd = 0;
     QByteArray m_prevData;
     QTimer *m_answerTimer = nullptr;
     quint8 m_retryCount = 0;
-    bool m_searching = false;
-    bool m_writeMode = false;
-    bool m_skipAnswerTimerOnce = false;
     QByteArray m_receiveBuffer;
     bool m_receiveOverflow = false; // bytes dropped until the line falls silent
     QTimer *m_gatherTimer = nullptr;
@@ -267,10 +327,12 @@ private:
     // polling
     int m_pollStep = 0;
 
-    // write sequence
+    // write sequence; an address or speed the reader took waits for the reboot that makes it
+    // the one it answers at (0 when none).
     QDomDocument m_writeDoc;
     QDomNode m_writeCursor;
-    bool m_writeAbandoned = false;
+    quint8 m_acceptedAddress = 0;
+    int m_acceptedSpeed = 0;
 
     // console command log
     QFile m_commandLog;
@@ -280,7 +342,6 @@ private:
     QString m_fwFileVersion;
     QByteArray m_fwImage;
     quint16 m_pageIndex = 0;
-    bool m_firmwareUploadMode = false;
 
     // remote configuration
     QTcpSocket *m_socket = nullptr;

@@ -24,9 +24,9 @@ void DeviceInterface::findDevices_220()
     m_deviceAddress = 1;
     m_foundAddresses.clear();
 
-    // The main window sets discovery mode in state 1; the link sets it too, so the first probe
-    // already runs on the short time-out whoever listens.
-    m_searching = true;
+    // The scan is a job of its own: its probes run on the short time-out, and nothing else is
+    // sent until it ends.
+    m_job = Job::Scan;
     m_probeLateUs = 0;
     emit changeDeviceStatus(1);
     sendCommand_220(Cmd220::DeviceInfo);
@@ -46,7 +46,7 @@ void DeviceInterface::probeNextAddress()
 
 void DeviceInterface::findExchangeStop()
 {
-    if (!m_searching)
+    if (m_job != Job::Scan)
         return;
     m_remaining = 0;
     findExchangeEnd();
@@ -55,7 +55,7 @@ void DeviceInterface::findExchangeStop()
 void DeviceInterface::findExchangeEnd()
 {
     m_remaining = 0;
-    m_searching = false;
+    finishJob();
     m_deviceAddress = 1;
     emit setProgress(0);
     qDebug().noquote() << "devices: " << m_foundAddresses;

@@ -23,9 +23,6 @@ void DeviceInterface::savePrevComm(quint16 cmd, QByteArray data)
 
 void DeviceInterface::sendCommand_220(quint16 cmd, QByteArray data)
 {
-    const bool skipAnswerTimer = m_skipAnswerTimerOnce;
-    m_skipAnswerTimerOnce = false;
-
     // The length byte counts 3 + n and the frame before its checksum holds at most 255 bytes.
     if (data.size() > Frame220::MaxDataBytes) {
         qDebug().noquote() << "/C:12"
@@ -43,23 +40,26 @@ void DeviceInterface::sendCommand_220(quint16 cmd, QByteArray data)
 
     if (m_remoteMode) {
         qDebug().noquote() << "Rem Out cmd pack: " << hex;
+        m_request = {true, m_deviceAddress, cmd};
         sendRemoteFrame(frame);
         return;
     }
 
     if (!m_port->isOpen()) {
+        // Nothing can answer a frame that never left: the job ends with the connection.
         qDebug().noquote() << "/C:12"
                            << "Port not open, command not sent: " << hex;
+        dropConnection();
+        emit changeDeviceStatus(0);
         return;
     }
 
     qDebug().noquote() << "Out cmd pack: " << hex;
     emit printToTerminal(tr("<font color=blue>&gt; </font>") + hex);
+    m_request = {true, m_deviceAddress, cmd};
     m_port->write(frame);
 
-    if (skipAnswerTimer)
-        return;
-    if (m_searching) {
+    if (m_job == Job::Scan) {
         // The event loop runs a time-out a little late (up to a millisecond or so). Taking that
         // off the following probes keeps a silent address at 50 ms on average, so a scan of
         // the bus takes 254 x 50 ms; no probe waits less than 45 ms.
@@ -69,7 +69,8 @@ void DeviceInterface::sendCommand_220(quint16 cmd, QByteArray data)
         m_probeClock.start();
         m_answerTimer->start(m_probeIntervalMs);
     } else {
-        m_answerTimer->start(AnswerTimeoutMs);
+        // A console command waits as long, but is never sent again nor asked about.
+        m_answerTimer->start(m_answerTimeoutMs);
     }
 }
 
@@ -78,7 +79,7 @@ void DeviceInterface::readPortData()
     if (m_gatherTimer->isActive()) {
         m_gatherTimer->start(GatherNextMs);
     } else {
-        if (m_searching)
+        if (m_job == Job::Scan)
             m_answerTimer->stop();
         m_gatherTimer->start(GatherFirstMs);
     }
@@ -96,7 +97,7 @@ void DeviceInterface::readPortData()
     m_receiveOverflow = true;
     // A scan goes on with the next address; a command waits for its time-out as for a wrong
     // answer.
-    if (m_searching)
+    if (m_job == Job::Scan)
         m_answerTimer->start(GatherNextMs);
 }
 
@@ -105,18 +106,53 @@ void DeviceInterface::addToQue()
     m_gatherTimer->stop();
     // During a scan the next address is probed 10 ms after any burst the parser does not turn
     // into an identity answer, noise included, so a stray byte cannot stall the scan.
-    if (m_searching)
+    if (m_job == Job::Scan)
         m_answerTimer->start(GatherNextMs);
 
     if (m_receiveBuffer.size() >= 3) {
-        m_queue.append(m_receiveBuffer);
         QString spaced = QString::fromLatin1(m_receiveBuffer.toHex(' '));
         qDebug().noquote() << "Receive buffer: " << spaced;
         emit printToTerminal(tr("<font color=green>&lt; </font>")
                              + spaced.replace(QLatin1Char(' '), QLatin1String("&nbsp;")));
+        // Only an answer to the request in flight goes to the parser: a late answer to a
+        // command given up, or one from another reader, must not end another command's wait.
+        quint8 address = 0;
+        quint16 code = 0;
+        if (Frame220::answerHeader(m_receiveBuffer, &address, &code)
+            && !answersRequest(address, code))
+            qDebug().noquote() << "/C:12"
+                               << QStringLiteral("Answer %1 from address %2 answers no request "
+                                                 "in flight, ignored")
+                                          .arg(code, 4, 16, QLatin1Char('0'))
+                                          .arg(address);
+        else
+            m_queue.append(m_receiveBuffer);
     }
     m_receiveBuffer.clear();
     m_receiveOverflow = false;
+}
+
+bool DeviceInterface::answersRequest(quint8 address, quint16 code) const
+{
+    if (!m_request.active)
+        return false;
+    if (code != m_request.code && code != Cmd220::EmptyAnswer)
+        return false;
+    return m_job == Job::Scan || address == m_request.address;
+}
+
+bool DeviceInterface::takeAnswer(std::initializer_list<quint16> codes)
+{
+    if (!m_request.active)
+        return false;
+    bool fits = codes.size() == 0;
+    for (quint16 code : codes)
+        fits = fits || code == m_request.code;
+    if (!fits)
+        return false;
+    m_request.active = false;
+    resetAnswerCycle();
+    return true;
 }
 
 bool DeviceInterface::isAnswerTimerActive() const
@@ -146,26 +182,109 @@ void DeviceInterface::setAnswerOk()
     resetAnswerCycle();
 }
 
+void DeviceInterface::runWhenIdle(Job job, std::function<void()> start)
+{
+    if (isIdle() && m_waiting.isEmpty()) {
+        start();
+        return;
+    }
+    qDebug().noquote() << QStringLiteral("The bus is busy (job %1): job %2 waits its turn")
+                                  .arg(int(m_job))
+                                  .arg(int(job));
+    m_waiting.append({job, std::move(start)});
+}
+
+void DeviceInterface::startWaitingJob()
+{
+    // A job that sends nothing (a refused document, a raw line) leaves the bus free for the
+    // next one at once.
+    while (isIdle() && !m_waiting.isEmpty()) {
+        const WaitingJob next = m_waiting.takeFirst();
+        next.start();
+    }
+}
+
+void DeviceInterface::finishJob()
+{
+    m_job = Job::Idle;
+    m_request.active = false;
+    m_endStatusReadAtTimeout = false;
+    resetAnswerCycle();
+    // The next job starts from the event loop, after whatever reported this one's end.
+    if (!m_waiting.isEmpty())
+        QTimer::singleShot(0, this, &DeviceInterface::startWaitingJob);
+    emit busIdle();
+}
+
+void DeviceInterface::endStatusReadAtTimeout()
+{
+    if (m_job == Job::Poll)
+        m_endStatusReadAtTimeout = true;
+}
+
+void DeviceInterface::dropConnection()
+{
+    const bool wasBusy = !isIdle();
+    m_job = Job::Idle;
+    m_request.active = false;
+    m_endStatusReadAtTimeout = false;
+    resetAnswerCycle();
+    for (const WaitingJob &waiting : qAsConst(m_waiting)) {
+        if (waiting.job == Job::Console)
+            consoleNote(tr("Команда не отправлена: нет соединения с модулем"));
+    }
+    m_waiting.clear();
+    m_writeCursor.clear();
+    m_fwImage.clear();
+    m_pageIndex = 0;
+    m_pollStep = 0;
+    m_remaining = 0;
+    m_acceptedAddress = 0;
+    m_acceptedSpeed = 0;
+    m_deviceConnected = false;
+    if (wasBusy)
+        emit busIdle();
+}
+
 void DeviceInterface::answerTimeout()
 {
     m_answerTimer->stop();
 
-    if (m_searching) {
+    if (m_job == Job::Scan) {
         // Only the probe's own time-out counts, not the short one after a rejected answer.
         if (m_probeClock.isValid() && m_answerTimer->interval() == m_probeIntervalMs)
             m_probeLateUs += qMax<qint64>(0, m_probeClock.nsecsElapsed() / 1000
                                                      - qint64(m_probeIntervalMs) * 1000);
         // A silent address is never asked twice.
+        m_request.active = false;
         nextReadCommand();
         return;
     }
 
+    if (m_remoteMode) {
+        qDebug().noquote() << "Remote device not respond";
+        closeRemoteConnection();
+        return;
+    }
+
+    if (!m_request.active)
+        return;
+
+    if (m_job == Job::Console) {
+        // A command typed by hand is neither sent again nor asked about.
+        qDebug().noquote() << "No answer to the console command";
+        finishJob();
+        return;
+    }
+
+    if (m_job == Job::Poll && m_endStatusReadAtTimeout) {
+        qDebug().noquote() << "No answer to the status read, given up for the next command";
+        m_pollStep = 0;
+        finishJob();
+        return;
+    }
+
     if (m_retryCount < MaxResends) {
-        if (m_remoteMode) {
-            qDebug().noquote() << "Remote device not respond";
-            closeRemoteConnection();
-            return;
-        }
         ++m_retryCount;
         qDebug().noquote() << "/C:12"
                            << "Data IO Error, request num: " << m_retryCount;
@@ -181,18 +300,17 @@ void DeviceInterface::answerTimeout()
 
 void DeviceInterface::askToContinue()
 {
-    // During a firmware upload the silent command is a step of the upload, not of a read.
-    const bool uploading = m_prevCmd == Cmd220::PrepareUpdArea || m_prevCmd == Cmd220::WriteUpdPage
-                           || m_prevCmd == Cmd220::CheckUpdArea;
-    const bool writing = m_writeMode;
+    // The request stays unanswered while the engineer decides.
+    m_request.active = false;
+    const Job job = m_job;
     MessageRequest request;
     request.icon = QMessageBox::Critical;
     request.buttons = QMessageBox::Yes | QMessageBox::No;
     request.styleSheet = QLatin1String(kQuestionStyle);
-    if (uploading) {
+    if (job == Job::Upload) {
         request.title = tr("Обновление прошивки");
         request.text = tr("Модуль не отвечает на команду.\nПродолжить обновление прошивки?");
-    } else if (writing) {
+    } else if (job == Job::Write) {
         request.title = tr("Запись конфигурации");
         request.text = tr("Модуль не отвечает на команду.\nПродолжить запись конфигурации?");
     } else {
@@ -200,38 +318,74 @@ void DeviceInterface::askToContinue()
         request.text = tr("Модуль не отвечает на команду.\nПродолжить чтение конфигурации?");
     }
 
-    if (m_prompter.message(request) == QMessageBox::Yes) {
-        if (uploading) {
-            // An upload cannot skip a step: the same command goes again.
+    const bool goOn = m_prompter.message(request) == QMessageBox::Yes;
+    // The box is modal but the event loop ran under it: the connection may have gone meanwhile.
+    if (m_job != job || !(m_remoteMode || m_port->isOpen()))
+        return;
+
+    if (goOn) {
+        // A command the job cannot do without (the identity, a status read, a reboot, a step
+        // of an upload) is sent again for a new round of three; a read or write command of the
+        // list is given up and the next one follows.
+        const bool essential = job == Job::Upload || job == Job::Poll || job == Job::Reboot
+                               || m_prevCmd == Cmd220::DeviceInfo || m_prevCmd == Cmd220::Reboot;
+        if (essential)
             sendCommand_220(m_prevCmd, m_prevData);
-        } else if (writing) {
-            // Go on with the next step; the unanswered command is given up, so one command at
-            // a time stays outstanding.
+        else if (job == Job::Write)
             nextProcessParam();
-        } else {
+        else
             nextReadCommand();
-        }
         return;
     }
 
     qDebug().noquote() << "Device not respond, port closed!";
     closePort();
-    resetAnswerCycle();
-    if (uploading) {
-        m_fwImage.clear();
-        m_pageIndex = 0;
-        emit changeDeviceStatus(0);
-    } else if (writing) {
-        m_writeAbandoned = true;
-        deviceWriteEnd();
-    } else {
-        emit changeDeviceStatus(0);
-    }
+    dropConnection();
+    emit changeDeviceStatus(0);
 }
 
 void DeviceInterface::NextReadCmd()
 {
-    resetAnswerCycle();
+    // The empty answer: the reader has nothing to return for the command in flight.
+    if (!takeAnswer({}))
+        return;
     qDebug().noquote() << "Empty answer. Next command";
-    nextReadCommand();
+    switch (m_job) {
+    case Job::Read:
+    case Job::Scan:
+        nextReadCommand();
+        break;
+    case Job::Poll:
+        pollAnswered();
+        break;
+    case Job::Write:
+        if (m_prevCmd == Cmd220::Reboot) {
+            // The closing reboot is not known: the values wait in the reader, the write ends.
+            finishJob();
+            emit changeDeviceStatus(3);
+        } else {
+            // A write command the reader does not know: the value was not taken.
+            writeResult(1);
+        }
+        break;
+    case Job::Reboot:
+        finishJob();
+        emit changeDeviceStatus(3);
+        break;
+    case Job::Upload:
+        qDebug().noquote() << "/C:12"
+                           << "The reader does not take firmware uploads";
+        endUpload(3);
+        break;
+    case Job::Console:
+    case Job::Idle:
+        finishJob();
+        break;
+    }
+}
+
+void DeviceInterface::consoleNote(const QString &text)
+{
+    emit printToTerminal(QStringLiteral("<font color=red>") + text.toHtmlEscaped()
+                         + QStringLiteral("</font>"));
 }

@@ -39,29 +39,40 @@ void DeviceInterface::loadFirmwareFile(QString version, QString path)
 
 void DeviceInterface::startUpdZemo200(QString type)
 {
-    FirmwareImage::Error error = FirmwareImage::NoError;
-    QString reason;
-    const FirmwareImage image = FirmwareImage::build(m_fwFileData, type, &error, &reason);
-    m_fwFileData.clear();
-    m_pageIndex = 0;
-    if (image.isNull()) {
-        // Nothing of a damaged or foreign file reaches the reader.
-        qDebug().noquote() << "/C:12"
-                           << "Firmware file refused: " + reason;
-        m_fwImage.clear();
-        emit changeDeviceStatus(12);
-        return;
-    }
-    m_fwImage = image.bytes();
-    emit setProgressMax(m_fwImage.size());
+    runWhenIdle(Job::Upload, [this, type] {
+        FirmwareImage::Error error = FirmwareImage::NoError;
+        QString reason;
+        const FirmwareImage image = FirmwareImage::build(m_fwFileData, type, &error, &reason);
+        m_fwFileData.clear();
+        m_pageIndex = 0;
+        if (image.isNull()) {
+            // Nothing of a damaged or foreign file reaches the reader.
+            qDebug().noquote() << "/C:12"
+                               << "Firmware file refused: " + reason;
+            m_fwImage.clear();
+            emit changeDeviceStatus(12);
+            return;
+        }
+        m_fwImage = image.bytes();
+        emit setProgressMax(m_fwImage.size());
 
-    qDebug().noquote() << "Prepare update area for firmware " + m_fwFileVersion;
-    sendCommand_220(Cmd220::PrepareUpdArea);
+        qDebug().noquote() << "Prepare update area for firmware " + m_fwFileVersion;
+        m_job = Job::Upload;
+        sendCommand_220(Cmd220::PrepareUpdArea);
+    });
+}
+
+void DeviceInterface::endUpload(int state)
+{
+    m_fwImage.clear();
+    m_pageIndex = 0;
+    finishJob();
+    emit changeDeviceStatus(state);
 }
 
 void DeviceInterface::writeNextPage()
 {
-    if (m_fwImage.isEmpty()) {
+    if (m_job != Job::Upload || m_fwImage.isEmpty()) {
         qDebug().noquote() << "/C:12"
                            << "No firmware image to hand over";
         return;
@@ -85,22 +96,34 @@ void DeviceInterface::writeNextPage()
     sendCommand_220(Cmd220::WriteUpdPage, payload);
 }
 
+// The three answers of an upload step drive the upload only while one runs; typed in the
+// console, their answers are only logged.
 void DeviceInterface::makeUpdArea(quint8 status)
 {
-    resetAnswerCycle();
+    if (!takeAnswer({Cmd220::PrepareUpdArea}))
+        return;
+    if (m_job != Job::Upload) {
+        qDebug().noquote() << "Update area answer outside a firmware upload: " << status;
+        finishJob();
+        return;
+    }
     if (status == 0) {
         writeNextPage();
         return;
     }
     qDebug().noquote() << "Error area prepatation!";
-    m_fwImage.clear();
-    m_pageIndex = 0;
-    emit changeDeviceStatus(3);
+    endUpload(3);
 }
 
 void DeviceInterface::answWritePage(quint8 status)
 {
-    resetAnswerCycle();
+    if (!takeAnswer({Cmd220::WriteUpdPage}))
+        return;
+    if (m_job != Job::Upload) {
+        qDebug().noquote() << "Page answer outside a firmware upload: " << status;
+        finishJob();
+        return;
+    }
     if (status != 0) {
         qDebug().noquote() << "The data didn't write, I'm try again...";
         // The page just handed over, once more.
@@ -112,11 +135,18 @@ void DeviceInterface::answWritePage(quint8 status)
 
 void DeviceInterface::checkUpdArea(quint8 status)
 {
-    resetAnswerCycle();
+    if (!takeAnswer({Cmd220::CheckUpdArea}))
+        return;
+    if (m_job != Job::Upload) {
+        // A check typed in the console must not reboot the reader into anything.
+        qDebug().noquote() << "Image check answer outside a firmware upload: " << status;
+        finishJob();
+        return;
+    }
     m_pageIndex = 0;
     if (status == 2) {
         qDebug().noquote() << "Check update in device. ERROR!";
-        emit changeDeviceStatus(3);
+        endUpload(3);
         return;
     }
     if (status != 0) {
@@ -124,7 +154,7 @@ void DeviceInterface::checkUpdArea(quint8 status)
         // stay in the upload state with every control off.
         qDebug().noquote() << "/C:12"
                            << "Check update in device, unknown result: " << status;
-        emit changeDeviceStatus(3);
+        endUpload(3);
         return;
     }
     // The reader starts the new firmware when it reboots; the reboot answer leads the window

@@ -6,17 +6,24 @@
 
 void DeviceInterface::startPoll()
 {
+    // A status read never comes between the commands of another job, nor beside a request
+    // still waiting for its answer: the tick is simply lost, the next one comes.
+    if (!isIdle()) {
+        qDebug().noquote() << "Status read skipped: the bus is busy";
+        return;
+    }
     // One request per tick of the main window's status timer: the counter, then the uptime,
     // then the end of the cycle (state 3 arms the timer again).
-    stopAnswerTimer();
     ++m_pollStep;
     m_retryCount = 0;
 
     if (m_pollStep == 1 && m_commandList.contains(Cmd220::ReadCounter)) {
+        m_job = Job::Poll;
         getCounterVal_220();
         return;
     }
     if (m_pollStep <= 2 && m_commandList.contains(Cmd220::ReadUptime)) {
+        m_job = Job::Poll;
         getUpTime_220();
         return;
     }
@@ -25,18 +32,48 @@ void DeviceInterface::startPoll()
     emit changeDeviceStatus(3);
 }
 
+void DeviceInterface::pollAnswered()
+{
+    finishJob();
+    // The window goes on polling from the ready state.
+    emit changeDeviceStatus(3);
+}
+
 void DeviceInterface::reboot_220()
 {
-    qDebug().noquote() << "Reboot";
-    sendCommand_220(Cmd220::Reboot);
+    runWhenIdle(Job::Reboot, [this] {
+        m_job = Job::Reboot;
+        qDebug().noquote() << "Reboot";
+        sendCommand_220(Cmd220::Reboot);
+    });
 }
 
 void DeviceInterface::rebootAnswer(quint8 status)
 {
-    resetAnswerCycle();
-    if (status != 0)
+    if (!takeAnswer({Cmd220::Reboot}))
         return;
+    const Job job = m_job;
+    finishJob();
+    if (job == Job::Console) {
+        qDebug().noquote() << "Reboot answer to the console command, result: " << status;
+        return;
+    }
+    if (status != 0) {
+        // Refused: the reader runs on as it was, and the window is ready again.
+        qDebug().noquote() << "/C:12"
+                           << "Reboot refused, result: " << status;
+        emit changeDeviceStatus(3);
+        return;
+    }
     qDebug().noquote() << "Rebooting device";
+    // A written address or speed takes effect with this reboot: the link answers the reader
+    // there from now on.
+    if (m_acceptedAddress != 0)
+        m_rememberedAddress = m_acceptedAddress;
+    if (m_acceptedSpeed != 0)
+        m_rememberedSpeed = m_acceptedSpeed;
+    m_acceptedAddress = 0;
+    m_acceptedSpeed = 0;
     emit changeDeviceStatus(7);
 }
 

@@ -69,8 +69,11 @@ void DeviceInterface::setDeviceAddress(QString address)
 
 void DeviceInterface::setCurrentDevice(int index)
 {
-    if (m_port->isOpen())
+    if (m_port->isOpen()) {
         closePort();
+        dropConnection();
+        emit changeDeviceStatus(0);
+    }
     const QString name = m_candidatePorts.value(index);
     m_port->setPortName(name);
     qDebug().noquote() << "Selected device port: " << name;
@@ -101,8 +104,8 @@ bool DeviceInterface::togglePort()
     if (m_port->isOpen()) {
         closePort();
         if (!m_remoteMode) {
+            dropConnection();
             emit changeDeviceStatus(0);
-            resetAnswerCycle();
         }
         return false;
     }
@@ -129,14 +132,14 @@ void DeviceInterface::converterLost()
 {
     // The converter is gone (pulled out, or the far end of a pseudo-terminal closed): close the
     // port and make the engineer pick it again; tell them only if a reader was talking.
-    stopAnswerTimer();
     if (m_port->isOpen())
         closePort();
     m_port->setPortName(QString());
-    if (m_deviceConnected)
+    const bool talking = m_deviceConnected;
+    dropConnection();
+    if (talking)
         m_prompter.critical(nullptr, tr("Ошибка"),
                             tr("Ошибка обмена данными с портом:\nпреобразователь отключен от ПК"));
-    m_deviceConnected = false;
     emit changeDeviceStatus(0);
 }
 
@@ -145,6 +148,7 @@ void DeviceInterface::errorHandler(QSerialPort::SerialPortError error)
     auto clearPort = [this] {
         closePort();
         m_port->setPortName(QString());
+        dropConnection();
         emit changeDeviceStatus(0);
     };
 
@@ -154,15 +158,24 @@ void DeviceInterface::errorHandler(QSerialPort::SerialPortError error)
     case QSerialPort::FramingError:
     case QSerialPort::BreakConditionError:
         break;
-    case QSerialPort::DeviceNotFoundError:
+    case QSerialPort::DeviceNotFoundError: {
         qDebug().noquote() << "Port error: DeviceNotFoundError";
-        stopAnswerTimer();
+        // Reported when a port that is not there is opened; a port that was open is gone.
+        const bool wasOpen = m_port->isOpen();
         closePort();
+        if (wasOpen) {
+            dropConnection();
+            emit changeDeviceStatus(0);
+        } else {
+            stopAnswerTimer();
+        }
         break;
+    }
     case QSerialPort::PermissionError:
         qDebug().noquote() << "Port error: PermissionError";
         closePort();
         m_port->setPortName(QString());
+        dropConnection();
         m_prompter.critical(nullptr, tr("Ошибка"),
                             tr("Порт занят другой программой.\nЗакройте программу использующую "
                                "порт и повторите подключение."));

@@ -28,8 +28,22 @@ void DeviceInterface::readConfiguration_220()
     qDebug().noquote() << "Selected port open OK!";
     connectReceiveSlots();
     qDebug().noquote() << "Started the data exchange from the device.";
+    // Whatever ran on the link before belongs to the connection this read replaces.
+    if (!isIdle())
+        dropConnection();
+    beginRead();
+}
+
+void DeviceInterface::beginRead()
+{
+    // Every read starts from nothing: no list, no position and no document of an earlier one.
+    m_job = Job::Read;
+    m_commandList.clear();
+    m_readIndex = -1;
+    m_configDoc = emptyConfigurationDocument();
+    m_progressStep = 333;
+    m_progressValue = 0;
     emit changeDeviceStatus(4);
-    m_writeMode = false;
     getFwVer_220();
 }
 
@@ -55,15 +69,21 @@ void DeviceInterface::getUpTime_220()
 
 void DeviceInterface::handlerVersionInfo_220(VERSION_INFO_220 info)
 {
-    resetAnswerCycle();
-    if (m_searching) {
+    if (!takeAnswer({Cmd220::DeviceInfo}))
+        return;
+    if (m_job == Job::Scan) {
         // The reader is listed under the address it put in its answer.
         m_foundAddresses.append(info.address);
         nextReadCommand();
         return;
     }
-
     qDebug().noquote() << "FW ver received: " << info.fwVer;
+    if (m_job != Job::Read) {
+        // Asked from the console: shown there, nothing more.
+        finishJob();
+        return;
+    }
+
     m_devIdText = QString::number(info.devId);
     m_fwVersion = info.fwVer;
     emit showVersionInfo(info);
@@ -90,10 +110,12 @@ void DeviceInterface::deviceInfo(QString devVer, QString devID)
 
 void DeviceInterface::nextReadCommand()
 {
-    if (m_searching) {
+    if (m_job == Job::Scan) {
         probeNextAddress();
         return;
     }
+    if (m_job != Job::Read)
+        return;
 
     // The list is sent from its last entry to its first.
     --m_readIndex;
@@ -108,6 +130,8 @@ void DeviceInterface::nextReadCommand()
 
 void DeviceInterface::deviceExchangeEnd()
 {
+    if (m_job == Job::Read)
+        finishJob();
     m_configBuffer->close();
     m_configBuffer->setData(QByteArray());
     if (!m_configBuffer->open(QIODevice::ReadWrite))
@@ -135,8 +159,13 @@ void DeviceInterface::addElement(QString elementName, QStringList params)
 
 void DeviceInterface::handlerRS485_Info_220(RS485_STAT_220 info)
 {
-    resetAnswerCycle();
+    if (!takeAnswer({Cmd220::ReadRs485}))
+        return;
     qDebug().noquote() << "RS485 address: " << info.address << "\nRS485 speed: " << info.speed;
+    if (m_job != Job::Read) {
+        finishJob();
+        return;
+    }
     addElement(QStringLiteral("rs485_addr_220"),
                {QStringLiteral("param"), QString::number(info.address)});
     addElement(QStringLiteral("rs485_speed_220"),
@@ -146,10 +175,15 @@ void DeviceInterface::handlerRS485_Info_220(RS485_STAT_220 info)
 
 void DeviceInterface::handlerOutputInfo_220(OUTPUT_STAT_220 info)
 {
-    resetAnswerCycle();
+    if (!takeAnswer({Cmd220::ReadOutputs}))
+        return;
     qDebug().noquote() << "Generation state received: " << info.genState
                        << "\nPullUp stat received: " << info.pullUp
                        << "\nGeneration mode received: " << info.genMode;
+    if (m_job != Job::Read) {
+        finishJob();
+        return;
+    }
     addElement(QStringLiteral("gen_stat_220"),
                {QStringLiteral("param"), QString::number(info.genState)});
     addElement(QStringLiteral("pull_up_220"),
@@ -161,16 +195,32 @@ void DeviceInterface::handlerOutputInfo_220(OUTPUT_STAT_220 info)
 
 void DeviceInterface::handlerInputInfo_220(INPUT_STAT_220 info)
 {
-    resetAnswerCycle();
+    if (!takeAnswer({Cmd220::ReadCounter}))
+        return;
     qDebug().noquote() << "Counter value received: " << info.value;
+    if (m_job == Job::Console) {
+        finishJob();
+        return;
+    }
     emit showInputInfo_220(info);
-    nextReadCommand();
+    if (m_job == Job::Poll)
+        pollAnswered();
+    else
+        nextReadCommand();
 }
 
 void DeviceInterface::handlerUpTimeInfo_220(UPTIME_INFO_220 info)
 {
-    resetAnswerCycle();
+    if (!takeAnswer({Cmd220::ReadUptime}))
+        return;
     qDebug().noquote() << "Uptime value received: " << info.uptime;
+    if (m_job == Job::Console) {
+        finishJob();
+        return;
+    }
     emit showUpTimeInfo_220(info);
-    nextReadCommand();
+    if (m_job == Job::Poll)
+        pollAnswered();
+    else
+        nextReadCommand();
 }

@@ -1,5 +1,8 @@
 #include "deviceinterface.h"
 
+#include "commands220.h"
+#include "frame220.h"
+
 #include "packparser.h"
 #include "remotedefaults.h"
 #include "remoteprotocol.h"
@@ -15,7 +18,6 @@
 namespace {
 constexpr int kConnectTimeoutMs = 10000;
 constexpr int kLoginWriteTimeoutMs = 30000;
-constexpr quint16 kReadDeviceInfo = 0x0100;
 // Two empty answers in a row are resent; the third ends the connection.
 constexpr int kMaxEmptyAnswers = 2;
 } // namespace
@@ -48,6 +50,7 @@ void DeviceInterface::connectToServer(QString imei, QString password)
                                       .arg(server.host)
                                       .arg(server.port)
                                       .arg(m_socket->errorString());
+        emit remoteServerUnreachable();
         return;
     }
     // Connected sockets are open both ways already; opening them again would drop their buffers.
@@ -126,8 +129,9 @@ void DeviceInterface::readComPortData()
 
 void DeviceInterface::handleServerLine(const QString &line)
 {
+    // The answer timer runs on: only a line that answers the frame in flight (through its
+    // handler), an empty answer, a damaged one or a text that ends the session stops it.
     m_receivedText = line;
-    resetAnswerCycle();
     qDebug().noquote() << "/C:10"
                        << "Answer: " << line;
     qDebug().noquote() << "!";
@@ -150,14 +154,21 @@ void DeviceInterface::handleServerLine(const QString &line)
             writeCommand(RemoteProtocol::passwordLine(m_terminalPassword));
             break;
         case ServerText::PassOk:
-            emit changeDeviceStatus(4);
-            sendCommand_220(kReadDeviceInfo);
+            // The password opens the read; a later "PASS OK" (after each "PING") reads again
+            // only when nothing else runs on the bus.
+            if (isIdle() && m_waiting.isEmpty())
+                beginRead();
+            else
+                qDebug().noquote() << "Password accepted again while the bus is busy, no read";
             break;
         case ServerText::Answer:
             handleRemoteAnswer(line);
             break;
         case ServerText::PassFail:
+            // The engineer is told, and tries again from the login dialog: a connection
+            // without a password leads nowhere.
             emit authenticationFail();
+            closeRemoteConnection();
             break;
         case ServerText::NotRegistered:
             emit changeDeviceStatus(16);
@@ -178,6 +189,11 @@ void DeviceInterface::handleServerLine(const QString &line)
 void DeviceInterface::handleRemoteAnswer(const QString &line)
 {
     const RemoteProtocol::AnswerLine answer = RemoteProtocol::decodeAnswerLine(line);
+    if (!m_request.active) {
+        qDebug().noquote() << "/C:12"
+                           << "Server answer without a frame in flight, ignored";
+        return;
+    }
     if (answer.kind == RemoteProtocol::AnswerLine::NoAnswer) {
         if (m_emptyAnswerCount++ >= kMaxEmptyAnswers) {
             emit changeDeviceStatus(17);
@@ -195,8 +211,19 @@ void DeviceInterface::handleRemoteAnswer(const QString &line)
         sendCommand_220(m_prevCmd, m_prevData);
         return;
     }
+    quint8 address = 0;
+    quint16 code = 0;
+    if (!Frame220::answerHeader(answer.frame, &address, &code) || !answersRequest(address, code)) {
+        qDebug().noquote() << "/C:12"
+                           << QStringLiteral("Answer %1 from address %2 answers no frame in "
+                                             "flight, ignored")
+                                      .arg(code, 4, 16, QLatin1Char('0'))
+                                      .arg(address);
+        return;
+    }
     // Checked here already; the parser emits the records exactly as for a serial answer, and
-    // in this thread, so the read and write sequences go on at once.
+    // in this thread, so the read and write sequences go on at once. A frame it cannot decode
+    // leaves the answer timer running.
     m_parser->decodeAnswer(answer.frame);
 }
 
@@ -215,9 +242,9 @@ void DeviceInterface::disconnectedRemoteCfg()
 {
     qDebug().noquote() << "/C:16"
                        << "Remote server disconnected!";
-    resetAnswerCycle();
     m_remoteMode = false;
     m_lineCollector.clear();
+    dropConnection();
     emit changeDeviceStatus(0);
 }
 
@@ -226,10 +253,14 @@ void DeviceInterface::disconnectDevice()
     qDebug().noquote() << "/C:16"
                        << "Disconnecting device after error...";
     m_port->clearError();
-    if (m_port->isOpen())
-        m_port->close();
-    m_deviceConnected = false;
+    const bool wasOpen = m_port->isOpen();
+    if (wasOpen)
+        closePort();
     m_port->setPortName(QString());
+    dropConnection();
+    // A window that showed the serial connection must not go on showing it.
+    if (wasOpen)
+        emit changeDeviceStatus(0);
 }
 
 void DeviceInterface::authenticationDevice(QString password)

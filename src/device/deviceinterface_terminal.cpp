@@ -9,26 +9,41 @@
 void DeviceInterface::sendTerminalCmd(QString command)
 {
     if (m_remoteMode) {
-        // The server passes the line to the terminal as it is.
-        announceCommand(command);
-        if (m_socket)
-            m_socket->write(command.toUtf8());
-        appendToCommandLog(command);
+        // The server passes the line to the terminal as it is; it waits for the bus like any
+        // other job, and nothing answers it as a frame.
+        runWhenIdle(Job::Console, [this, command] {
+            if (!m_remoteMode)
+                return;
+            announceCommand(command);
+            if (m_socket)
+                m_socket->write(command.toUtf8());
+            appendToCommandLog(command);
+        });
         return;
     }
 
-    if (!m_port->isOpen())
-        openPort();
-    if (!m_port->isOpen() || !m_deviceConnected)
+    // Only a connection the window shows is used: a command typed while the connections are
+    // closed opens nothing.
+    if (!m_port->isOpen() || !m_deviceConnected) {
+        qDebug().noquote() << "Command not sent, no connection: " << command;
+        consoleNote(tr("Команда не отправлена: нет соединения с модулем"));
         return;
+    }
 
-    qDebug().noquote() << "/C:13"
-                       << "Command send: " << command;
-    // A command typed by hand never causes a time-out, a resend or a question.
-    m_skipAnswerTimerOnce = true;
-    const Frame220::TerminalCommand parsed = Frame220::parseTerminalCommand(command);
-    sendCommand_220(parsed.code, parsed.data);
-    appendToCommandLog(command);
+    runWhenIdle(Job::Console, [this, command] {
+        if (!m_port->isOpen() || !m_deviceConnected) {
+            consoleNote(tr("Команда не отправлена: нет соединения с модулем"));
+            return;
+        }
+        qDebug().noquote() << "/C:13"
+                           << "Command send: " << command;
+        // A command typed by hand is never sent again nor asked about; its answer is shown in
+        // the console and changes nothing else.
+        m_job = Job::Console;
+        const Frame220::TerminalCommand parsed = Frame220::parseTerminalCommand(command);
+        sendCommand_220(parsed.code, parsed.data);
+        appendToCommandLog(command);
+    });
 }
 
 void DeviceInterface::announceCommand(const QString &text)
@@ -49,10 +64,12 @@ void DeviceInterface::activateDebugMode(QString text)
         return;
     }
 
-    if (!m_port->isOpen())
-        openPort();
-    if (!m_port->isOpen() || !m_deviceConnected)
+    // A raw line is no frame and has no answer to wait for; it is sent only on a connection in
+    // use and never between a request and its answer.
+    if (!m_port->isOpen() || !m_deviceConnected || !isIdle()) {
+        qDebug().noquote() << "Raw line not sent: " << text;
         return;
+    }
     announceCommand(text);
     m_port->write(line);
     appendToCommandLog(text);

@@ -21,14 +21,23 @@ void DeviceInterface::writeConfiguration(QBuffer *buffer)
                        << "\nStart write config";
     if (!buffer || !buffer->open(QIODevice::ReadOnly))
         return;
-
     qDebug().noquote() << "Reading config buffer";
+    // The document is taken now: the window may fill its buffer again while the write waits
+    // for the bus.
+    const QByteArray document = buffer->readAll();
+    buffer->close();
+    runWhenIdle(Job::Write, [this, document] { startWrite(document); });
+}
+
+void DeviceInterface::startWrite(const QByteArray &document)
+{
+    m_progressStep = 0;
+    m_progressValue = 0;
     m_writeCursor.clear();
     m_writeDoc.clear();
-    if (!m_writeDoc.setContent(buffer->readAll(), false)) {
+    if (!m_writeDoc.setContent(document, false)) {
         qDebug().noquote() << "There is no data for the configuration entry!";
         emit changeDeviceStatus(3);
-        buffer->close();
         return;
     }
 
@@ -47,21 +56,27 @@ void DeviceInterface::writeConfiguration(QBuffer *buffer)
         disconnect(m_socket, &QTcpSocket::readyRead, this, &DeviceInterface::readComPortData);
         connect(m_socket, &QTcpSocket::readyRead, this, &DeviceInterface::readComPortData);
     } else if (!m_port->isOpen()) {
-        openPort();
+        if (!openPort()) {
+            // Nothing can be written: the window must not stay in the write state.
+            m_writeCursor.clear();
+            dropConnection();
+            emit changeDeviceStatus(0);
+            return;
+        }
     } else {
         disconnect(m_port, &QSerialPort::readyRead, this, &DeviceInterface::readPortData);
         connect(m_port, &QSerialPort::readyRead, this, &DeviceInterface::readPortData);
     }
 
-    m_writeMode = true;
-    m_writeAbandoned = false;
+    m_job = Job::Write;
     emit changeDeviceStatus(5);
     nextProcessParam();
-    buffer->close();
 }
 
 void DeviceInterface::nextProcessParam()
 {
+    if (m_job != Job::Write)
+        return;
     // Items that produce no command (text, comments, refused and unknown elements) are passed
     // over at once, so the write never waits for an answer that nothing asked for.
     while (!m_writeCursor.isNull()) {
@@ -96,13 +111,29 @@ void DeviceInterface::nextProcessParam()
 
 void DeviceInterface::answerWriteParam(quint8 result)
 {
-    resetAnswerCycle();
-    if (!m_writeMode) {
+    if (!takeAnswer({Cmd220::WriteSpeed, Cmd220::WriteAddress, Cmd220::WriteGenState,
+                     Cmd220::WritePullUp, Cmd220::WriteGenMode}))
+        return;
+    if (m_job != Job::Write) {
         // The answer to a write command typed in the console: nothing to go on with.
         qDebug().noquote() << "Write answer outside a configuration write, result: " << result;
+        finishJob();
         return;
     }
+    writeResult(result);
+}
+
+void DeviceInterface::writeResult(quint8 result)
+{
     if (result == 0) {
+        // The reader answers at a new address or speed only after its next reboot.
+        if (m_prevCmd == Cmd220::WriteAddress && m_prevData.size() == 1)
+            m_acceptedAddress = quint8(m_prevData.at(0));
+        else if (m_prevCmd == Cmd220::WriteSpeed && m_prevData.size() == 4)
+            m_acceptedSpeed = int(quint32(quint8(m_prevData.at(0))) << 24
+                                  | quint32(quint8(m_prevData.at(1))) << 16
+                                  | quint32(quint8(m_prevData.at(2))) << 8
+                                  | quint8(m_prevData.at(3)));
         nextProcessParam();
         return;
     }
@@ -111,8 +142,8 @@ void DeviceInterface::answerWriteParam(quint8 result)
     // its controls back.
     qDebug().noquote() << "/C:12"
                        << "Write config ERROR!";
-    m_writeMode = false;
     m_writeCursor.clear();
+    finishJob();
     m_prompter.critical(nullptr, tr("Запись конфигурации"),
                         tr("Модуль отклонил записываемое значение."));
     emit changeDeviceStatus(3);
@@ -125,18 +156,7 @@ void DeviceInterface::deviceWriteEnd()
     m_writeCursor.clear();
     qDebug().noquote() << "/C:14"
                        << "Write config done!";
-    m_writeMode = false;
-
-    if (m_port->isOpen() || m_remoteMode) {
-        qDebug().noquote() << "Reboot";
-        sendCommand_220(Cmd220::Reboot);
-    } else {
-        // The engineer gave up on a silent reader and the port was closed.
-        qDebug().noquote() << "Port closed, reboot not sent";
-    }
-
-    if (m_writeAbandoned) {
-        emit changeDeviceStatus(7);
-        m_writeAbandoned = false;
-    }
+    // The reboot is the last command of the write; its answer ends the write (state 7).
+    qDebug().noquote() << "Reboot";
+    sendCommand_220(Cmd220::Reboot);
 }

@@ -37,6 +37,16 @@ QByteArray frameOfChunk(const QByteArray &chunk)
     return frame;
 }
 
+bool answerHeader(const QByteArray &frame, quint8 *address, quint16 *code)
+{
+    if (frame.size() < 5)
+        return false;
+    *address = static_cast<quint8>(frame.at(0));
+    *code = quint16((static_cast<quint8>(frame.at(3)) & 0x7F) << 8
+                    | static_cast<quint8>(frame.at(4)));
+    return true;
+}
+
 QString hex(const QByteArray &bytes)
 {
     return QString::fromLatin1(bytes.toHex());

@@ -28,6 +28,10 @@ QByteArray build(quint8 address, quint16 code, const QByteArray &data = QByteArr
 // two answers fails. Empty when the check fails or the chunk is too short to hold a length.
 QByteArray frameOfChunk(const QByteArray &chunk);
 
+// The address (offset 0) and the command code (offsets 3 and 4, answer flag cleared) of an answer
+// frame or chunk; false when it is too short to hold them.
+bool answerHeader(const QByteArray &frame, quint8 *address, quint16 *code);
+
 // Bytes as lowercase hexadecimal digits without separators ("0503dc0100db").
 QString hex(const QByteArray &bytes);
 

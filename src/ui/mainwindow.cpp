@@ -4,6 +4,7 @@
 #include "ui_mainwindow.h"
 
 #include "db_worker.h"
+#include "debuglogwindow.h"
 #include "deviceinterface.h"
 #include "portwatcher.h"
 #include "resources.h"
@@ -137,6 +138,10 @@ MainWindow::MainWindow(QWidget *parent, const QString &systemLocale)
             Qt::DirectConnection);
     connect(m_device, &DeviceInterface::selectDevice, this, &MainWindow::showDeviceList);
     connect(this, &MainWindow::startUpdZemo200, m_device, &DeviceInterface::startUpdZemo200);
+    connect(m_device, &DeviceInterface::authenticationFail, this,
+            &MainWindow::remoteAuthenticationFailed);
+    connect(m_device, &DeviceInterface::remoteServerUnreachable, this,
+            &MainWindow::remoteServerUnreachable);
 
     m_consoleShortcut = new QShortcut(QKeySequence(QStringLiteral("Ctrl+Alt+C")), this);
     connect(m_consoleShortcut, &QShortcut::activated, this, &MainWindow::hotkeysCtrlAltC);
@@ -207,6 +212,14 @@ MainWindow::~MainWindow()
     qDebug() << "\n-----------------Configurator closed.-----------------\n";
 }
 
+void MainWindow::attachDebugLog(DebugLogWindow *log)
+{
+    if (!log)
+        return;
+    connect(this, &MainWindow::closeDebugLog, log, &QWidget::close);
+    connect(this, &MainWindow::deleteDebugLog, log, &QObject::deleteLater);
+}
+
 FileRequest MainWindow::fileRequest(FileRequest::Kind kind, const QString &title,
                                     const QString &proposed, const QString &filter)
 {
@@ -260,7 +273,7 @@ void MainWindow::retranslate()
     // Texts that follow the state are set again in the new language.
     ui->mainTitleWindow->setText(windowTitleText());
     if (m_stateGiven)
-        ui->globalStatusText->setText(statusTextForState(m_state));
+        ui->globalStatusText->setText(statusTextForState(m_statusState));
     else
         ui->globalStatusText->setText(tr("Порт закрыт"));
     if (!m_offeredFwVersion.isEmpty() && ui->updateFwButton->isEnabled())

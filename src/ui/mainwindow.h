@@ -1,5 +1,6 @@
 #pragma once
 
+#include "configurationfile.h"
 #include "prompter.h"
 #include "records.h"
 
@@ -13,6 +14,7 @@
 #include <QTranslator>
 
 class DB_Worker;
+class DebugLogWindow;
 class DeviceInterface;
 class Net;
 class PortWatcher;
@@ -64,6 +66,10 @@ public:
     DeviceInterface *deviceInterface() const { return m_device; }
     QString configurationXml() const;
     QString changesXml() const;
+
+    // The debug log window of "-console", when there is one: closed with the window and disposed
+    // of by deleteDebugLog.
+    void attachDebugLog(DebugLogWindow *log);
 
 public slots:
     void changeLanguage(QString lang);
@@ -183,6 +189,11 @@ protected:
 private slots:
     // A serial port came or went: re-list the ports after a pause, unless the link is busy.
     void deviceChangeNotified();
+    // The configuration server refused the terminal's password, or could not be reached.
+    void remoteAuthenticationFailed();
+    void remoteServerUnreachable();
+    // The download ended: swDownloaded and any failure code of the same exchange have come.
+    void checkDownloadEnded();
 
 private:
     friend class MainWindowTestAccess;
@@ -198,6 +209,19 @@ private:
     // Creates the update client and connects its outcomes to the update workflow.
     void createUpdateClient();
     QString statusTextForState(int code) const;
+    static quint8 statusColourForState(int code);
+    static bool stateHasStatus(int code);
+    // Shows the status of the state the window is in (after a text of the update check).
+    void showStateStatus();
+    bool isBusy() const;
+    // Opens nothing: reads the reader on the open port, as the connection button does after
+    // opening it.
+    void startRead();
+    // A configurator download or unpacking that did not end in the hand-over: the engineer is
+    // told why, and the window returns to the state it had before the update.
+    void endSoftwareUpdate(const QString &reason);
+    // Why an exchange with the update server failed, by its exit code.
+    QString failureText(int exitCode) const;
     QString windowTitleText() const;
     // A file dialog of this window.
     FileRequest fileRequest(FileRequest::Kind kind, const QString &title, const QString &proposed,
@@ -205,6 +229,8 @@ private:
     // Puts the change document into the configuration buffer and clears it; false when the
     // buffer cannot be opened.
     bool fillConfigBuffer();
+    // The speeds and choice counts the form offers for the reader's firmware.
+    ConfigurationFile::ValueLimits formLimits() const;
 
     // The three element operations of the configuration documents.
     void removeElement(QDomDocument &doc, const QString &name);
@@ -252,7 +278,7 @@ private:
     bool m_fwUpdateInProgress = false; // the engineer accepted a firmware installation
     bool m_closeAfterWrite = false; // quit when the reader reboots after the write
     bool m_waitingEndReadStatus = false; // waitEndReadStatus() is waiting
-    bool m_busy = false; // reading, writing or updating: no port re-listing
+    int m_statusState = 0; // the state whose status the strip shows
     bool m_statusPolling = true; // status polling enabled (from the settings object)
 
     // Window dragging by the top 64 pixels.
@@ -275,6 +301,10 @@ private:
     bool m_updateCheckPending = false;
     int m_fwState = 0; // 0 none yet, 1 no newer firmware, 2 newer firmware stored locally
     int m_swState = 0; // 0 none yet, 1 configurator current, 2 newer configurator available
+    bool m_swDownloadActive = false; // a configurator download runs (state 15)
+    int m_stateBeforeUpdate = 0; // state 0 or 3, given back when an update ends without success
+    bool m_readAfterUpload = false; // the reader boots new firmware: read it after the reboot
+    bool m_reportFirmwareAfterRead = false; // tell the new version once that read is done
     UpdateUnpacker *unpacker = nullptr;
 
     // Remote configuration: the latest login dialog.

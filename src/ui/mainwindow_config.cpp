@@ -20,6 +20,14 @@
 #include <QTimer>
 
 namespace {
+QStringList comboTexts(const QComboBox *box)
+{
+    QStringList texts;
+    for (int i = 0; i < box->count(); ++i)
+        texts << box->itemText(i);
+    return texts;
+}
+
 const char *const kAddressElement = "rs485_addr_220";
 const char *const kSpeedElement = "rs485_speed_220";
 const char *const kGenStateElement = "gen_stat_220";
@@ -32,6 +40,11 @@ void MainWindow::readConfig_220()
     // The same button disconnects: only a port that has just been opened goes on to a read.
     if (!m_device->togglePort())
         return;
+    startRead();
+}
+
+void MainWindow::startRead()
+{
     m_statusTimer->stop();
     m_changeDoc.clear();
     m_configLoaded = false;
@@ -49,22 +62,34 @@ void MainWindow::readXmlBuffer(QBuffer *buffer)
             qDebug() << "XML file loaded";
             // The read sequence writes the address in decimal; the document keeps it the way
             // the form and the write sequence use it, so that a saved file writes it back right.
-            QDomElement address = m_configDoc.documentElement().firstChildElement(
-                    QLatin1String(kAddressElement));
-            if (!address.isNull()) {
-                bool ok = false;
-                const int value = address.attribute(QStringLiteral("param")).toInt(&ok, 10);
-                if (ok)
-                    address.setAttribute(QStringLiteral("param"), QString::number(value, 16));
-            }
+            const QDomElement root = m_configDoc.documentElement();
+            QDomElement addressElement = root.firstChildElement(QLatin1String(kAddressElement));
+            bool ok = false;
+            const int address = addressElement.attribute(QStringLiteral("param")).toInt(&ok, 10);
+            if (ok)
+                addressElement.setAttribute(QStringLiteral("param"), QString::number(address, 16));
             ui->writeConfigButton->setEnabled(false);
-            updateGui(m_configDoc.documentElement());
+            updateGui(root);
+            // What was read is where the reader answers: the link comes back there after a
+            // reboot. Values typed in the form or opened from a file get there only by a write.
+            if (ok && address > 0)
+                m_device->setRememberedAddress(address);
+            const int speed = root.firstChildElement(QLatin1String(kSpeedElement))
+                                      .attribute(QStringLiteral("param"))
+                                      .toInt(&ok, 10);
+            if (ok && speed > 0)
+                m_device->setRememberedSpeed(speed);
         }
         buffer->close();
     }
     m_titleShowsDevice = true;
     ui->mainTitleWindow->setText(windowTitleText());
     setGlobalState(3);
+    if (m_reportFirmwareAfterRead && m_state == 3) {
+        m_reportFirmwareAfterRead = false;
+        m_prompter.information(this, tr("Обновление прошивки"),
+                               tr("Прошивка модуля обновлена до версии %1.").arg(fw_ver));
+    }
 }
 
 void MainWindow::updateGui(QDomNode node)
@@ -80,10 +105,8 @@ void MainWindow::updateGui(QDomNode node)
             bool ok = false;
             const int address = value.toInt(&ok, 16);
             ui->setAddrLine->setText(ok ? QString::number(address) : value);
-            m_device->setRememberedAddress(ui->setAddrLine->text().toInt());
         } else if (name == QLatin1String(kSpeedElement)) {
             ui->setBaudComboBox->setCurrentText(value);
-            m_device->setRememberedSpeed(ui->setBaudComboBox->currentText().toInt());
         } else if (name == QLatin1String(kGenStateElement)) {
             ui->genComboBox->setCurrentIndex(value.toInt());
         } else if (name == QLatin1String(kPullUpElement)) {
@@ -115,14 +138,13 @@ void MainWindow::changeConfig(int id)
     QString value;
     switch (id) {
     case 0: {
+        // Only a written address reaches the link, with the reboot that ends the write.
         const int address = ui->setAddrLine->text().toInt();
-        m_device->setRememberedAddress(address);
         name = QLatin1String(kAddressElement);
         value = QString::number(address, 16);
         break;
     }
     case 1:
-        m_device->setRememberedSpeed(ui->setBaudComboBox->currentText().toInt());
         name = QLatin1String(kSpeedElement);
         value = ui->setBaudComboBox->currentText();
         break;
@@ -204,6 +226,13 @@ void MainWindow::openFileSlot()
                                           .arg(name);
         else
             accepted = ConfigurationFile::parse(file.readAll(), &config, &changes);
+        // A value the form could not have produced is not written into a reader either.
+        if (accepted && !ConfigurationFile::valuesFit(config, formLimits())) {
+            qDebug().noquote() << "/C:12"
+                               << "Configuration file refused, a value outside the form's: "
+                               << name;
+            accepted = false;
+        }
         if (accepted) {
             m_configDoc = config;
             m_changeDoc = changes;
@@ -219,6 +248,18 @@ void MainWindow::openFileSlot()
         file.close();
     }
     getStatusInfo();
+}
+
+ConfigurationFile::ValueLimits MainWindow::formLimits() const
+{
+    ConfigurationFile::ValueLimits limits;
+    limits.speeds = comboTexts(ui->setBaudComboBox);
+    if (limits.speeds.isEmpty())
+        limits.speeds = m_device->baudList();
+    limits.genStates = ui->genComboBox->count();
+    limits.pullUps = ui->pullUpComboBox->count();
+    limits.genModes = ui->genTypeComboBox->count();
+    return limits;
 }
 
 void MainWindow::saveFileSlot()

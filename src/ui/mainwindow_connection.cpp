@@ -50,7 +50,10 @@ void MainWindow::BaudsListUpdater_220(QStringList rates)
     ui->rs485_220_speed->blockSignals(true);
     ui->rs485_220_speed->clear();
     ui->rs485_220_speed->addItems(rates);
-    ui->rs485_220_speed->setCurrentText(QStringLiteral("19200"));
+    // During a session the field keeps showing the speed the link talks at.
+    const QString linkSpeed = QString::number(m_device->baudRate());
+    ui->rs485_220_speed->setCurrentText(rates.contains(linkSpeed) ? linkSpeed
+                                                                  : QStringLiteral("19200"));
     ui->rs485_220_speed->setEditable(false);
     ui->rs485_220_speed->blockSignals(false);
 }
@@ -146,7 +149,7 @@ void MainWindow::showDeviceList(QStringList devices)
 
 void MainWindow::deviceChangeNotified()
 {
-    if (m_busy)
+    if (isBusy())
         return;
     // With a reader connected the re-listing leaves the session alone (the link keeps its
     // state), so polling goes on.

@@ -60,6 +60,18 @@ void MainWindow::reloadWaitCancel()
     m_device->setBaudRate(ui->rs485_220_speed->currentText().toInt());
     ui->rs485_selAddr->setCurrentText(QString::number(m_device->rememberedAddress()));
     m_device->setDeviceAddress(ui->rs485_selAddr->currentText());
+    // The reboot wait may end after the connection did (the engineer disconnected, the
+    // converter went): the window stays closed then.
+    if (m_state != 7)
+        return;
+    if (m_readAfterUpload && m_device->isPortOpen()) {
+        // The reader runs its new firmware: read it, so that the new version shows.
+        m_readAfterUpload = false;
+        m_reportFirmwareAfterRead = true;
+        startRead();
+        return;
+    }
+    m_readAfterUpload = false;
     setGlobalState(3);
 }
 
@@ -114,8 +126,12 @@ void MainWindow::runStatusCalc()
 
 void MainWindow::updateStatusCode()
 {
-    if (m_statusCalc)
-        m_statusCalc->updateStatusCode(m_statusCode.toUpper());
+    // The calculator that asked decodes, not only the newest one.
+    auto *calc = qobject_cast<StatusCalc *>(sender());
+    if (!calc)
+        calc = m_statusCalc;
+    if (calc)
+        calc->updateStatusCode(m_statusCode.toUpper());
 }
 
 void MainWindow::statusCalcClosed()

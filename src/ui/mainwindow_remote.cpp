@@ -34,3 +34,14 @@ void MainWindow::startRemoteConfig()
     // The dialog has ended and deletes itself.
     m_remoteForm = nullptr;
 }
+
+void MainWindow::remoteAuthenticationFailed()
+{
+    m_prompter.warning(this, tr("Удаленное конфигурирование"), tr("Неверный пароль терминала."));
+}
+
+void MainWindow::remoteServerUnreachable()
+{
+    m_prompter.warning(this, tr("Удаленное конфигурирование"),
+                       tr("Сервер удаленного конфигурирования недоступен."));
+}

@@ -29,6 +29,40 @@ void enable(std::initializer_list<QWidget *> widgets, bool on)
 }
 } // namespace
 
+bool MainWindow::isBusy() const
+{
+    // Reading, writing or updating: a device-change notification does not re-list the ports.
+    return m_state == 4 || m_state == 5 || m_state == 15;
+}
+
+quint8 MainWindow::statusColourForState(int code)
+{
+    switch (code) {
+    case 0:
+        return 0;
+    case 3:
+        return 1;
+    case 6:
+        return 3;
+    default:
+        return 2;
+    }
+}
+
+bool MainWindow::stateHasStatus(int code)
+{
+    return code == 0 || code == 1 || code == 3 || code == 4 || code == 5 || code == 6 || code == 15;
+}
+
+void MainWindow::showStateStatus()
+{
+    // The status strip shows the state the link is in again, after a text of the update check.
+    if (m_stateGiven && stateHasStatus(m_statusState))
+        displayDeviceStatus(statusColourForState(m_statusState), statusTextForState(m_statusState));
+    else if (!m_stateGiven)
+        displayDeviceStatus(0, tr("Порт закрыт"));
+}
+
 QString MainWindow::statusTextForState(int code) const
 {
     const bool remote = m_device && m_device->isRemoteMode();
@@ -56,8 +90,14 @@ void MainWindow::setGlobalState(int code)
 {
     m_state = quint8(code);
     m_stateGiven = true;
+    if (stateHasStatus(code))
+        m_statusState = code;
     const bool remote = m_device->isRemoteMode();
     const QString remoteTitle = tr("Удаленное конфигурирование");
+    // Quitting after the write is wanted only when the write ends with its reboot (state 7);
+    // a write that ends otherwise leaves the program running.
+    if (code == 0 || code == 3 || code == 6)
+        m_closeAfterWrite = false;
 
     switch (code) {
     case 0:
@@ -66,10 +106,9 @@ void MainWindow::setGlobalState(int code)
         m_db->closeDb();
         displayDeviceStatus(0, statusTextForState(0));
         m_fieldMapper->blockSignals(false);
-        m_device->setFirmwareUploadMode(false);
-        m_device->setSearching(false);
         m_configLoaded = false;
         m_fwUpdateInProgress = false;
+        m_readAfterUpload = false;
         m_titleShowsDevice = false;
         ui->mainTitleWindow->setText(windowTitleText());
         itemSelected(ui->terminalMenu->currentIndex());
@@ -95,7 +134,6 @@ void MainWindow::setGlobalState(int code)
     case 1:
         qDebug() << "\n--------------------STATUS: Find devices---------------------\n";
         displayDeviceStatus(2, statusTextForState(1));
-        m_device->setSearching(true);
         m_statusTimer->stop();
         setProgressMax(254);
         enable({ui->rs485_Button, ui->restartButton, ui->remCfgButton, ui->openFileButton,
@@ -105,7 +143,6 @@ void MainWindow::setGlobalState(int code)
 
     case 3:
         qDebug() << "\n--------------------DEVICE STATUS: ready---------------------\n";
-        m_busy = false;
         m_configLoaded = true;
         m_device->setDeviceConnected(true);
         m_fieldMapper->blockSignals(false);
@@ -126,11 +163,16 @@ void MainWindow::setGlobalState(int code)
         }
         if (!m_statusTimer->isActive() && !m_waitingEndReadStatus)
             getStatusInfo();
+        if (m_fwUpdateInProgress) {
+            // The upload ended without the reboot into the new firmware: the reader refused it.
+            m_fwUpdateInProgress = false;
+            m_prompter.warning(this, tr("Обновление прошивки"),
+                               tr("Модуль отклонил обновление прошивки."));
+        }
         break;
 
     case 4:
         qDebug() << "\n------------------DEVICE STATUS: read config-----------------\n";
-        m_busy = true;
         // Values the read puts into the form are not edits of the engineer.
         m_fieldMapper->blockSignals(true);
         clearLabels();
@@ -151,7 +193,6 @@ void MainWindow::setGlobalState(int code)
 
     case 5:
         qDebug() << "\n-----------------DEVICE STATUS: write config-----------------\n";
-        m_busy = true;
         displayDeviceStatus(2, statusTextForState(5));
         enable({ui->remCfgButton, ui->openFileButton, ui->rs485_Button, ui->restartButton,
                 ui->terminalMenu, ui->updateFwButton, ui->writeConfigButton, ui->saveFileButton},
@@ -160,7 +201,6 @@ void MainWindow::setGlobalState(int code)
 
     case 6:
         qDebug() << "\n-----------------DEVICE STATUS: not respond------------------\n";
-        m_busy = false;
         displayDeviceStatus(3, statusTextForState(6));
         enable({ui->terminalMenu, ui->restartButton}, true);
         break;
@@ -180,8 +220,11 @@ void MainWindow::setGlobalState(int code)
         box.autoCloseMs = kRebootBoxMs;
         QTimer::singleShot(kRebootRestoreMs, this, &MainWindow::reloadWaitCancel);
         if (m_fwUpdateInProgress) {
+            // The reader boots the new firmware; it is read again once the box has gone, so
+            // that the new version shows.
             box.text = tr("Обновление прошивки...");
             m_fwUpdateInProgress = false;
+            m_readAfterUpload = true;
         }
         m_prompter.message(box);
         break;
@@ -189,18 +232,21 @@ void MainWindow::setGlobalState(int code)
 
     case 12:
         setProgressMax(1000);
+        m_fwUpdateInProgress = false;
         m_prompter.critical(this, tr("Чтение файла"), tr("Файл обновления нарушен"));
         setGlobalState(3);
         break;
 
     case 15:
         qDebug() << "\n---------------------STATUS: UPDATE APP----------------------\n";
-        m_busy = true;
         displayDeviceStatus(2, statusTextForState(15));
         m_statusTimer->stop();
         clearLabels();
+        // Nothing may change the link while it is updated: not its port, speed or address (a
+        // configuration file carries them), nor start another exchange.
         enable({ui->rs485_Button, ui->restartButton, ui->saveFileButton, ui->terminalMenu,
-                ui->writeConfigButton, ui->updateFwButton},
+                ui->writeConfigButton, ui->updateFwButton, ui->openFileButton, ui->findDevsButton,
+                ui->remCfgButton, ui->rs485_220_port, ui->rs485_220_speed, ui->rs485_selAddr},
                false);
         ui->terminalMenu->setCurrentRow(0);
         itemSelected(ui->terminalMenu->model()->index(0, 0));
@@ -225,7 +271,7 @@ void MainWindow::setGlobalState(int code)
 
     // A status read in flight has ended (answered, unanswered or the link closed): a reboot,
     // write or remote connection waiting for it goes on now rather than after 20 s.
-    if (m_waitingEndReadStatus && (code == 0 || code == 3 || code == 6))
+    if (m_waitingEndReadStatus && (code == 0 || code == 6 || (code == 3 && m_device->isIdle())))
         emit readyStatus();
 }
 
@@ -262,6 +308,10 @@ void MainWindow::statusTimerTimeout()
 {
     if (isConsolePageShown())
         return;
+    // The bus is in use (a console command, a job waiting its turn): the tick is kept for
+    // later rather than lost, so polling goes on once the bus is free.
+    if (!m_device->isIdle())
+        return;
     // One tick per cycle: the next one is armed when the poll ends in the ready state.
     m_statusTimer->stop();
     if (statusPollingEnabled() && m_state == 3)
@@ -278,20 +328,22 @@ void MainWindow::changeStatusTimerState(bool on)
 
 void MainWindow::waitEndReadStatus()
 {
-    if (m_state == 0)
-        return;
-    m_waitingEndReadStatus = true;
     m_statusTimer->stop();
-    if (m_state == 3) {
-        m_waitingEndReadStatus = false;
+    // Nothing on the bus: the next command can go at once.
+    if (m_device->isIdle())
         return;
-    }
+    // A status read in flight is waited for until it is answered or its answer time-out runs
+    // out (it is not sent again then); the link lets a job asked for meanwhile wait its turn.
+    m_waitingEndReadStatus = true;
+    m_device->endStatusReadAtTimeout();
     qDebug().noquote() << "/C:14"
                        << "Wait end read status...";
     QEventLoop loop;
+    connect(m_device, &DeviceInterface::busIdle, &loop, &QEventLoop::quit);
     connect(this, &MainWindow::readyStatus, &loop, &QEventLoop::quit);
     QTimer::singleShot(kWaitEndReadStatusMs, &loop, &QEventLoop::quit);
-    loop.exec();
+    if (!m_device->isIdle())
+        loop.exec();
     m_waitingEndReadStatus = false;
 }
 

@@ -8,6 +8,7 @@
 #include "versioncompare.h"
 
 #include <QDebug>
+#include <QTimer>
 
 namespace {
 // The configurator's own version, reported to the update server.
@@ -76,8 +77,30 @@ void MainWindow::fwDownloaded()
 
 void MainWindow::swDownloaded()
 {
+    m_swDownloadActive = false;
     unpacker = new UpdateUnpacker(this);
+    // The unpacker ends the program when it hands over to the archive's script; it comes back
+    // only when it refused the archive.
+    connect(unpacker, &UpdateUnpacker::refused, this, [this] {
+        endSoftwareUpdate(tr("Архив обновления поврежден и не может быть установлен."));
+    });
     unpacker->startUpdate();
+}
+
+void MainWindow::endSoftwareUpdate(const QString &reason)
+{
+    m_swDownloadActive = false;
+    m_prompter.warning(this, tr("Обновление конфигуратора"), reason);
+    if (m_state == 15)
+        setGlobalState(m_stateBeforeUpdate);
+    ui->checkUpdatesButton->setEnabled(true);
+}
+
+void MainWindow::checkDownloadEnded()
+{
+    // The download's connection closed without an archive and without a failure of its own.
+    if (m_swDownloadActive)
+        endSoftwareUpdate(tr("Загрузка обновления прервана."));
 }
 
 void MainWindow::swUpdated(QString newVer, qint64 swFsize, QString swFileName)
@@ -90,9 +113,15 @@ void MainWindow::swUpdated(QString newVer, qint64 swFsize, QString swFileName)
     request.title = tr("Обновление конфигуратора");
     request.text = tr("Доступно обновление конфигуратора v") + newVer
                    + tr("<br>Загрузить обновление?");
+    // The check has found what there is: the question is its report.
+    m_updateCheckPending = false;
+    showStateStatus();
     if (m_prompter.message(request) != QMessageBox::Yes)
         return;
 
+    m_swDownloadActive = true;
+    // The window returns there if the download or the unpacking fails.
+    m_stateBeforeUpdate = m_state == 3 ? 3 : 0;
     m_net->reqestDownloadSw(ownVersion(), swFsize, swFileName);
     // A chunked download counts to 100000; an FTP download announces its size first and then
     // counts bytes.
@@ -101,7 +130,6 @@ void MainWindow::swUpdated(QString newVer, qint64 swFsize, QString swFileName)
     connect(m_net, &Net::setMaxProgress, ui->progressBar, &QProgressBar::setMaximum,
             Qt::UniqueConnection);
     ui->progressBar->setMaximum(100000);
-    m_updateCheckPending = true;
     setGlobalState(15);
 }
 
@@ -110,19 +138,31 @@ void MainWindow::updaterFinished(int exitCode)
     qDebug().noquote() << "/C:9"
                        << "\n----------------Updater finished---------------- with exit code:"
                        << exitCode;
+    if (m_swDownloadActive) {
+        // A download: the archive (swDownloaded) or the failure comes right after the closing
+        // of its connection, in the same turn of the event loop.
+        if (exitCode == 0)
+            QTimer::singleShot(0, this, &MainWindow::checkDownloadEnded);
+        else
+            endSoftwareUpdate(failureText(exitCode));
+        return;
+    }
     ui->checkUpdatesButton->setEnabled(true);
     if (!m_updateCheckPending)
         return;
 
+    // Each report ends the check: the status strip shows the connection's state again. The
+    // connection itself is not the update server's business.
     const QString title = tr("Проверка обновлений");
     switch (exitCode) {
     case 0:
-        displayDeviceStatus(1, QString());
         if (m_fwState == 1 && m_swState == 1) {
             m_updateCheckPending = false;
+            showStateStatus();
             m_prompter.information(this, title, tr("На сервере нет доступных обновлений"));
         } else if (m_fwState == 2) {
             m_updateCheckPending = false;
+            showStateStatus();
             m_prompter.information(this, title,
                                    m_swState == 2
                                            ? tr("Доступна новая версия прошивки и новая версия "
@@ -133,16 +173,26 @@ void MainWindow::updaterFinished(int exitCode)
         break;
     case 1:
         m_updateCheckPending = false;
-        m_prompter.warning(this, title, tr("Сервер обновлений недоступен"));
-        displayDeviceStatus(3, tr("Сервер обновлений недоступен"));
-        break;
-    case 2:
-        m_updateCheckPending = false;
-        m_prompter.critical(this, title, tr("Ошибка обмена данными с сервером"));
-        setGlobalState(0);
+        showStateStatus();
+        m_prompter.warning(this, title, failureText(exitCode));
         break;
     default:
+        m_updateCheckPending = false;
+        showStateStatus();
+        m_prompter.critical(this, title, failureText(exitCode));
         break;
+    }
+}
+
+QString MainWindow::failureText(int exitCode) const
+{
+    switch (exitCode) {
+    case 1:
+        return tr("Сервер обновлений недоступен");
+    case 3:
+        return tr("Загруженный файл не удалось сохранить.");
+    default:
+        return tr("Ошибка обмена данными с сервером");
     }
 }
 
@@ -163,12 +213,12 @@ void MainWindow::startUpdateFirmware()
                    + tr("Список изменений") + QStringLiteral("</A>");
     if (m_prompter.message(request) != QMessageBox::Yes) {
         m_fwUpdateInProgress = false;
-        m_device->setFirmwareUploadMode(false);
+        getStatusInfo();
         return;
     }
 
     m_fwUpdateInProgress = true;
-    m_device->setFirmwareUploadMode(true);
+    m_stateBeforeUpdate = 3;
     waitEndReadStatus();
     m_device->loadFirmwareFile(latest, localFirmware.value(latest));
     setGlobalState(15);

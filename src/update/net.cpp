@@ -419,9 +419,12 @@ void Net::finishTransfer()
     dropTransfer();
     closeConnection();
 
-    // A file that could not be written is not reported as downloaded.
-    if (!stored)
+    // A file that could not be written is not reported as downloaded; the exchange ends as
+    // one that failed, after the closing's 0.
+    if (!stored) {
+        emit updaterFinished(FileNotStored);
         return;
+    }
     if (m_firmwareCheck)
         emit fwDownloaded();
     else

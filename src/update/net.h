@@ -16,7 +16,9 @@ class QTimer;
 // the archive to "updates/update.zip". No user interface: outcomes are signals.
 //
 // Every exchange ends with updaterFinished: 0 when the connection closed (the normal end), 1
-// when the server could not be reached, 2 when it stopped answering. The configurator closes
+// when the server could not be reached, 2 when it stopped answering (or closed in the middle of
+// a file), 3 when a received file could not be stored; 2 and 3 follow the closing's 0 at once.
+// The configurator closes
 // the connection itself after "fw" up to date, an offer and a finished file, so updaterFinished(0)
 // comes before fwIsUpToDate, availableSw, fwDownloaded and swDownloaded; after "sw" up to date it
 // comes after swIsUpToDate. The update workflow of the window relies on this order.
@@ -24,6 +26,9 @@ class Net : public QObject
 {
     Q_OBJECT
 public:
+    // Exit codes of updaterFinished.
+    enum ExitCode { Closed = 0, Unreachable = 1, NoAnswer = 2, FileNotStored = 3 };
+
     static constexpr int AnswerTimeoutMs = 10000;
     static constexpr int TransferTickMs = 100;
     static constexpr int FtpProbeTimeoutMs = 30000;

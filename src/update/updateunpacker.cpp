@@ -122,11 +122,14 @@ void UpdateUnpacker::startUpdate()
 
     if (!QFileInfo::exists(archive)) {
         qDebug().noquote() << "No update files. Updater closed";
+        emit refused();
         deleteLater();
         return;
     }
-    if (!extract(archive, updatesDir))
+    if (!extract(archive, updatesDir)) {
+        emit refused();
         return;
+    }
 
     const QString script = updatesDir + QLatin1Char('/') + scriptName();
     completeScript(script, programDir);

@@ -53,6 +53,10 @@ public:
 public slots:
     void startUpdate();
 
+signals:
+    // startUpdate came back without handing over: no archive, or an archive it refused.
+    void refused();
+
 private:
     // Extracts entry by entry below targetDir, refusing links and paths that leave it.
     bool extract(const QString &archive, const QString &targetDir);

@@ -23,10 +23,6 @@ LinkOnBus::LinkOnBus()
     db.checkDb();
     connect(&link, &DeviceInterface::changeDeviceStatus, this, [this](int code) {
         states.append(code);
-        if (code == 1)
-            link.setSearching(true);
-        else if (code == 0)
-            link.setSearching(false);
         if (code == 3 || code == 4)
             link.setDeviceConnected(true);
     });

@@ -17,8 +17,8 @@
 // the number of lines that hold the text followed by the value, blanks simplified.
 int countLogLine(const LogCapture &log, const QString &text, const QString &value);
 
-// A device link on a simulated reader bus, wired the way the main window wires it: state 1 sets
-// discovery mode and state 0 clears it, states 3 and 4 mark the reader connected, and the
+// A device link on a simulated reader bus, wired the way the main window wires it: states 3 and 4
+// mark the reader connected, and the
 // firmware group of a version answer is selected in the shipped devices.db (in a temporary
 // program folder). Records what the link reports.
 class LinkOnBus : public QObject

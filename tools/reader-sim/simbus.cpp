@@ -122,7 +122,10 @@ QString SimBus::devicePath() const
 
 void SimBus::close()
 {
+    // Answers scheduled for this pair are dropped with it.
     ++m_generation;
+    m_answersDue = 0;
+    m_lastRequestAnswered = true;
     delete m_notifier;
     m_notifier = nullptr;
     if (m_masterFd >= 0)
@@ -222,11 +225,21 @@ void SimBus::readMaster()
 
 void SimBus::handleRequest(const QByteArray &frame)
 {
+    const qint64 now = nowMs();
+    if (m_answersDue > 0
+        || (!m_lastRequestAnswered && m_lastRequestMs >= 0
+            && now - m_lastRequestMs < kMinRequestGapMs)) {
+        ++m_overlaps;
+        qWarning().noquote() << "Simulated bus: a request while the bus was not free:"
+                             << frame.toHex(' ');
+    }
     m_requests.append(frame);
     emit requestReceived(frame);
     const quint32 speed = m_ignoreSpeed ? 0 : lineSpeed();
-    for (const SimReaderGroup::Answer &answer :
-         m_readers.answer(frame, speed, m_ignoreSpeed, nowMs()))
+    const QList<SimReaderGroup::Answer> answers = m_readers.answer(frame, speed, m_ignoreSpeed, now);
+    m_lastRequestMs = now;
+    m_lastRequestAnswered = !answers.isEmpty();
+    for (const SimReaderGroup::Answer &answer : answers)
         sendAnswer(answer);
 }
 
@@ -241,6 +254,7 @@ void SimBus::sendAnswer(const SimReaderGroup::Answer &answer)
         cuts.append(frame.size() * i / pieces);
     const quint64 generation = m_generation;
     const int gap = qMax(0, settings.splitGapMs);
+    ++m_answersDue;
     QTimer::singleShot(qMax(0, settings.replyDelayMs), Qt::PreciseTimer, this,
                        [this, generation, frame, cuts, gap] {
                            writePieces(generation, frame, 0, cuts, gap);
@@ -256,6 +270,7 @@ void SimBus::writePieces(quint64 generation, const QByteArray &frame, int start,
     const int end = cuts.takeFirst();
     writeMaster(frame.mid(start, end - start));
     if (cuts.isEmpty()) {
+        --m_answersDue;
         emit answerSent(frame);
         return;
     }

@@ -39,6 +39,16 @@ public:
     QList<QByteArray> requests() const { return m_requests; }
     void clearRequests() { m_requests.clear(); }
 
+    // Requests that came while the bus was not free: an answer to the previous request was still
+    // due or being written, or the previous request went unanswered less than kMinRequestGapMs
+    // before (a master that did not wait for its answer). On a real half-duplex bus such a
+    // request collides with the answer or is never answered.
+    int overlappingRequests() const { return m_overlaps; }
+    void clearOverlaps() { m_overlaps = 0; }
+    // The shortest wait for an answer that a master may take: the configurator's 50 ms probe of a
+    // scan, less the 5 ms it may catch up.
+    static constexpr qint64 kMinRequestGapMs = 45;
+
     // Raw bytes to the line at once (noise, glued answers) for fault tests.
     void writeRaw(const QByteArray &bytes);
 
@@ -77,5 +87,9 @@ private:
     qint64 m_lastByteMs = -1;
     RequestCutter m_cutter;
     QList<QByteArray> m_requests;
+    int m_overlaps = 0;
+    int m_answersDue = 0; // answers scheduled and not yet written whole
+    qint64 m_lastRequestMs = -1;
+    bool m_lastRequestAnswered = true;
     SimReaderGroup m_readers;
 };

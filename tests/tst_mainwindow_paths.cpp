@@ -1,0 +1,308 @@
+// ctest: slow
+// Paths that cross the window and the link, over the simulated reader bus: a status read in
+// flight when the engineer starts something, each answer to the questions after a silent
+// reader, a console command on closed connections, a write that ends without its reboot, an
+// address typed but never written, a port re-listing during a session. After each, the status
+// shown is the link's, the buttons do what they say, and the bus carried one request at a time.
+#include "deviceinterface.h"
+#include "mainwindowaccess.h"
+#include "reloadform.h"
+
+namespace {
+
+SimReaderSettings reader(quint8 address, quint32 speed = 19200)
+{
+    SimReaderSettings s;
+    s.address = address;
+    s.speed = speed;
+    s.rebootSilenceMs = 100;
+    return s;
+}
+
+struct Rig : BusWindowRig
+{
+    // The link's answer time-out is shortened where the real 5 s would only make the test slow.
+    explicit Rig(const QList<SimReaderSettings> &readers, int answerTimeoutMs = 200)
+        : BusWindowRig(readers)
+    {
+        window->show();
+        link()->setAnswerTimeoutMs(answerTimeoutMs);
+        connect();
+    }
+    void connect()
+    {
+        QObject::connect(link(), &DeviceInterface::changeDeviceStatus,
+                         [this](int code) { states << code; });
+    }
+    DeviceInterface *link() { return window->deviceInterface(); }
+    bool connectAndRead(const QString &address = "1", const QString &speed = "19200")
+    {
+        if (!choose(speed, address))
+            return false;
+        press("rs485_Button");
+        return QTest::qWaitFor([&] { return window->globalState() == 3; }, 15000);
+    }
+    QString status() { return get<QLabel>("globalStatusText")->text(); }
+    // The command codes the bus saw from the given request on, "0500 0200".
+    QString codesFrom(int first)
+    {
+        QStringList codes;
+        const QList<QByteArray> requests = bus.requests();
+        for (int i = first; i < requests.size(); ++i)
+            codes << requests.at(i).mid(3, 2).toHex();
+        return codes.join(' ');
+    }
+    // Waits for a status read to be on the bus.
+    bool statusReadInFlight()
+    {
+        return QTest::qWaitFor(
+                [&] {
+                    const QString last = codesFrom(bus.requests().size() - 1);
+                    return link()->job() == DeviceInterface::Job::Poll
+                           && (last == "0500" || last == "0700");
+                },
+                5000);
+    }
+    void confirmReboot()
+    {
+        press("restartButton");
+        auto *form = window->findChild<ReloadForm *>();
+        QVERIFY(form);
+        QTest::mouseClick(child<QPushButton>(form, "reloadButt"), Qt::LeftButton);
+    }
+    void edit(const char *box, int index) { get<QComboBox>(box)->setCurrentIndex(index); }
+
+    QList<int> states;
+};
+
+} // namespace
+
+class TestMainWindowPaths : public QObject
+{
+    Q_OBJECT
+private slots:
+    void statusReadInFlight_data();
+    void statusReadInFlight();
+    void questionsEndTrue_data();
+    void questionsEndTrue();
+    void consoleOnClosedConnections();
+    void writeEndsWithoutItsReboot();
+    void addressTypedButNotWritten();
+    void portsListedDuringSession();
+};
+
+void TestMainWindowPaths::statusReadInFlight_data()
+{
+    QTest::addColumn<bool>("answered");
+    QTest::addColumn<bool>("write"); // a write, else a reboot
+    QTest::newRow("answered, then a write") << true << true;
+    QTest::newRow("answered, then a reboot") << true << false;
+    QTest::newRow("unanswered, then a write") << false << true;
+    QTest::newRow("unanswered, then a reboot") << false << false;
+}
+
+// The engineer starts a write or a reboot while a status read is on the bus: the command waits
+// until the status read is answered, or until its answer time-out if the reader is silent (it is
+// not sent again then); the late answer of a status read never ends the write's wait.
+void TestMainWindowPaths::statusReadInFlight()
+{
+    QFETCH(bool, answered);
+    QFETCH(bool, write);
+    SimReaderSettings settings = reader(1);
+    settings.replyDelayMs = 150; // the status read stays on the bus a while
+    Rig rig({settings}, 5000);
+    SimReader *sim = rig.bus.reader(1);
+    QVERIFY(rig.connectAndRead());
+    if (!answered)
+        sim->settings().silentRequests = 1;
+    rig.edit("genTypeComboBox", 1);
+    QVERIFY(rig.statusReadInFlight());
+    const int first = rig.bus.requests().size() - 1;
+    rig.states.clear();
+    if (write) {
+        rig.boxes.answers << QMessageBox::Yes;
+        rig.press("writeConfigButton");
+    } else {
+        rig.confirmReboot();
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(rig.states.contains(7), 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.w().globalState(), 3, 5000);
+    QCOMPARE(sim->rebootCount(), 1);
+
+    QCOMPARE(rig.bus.overlappingRequests(), 0);
+    // The status read went once, then the command: the unanswered one is not sent again.
+    const QString codes = rig.codesFrom(first);
+    const QString expected = codes.left(4) + (write ? " 0602 0200" : " 0200");
+    QCOMPARE(codes.left(expected.size()), expected);
+    QList<int> states = answered ? QList<int> {3} : QList<int> {};
+    states << (write ? QList<int> {5, 7} : QList<int> {7});
+    QCOMPARE(rig.states.mid(0, rig.states.indexOf(7) + 1), states);
+}
+
+void TestMainWindowPaths::questionsEndTrue_data()
+{
+    QTest::addColumn<QString>("when"); // read, identity or write
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<QString>("codes"); // requests of the operation
+    QTest::addColumn<int>("state");
+    QTest::addColumn<QString>("status");
+    const int yes = QMessageBox::Yes;
+    const int no = QMessageBox::No;
+    const QString ready = "Соединение установлено";
+    const QString closed = "Соединения закрыты";
+    // Nobody answers the identity: No closes; Yes asks it again, and it is answered then.
+    QTest::newRow("identity, No") << "identity" << no << "0100 0100 0100 0100" << 0 << closed;
+    QTest::newRow("identity, Yes")
+            << "identity" << yes << "0100 0100 0100 0100 0100 0700 0500 0603 0301" << 3 << ready;
+    // A write command without an answer: No closes the port without a reboot; Yes goes on.
+    QTest::newRow("write, No") << "write" << no << "0602 0602 0602 0602" << 0 << closed;
+    QTest::newRow("write, Yes") << "write" << yes << "0602 0602 0602 0602 0601 0200" << 3 << ready;
+}
+
+// After each answer to the question about a silent reader the window shows what the link does,
+// the controls of that state work, and a converter plugged in later is listed.
+void TestMainWindowPaths::questionsEndTrue()
+{
+    QFETCH(QString, when);
+    QFETCH(int, answer);
+    QFETCH(QString, codes);
+    QFETCH(int, state);
+    QFETCH(QString, status);
+    Rig rig({reader(1)});
+    SimReader *sim = rig.bus.reader(1);
+    rig.boxes.answers << QMessageBox::StandardButton(answer);
+    int first = 0;
+    if (when == "identity") {
+        sim->settings().silentRequests = 4;
+        QVERIFY(rig.choose("19200", "1"));
+        rig.press("rs485_Button");
+    } else {
+        QVERIFY(rig.connectAndRead());
+        rig.edit("genTypeComboBox", 1);
+        rig.edit("pullUpComboBox", 1);
+        QVERIFY(QTest::qWaitFor([&] { return rig.link()->isIdle(); }, 2000));
+        first = rig.bus.requests().size();
+        sim->settings().silentRequests = 4;
+        rig.boxes.answers.prepend(QMessageBox::Yes); // the write's own question
+        rig.press("writeConfigButton");
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(rig.link()->isIdle() && rig.boxes.answers.isEmpty(), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.w().globalState(), state, 5000);
+    QTest::qWait(100);
+
+    QCOMPARE(rig.codesFrom(first).left(codes.size()), codes);
+    QCOMPARE(rig.status(), status);
+    QCOMPARE(rig.link()->isPortOpen(), state == 3);
+    QCOMPARE(rig.get("rs485_Button")->isEnabled(), true);
+    QCOMPARE(rig.get("findDevsButton")->isEnabled(), state == 0);
+    QCOMPARE(sim->rebootCount(), when == "write" && answer == QMessageBox::Yes ? 1 : 0);
+    QCOMPARE(rig.bus.overlappingRequests(), 0);
+    if (state != 0)
+        return;
+
+    // Closed: a converter plugged in now is listed, and the connection button connects.
+    MainWindowTestAccess::notifyDeviceChange(rig.w());
+    QCOMPARE(armed(MainWindowTestAccess::portTimer(rig.w())), QString("1500"));
+    QTRY_COMPARE_WITH_TIMEOUT(armed(MainWindowTestAccess::portTimer(rig.w())), QString("off"), 3000);
+    rig.press("rs485_Button");
+    QTRY_COMPARE_WITH_TIMEOUT(rig.w().globalState(), 3, 5000);
+    QVERIFY(rig.link()->isPortOpen());
+}
+
+// A command typed while the connections are closed opens nothing; afterwards the search and the
+// connection buttons work as they say.
+void TestMainWindowPaths::consoleOnClosedConnections()
+{
+    Rig rig({reader(1)});
+    QVERIFY(rig.connectAndRead());
+    rig.press("rs485_Button");
+    QTRY_COMPARE_WITH_TIMEOUT(rig.w().globalState(), 0, 3000);
+    rig.bus.clearRequests();
+    rig.w().hotkeysCtrlAltC();
+    auto *line = rig.get<QComboBox>("cmdLine");
+    for (const char *command : {"0100", "0200"}) {
+        line->setCurrentText(command);
+        rig.press("sendCommand");
+    }
+    QTest::qWait(100);
+    QVERIFY(!rig.link()->isPortOpen());
+    QVERIFY(rig.bus.requests().isEmpty());
+    QCOMPARE(rig.status(), QString("Соединения закрыты"));
+    QVERIFY(rig.get<QTextEdit>("terminalEdit")
+                    ->toPlainText()
+                    .contains("Команда не отправлена: нет соединения с модулем"));
+
+    rig.press("findDevsButton");
+    QTRY_COMPARE_WITH_TIMEOUT(rig.w().globalState(), 1, 2000);
+    QTRY_VERIFY_WITH_TIMEOUT(rig.bus.requests().size() >= 3, 2000);
+    rig.press("findDevsButton");
+    QTRY_COMPARE_WITH_TIMEOUT(rig.w().globalState(), 0, 2000);
+    QVERIFY(!rig.link()->isPortOpen());
+    rig.press("rs485_Button");
+    QTRY_COMPARE_WITH_TIMEOUT(rig.w().globalState(), 3, 5000);
+    QCOMPARE(rig.status(), QString("Соединение установлено"));
+}
+
+// A write that the reader refuses ends without its reboot: closing with changes asked for the
+// program's end after the reboot, which now never comes; a later reboot must not end it.
+void TestMainWindowPaths::writeEndsWithoutItsReboot()
+{
+    SimReaderSettings settings = reader(1);
+    settings.rejectWrites = 1;
+    Rig rig({settings});
+    QVERIFY(rig.connectAndRead());
+    rig.edit("pullUpComboBox", 1);
+    rig.boxes.answers << QMessageBox::Yes;
+    rig.press("closeMainWindow");
+    QTRY_COMPARE_WITH_TIMEOUT(rig.boxes.describe().count("Модуль отклонил записываемое значение."),
+                              1, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.w().globalState(), 3, 2000);
+    QVERIFY(!MainWindowTestAccess::closeAfterWrite(rig.w()));
+    QCOMPARE(rig.bus.reader(1)->rebootCount(), 0);
+
+    rig.confirmReboot();
+    QTRY_COMPARE_WITH_TIMEOUT(rig.bus.reader(1)->rebootCount(), 1, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.w().globalState(), 3, 5000);
+    QVERIFY(rig.w().isVisible());
+}
+
+// An address and a speed typed in the form but never written: after a reboot the link still
+// talks to the reader where it answers.
+void TestMainWindowPaths::addressTypedButNotWritten()
+{
+    Rig rig({reader(26)});
+    QVERIFY(rig.connectAndRead("26"));
+    auto *address = rig.get<QLineEdit>("setAddrLine");
+    address->setText("30");
+    emit address->editingFinished();
+    rig.get<QComboBox>("setBaudComboBox")->setCurrentText("9600");
+
+    rig.states.clear();
+    rig.confirmReboot();
+    QTRY_COMPARE_WITH_TIMEOUT(rig.states.count(7), 1, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.w().globalState(), 3, 5000);
+    QCOMPARE(QString("%1 %2").arg(rig.link()->deviceAddress()).arg(rig.link()->baudRate()),
+             QString("26 19200"));
+    QCOMPARE(rig.get<QComboBox>("rs485_selAddr")->currentText(), QString("26"));
+    rig.bus.clearRequests();
+    QTRY_VERIFY_WITH_TIMEOUT(rig.bus.requests().size() >= 2, 5000);
+    QCOMPARE(quint8(rig.bus.requests().last().at(0)), quint8(26));
+    QCOMPARE(rig.states.count(0), 0);
+}
+
+// Another converter plugged in during a session re-lists the ports: the disabled speed field
+// still shows the speed the session runs at.
+void TestMainWindowPaths::portsListedDuringSession()
+{
+    Rig rig({reader(5, 9600)});
+    QVERIFY(rig.connectAndRead("5", "9600"));
+    QSignalSpy lists(rig.link(), &DeviceInterface::setBaudList);
+    MainWindowTestAccess::notifyDeviceChange(rig.w());
+    QTRY_COMPARE_WITH_TIMEOUT(lists.count(), 1, 2000);
+    QCOMPARE(rig.get<QComboBox>("rs485_220_speed")->currentText(), QString("9600"));
+    QCOMPARE(rig.link()->baudRate(), 9600);
+    QCOMPARE(rig.w().globalState(), 3);
+}
+
+QTEST_MAIN(TestMainWindowPaths)
+#include "tst_mainwindow_paths.moc"
