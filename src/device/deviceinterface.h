@@ -139,6 +139,9 @@ public:
     // ---- remote configuration ----
     bool writeCommand(QString line);
     QString calcMKey(QString imei);
+    // The configuration server of the next connectToServer() instead of the one settings.conf
+    // names (the command-line configurator's --server); an empty host returns to settings.conf.
+    void setServerAddress(const QString &host, quint16 port);
 
 public slots:
     // serial port
@@ -349,6 +352,7 @@ private:
     QString m_receivedText;
     int m_emptyAnswerCount = 0;
     RemoteProtocol::LineCollector m_lineCollector;
+    RemoteProtocol::ServerAddress m_serverOverride;
 
     // packet parser
     PackParser *m_parser = nullptr;

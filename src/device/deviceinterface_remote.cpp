@@ -27,10 +27,12 @@ void DeviceInterface::connectToServer(QString imei, QString password)
     disconnectDevice();
 
     const RemoteProtocol::ServerAddress server
-            = RemoteProtocol::serverAddress(readSetting(QStringLiteral("UpdateServer"),
-                                                        QStringLiteral("IP")),
-                                            readSetting(QStringLiteral("UpdateServer"),
-                                                        QStringLiteral("Port")));
+            = !m_serverOverride.host.isEmpty()
+                      ? m_serverOverride
+                      : RemoteProtocol::serverAddress(readSetting(QStringLiteral("UpdateServer"),
+                                                                  QStringLiteral("IP")),
+                                                      readSetting(QStringLiteral("UpdateServer"),
+                                                                  QStringLiteral("Port")));
 
     if (m_socket) {
         // A socket of an earlier attempt must no longer reach the link.
@@ -78,6 +80,11 @@ void DeviceInterface::connectToServer(QString imei, QString password)
 
     m_socket->write(RemoteProtocol::loginMessage(imei, calcMKey(imei), m_softwareVersion));
     m_socket->waitForBytesWritten(kLoginWriteTimeoutMs);
+}
+
+void DeviceInterface::setServerAddress(const QString &host, quint16 port)
+{
+    m_serverOverride = {host, port};
 }
 
 QString DeviceInterface::calcMKey(QString imei)
