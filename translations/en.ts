@@ -27,6 +27,341 @@ Version </translation>
     </message>
 </context>
 <context>
+    <name>CliArguments</name>
+    <message>
+        <source>команда не в шестнадцатеричном виде: %1</source>
+        <translation>command is not hexadecimal: %1</translation>
+    </message>
+    <message>
+        <source>команде нужны 4 шестнадцатеричные цифры кода, например 0100: %1</source>
+        <translation>a command needs 4 hexadecimal digits of its code, such as 0100: %1</translation>
+    </message>
+    <message>
+        <source>данные команды не из целых байтов (по две цифры): %1</source>
+        <translation>command data are not whole bytes (two digits each): %1</translation>
+    </message>
+    <message>
+        <source>данных команды больше %1 байтов: %2</source>
+        <translation>command data longer than %1 bytes: %2</translation>
+    </message>
+    <message>
+        <source>параметр %1 не принимает значения: %2</source>
+        <translation>option %1 takes no value: %2</translation>
+    </message>
+    <message>
+        <source>неизвестный параметр: %1</source>
+        <translation>unknown option: %1</translation>
+    </message>
+    <message>
+        <source>параметру %1 нужно значение</source>
+        <translation>option %1 needs a value</translation>
+    </message>
+    <message>
+        <source>пустое имя порта: %1</source>
+        <translation>empty port name: %1</translation>
+    </message>
+    <message>
+        <source>число кругов повторов не от 1 до %1: %2</source>
+        <translation>number of resend rounds not from 1 to %1: %2</translation>
+    </message>
+    <message>
+        <source>пустой IMEI: %1</source>
+        <translation>empty IMEI: %1</translation>
+    </message>
+    <message>
+        <source>сервер задаётся как АДРЕС:ПОРТ: %1</source>
+        <translation>the server is given as HOST:PORT: %1</translation>
+    </message>
+    <message>
+        <source>пустое имя файла: %1</source>
+        <translation>empty file name: %1</translation>
+    </message>
+    <message>
+        <source>не указана команда (список: zemo-cli --help)</source>
+        <translation>no command given (list: zemo-cli --help)</translation>
+    </message>
+    <message>
+        <source>неизвестная команда: %1</source>
+        <translation>unknown command: %1</translation>
+    </message>
+    <message>
+        <source>для --remote нужен --password</source>
+        <translation>--remote needs --password</translation>
+    </message>
+    <message>
+        <source>--password и --server действуют только вместе с --remote</source>
+        <translation>--password and --server work only together with --remote</translation>
+    </message>
+    <message>
+        <source>-o действует только с командой read: %1</source>
+        <translation>-o works only with the read command: %1</translation>
+    </message>
+    <message>
+        <source>лишний аргумент команды %1: %2</source>
+        <translation>extra argument of command %1: %2</translation>
+    </message>
+    <message>
+        <source>ожидается КЛЮЧ=ЗНАЧЕНИЕ: %1</source>
+        <translation>KEY=VALUE expected: %1</translation>
+    </message>
+    <message>
+        <source>ключ %1 указан дважды</source>
+        <translation>key %1 given twice</translation>
+    </message>
+    <message>
+        <source>команда %1 не работает через сервер конфигурирования</source>
+        <translation>command %1 does not work through the configuration server</translation>
+    </message>
+    <message>
+        <source>команде %1 нужен файл</source>
+        <translation>command %1 needs a file</translation>
+    </message>
+    <message>
+        <source>команде set нужна хотя бы одна пара КЛЮЧ=ЗНАЧЕНИЕ</source>
+        <translation>command set needs at least one KEY=VALUE pair</translation>
+    </message>
+    <message>
+        <source>не указан порт: --port (список: zemo-cli ports)</source>
+        <translation>no port given: --port (list: zemo-cli ports)</translation>
+    </message>
+    <message>
+        <source>Использование: zemo-cli [--port ПОРТ] [--speed СКОРОСТЬ] [--address АДРЕС] [--json]
+                [--retries N] [--verbose] КОМАНДА [АРГУМЕНТЫ]
+
+Команды:
+  ports                    последовательные порты (с ZEMO_EXTRA_PORTS), по одному в строке
+  scan                     опрос адресов 1..254; строка на каждый найденный модуль: адрес,
+                           код устройства, версия прошивки
+  read [-o ФАЙЛ]           читает модуль; конфигурация XML, как её сохраняет окно,
+                           в ФАЙЛ или на стандартный вывод
+  write ФАЙЛ [КЛЮЧ=ЗНАЧЕНИЕ...]
+                           записывает все настройки файла конфигурации (с заменами),
+                           перезагружает модуль и читает его по новому адресу и скорости
+  set КЛЮЧ=ЗНАЧЕНИЕ...     address, speed, gen, genmode, pullup (номер или текст варианта
+                           формы), затем перезагрузка
+  reboot                   перезагружает модуль
+  send HEX                 одна команда консоли (&quot;0100&quot;, &quot;0300 00 00 25 80&quot;); выводит ответ
+  firmware ФАЙЛ            загружает прошивку в модуль модели 200, ход загрузки в stderr
+
+Параметры:
+  --port ПОРТ              порт преобразователя (имя или путь)
+  --speed СКОРОСТЬ         скорость RS-485: 2400 ... 115200 (по умолчанию 19200)
+  --address АДРЕС          адрес модуля 1..254 (по умолчанию 1)
+  --remote IMEI --password ПАРОЛЬ [--server АДРЕС:ПОРТ]
+                           через сервер конфигурирования (адрес сервера из settings.conf,
+                           как у окна, или --server)
+  --retries N              кругов по три повтора, прежде чем молчащий модуль провалит
+                           команду (по умолчанию 1)
+  --json                   каждый результат и ошибка одним объектом JSON в строке
+  --verbose                журнал обмена в stderr
+
+Коды выхода: 0 выполнено; 2 неверные аргументы; 3 нет ответа; 4 модуль отклонил
+значение или прошивку; 5 файл не читается или не пишется; 6 ошибка сервера или входа;
+7 прошивка модуля не поддерживается devices.db.
+</source>
+        <translation>Usage: zemo-cli [--port PORT] [--speed SPEED] [--address ADDRESS] [--json]
+                [--retries N] [--verbose] COMMAND [ARGUMENTS]
+
+Commands:
+  ports                    the serial ports (with ZEMO_EXTRA_PORTS), one a line
+  scan                     probes addresses 1..254; one line per reader found: address,
+                           device id, firmware version
+  read [-o FILE]           reads the reader; the configuration XML as the window saves it,
+                           to FILE or standard output
+  write FILE [KEY=VALUE...]
+                           writes every setting of a configuration file (with the values
+                           given), reboots the reader and reads it at its new address and speed
+  set KEY=VALUE...         address, speed, gen, genmode, pullup (number or text of the form&apos;s
+                           choice), then the reboot
+  reboot                   reboots the reader
+  send HEX                 one console command (&quot;0100&quot;, &quot;0300 00 00 25 80&quot;); prints the answer
+  firmware FILE            uploads a firmware image to a model-200 reader, progress on stderr
+
+Options:
+  --port PORT              the converter&apos;s port (name or path)
+  --speed SPEED            RS-485 speed: 2400 ... 115200 (default 19200)
+  --address ADDRESS        reader address 1..254 (default 1)
+  --remote IMEI --password PASSWORD [--server HOST:PORT]
+                           through the configuration server (server from settings.conf,
+                           as the window takes it, or --server)
+  --retries N              rounds of three resends before a silent reader fails the
+                           command (default 1)
+  --json                   every result and error as one JSON object a line
+  --verbose                the exchange log on stderr
+
+Exit codes: 0 done; 2 bad arguments; 3 no answer; 4 the reader refused a value
+or an image; 5 a file could not be read or written; 6 server or login failed;
+7 the reader&apos;s firmware is not supported by devices.db.
+</translation>
+    </message>
+</context>
+<context>
+    <name>CliDocument</name>
+    <message>
+        <source>неизвестный ключ %1 (ключи: %2)</source>
+        <translation>unknown key %1 (keys: %2)</translation>
+    </message>
+    <message>
+        <source>адрес вне диапазона %1..%2: %3</source>
+        <translation>address outside %1..%2: %3</translation>
+    </message>
+    <message>
+        <source>скорость не из списка %1: %2</source>
+        <translation>speed not in the list %1: %2</translation>
+    </message>
+    <message>
+        <source>пустое значение ключа %1</source>
+        <translation>empty value of key %1</translation>
+    </message>
+    <message>
+        <source>номер варианта ключа %1 меньше 0: %2</source>
+        <translation>choice number of key %1 below 0: %2</translation>
+    </message>
+    <message>
+        <source>скорость %1 не из списка прошивки модуля: %2</source>
+        <translation>speed %1 not in the list of the reader&apos;s firmware: %2</translation>
+    </message>
+    <message>
+        <source>значение %1 не из вариантов ключа %2: %3</source>
+        <translation>value %1 is not a choice of key %2: %3</translation>
+    </message>
+</context>
+<context>
+    <name>CliSession</name>
+    <message>
+        <source>сервер конфигурирования %1 не ответил на вход терминала %2</source>
+        <translation>configuration server %1 did not answer the login of terminal %2</translation>
+    </message>
+    <message>
+        <source>сервер %1 не принял пароль терминала %2</source>
+        <translation>server %1 did not accept the password of terminal %2</translation>
+    </message>
+    <message>
+        <source>файл прошивки %1 отвергнут: нарушен или не для этого модуля</source>
+        <translation>firmware file %1 refused: damaged or not for this reader</translation>
+    </message>
+    <message>
+        <source>модуль %1 отклонил перезагрузку, результат %2</source>
+        <translation>reader %1 refused the reboot, result %2</translation>
+    </message>
+    <message>
+        <source>опрос адресов</source>
+        <translation>probing addresses</translation>
+    </message>
+    <message>
+        <source>загрузка прошивки, байтов</source>
+        <translation>uploading firmware, bytes</translation>
+    </message>
+    <message>
+        <source>%1 за терминалом %2</source>
+        <translation>%1 behind terminal %2</translation>
+    </message>
+    <message>
+        <source>%1 на порту %2</source>
+        <translation>%1 on port %2</translation>
+    </message>
+    <message>
+        <source>модуль %1: %2</source>
+        <translation>reader %1: %2</translation>
+    </message>
+    <message>
+        <source>модуль %1 не ответил на команду %2</source>
+        <translation>reader %1 did not answer command %2</translation>
+    </message>
+    <message>
+        <source>модуль %1 отклонил значение %2=%3</source>
+        <translation>reader %1 refused the value %2=%3</translation>
+    </message>
+    <message>
+        <source>модуль %1 отклонил команду %2</source>
+        <translation>reader %1 refused command %2</translation>
+    </message>
+    <message>
+        <source>терминал %1 не отвечает серверу %2</source>
+        <translation>terminal %1 does not answer server %2</translation>
+    </message>
+    <message>
+        <source>терминал %1 не подключен к серверу %2</source>
+        <translation>terminal %1 is not connected to server %2</translation>
+    </message>
+    <message>
+        <source>модуль %1 не отвечает: три пустых ответа сервера</source>
+        <translation>reader %1 does not answer: three empty answers from the server</translation>
+    </message>
+    <message>
+        <source>терминал %1 уже конфигурируется через сервер %2</source>
+        <translation>terminal %1 is already being configured through server %2</translation>
+    </message>
+    <message>
+        <source>ошибка обмена с сервером конфигурирования %1</source>
+        <translation>exchange with configuration server %1 failed</translation>
+    </message>
+    <message>
+        <source>порт %1 не открывается</source>
+        <translation>port %1 cannot be opened</translation>
+    </message>
+    <message>
+        <source>прочитанная конфигурация модуля %1 не сохраняется как файл</source>
+        <translation>the configuration read from reader %1 cannot be saved as a file</translation>
+    </message>
+    <message>
+        <source>файл %1 не записывается: %2</source>
+        <translation>file %1 cannot be written: %2</translation>
+    </message>
+    <message>
+        <source>файл %1 не читается: %2</source>
+        <translation>file %1 cannot be read: %2</translation>
+    </message>
+    <message>
+        <source>файл %1 не является файлом конфигурации</source>
+        <translation>file %1 is not a configuration file</translation>
+    </message>
+    <message>
+        <source>файл %1: %2</source>
+        <translation>file %1: %2</translation>
+    </message>
+    <message>
+        <source>модуль %1 хранит %2=%3, записано %4</source>
+        <translation>reader %1 keeps %2=%3, %4 was written</translation>
+    </message>
+    <message>
+        <source>файл %1 больше %2 байтов: не прошивка</source>
+        <translation>file %1 is larger than %2 bytes: no firmware image</translation>
+    </message>
+    <message>
+        <source>файл %1 не является файлом прошивки</source>
+        <translation>file %1 is not a firmware image</translation>
+    </message>
+    <message>
+        <source>прошивка %1 для устройства %2 (вариант %3), модуль %4 — устройство %5</source>
+        <translation>firmware %1 is for device %2 (variant %3), reader %4 is device %5</translation>
+    </message>
+    <message>
+        <source>модуль %1 (устройство %2) не принимает прошивку</source>
+        <translation>reader %1 (device %2) takes no firmware upload</translation>
+    </message>
+    <message>
+        <source>файл прошивки %1 отвергнут: %2</source>
+        <translation>firmware file %1 refused: %2</translation>
+    </message>
+    <message>
+        <source>прошивка %1 устройства %2 не поддерживается devices.db</source>
+        <translation>firmware %1 of device %2 is not supported by devices.db</translation>
+    </message>
+    <message>
+        <source>devices.db не читается или повреждён: %1</source>
+        <translation>devices.db cannot be read or is damaged: %1</translation>
+    </message>
+    <message>
+        <source>сервер конфигурирования %1 недоступен</source>
+        <translation>configuration server %1 cannot be reached</translation>
+    </message>
+    <message>
+        <source>прошивка %1 модуля %2 (устройство %3) не поддерживается devices.db</source>
+        <translation>firmware %1 of reader %2 (device %3) is not supported by devices.db</translation>
+    </message>
+</context>
+<context>
     <name>DeviceInterface</name>
     <message>
         <source>&lt;font color=blue&gt;&amp;gt; &lt;/font&gt;</source>
