@@ -1,0 +1,41 @@
+#include "clirun.h"
+
+#include "testsupport.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QProcess>
+#include <QTimer>
+
+QString CliRun::describe() const
+{
+    return QStringLiteral("exit %1 after %2 ms\nstderr: %3\nstdout: %4")
+            .arg(exitCode)
+            .arg(elapsedMs)
+            .arg(QString::fromUtf8(err), QString::fromUtf8(out));
+}
+
+CliRun runCli(const QStringList &arguments, int timeoutMs)
+{
+    CliRun run;
+    QProcess process;
+    QEventLoop loop;
+    QObject::connect(&process, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), &loop,
+                     &QEventLoop::quit);
+    QObject::connect(&process, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    QElapsedTimer clock;
+    clock.start();
+    process.start(appBuildPath(QStringLiteral("zemo-cli")), arguments);
+    loop.exec();
+    run.elapsedMs = clock.elapsed();
+    if (process.state() != QProcess::NotRunning) {
+        process.kill();
+        process.waitForFinished(3000);
+    } else if (process.exitStatus() == QProcess::NormalExit) {
+        run.exitCode = process.exitCode();
+    }
+    run.out = process.readAllStandardOutput();
+    run.err = process.readAllStandardError();
+    return run;
+}

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+// One run of the built zemo-cli program. The event loop of the calling thread keeps running
+// while it waits, so that a simulated bus or server double in this thread answers it.
+struct CliRun
+{
+    int exitCode = -1; // -1: it did not end in time or crashed
+    QByteArray out;
+    QByteArray err;
+    qint64 elapsedMs = 0;
+
+    // Exit code, standard error and output in one text for failure messages.
+    QString describe() const;
+};
+
+CliRun runCli(const QStringList &arguments, int timeoutMs = 60000);

@@ -1,0 +1,547 @@
+// The command-line configurator: its command line and values, the console lines it reads, and
+// the program itself over the simulated bus, beside the window and through the server double.
+// The scan and the time-outs of a silent reader are in tst_cli_slow.
+#include "cliarguments.h"
+#include "clidocument.h"
+#include "clioutput.h"
+#include "clirun.h"
+#include "configserversim.h"
+#include "deviceinterface.h"
+#include "firmwareimage.h"
+#include "linkonbus.h"
+#include "mainwindowaccess.h"
+#include "updatetestfiles.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QtTest>
+
+namespace {
+
+const char *const kCommandNames[] = {"help", "ports",  "scan", "read",    "write",
+                                     "set",  "reboot", "send", "firmware"};
+
+const QStringList &bauds()
+{
+    static const QStringList list = DeviceInterface().baudList();
+    return list;
+}
+
+// "read /dev/x 19200 1" and what differs from the defaults, or "error: <message>".
+QString summary(const CliArguments::Result &result)
+{
+    if (!result.ok())
+        return QStringLiteral("error: ") + result.error;
+    const CliOptions &o = result.options;
+    QStringList out {QLatin1String(kCommandNames[o.command]), o.port, QString::number(o.speed),
+                     QString::number(o.address)};
+    if (o.json)
+        out << "json";
+    if (o.retries != 1)
+        out << QStringLiteral("retries=%1").arg(o.retries);
+    if (o.isRemote())
+        out << QStringLiteral("remote=%1/%2@%3:%4")
+                        .arg(o.imei, o.password, o.serverHost)
+                        .arg(o.serverPort);
+    if (!o.file.isEmpty())
+        out << "file=" + o.file;
+    QStringList pairs;
+    for (const CliSetting &s : o.settings)
+        pairs << s.key + '=' + s.value;
+    if (!pairs.isEmpty())
+        out << "set=" + pairs.join(',');
+    if (!o.console.isEmpty())
+        out << "send=" + o.console;
+    return out.join(' ');
+}
+
+SimReaderSettings reader(quint8 address, quint32 speed = 19200)
+{
+    SimReaderSettings s;
+    s.address = address;
+    s.speed = speed;
+    s.rebootSilenceMs = 300;
+    return s;
+}
+
+QList<int> codesOf(const QList<QByteArray> &frames)
+{
+    QList<int> codes;
+    for (const QByteArray &frame : frames)
+        codes << ((quint8(frame.at(3)) << 8) | quint8(frame.at(4)));
+    return codes;
+}
+
+QString hexCodes(const QList<int> &codes)
+{
+    QStringList out;
+    for (int code : codes)
+        out << QString::number(code, 16).rightJustified(4, '0');
+    return out.join(' ');
+}
+
+// The requests of a read of a current-firmware reader: identity, then the list from its end.
+const QString kReadCodes = "0100 0700 0500 0603 0301";
+
+QJsonObject jsonLine(const QByteArray &line)
+{
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(line.trimmed(), &error);
+    return doc.isObject() ? doc.object() : QJsonObject {{"unparsable", QString(line)}};
+}
+
+} // namespace
+
+class TestCli : public QObject
+{
+    Q_OBJECT
+private slots:
+    void arguments_data();
+    void arguments();
+    void values_data();
+    void values();
+    void consoleLines_data();
+    void consoleLines();
+
+    void readSavesWhatTheWindowSaves();
+    void writeFileToAnotherReader();
+    void refusedValueIsNotRebooted();
+    void badInputSendsNothing_data();
+    void badInputSendsNothing();
+    void jsonOutput();
+    void remote_data();
+    void remote();
+    void firmware_data();
+    void firmware();
+};
+
+void TestCli::arguments_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("expected");
+    auto ok = [](const char *name, const QStringList &args, const QString &expected) {
+        QTest::newRow(name) << args << expected;
+    };
+    // A refusal names the value it refuses.
+    auto refused = [](const char *name, const QStringList &args, const QString &value) {
+        QTest::newRow(name) << args << "error mentions " + value;
+    };
+
+    ok("defaults", {"--port", "/dev/ttyUSB0", "read"}, "read /dev/ttyUSB0 19200 1");
+    ok("options anywhere, inline values",
+       {"read", "--speed=9600", "--port", "P", "--address", "26", "--json", "--retries", "3"},
+       "read P 9600 26 json retries=3");
+    ok("read to a file", {"--port", "P", "read", "-o", "x.xml"}, "read P 19200 1 file=x.xml");
+    ok("write with overrides", {"--port", "P", "write", "t.xml", "address=9", "gen=Включена"},
+       "write P 19200 1 file=t.xml set=address=9,gen=Включена");
+    ok("set by index and by text", {"--port", "P", "set", "speed=115200", "genmode=По событию"},
+       "set P 19200 1 set=speed=115200,genmode=По событию");
+    ok("send in pieces", {"--port", "P", "send", "0300", "00 00", "25", "80"},
+       "send P 19200 1 send=0300 00 00 25 80");
+    ok("remote",
+       {"--remote", "356938035643809", "--password", "pw", "--server", "10.0.0.2:12358", "reboot"},
+       "reboot  19200 1 remote=356938035643809/pw@10.0.0.2:12358");
+    ok("remote, IPv6 server", {"--remote", "1", "--password", "", "--server", "[::1]:9", "read"},
+       "read  19200 1 remote=1/@::1:9");
+    ok("ports need no port", {"ports"}, "ports  19200 1");
+    ok("firmware", {"--port", "P", "firmware", "fw.bin"}, "firmware P 19200 1 file=fw.bin");
+    ok("help before anything else", {"--port", "P", "frobnicate", "--help"}, "help P 19200 1");
+
+    refused("address 255", {"--port", "P", "--address", "255", "read"}, "255");
+    refused("address no number", {"--port", "P", "--address", "x1", "read"}, "x1");
+    refused("speed not in the list", {"--port", "P", "--speed", "1234", "read"}, "1234");
+    refused("set address out of range", {"--port", "P", "set", "address=300"}, "300");
+    refused("set speed not in the list", {"--port", "P", "set", "speed=1000"}, "1000");
+    refused("negative choice", {"--port", "P", "set", "gen=-1"}, "-1");
+    refused("unknown key", {"--port", "P", "set", "colour=red"}, "colour");
+    refused("pair without value", {"--port", "P", "set", "address"}, "address");
+    refused("key twice", {"--port", "P", "set", "gen=1", "gen=0"}, "gen");
+    refused("set without pairs", {"--port", "P", "set"}, "set");
+    refused("write override of an unknown key", {"--port", "P", "write", "f.xml", "fw_ver=2"},
+            "fw_ver");
+    refused("unknown command", {"--port", "P", "frobnicate"}, "frobnicate");
+    refused("unknown option", {"--port", "P", "--baud", "9600", "read"}, "--baud");
+    refused("option without value", {"read", "--port"}, "--port");
+    refused("switch with a value", {"--port", "P", "--json=1", "read"}, "--json");
+    refused("retries 100", {"--port", "P", "--retries", "100", "read"}, "100");
+    refused("server without port", {"--remote", "1", "--password", "p", "--server", "host", "read"},
+            "host");
+    refused("password without remote", {"--port", "P", "--password", "p", "read"}, "--password");
+    refused("remote without password", {"--remote", "1", "read"}, "--password");
+    refused("-o outside read", {"--port", "P", "write", "f.xml", "-o", "x"}, "-o");
+    refused("read with an argument", {"--port", "P", "read", "extra"}, "extra");
+    refused("write without file", {"--port", "P", "write"}, "write");
+    refused("firmware with two files", {"--port", "P", "firmware", "a.bin", "b.bin"}, "b.bin");
+    refused("console code too short", {"--port", "P", "send", "01"}, "01");
+    refused("console half a byte", {"--port", "P", "send", "0300 0"}, "0300 0");
+    refused("console not hexadecimal", {"--port", "P", "send", "01zz"}, "01zz");
+    refused("console frame too long", {"--port", "P", "send", "0300" + QString(502, '0')}, "250");
+    refused("scan through the server", {"--remote", "1", "--password", "p", "scan"}, "scan");
+    refused("console through the server", {"--remote", "1", "--password", "p", "send", "0100"},
+            "send");
+    refused("no port", {"read"}, "--port");
+    refused("no command", {"--port", "P"}, "--help");
+}
+
+void TestCli::arguments()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, expected);
+    const CliArguments::Result result = CliArguments::parse(arguments, bauds());
+    if (expected.startsWith("error mentions ")) {
+        QVERIFY2(!result.ok(), qPrintable(summary(result)));
+        QVERIFY2(result.error.contains(expected.mid(15)), qPrintable(result.error));
+    } else {
+        QCOMPARE(summary(result), expected);
+    }
+}
+
+void TestCli::values_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("param"); // as the window's form writes it, or "error"
+    auto row = [](const char *name, const char *key, const QString &value, const char *param) {
+        QTest::newRow(name) << key << value << param;
+    };
+    row("address in hexadecimal", "address", "26", "1a");
+    row("highest address", "address", "254", "fe");
+    row("speed of the firmware's list", "speed", "57600", "57600");
+    row("speed the firmware lacks", "speed", "115200", "error");
+    row("choice by index", "gen", "1", "1");
+    row("choice by text, any case", "gen", "включена", "1");
+    row("choice by a text with blanks", "genmode", "По событию", "2");
+    row("index past the list", "genmode", "3", "error");
+    row("text not in the list", "pullup", "вверх", "error");
+}
+
+void TestCli::values()
+{
+    QFETCH(QString, key);
+    QFETCH(QString, value);
+    QFETCH(QString, param);
+    // The lists of a firmware group as devices.db gives them, notes after ':' cut off.
+    const QMap<QString, QStringList>
+            lists {{"speed", CliDocument::formItems(
+                                     {"2400", "9600:по умолчанию", "19200", "38400", "57600"})},
+                   {"gen", {"Выключена", "Включена"}},
+                   {"genmode", CliDocument::formItems({"Постоянная:выход включён всё время",
+                                                       "Импульсная", "По событию"})},
+                   {"pullup", {"Отключена", "Подтяжка к питанию", "Подтяжка к земле"}}};
+    QString error;
+    const QString written = CliDocument::paramOf({key, value}, lists, &error);
+    if (param == "error") {
+        QVERIFY2(written.isEmpty() && error.contains(value), qPrintable(written + " / " + error));
+    } else {
+        QCOMPARE(written, param);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+    }
+}
+
+void TestCli::consoleLines_data()
+{
+    QTest::addColumn<QString>("html");
+    QTest::addColumn<QString>("expected"); // direction and bytes
+    QTest::newRow("request") << "<font color=blue>&gt; </font>0103dc0100dd"
+                             << "sent 01 03 dc 01 00 dd";
+    QTest::newRow("answer") << "<font color=green>&lt; </font>01&nbsp;04&nbsp;dc&nbsp;82&nbsp;00&"
+                               "nbsp;00&nbsp;5b"
+                            << "received 01 04 dc 82 00 00 5b";
+    QTest::newRow("request through the server")
+            << "<font color=blue>&gt; </font>S485 6,260,2000,19200;AQPcAQDd"
+            << "sent 01 03 dc 01 00 dd";
+    QTest::newRow("console command through the server") << "<font color=blue>&gt; </font>0100"
+                                                        << "sent 01 00";
+    QTest::newRow("half a byte") << "<font color=green>&lt; </font>01&nbsp;0"
+                                 << "other";
+    QTest::newRow("server line, damaged Base64")
+            << "<font color=blue>&gt; </font>S485 6,260,2000,19200;***"
+            << "other";
+    QTest::newRow("plain text") << "Port open OK!"
+                                << "other";
+}
+
+void TestCli::consoleLines()
+{
+    QFETCH(QString, html);
+    QFETCH(QString, expected);
+    const CliOutput::ConsoleLine line = CliOutput::parseConsoleLine(html);
+    const char *const directions[] = {"other", "sent", "received"};
+    QString got = directions[line.direction];
+    if (!line.bytes.isEmpty())
+        got += ' ' + hexBytes(line.bytes);
+    QCOMPARE(got, expected);
+}
+
+void TestCli::readSavesWhatTheWindowSaves()
+{
+    SimReaderSettings settings = reader(26, 9600);
+    settings.genState = 1;
+    settings.pullUp = 2;
+    settings.genMode = 2;
+    BusWindowRig rig({settings});
+    const QString windowFile = rig.dir.filePath("window.xml");
+    const QString cliFile = rig.dir.filePath("cli.xml");
+    QVERIFY(rig.choose("9600", "26"));
+    rig.press("rs485_Button");
+    QVERIFY(QTest::qWaitFor([&] { return rig.w().globalState() == 3; }, 10000));
+    rig.boxes.fileAnswers << windowFile;
+    rig.w().saveFileSlot();
+    rig.press("rs485_Button");
+    QVERIFY(QTest::qWaitFor([&] { return rig.w().globalState() == 0; }, 5000));
+    const QByteArray saved = readTestFile(windowFile);
+    QVERIFY(saved.contains("<rs485_addr_220 param=\"1a\"/>"));
+
+    const QStringList bus {"--port", rig.bus.devicePath(), "--speed", "9600", "--address", "26"};
+    const CliRun toFile = runCli(bus + QStringList {"read", "-o", cliFile});
+    QVERIFY2(toFile.exitCode == 0 && toFile.out.isEmpty(), qPrintable(toFile.describe()));
+    QCOMPARE(readTestFile(cliFile), saved);
+    const CliRun toOutput = runCli(bus + QStringList {"read"});
+    QVERIFY2(toOutput.exitCode == 0, qPrintable(toOutput.describe()));
+    QCOMPARE(toOutput.out, saved);
+}
+
+void TestCli::writeFileToAnotherReader()
+{
+    // Reader A on one bus, reader B on another: A's file written to B makes B a copy of A, at
+    // A's address and speed, where the program finds it after the reboot.
+    QTemporaryDir dir;
+    SimBus busA, busB;
+    QVERIFY(busA.open() && busB.open());
+    SimReaderSettings a = reader(1, 9600);
+    a.genState = 1;
+    a.pullUp = 1;
+    a.genMode = 2;
+    busA.addReader(a);
+    SimReader *b = busB.addReader(reader(5));
+
+    const QString fileA = dir.filePath("a.xml"), fileB = dir.filePath("b.xml");
+    const CliRun readA = runCli(
+            {"--port", busA.devicePath(), "--speed", "9600", "read", "-o", fileA});
+    QVERIFY2(readA.exitCode == 0, qPrintable(readA.describe()));
+    const CliRun write = runCli({"--port", busB.devicePath(), "--address", "5", "write", fileA});
+    QVERIFY2(write.exitCode == 0, qPrintable(write.describe()));
+    QCOMPARE(write.out, QByteArray("address=1 speed=9600 gen=1 genmode=2 pullup=1\n"));
+    // Every element of the file in its order, one reboot, then the read at the new address.
+    QCOMPARE(hexCodes(codesOf(busB.requests())),
+             kReadCodes + " 0600 0601 0602 0302 0300 0200 " + kReadCodes);
+    QCOMPARE(b->rebootCount(), 1);
+
+    const CliRun readB = runCli(
+            {"--port", busB.devicePath(), "--speed", "9600", "read", "-o", fileB});
+    QVERIFY2(readB.exitCode == 0, qPrintable(readB.describe()));
+    QCOMPARE(readTestFile(fileB), readTestFile(fileA));
+}
+
+void TestCli::refusedValueIsNotRebooted()
+{
+    SimBus bus;
+    QVERIFY(bus.open());
+    SimReaderSettings settings = reader(1);
+    settings.rejectWrites = 3;
+    SimReader *sim = bus.addReader(settings);
+    const CliRun run = runCli({"--port", bus.devicePath(), "set", "pullup=1", "speed=9600"});
+    QVERIFY2(run.exitCode == 4, qPrintable(run.describe()));
+    QVERIFY2(run.err.contains("pullup=1"), run.err.constData());
+    QCOMPARE(hexCodes(codesOf(bus.requests())), kReadCodes + " 0601");
+    QCOMPARE(sim->rebootCount(), 0);
+}
+
+void TestCli::badInputSendsNothing_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("file"); // written to f.xml first when not empty
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("requests");
+    const QByteArray config = "<?xml version=\"1.0\"?>\n<configuration>\n"
+                              " <gen_stat_220 param=\"1\"/>\n</configuration>\n";
+    QTest::newRow("address outside 1..254")
+            << QStringList {"--address", "0", "reboot"} << QByteArray() << 2 << "";
+    QTest::newRow("unknown value key")
+            << QStringList {"set", "volume=3"} << QByteArray() << 2 << "";
+    QTest::newRow("speed not in the list")
+            << QStringList {"set", "speed=14400"} << QByteArray() << 2 << "";
+    QTest::newRow("foreign XML") << QStringList {"write", "f.xml"}
+                                 << QByteArray("<?xml version=\"1.0\"?><settings/>") << 5 << "";
+    QTest::newRow("no XML") << QStringList {"write", "f.xml"} << QByteArray("address=9\n") << 5
+                            << "";
+    QTest::newRow("file missing") << QStringList {"write", "missing.xml"} << QByteArray() << 5
+                                  << "";
+    // Which choices a reader has, its firmware tells: only the read goes out.
+    QTest::newRow("choice past the firmware's list")
+            << QStringList {"set", "gen=2"} << QByteArray() << 2 << kReadCodes;
+    QTest::newRow("file value past the firmware's list")
+            << QStringList {"write", "f.xml"}
+            << QByteArray(config).replace("param=\"1\"", "param=\"7\"") << 2 << kReadCodes;
+    QTest::newRow("file address past 254")
+            << QStringList {"write", "f.xml"}
+            << QByteArray(config).replace("gen_stat_220 param=\"1\"", "rs485_addr_220 param=\"ff\"")
+            << 2 << kReadCodes;
+}
+
+void TestCli::badInputSendsNothing()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, file);
+    QFETCH(int, exitCode);
+    QFETCH(QString, requests);
+    QTemporaryDir dir;
+    if (!file.isEmpty())
+        QVERIFY(writeTestFile(dir.filePath("f.xml"), file));
+    for (QString &arg : arguments) {
+        if (arg.endsWith(".xml"))
+            arg = dir.filePath(arg);
+    }
+    SimBus bus;
+    QVERIFY(bus.open());
+    SimReader *sim = bus.addReader(reader(1));
+    const CliRun run = runCli(QStringList {"--port", bus.devicePath()} + arguments);
+    QVERIFY2(run.exitCode == exitCode, qPrintable(run.describe()));
+    QCOMPARE(run.err.count('\n'), 1);
+    QVERIFY(run.out.isEmpty());
+    QCOMPARE(hexCodes(codesOf(bus.requests())), requests);
+    QCOMPARE(sim->settings().genState, quint8(0));
+}
+
+void TestCli::jsonOutput()
+{
+    SimBus bus;
+    QVERIFY(bus.open());
+    SimReaderSettings settings = reader(7, 38400);
+    settings.pullUp = 1;
+    settings.counter = 500;
+    settings.firmware = "1.2.4";
+    bus.addReader(settings);
+    const QStringList port {"--json",    "--port", bus.devicePath(), "--speed", "38400",
+                            "--address", "7"};
+
+    const CliRun read = runCli(port + QStringList {"read"});
+    QVERIFY2(read.exitCode == 0 && read.out.count('\n') == 1, qPrintable(read.describe()));
+    QJsonObject object = jsonLine(read.out);
+    QVERIFY2(object.value("counter").toInt() >= 500, read.out.constData());
+    object.remove("counter");
+    object.remove("uptime");
+    QCOMPARE(object, QJsonObject({{"address", 7},
+                                  {"device", 220},
+                                  {"firmware", "1.2.4"},
+                                  {"speed", 38400},
+                                  {"gen", 0},
+                                  {"genmode", 0},
+                                  {"pullup", 1}}));
+
+    const CliRun send = runCli(port + QStringList {"send", "0301"});
+    QVERIFY2(send.exitCode == 0, qPrintable(send.describe()));
+    // The RS-485 settings answer: address 7, length 9, marker, code with the answer flag,
+    // status 0, 38400 baud (00 00 96 00), the address 7, checksum.
+    QCOMPARE(jsonLine(send.out),
+             QJsonObject({{"request", "0703dc0301da"}, {"answer", "0709dc8301000000960007c1"}}));
+
+    const CliRun refused = runCli(port + QStringList {"set", "speed=300"});
+    QCOMPARE(refused.exitCode, 2);
+    object = jsonLine(refused.err);
+    QCOMPARE(object.value("code").toInt(), 2);
+    QVERIFY2(object.value("error").toString().contains("300"), refused.err.constData());
+}
+
+void TestCli::remote_data()
+{
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<int>("loginReply");
+    QTest::addColumn<int>("exitCode");
+    QTest::newRow("read") << "t0p5ecret" << int(ConfigServerSim::LoginReply::Ping) << 0;
+    QTest::newRow("wrong password") << "guess" << int(ConfigServerSim::LoginReply::Ping) << 6;
+    QTest::newRow("terminal not at the server")
+            << "t0p5ecret" << int(ConfigServerSim::LoginReply::NotRegistered) << 6;
+    QTest::newRow("terminal busy")
+            << "t0p5ecret" << int(ConfigServerSim::LoginReply::RegisteredBusy) << 6;
+    QTest::newRow("terminal silent")
+            << "t0p5ecret" << int(ConfigServerSim::LoginReply::TerminalNotAnswer) << 3;
+}
+
+void TestCli::remote()
+{
+    QFETCH(QString, password);
+    QFETCH(int, loginReply);
+    QFETCH(int, exitCode);
+    ConfigServerSim server;
+    QVERIFY(server.listen());
+    server.setTerminal("356938035643809", "t0p5ecret");
+    server.setLoginReply(ConfigServerSim::LoginReply(loginReply));
+    SimReaderSettings settings = reader(3, 9600);
+    settings.genMode = 2;
+    server.addReader(settings);
+
+    const CliRun run = runCli({"--remote", "356938035643809", "--password", password, "--server",
+                               QString("127.0.0.1:%1").arg(server.port()), "--speed", "9600",
+                               "--address", "3", "read"});
+    QVERIFY2(run.exitCode == exitCode, qPrintable(run.describe()));
+    if (exitCode == 0) {
+        QCOMPARE(LinkOnBus::elementsOf(run.out),
+                 QStringList({"gen_stat_220=0", "pull_up_220=0", "gen_mode_220=2",
+                              "rs485_addr_220=3", "rs485_speed_220=9600"}));
+        QCOMPARE(hexCodes(codesOf(server.frames())), kReadCodes);
+        // The connection is closed as the window closes it.
+        QTRY_VERIFY(server.received().contains("socClose"));
+    } else {
+        QVERIFY2(run.err.contains("356938035643809"), run.err.constData());
+        QVERIFY(server.frames().isEmpty());
+    }
+}
+
+void TestCli::firmware_data()
+{
+    QTest::addColumn<int>("device");
+    QTest::addColumn<QString>("damage");
+    QTest::addColumn<int>("prepareStatus");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("pages");
+    QTest::newRow("upload") << 200 << "" << 0 << 0 << "0 1 2 959";
+    QTest::newRow("image of another device") << 220 << "" << 0 << 4 << "";
+    QTest::newRow("wrong checksum") << 200 << "checksum" << 0 << 5 << "";
+    QTest::newRow("reader refuses the area") << 200 << "" << 3 << 4 << "";
+}
+
+void TestCli::firmware()
+{
+    QFETCH(int, device);
+    QFETCH(QString, damage);
+    QFETCH(int, prepareStatus);
+    QFETCH(int, exitCode);
+    QFETCH(QString, pages);
+    SimBus bus;
+    QVERIFY(bus.open());
+    SimReaderSettings settings = reader(5);
+    settings.deviceId = quint16(device);
+    settings.firmware = "1.4.0";
+    settings.upgradeFirmware = "1.5.0";
+    settings.prepareStatus = quint8(prepareStatus);
+    SimReader *sim = bus.addReader(settings);
+
+    QByteArray image = FirmwareImage::pack(firmwareTestImage(200, 1, 5, 0, 16),
+                                           {{0x3800, QByteArray(300, 'z')},
+                                            {0x3800 + 959 * 128, QByteArray(16, 'e')}});
+    if (damage == "checksum")
+        image[image.size() - 1] = char(image.at(image.size() - 1) ^ 0x01);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Zemo200_v1.5.0_update.bin");
+    QVERIFY(writeTestFile(path, image));
+
+    const CliRun run = runCli({"--port", bus.devicePath(), "--address", "5", "firmware", path});
+    QVERIFY2(run.exitCode == exitCode, qPrintable(run.describe()));
+    QStringList received;
+    for (int page : sim->receivedPages())
+        received << QString::number(page);
+    QCOMPARE(received.join(' '), pages);
+    if (exitCode == 0) {
+        QCOMPARE(run.out, QByteArray("5 200 1.5.0\n"));
+        QCOMPARE(sim->settings().firmware, QString("1.5.0"));
+    } else {
+        QCOMPARE(sim->rebootCount(), 0);
+    }
+    if (prepareStatus == 0 && exitCode != 0)
+        QVERIFY2(!codesOf(bus.requests()).contains(0x0A00),
+                 qPrintable(hexCodes(codesOf(bus.requests()))));
+}
+
+QTEST_MAIN(TestCli)
+#include "tst_cli.moc"

@@ -1,0 +1,95 @@
+// ctest: slow
+// The command-line configurator where the program's real timings rule: a scan of the bus
+// (254 x 50 ms) and a reader that stays silent through the resends (4 x 5000 ms).
+#include "clirun.h"
+#include "simbus.h"
+#include "testsupport.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QtTest>
+
+namespace {
+SimReaderSettings reader(quint8 address, const QString &firmware)
+{
+    SimReaderSettings s;
+    s.address = address;
+    s.firmware = firmware;
+    s.rebootSilenceMs = 300;
+    return s;
+}
+} // namespace
+
+class TestCliSlow : public QObject
+{
+    Q_OBJECT
+private slots:
+    void setAddressThenScan();
+    void silentReader_data();
+    void silentReader();
+};
+
+void TestCliSlow::setAddressThenScan()
+{
+    SimBus bus;
+    QVERIFY(bus.open());
+    bus.addReader(reader(1, "1.3.2"));
+    SimReader *second = bus.addReader(reader(2, "1.0.5"));
+    bus.addReader(reader(3, "1.1.0"));
+
+    const CliRun set = runCli({"--port", bus.devicePath(), "--address", "2", "set", "address=9"});
+    QVERIFY2(set.exitCode == 0, qPrintable(set.describe()));
+    QVERIFY2(set.out.startsWith("address=9 speed=19200 "), set.out.constData());
+    QCOMPARE(second->settings().address, quint8(9));
+    bus.clearRequests();
+
+    const CliRun scan = runCli({"--port", bus.devicePath(), "--json", "scan"});
+    QVERIFY2(scan.exitCode == 0, qPrintable(scan.describe()));
+    QStringList found;
+    for (const QByteArray &line : scan.out.trimmed().split('\n')) {
+        const QJsonObject reader = QJsonDocument::fromJson(line).object();
+        found << QString("%1 %2 %3")
+                         .arg(reader.value("address").toInt())
+                         .arg(reader.value("device").toInt())
+                         .arg(reader.value("firmware").toString());
+    }
+    QCOMPARE(found, QStringList({"1 220 1.3.2", "3 220 1.1.0", "9 220 1.0.5"}));
+    QCOMPARE(bus.requests().size(), 254);
+}
+
+void TestCliSlow::silentReader_data()
+{
+    QTest::addColumn<int>("silentRequests");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<int>("identityRequests");
+    // Three resends, then the question is answered No: the command fails.
+    QTest::newRow("gives up after the resends") << 1000 << QStringList() << 3 << 4;
+    // A second round after a Yes: the identity goes again and is answered.
+    QTest::newRow("second round answered") << 4 << QStringList {"--retries", "2"} << 0 << 5;
+}
+
+void TestCliSlow::silentReader()
+{
+    QFETCH(int, silentRequests);
+    QFETCH(QStringList, options);
+    QFETCH(int, exitCode);
+    QFETCH(int, identityRequests);
+    SimBus bus;
+    QVERIFY(bus.open());
+    SimReaderSettings settings = reader(1, "1.3.2");
+    settings.silentRequests = silentRequests;
+    bus.addReader(settings);
+    const CliRun run = runCli(QStringList {"--port", bus.devicePath()} + options
+                              + QStringList {"read"});
+    QVERIFY2(run.exitCode == exitCode, qPrintable(run.describe()));
+    int identity = 0;
+    for (const QByteArray &frame : bus.requests())
+        identity += frame.mid(3, 2) == QByteArray::fromHex("0100");
+    QCOMPARE(identity, identityRequests);
+    if (exitCode != 0)
+        QVERIFY2(run.err.contains("0100"), run.err.constData());
+}
+
+QTEST_MAIN(TestCliSlow)
+#include "tst_cli_slow.moc"
