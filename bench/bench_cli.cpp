@@ -1,0 +1,159 @@
+// zemo-cli against the window on the same simulated bus: a scan, a read and a write of a whole
+// configuration file with its reboot. The window is timed from its button to its result, the
+// command line as the program a script starts (process start and end included).
+#include "clirun.h"
+#include "deviceinterface.h"
+#include "linkonbus.h"
+#include "mainwindowaccess.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+
+namespace {
+constexpr int kRounds = 5;
+
+double median(QList<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.at(values.size() / 2);
+}
+
+// Waits in the event loop, without the sleeps of QTest's waits: the bus shares this thread and
+// must answer on time.
+bool waitFor(const std::function<bool()> &condition, int timeoutMs)
+{
+    return LinkOnBus::waitFor(condition, timeoutMs);
+}
+
+void pauseMs(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// Milliseconds from start() to done(), or -1 when done() did not come in time.
+double timed(const std::function<void()> &start, const std::function<bool()> &done,
+             int timeoutMs = 30000)
+{
+    QElapsedTimer clock;
+    clock.start();
+    start();
+    if (!waitFor(done, timeoutMs))
+        return -1;
+    return clock.nsecsElapsed() / 1e6;
+}
+
+void print(const char *what, double window, double cli, const char *note)
+{
+    std::printf("%-6s window %9.1f ms   zemo-cli %9.1f ms   (%s)\n", what, window, cli, note);
+}
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
+    QList<SimReaderSettings> readers;
+    for (quint8 address : {1, 2, 3}) {
+        SimReaderSettings reader;
+        reader.address = address;
+        readers << reader;
+    }
+    BusWindowRig rig(readers);
+    MainWindow &w = rig.w();
+    DeviceInterface *link = w.deviceInterface();
+    if (!rig.choose("19200", "1")) {
+        std::printf("the window does not list the simulated bus\n");
+        return 1;
+    }
+    const QStringList port {"--port", rig.bus.devicePath()};
+    const QString file = rig.dir.filePath("reader1.xml");
+
+    // Scan: the search button to the found addresses and the closed port.
+    int scans = 0;
+    QObject::connect(link, &DeviceInterface::fillFoundAddrs, [&scans] { ++scans; });
+    const double windowScan = timed([&] { rig.press("findDevsButton"); },
+                                    [&] { return scans == 1 && w.globalState() == 0; });
+    const CliRun cliScan = runCli(port + QStringList {"scan"});
+    if (windowScan < 0 || cliScan.exitCode != 0) {
+        std::printf("scan failed: %s\n", qPrintable(cliScan.describe()));
+        return 1;
+    }
+    print("scan", windowScan, cliScan.elapsedMs, "3 readers, 254 probes of 50 ms");
+
+    // Read: the connection button to the ready state, against "read -o".
+    QList<double> windowReads, cliReads;
+    for (int i = 0; i < kRounds; ++i) {
+        windowReads << timed([&] { rig.press("rs485_Button"); },
+                             [&] { return w.globalState() == 3; });
+        rig.press("rs485_Button");
+        if (!waitFor([&] { return w.globalState() == 0; }, 5000))
+            return 1;
+        const CliRun read = runCli(port + QStringList {"read", "-o", file});
+        if (windowReads.last() < 0 || read.exitCode != 0) {
+            std::printf("read failed: %s\n", qPrintable(read.describe()));
+            return 1;
+        }
+        cliReads << read.elapsedMs;
+    }
+    print("read", median(windowReads), median(cliReads), "identity and 4 read commands");
+
+    // Write: the file opened in the window and written whole, to the ready state after the
+    // reboot (the window then talks to the reader again), against "write FILE", which reads
+    // the reader back at that point.
+    QList<double> windowToReboot, windowWrites, cliWrites;
+    for (int i = 0; i < kRounds; ++i) {
+        rig.press("rs485_Button");
+        if (!waitFor([&] { return w.globalState() == 3; }, 10000))
+            return 1;
+        rig.boxes.fileAnswers << file;
+        w.openFileSlot();
+        rig.boxes.answers << QMessageBox::Yes;
+        bool rebooting = false;
+        const QMetaObject::Connection watch = QObject::connect(link,
+                                                               &DeviceInterface::changeDeviceStatus,
+                                                               [&](int code) {
+                                                                   if (code == 7 && !rebooting) {
+                                                                       rebooting = true;
+                                                                       windowToReboot << 0;
+                                                                   }
+                                                               });
+        QElapsedTimer clock;
+        clock.start();
+        rig.press("writeConfigButton");
+        if (!waitFor([&] { return rebooting; }, 30000)) {
+            std::printf("the window's write did not reach the reboot\n");
+            return 1;
+        }
+        windowToReboot.last() = clock.nsecsElapsed() / 1e6;
+        QObject::disconnect(watch);
+        if (!waitFor([&] { return w.globalState() == 3; }, 30000)) {
+            std::printf("the window did not come back after the reboot\n");
+            return 1;
+        }
+        windowWrites << clock.nsecsElapsed() / 1e6;
+        rig.press("rs485_Button");
+        if (!waitFor([&] { return w.globalState() == 0; }, 5000))
+            return 1;
+        // The reader must be up again before the next write.
+        pauseMs(1200);
+        const CliRun write = runCli(port + QStringList {"write", file});
+        if (write.exitCode != 0) {
+            std::printf("write failed: %s\n", qPrintable(write.describe()));
+            return 1;
+        }
+        cliWrites << write.elapsedMs;
+        pauseMs(100);
+    }
+    print("write", median(windowWrites), median(cliWrites),
+          "5 settings, reboot, 1010 ms wait, then the reader again");
+    std::printf("       (the window's write reaches the confirmed reboot after %.1f ms; "
+                "medians of %d)\n",
+                median(windowToReboot), kRounds);
+    return 0;
+}
