@@ -447,21 +447,29 @@ void TestCli::remote_data()
 {
     QTest::addColumn<QString>("password");
     QTest::addColumn<int>("loginReply");
+    QTest::addColumn<QStringList>("command");
     QTest::addColumn<int>("exitCode");
-    QTest::newRow("read") << "t0p5ecret" << int(ConfigServerSim::LoginReply::Ping) << 0;
-    QTest::newRow("wrong password") << "guess" << int(ConfigServerSim::LoginReply::Ping) << 6;
+    const int ping = int(ConfigServerSim::LoginReply::Ping);
+    QTest::newRow("read") << "t0p5ecret" << ping << QStringList {"read"} << 0;
+    // Written, rebooted and read again through the same connection.
+    QTest::newRow("set") << "t0p5ecret" << ping << QStringList {"set", "genmode=1"} << 0;
+    QTest::newRow("wrong password") << "guess" << ping << QStringList {"read"} << 6;
     QTest::newRow("terminal not at the server")
-            << "t0p5ecret" << int(ConfigServerSim::LoginReply::NotRegistered) << 6;
+            << "t0p5ecret" << int(ConfigServerSim::LoginReply::NotRegistered)
+            << QStringList {"read"} << 6;
     QTest::newRow("terminal busy")
-            << "t0p5ecret" << int(ConfigServerSim::LoginReply::RegisteredBusy) << 6;
+            << "t0p5ecret" << int(ConfigServerSim::LoginReply::RegisteredBusy)
+            << QStringList {"read"} << 6;
     QTest::newRow("terminal silent")
-            << "t0p5ecret" << int(ConfigServerSim::LoginReply::TerminalNotAnswer) << 3;
+            << "t0p5ecret" << int(ConfigServerSim::LoginReply::TerminalNotAnswer)
+            << QStringList {"read"} << 3;
 }
 
 void TestCli::remote()
 {
     QFETCH(QString, password);
     QFETCH(int, loginReply);
+    QFETCH(QStringList, command);
     QFETCH(int, exitCode);
     ConfigServerSim server;
     QVERIFY(server.listen());
@@ -469,23 +477,30 @@ void TestCli::remote()
     server.setLoginReply(ConfigServerSim::LoginReply(loginReply));
     SimReaderSettings settings = reader(3, 9600);
     settings.genMode = 2;
-    server.addReader(settings);
+    SimReader *sim = server.addReader(settings);
 
-    const CliRun run = runCli({"--remote", "356938035643809", "--password", password, "--server",
-                               QString("127.0.0.1:%1").arg(server.port()), "--speed", "9600",
-                               "--address", "3", "read"});
+    const CliRun run = runCli(QStringList {"--remote", "356938035643809", "--password", password,
+                                           "--server", QString("127.0.0.1:%1").arg(server.port()),
+                                           "--speed", "9600", "--address", "3"}
+                              + command);
     QVERIFY2(run.exitCode == exitCode, qPrintable(run.describe()));
-    if (exitCode == 0) {
+    if (exitCode != 0) {
+        QVERIFY2(run.err.contains("356938035643809"), run.err.constData());
+        QVERIFY(server.frames().isEmpty());
+        return;
+    }
+    if (command.first() == "read") {
         QCOMPARE(LinkOnBus::elementsOf(run.out),
                  QStringList({"gen_stat_220=0", "pull_up_220=0", "gen_mode_220=2",
                               "rs485_addr_220=3", "rs485_speed_220=9600"}));
         QCOMPARE(hexCodes(codesOf(server.frames())), kReadCodes);
-        // The connection is closed as the window closes it.
-        QTRY_VERIFY(server.received().contains("socClose"));
     } else {
-        QVERIFY2(run.err.contains("356938035643809"), run.err.constData());
-        QVERIFY(server.frames().isEmpty());
+        QCOMPARE(run.out, QByteArray("address=3 speed=9600 gen=0 genmode=1 pullup=0\n"));
+        QCOMPARE(hexCodes(codesOf(server.frames())), kReadCodes + " 0602 0200 " + kReadCodes);
+        QCOMPARE(sim->settings().genMode, quint8(1));
     }
+    // The connection is closed as the window closes it.
+    QTRY_VERIFY(server.received().contains("socClose"));
 }
 
 void TestCli::firmware_data()

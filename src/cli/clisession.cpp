@@ -124,6 +124,7 @@ int CliSession::runPhase(Phase phase, const std::function<void()> &start, int de
     m_settled = false;
     m_outcome = CliExit::Done;
     m_outcomeMessage.clear();
+    m_lastBox.clear();
     m_watchdog.start(kIdleLimitMs);
     QTimer deadline;
     if (deadlineMs > 0) {
