@@ -453,6 +453,7 @@ void TestCli::remote_data()
     QTest::newRow("read") << "t0p5ecret" << ping << QStringList {"read"} << 0;
     // Written, rebooted and read again through the same connection.
     QTest::newRow("set") << "t0p5ecret" << ping << QStringList {"set", "genmode=1"} << 0;
+    QTest::newRow("firmware") << "t0p5ecret" << ping << QStringList {"firmware", "IMAGE"} << 0;
     QTest::newRow("wrong password") << "guess" << ping << QStringList {"read"} << 6;
     QTest::newRow("terminal not at the server")
             << "t0p5ecret" << int(ConfigServerSim::LoginReply::NotRegistered)
@@ -477,6 +478,16 @@ void TestCli::remote()
     server.setLoginReply(ConfigServerSim::LoginReply(loginReply));
     SimReaderSettings settings = reader(3, 9600);
     settings.genMode = 2;
+    QTemporaryDir dir;
+    if (command.contains("IMAGE")) {
+        settings.deviceId = 200;
+        settings.firmware = "1.4.0";
+        settings.upgradeFirmware = "1.5.0";
+        command.last() = dir.filePath("fw.bin");
+        QVERIFY(writeTestFile(command.last(),
+                              FirmwareImage::pack(firmwareTestImage(200, 1, 5, 0, 16),
+                                                  {{0x3800, QByteArray(200, 'f')}})));
+    }
     SimReader *sim = server.addReader(settings);
 
     const CliRun run = runCli(QStringList {"--remote", "356938035643809", "--password", password,
@@ -494,6 +505,9 @@ void TestCli::remote()
                  QStringList({"gen_stat_220=0", "pull_up_220=0", "gen_mode_220=2",
                               "rs485_addr_220=3", "rs485_speed_220=9600"}));
         QCOMPARE(hexCodes(codesOf(server.frames())), kReadCodes);
+    } else if (command.first() == "firmware") {
+        QCOMPARE(run.out, QByteArray("3 200 1.5.0\n"));
+        QCOMPARE(sim->receivedPages(), QList<int>({0, 1}));
     } else {
         QCOMPARE(run.out, QByteArray("address=3 speed=9600 gen=0 genmode=1 pullup=0\n"));
         QCOMPARE(hexCodes(codesOf(server.frames())), kReadCodes + " 0602 0200 " + kReadCodes);
