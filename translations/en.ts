@@ -218,12 +218,16 @@ or an image; 5 a file could not be read or written; 6 server or login failed;
         <translation>choice number of key %1 below 0: %2</translation>
     </message>
     <message>
-        <source>скорость %1 не из списка прошивки модуля: %2</source>
-        <translation>speed %1 not in the list of the reader&apos;s firmware: %2</translation>
-    </message>
-    <message>
         <source>значение %1 не из вариантов ключа %2: %3</source>
         <translation>value %1 is not a choice of key %2: %3</translation>
+    </message>
+    <message>
+        <source>адрес не число: %1</source>
+        <translation>address is no number: %1</translation>
+    </message>
+    <message>
+        <source>скорость не число: %1</source>
+        <translation>speed is no number: %1</translation>
     </message>
 </context>
 <context>
@@ -239,10 +243,6 @@ or an image; 5 a file could not be read or written; 6 server or login failed;
     <message>
         <source>файл прошивки %1 отвергнут: нарушен или не для этого модуля</source>
         <translation>firmware file %1 refused: damaged or not for this reader</translation>
-    </message>
-    <message>
-        <source>модуль %1 отклонил перезагрузку, результат %2</source>
-        <translation>reader %1 refused the reboot, result %2</translation>
     </message>
     <message>
         <source>опрос адресов</source>
@@ -359,6 +359,10 @@ or an image; 5 a file could not be read or written; 6 server or login failed;
     <message>
         <source>прошивка %1 модуля %2 (устройство %3) не поддерживается devices.db</source>
         <translation>firmware %1 of reader %2 (device %3) is not supported by devices.db</translation>
+    </message>
+    <message>
+        <source>модуль %1 отклонил перезагрузку</source>
+        <translation>reader %1 refused the reboot</translation>
     </message>
 </context>
 <context>

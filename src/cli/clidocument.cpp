@@ -1,5 +1,7 @@
 #include "clidocument.h"
 
+#include "configurationfile.h"
+
 namespace {
 struct Key
 {
@@ -80,19 +82,21 @@ QString CliDocument::checkSetting(const CliSetting &setting, const QStringList &
         return tr("неизвестный ключ %1 (ключи: %2)")
                 .arg(setting.key, keys().join(QStringLiteral(", ")));
     const QString value = setting.value.trimmed();
+    if (value.isEmpty())
+        return tr("пустое значение ключа %1").arg(setting.key);
     bool number = false;
     const int n = value.toInt(&number);
-    if (setting.key == QLatin1String("address")) {
-        if (!number || n < kMinAddress || n > kMaxAddress)
-            return tr("адрес вне диапазона %1..%2: %3").arg(kMinAddress).arg(kMaxAddress).arg(value);
-    } else if (setting.key == QLatin1String("speed")) {
-        if (!number || !baudList.contains(QString::number(n)))
-            return tr("скорость не из списка %1: %2").arg(baudList.join(QStringLiteral(", ")), value);
-    } else if (value.isEmpty()) {
-        return tr("пустое значение ключа %1").arg(setting.key);
-    } else if (number && n < 0) {
-        return tr("номер варианта ключа %1 меньше 0: %2").arg(setting.key, value);
+    if (setting.key == QLatin1String("address") || setting.key == QLatin1String("speed")) {
+        // Without the reader's lists the speeds are the link's.
+        QMap<QString, QStringList> lists;
+        lists.insert(QStringLiteral("speed"), baudList);
+        QString error;
+        QDomDocument doc;
+        setParameter(doc, elementOf(setting.key), paramOf(setting, lists, &error));
+        return error.isEmpty() ? misfit(doc, lists) : error;
     }
+    if (number && n < 0)
+        return tr("номер варианта ключа %1 меньше 0: %2").arg(setting.key, value);
     return QString();
 }
 
@@ -104,34 +108,54 @@ QString CliDocument::paramOf(const CliSetting &setting, const QMap<QString, QStr
     bool number = false;
     const int n = value.toInt(&number);
     if (setting.key == QLatin1String("address")) {
-        if (number && n >= kMinAddress && n <= kMaxAddress)
+        if (number)
             return QString::number(n, 16);
-        *error = tr("адрес вне диапазона %1..%2: %3").arg(kMinAddress).arg(kMaxAddress).arg(value);
+        *error = tr("адрес не число: %1").arg(value);
         return QString();
     }
-    const QStringList items = lists.value(setting.key);
     if (setting.key == QLatin1String("speed")) {
-        if (number && items.contains(QString::number(n)))
+        if (number)
             return QString::number(n);
-        *error = tr("скорость %1 не из списка прошивки модуля: %2")
-                         .arg(value, items.join(QStringLiteral(", ")));
+        *error = tr("скорость не число: %1").arg(value);
         return QString();
     }
-    if (!findKey(setting.key)) {
-        *error = tr("неизвестный ключ %1 (ключи: %2)")
-                         .arg(setting.key, keys().join(QStringLiteral(", ")));
-        return QString();
+    if (number)
+        return QString::number(n);
+    const QStringList items = lists.value(setting.key);
+    for (int i = 0; i < items.size(); ++i) {
+        if (items.at(i).compare(value, Qt::CaseInsensitive) == 0)
+            return QString::number(i);
     }
-    int index = number ? n : -1;
-    if (!number) {
-        for (int i = 0; i < items.size() && index < 0; ++i) {
-            if (items.at(i).compare(value, Qt::CaseInsensitive) == 0)
-                index = i;
-        }
-    }
-    if (index >= 0 && index < items.size())
-        return QString::number(index);
     *error = tr("значение %1 не из вариантов ключа %2: %3").arg(value, setting.key, numbered(items));
+    return QString();
+}
+
+QString CliDocument::misfit(const QDomDocument &doc, const QMap<QString, QStringList> &lists)
+{
+    ConfigurationFile::ValueLimits limits;
+    limits.speeds = lists.value(QStringLiteral("speed"));
+    limits.genStates = lists.value(QStringLiteral("gen")).size();
+    limits.genModes = lists.value(QStringLiteral("genmode")).size();
+    limits.pullUps = lists.value(QStringLiteral("pullup")).size();
+    // The window's own check, element by element, so that the error can name the value.
+    for (QDomElement e = doc.documentElement().firstChildElement(); !e.isNull();
+         e = e.nextSiblingElement()) {
+        QDomDocument single;
+        setParameter(single, e.tagName(), e.attribute(QStringLiteral("param")));
+        CliSetting setting;
+        if (ConfigurationFile::valuesFit(single, limits) || !settingOf(e, &setting))
+            continue;
+        if (setting.key == QLatin1String("address"))
+            return tr("адрес вне диапазона %1..%2: %3")
+                    .arg(kMinAddress)
+                    .arg(kMaxAddress)
+                    .arg(setting.value);
+        if (setting.key == QLatin1String("speed"))
+            return tr("скорость не из списка %1: %2")
+                    .arg(limits.speeds.join(QStringLiteral(", ")), setting.value);
+        return tr("значение %1 не из вариантов ключа %2: %3")
+                .arg(setting.value, setting.key, numbered(lists.value(setting.key)));
+    }
     return QString();
 }
 

@@ -28,16 +28,21 @@ public:
     // Items of a devices.db list as the form shows them: each cut at its first ':'.
     static QStringList formItems(const QStringList &elements);
 
-    // First check, before the reader is known: a known key; an address 1 to 254; a speed of the
-    // link's list; for a choice an item index (0, 1, ...) or an item's text. Empty when sound.
+    // First check, before the reader is known: a known key, an address 1 to 254, a speed of
+    // the link's list, for a choice an item index (0, 1, ...) or any text. Empty when sound.
     static QString checkSetting(const CliSetting &setting, const QStringList &baudList);
 
-    // The value as the window's form writes it into a document, checked against the lists of
-    // the reader's firmware group (key -> items as the form shows them): a speed of the form's
-    // list, an index inside its list, an item's text (case does not matter). Empty param and an
-    // error text when the value does not fit.
+    // The value as the window's form writes it into a document: the address in hexadecimal,
+    // the speed in decimal, a choice as its item index, typed or found by its text (case does
+    // not matter) in the lists of the reader's firmware group (key -> items, cut as the form
+    // cuts them). Empty, with an error text, for a
+    // value that is no number or no item's text; ranges are the document check's.
     static QString paramOf(const CliSetting &setting, const QMap<QString, QStringList> &lists,
                            QString *error);
+
+    // The first setting of a document that the window's form could not have produced for
+    // these lists, as an error text that names it and what would fit; empty when all fit.
+    static QString misfit(const QDomDocument &doc, const QMap<QString, QStringList> &lists);
 
     // A document element back to a setting as typed (the address in decimal); false for an
     // element that is not one of the five settings or a value that is no number.

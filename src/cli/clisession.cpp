@@ -69,6 +69,9 @@ CliSession::CliSession(QObject *parent)
         m_found = found;
         m_foundReported = true;
     });
+    connect(&m_link, &DeviceInterface::remoteServerUnreachable, this, [this] {
+        settle(CliExit::ServerError, tr("сервер конфигурирования %1 недоступен").arg(serverText()));
+    });
     connect(&m_link, &DeviceInterface::authenticationFail, this, [this] {
         settle(CliExit::ServerError,
                tr("сервер %1 не принял пароль терминала %2").arg(serverText(), m_options.imei));
@@ -176,12 +179,6 @@ void CliSession::pause(int ms)
 void CliSession::onState(int code)
 {
     // What the main window does with the link on these states.
-    if (code == 1)
-        m_link.setSearching(true);
-    if (code == 0) {
-        m_link.setSearching(false);
-        m_link.setFirmwareUploadMode(false);
-    }
     if (code == 3 || code == 4)
         m_link.setDeviceConnected(true);
 
@@ -198,21 +195,17 @@ void CliSession::onState(int code)
             settle(CliExit::NoAnswer, noAnswerText());
         break;
     case 3:
-        // The ready state while a write or an upload runs: the reader refused a value, the
-        // update area or the image.
+        // The ready state while a write, an upload or a reboot runs: the reader refused a
+        // value, the update area, the image or the reboot.
         if (m_phase == Phase::Writing || m_phase == Phase::Uploading)
             settle(CliExit::Refused, refusedText());
+        else if (m_phase == Phase::Rebooting)
+            settle(CliExit::Refused, tr("модуль %1 отклонил перезагрузку").arg(readerText()));
         break;
     case 7:
-        // The reboot is under way; after a "No" to the question a write also ends here, with
-        // the port closed.
-        if (m_phase == Phase::Writing || m_phase == Phase::Uploading
-            || m_phase == Phase::Rebooting) {
-            if (m_gaveUp)
-                settle(CliExit::NoAnswer, noAnswerText());
-            else
-                settle(CliExit::Done);
-        }
+        // The reader confirmed its reboot.
+        if (m_phase == Phase::Writing || m_phase == Phase::Uploading || m_phase == Phase::Rebooting)
+            settle(CliExit::Done);
         break;
     case 12:
         settle(CliExit::FileError, tr("файл прошивки %1 отвергнут: нарушен или не для этого модуля")
@@ -291,12 +284,6 @@ void CliSession::onConsoleLine(const QString &html)
     case Phase::Console:
         settle(CliExit::Done);
         break;
-    case Phase::Rebooting:
-        if (answer.kind == DecodedAnswer::Reboot && answer.status != 0)
-            settle(CliExit::Refused, tr("модуль %1 отклонил перезагрузку, результат %2")
-                                             .arg(readerText())
-                                             .arg(answer.status));
-        break;
     default:
         break;
     }
@@ -326,7 +313,6 @@ QMessageBox::StandardButton CliSession::answerBox(const MessageRequest &request)
             m_answeredYes = true;
             return QMessageBox::Yes;
         }
-        m_gaveUp = true;
         return QMessageBox::No;
     }
     m_lastBox = request.text.simplified();

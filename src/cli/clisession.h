@@ -73,8 +73,8 @@ private:
     int requireSupportedFirmware();
     int writeDocument(const QDomDocument &changes);
     // After a confirmed reboot: waits while the reader restarts and reads it again at the
-    // address and speed it has now.
-    int followReboot(int address, int speed);
+    // address and speed the link says it took with the reboot.
+    int followReboot();
     void closeLink();
     // A sleep that keeps the event loop (and so the link's timers) running.
     void pause(int ms);
@@ -133,7 +133,6 @@ private:
 
     // questions after three resends
     int m_yesLeft = 0;
-    bool m_gaveUp = false;
     bool m_answeredYes = false;
 
     // progress on a terminal

@@ -113,8 +113,8 @@ int CliSession::write()
         return code;
 
     // The values given on the command line replace the file's, as edits after opening it do;
-    // then every value is checked against the lists of the reader's firmware before anything
-    // is written.
+    // then the document is checked as the window checks an opened file, against the lists of
+    // the reader's firmware, before anything is written.
     for (const CliSetting &setting : qAsConst(m_options.settings)) {
         QString error;
         const QString param = CliDocument::paramOf(setting, m_formLists, &error);
@@ -122,30 +122,22 @@ int CliSession::write()
             return failWith(CliExit::Usage, error);
         CliDocument::setParameter(changes, CliDocument::elementOf(setting.key), param);
     }
-    for (QDomElement e = changes.documentElement().firstChildElement(); !e.isNull();
-         e = e.nextSiblingElement()) {
-        CliSetting setting;
-        QString error;
-        if (CliDocument::settingOf(e, &setting)) {
-            CliDocument::paramOf(setting, m_formLists, &error);
-            if (!error.isEmpty())
-                return failWith(CliExit::Usage,
-                                m_options.file.isEmpty()
-                                        ? error
-                                        : tr("файл %1: %2").arg(m_options.file, error));
-        }
-    }
+    const QString misfit = CliDocument::misfit(changes, m_formLists);
+    if (!misfit.isEmpty())
+        return failWith(CliExit::Usage, m_options.file.isEmpty()
+                                                ? misfit
+                                                : tr("файл %1: %2").arg(m_options.file, misfit));
 
     code = writeDocument(changes);
     if (code != CliExit::Done)
         return code;
 
     // A new address or speed takes effect with the reboot: the reader is read there.
-    const QMap<QString, int> written = CliDocument::valuesOf(changes);
-    code = followReboot(written.value(QStringLiteral("address"), m_link.deviceAddress()),
-                        written.value(QStringLiteral("speed"), m_link.baudRate()));
+    code = followReboot();
     if (code != CliExit::Done)
         return code;
+
+    const QMap<QString, int> written = CliDocument::valuesOf(changes);
 
     const QMap<QString, int> now = CliDocument::valuesOf(CliDocument::fromRead(m_document));
     for (auto it = written.cbegin(); it != written.cend(); ++it) {
@@ -244,11 +236,10 @@ int CliSession::firmware()
                         tr("прошивка %1 устройства %2 не поддерживается devices.db")
                                 .arg(header.version(), m_devIdText));
 
-    m_link.setFirmwareUploadMode(true);
     m_link.loadFirmwareFile(header.version(), m_options.file);
     code = runPhase(Phase::Uploading, [this] { m_link.startUpdZemo200(m_devIdText); });
     if (code == CliExit::Done)
-        code = followReboot(m_link.deviceAddress(), m_link.baudRate());
+        code = followReboot();
     if (code == CliExit::Done)
         printOut(CliOutput::readerLine(m_identity, m_options.json));
     return code;
@@ -301,11 +292,17 @@ int CliSession::readDocument(const std::function<void()> &start)
     m_identityAnswered = false;
     m_counter = -1;
     m_uptime = -1;
-    const int code = runPhase(Phase::Reading, start);
-    if (code != CliExit::Done || m_identityAnswered)
+    int code = runPhase(Phase::Reading, start);
+    if (code == CliExit::Done && !m_identityAnswered)
+        code = failWith(CliExit::NoAnswer, tr("модуль %1 не ответил на команду %2")
+                                                   .arg(readerText(), QStringLiteral("0100")));
+    if (code != CliExit::Done)
         return code;
-    return failWith(CliExit::NoAnswer, tr("модуль %1 не ответил на команду %2")
-                                               .arg(readerText(), QStringLiteral("0100")));
+    // As the window: where the reader was read is where it answers until a write it takes
+    // says otherwise at the reboot.
+    m_link.setRememberedAddress(m_link.deviceAddress());
+    m_link.setRememberedSpeed(m_link.baudRate());
+    return CliExit::Done;
 }
 
 int CliSession::requireSupportedFirmware()
@@ -323,23 +320,24 @@ int CliSession::writeDocument(const QDomDocument &changes)
     m_writing = changes;
     QBuffer buffer;
     buffer.setData(changes.toByteArray(1));
-    m_gaveUp = false;
     m_answeredYes = false;
     return runPhase(Phase::Writing, [this, &buffer] { m_link.writeConfiguration(&buffer); });
 }
 
-int CliSession::followReboot(int address, int speed)
+int CliSession::followReboot()
 {
     pause(kRebootWaitMs);
-    m_link.setDeviceAddress(QString::number(address));
-    m_link.setBaudRate(speed);
-    // Through the server the port is closed and the read starts with the identity request.
-    return readDocument([this] {
-        if (m_options.isRemote())
-            m_link.getFwVer_220();
-        else
-            m_link.readConfiguration_220();
-    });
+    // The link knows the address and speed the reader took with the reboot.
+    m_link.setDeviceAddress(QString::number(m_link.rememberedAddress()));
+    m_link.setBaudRate(m_link.rememberedSpeed());
+    if (!m_options.isRemote())
+        return readDocument([this] { m_link.readConfiguration_220(); });
+    // Through the server a read follows the login: the connection is made again, as the
+    // engineer does in the window.
+    closeLink();
+    m_options.address = m_link.deviceAddress();
+    m_options.speed = m_link.baudRate();
+    return connectAndRead();
 }
 
 void CliSession::closeLink()
