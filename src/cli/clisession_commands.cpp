@@ -138,7 +138,6 @@ int CliSession::write()
         return code;
 
     const QMap<QString, int> written = CliDocument::valuesOf(changes);
-
     const QMap<QString, int> now = CliDocument::valuesOf(CliDocument::fromRead(m_document));
     for (auto it = written.cbegin(); it != written.cend(); ++it) {
         if (now.value(it.key(), -1) == it.value())
