@@ -122,12 +122,17 @@ void TestDialogs::statusCalcFromWindow()
     calc->decryptStatus();
     QCOMPARE(child<QTableWidget>(calc, "tableWidget")->item(0, 1)->text(), QString("Ниже порога"));
 
-    // A second calculator; the first one closing does not cut the window off from it.
+    // A second calculator; a refresh in the first decodes in the first, and the first one
+    // closing does not cut the window off from the second.
     window.runStatusCalc("2");
     QPointer<StatusCalc> second;
     for (StatusCalc *other : window.findChildren<StatusCalc *>())
         if (other != calc)
             second = other;
+    child<QLineEdit>(calc, "statusCode")->setText("0");
+    click(calc, "refreshStatusButton");
+    QVERIFY(child<QTableWidget>(calc, "tableWidget")->item(0, 1)->text() != "Ниже порога");
+    QCOMPARE(child<QLineEdit>(second, "statusCode")->text(), QString("2"));
     click(calc, "closeStatusCalcButton");
     processDeletions();
     QVERIFY(calc.isNull() && second);

@@ -59,6 +59,7 @@ private slots:
     void readerRefusals();
     void variant2PagesBeyond960();
     void readerSilentDuringUpload();
+    void stepsTypedInTheConsole();
 };
 
 void TestFirmwareUpload::wholeUpload()
@@ -195,6 +196,25 @@ void TestFirmwareUpload::readerSilentDuringUpload()
     QCOMPARE(boxes.boxes.size(), 2);
     QVERIFY(!t.link.isPortOpen());
     QCOMPARE(t.states, QList<int> {0});
+}
+
+// The upload's commands typed by hand are answered and logged: a sound image check outside an
+// upload does not reboot the reader into anything.
+void TestFirmwareUpload::stepsTypedInTheConsole()
+{
+    Rig t;
+    t.link.setDeviceConnected(true);
+    LogCapture log;
+    t.link.sendTerminalCmd("0A00");
+    t.link.sendTerminalCmd("0A01 0000" + QString(256, 'a'));
+    t.link.sendTerminalCmd("0A02");
+    QTRY_VERIFY(t.link.isIdle() && t.bus.requests().size() == 3);
+    QTest::qWait(100);
+    QCOMPARE(t.requestCodes(), QList<int>({0x0A00, 0x0A01, 0x0A02}));
+    QVERIFY(t.reader->hasCheckedImage());
+    QCOMPARE(t.reader->rebootCount(), 0);
+    QCOMPARE(log.count("Image check answer outside a firmware upload"), 1);
+    QVERIFY(t.states.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestFirmwareUpload)

@@ -1,6 +1,8 @@
 // ctest: threads
+#include "apppaths.h"
 #include "debuglogwindow.h"
 #include "loghandler.h"
+#include "mainwindowaccess.h"
 #include "testsupport.h"
 
 #include <QFile>
@@ -12,12 +14,16 @@
 
 // Tags are taken off every line the tests capture; their colours in the window are shown here by
 // the error and success categories. A log file that cannot be written is one of the file fault
-// tests.
+// tests; that the window still shows its lines is shown here.
 class TestLogHandler : public QObject
 {
     Q_OBJECT
 private slots:
     void linesFromAnotherThreadKeepTheirColour();
+    void lineFormats_data();
+    void lineFormats();
+    void windowShowsEveryLineAsText();
+    void windowDisposedOfOnce();
 };
 
 void TestLogHandler::linesFromAnotherThreadKeepTheirColour()
@@ -46,6 +52,64 @@ void TestLogHandler::linesFromAnotherThreadKeepTheirColour()
         QVERIFY2(colour == expected, qPrintable(block.text() + " " + colour.name()));
     }
     QCOMPARE(readTestFile(dir.filePath("zemo2xx.log")).count("\r\n"), 100);
+}
+
+void TestLogHandler::lineFormats_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QByteArray>("error");
+    const QByteArray stamp = "[05.12.2026 11:26:20.123]: ";
+    // The file is a Windows text file; the standard error stream names where the message came
+    // from for every level but Debug.
+    QTest::newRow("debug") << int(QtDebugMsg) << "LogDebug" + stamp + "Port open OK!\r\n"
+                           << QByteArray("Debug: Port open OK!\n");
+    QTest::newRow("warning") << int(QtWarningMsg) << "LogWarning" + stamp + "Port open OK!\r\n"
+                             << QByteArray("Warning: Port open OK! (port.cpp:42, openPort)\n");
+    QTest::newRow("critical") << int(QtCriticalMsg) << "LogCritical" + stamp + "Port open OK!\r\n"
+                              << QByteArray("Critical: Port open OK! (port.cpp:42, openPort)\n");
+    QTest::newRow("info") << int(QtInfoMsg) << "LogInfo" + stamp + "Port open OK!\r\n"
+                          << QByteArray("Info: Port open OK! (port.cpp:42, openPort)\n");
+}
+
+void TestLogHandler::lineFormats()
+{
+    QFETCH(int, type);
+    QFETCH(QByteArray, file);
+    QFETCH(QByteArray, error);
+    const QDateTime when(QDate(2026, 12, 5), QTime(11, 26, 20, 123));
+    const QMessageLogContext context("port.cpp", 42, "openPort", "default");
+    QCOMPARE(LogHandler::fileLine(QtMsgType(type), when, "Port open OK!"), file);
+    QCOMPARE(LogHandler::stderrLine(QtMsgType(type), context, "Port open OK!"), error);
+}
+
+// Every Debug line reaches the window as it was logged: also when the log file cannot be written,
+// and as text, whatever markup a console line holds.
+void TestLogHandler::windowShowsEveryLineAsText()
+{
+    TempProgramDir dir;
+    AppPaths::setProgramDir(dir.filePath("no/such/folder"));
+    DebugLogWindow window;
+    QMessageLogContext context;
+    LogHandler::handle(QtDebugMsg, context, "/C:12 Port error: ReadError");
+    LogHandler::handle(QtDebugMsg, context, "Receive buffer: <b>01</b> &amp; 02");
+    QCoreApplication::processEvents();
+    QCOMPARE(window.toPlainText(),
+             QString(" Port error: ReadError\nReceive buffer: <b>01</b> &amp; 02"));
+    QVERIFY(!QFile::exists(dir.filePath("no/such/folder/zemo2xx.log")));
+}
+
+// The window is disposed of by the main window's deleteDebugLog; ending the program afterwards
+// must not free it a second time.
+void TestLogHandler::windowDisposedOfOnce()
+{
+    WindowRig rig;
+    new DebugLogWindow;
+    rig.w().attachDebugLog(DebugLogWindow::instance());
+    emit rig.w().deleteDebugLog();
+    processDeletions();
+    QVERIFY(!DebugLogWindow::instance());
+    DebugLogWindow::destroyInstance();
 }
 
 QTEST_MAIN(TestLogHandler)

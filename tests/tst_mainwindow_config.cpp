@@ -166,6 +166,24 @@ void TestMainWindowConfig::openFile_data()
     QTest::newRow("damaged") << "a.xml" << document(mode).left(70) << "refused";
     QTest::newRow("not xml") << "a.xml" << QByteArray("\x01\x02 binary") << "refused";
     QTest::newRow("empty") << "empty.xml" << QByteArray() << "refused";
+    // Values the form could not have made are refused like a foreign file: the address 1 to 254
+    // as hexadecimal digits, a speed of the firmware's list, each choice an index of its list.
+    auto value = [](const char *element) {
+        return document(element);
+    };
+    QTest::newRow("address 255") << "a.xml" << value(" <rs485_addr_220 param=\"ff\"/>\n")
+                                 << "refused";
+    QTest::newRow("address 0") << "a.xml" << value(" <rs485_addr_220 param=\"0\"/>\n") << "refused";
+    QTest::newRow("address not hex")
+            << "a.xml" << value(" <rs485_addr_220 param=\"0x1a\"/>\n") << "refused";
+    QTest::newRow("speed off the list")
+            << "a.xml" << value(" <rs485_speed_220 param=\"12345\"/>\n") << "refused";
+    QTest::newRow("speed no number")
+            << "a.xml" << value(" <rs485_speed_220 param=\"fast\"/>\n") << "refused";
+    QTest::newRow("choice past its list")
+            << "a.xml" << value(" <pull_up_220 param=\"3\"/>\n") << "refused";
+    QTest::newRow("choice negative")
+            << "a.xml" << value(" <gen_stat_220 param=\"-1\"/>\n") << "refused";
     QTest::newRow("missing") << "missing.xml" << QByteArray() << "";
     QTest::newRow("cancelled") << "" << QByteArray() << "";
 }

@@ -30,6 +30,7 @@ class TestRemoteLogin : public QObject
     Q_OBJECT
 private slots:
     void remoteButtonConnectsAndDisconnects();
+    void refusedOrUnreachableIsTold();
 };
 
 // A window whose connection panel shows 9600 baud and address 5, talking to the server double.
@@ -86,6 +87,37 @@ void TestRemoteLogin::remoteButtonConnectsAndDisconnects()
     QTRY_VERIFY(!device->isRemoteMode());
     QTRY_COMPARE(server.clientCount(), 0);
     QVERIFY(rig.get("remCfgButton")->isEnabled());
+}
+
+// A wrong password and a server that cannot be reached are told in a box; the connections are
+// closed afterwards, as the window shows.
+void TestRemoteLogin::refusedOrUnreachableIsTold()
+{
+    WindowRig rig(false);
+    ConfigServerSim server;
+    QVERIFY(server.listen());
+    server.setTerminal(kImei, "1234");
+    writeSetting("UpdateServer", "IP", "127.0.0.1");
+    writeSetting("UpdateServer", "Port", server.port());
+    MainWindow &window = rig.make();
+    QTRY_COMPARE(window.globalState(), 0);
+    DeviceInterface *device = window.deviceInterface();
+    const QString title = "Warning Удаленное конфигурирование | ";
+
+    device->connectToServer(kImei, "wrong");
+    QTRY_COMPARE(rig.boxes.describe(), title + "Неверный пароль терминала.");
+    QTRY_VERIFY(!device->isRemoteMode());
+    QCOMPARE(rig.get<QLabel>("globalStatusText")->text(), QString("Соединения закрыты"));
+    QVERIFY(rig.get("remCfgButton")->isEnabled());
+
+    rig.boxes.clear();
+    const quint16 port = server.port();
+    server.close();
+    writeSetting("UpdateServer", "Port", port);
+    device->connectToServer(kImei, "1234");
+    QCOMPARE(rig.boxes.describe(), title + "Сервер удаленного конфигурирования недоступен.");
+    QVERIFY(!device->isRemoteMode());
+    QCOMPARE(window.globalState(), 0);
 }
 
 QTEST_MAIN(TestRemoteLogin)

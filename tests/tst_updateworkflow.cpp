@@ -65,6 +65,9 @@ private slots:
     void configuratorDownloadHandedToScript();
     void serverUnreachableOrSilent_data();
     void serverUnreachableOrSilent();
+    void failedUpdatesAreTold_data();
+    void failedUpdatesAreTold();
+    void firmwareUploadShowsTheNewVersion();
 };
 
 void TestUpdateWorkflow::manualCheck_data()
@@ -173,6 +176,91 @@ void TestUpdateWorkflow::serverUnreachableOrSilent()
     // The box tells; the state of the connection and its status are not the update server's.
     QCOMPARE(rig.w().globalState(), 0);
     QCOMPARE(rig.get<QLabel>("globalStatusText")->text(), statusBefore);
+}
+
+void TestUpdateWorkflow::failedUpdatesAreTold_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("boxes");
+    const QString download = "Warning Обновление конфигуратора | ";
+    QTest::newRow("image cannot be stored")
+            << "firmware folder is a file"
+            << "Critical Проверка обновлений | Загруженный файл не удалось сохранить.";
+    // The firmware report comes first and ends the check; the download then fails on its own.
+    QTest::newRow("download breaks off after the firmware answer")
+            << "server closes"
+            << kNewFirmware + "\n" + kSwQuestion + "\n" + download
+                       + "Ошибка обмена данными с сервером";
+    QTest::newRow("archive refused")
+            << "damaged archive"
+            << kSwQuestion + "\n" + download
+                       + "Архив обновления поврежден и не может быть установлен.";
+}
+
+// Every update path ends with a report, and the window returns to the state it had before.
+void TestUpdateWorkflow::failedUpdatesAreTold()
+{
+    QFETCH(QString, fault);
+    QFETCH(QString, boxes);
+    Rig rig;
+    const QString statusBefore = rig.get<QLabel>("globalStatusText")->text();
+    if (fault == "firmware folder is a file") {
+        QDir(rig.dir.filePath("firmware")).removeRecursively();
+        QVERIFY(writeTestFile(rig.dir.filePath("firmware"), "not a folder"));
+        rig.serve("new.bin", newFirmwareFile());
+    } else if (fault == "server closes") {
+        rig.serve("new.bin", newFirmwareFile());
+        rig.serve("conf_0.4.0.zip", QByteArray(5000, 'z'));
+        // The image is one chunk; the archive's connection closes after its second.
+        rig.server->settings().closeAfterChunks = 3;
+    } else {
+        rig.serve("conf_0.4.0.zip", "PK\x03\x04 and then no archive at all");
+    }
+    // A model-200 reader was read: the check asks for its firmware.
+    rig.w().setCurrentFwVer_220("1.4.0", QString(), "200", "Zemo200");
+    rig.boxes.clear();
+    rig.boxes.defaultAnswer = QMessageBox::Yes; // the download is wanted
+    rig.press("checkUpdatesButton");
+    QTRY_COMPARE_WITH_TIMEOUT(rig.boxes.describe(), boxes, 20000);
+    QTRY_VERIFY(rig.get("checkUpdatesButton")->isEnabled());
+    QTest::qWait(200);
+    QCOMPARE(rig.boxes.describe(), boxes); // nothing more
+    QCOMPARE(rig.w().globalState(), 0);
+    QCOMPARE(rig.get<QLabel>("globalStatusText")->text(), statusBefore);
+    QVERIFY(rig.get("rs485_Button")->isEnabled() && rig.get("findDevsButton")->isEnabled());
+    QVERIFY(rig.handOvers.calls.isEmpty());
+}
+
+// An upload that the reader takes ends, after its reboot, with the reader read again: the new
+// version shows and is told. While it runs nothing may change the link's address or speed.
+void TestUpdateWorkflow::firmwareUploadShowsTheNewVersion()
+{
+    SimReaderSettings reader;
+    reader.deviceId = 200;
+    reader.firmware = "1.4.0";
+    reader.upgradeFirmware = "1.5.0";
+    reader.rebootSilenceMs = 200;
+    BusWindowRig rig({reader});
+    MainWindow &w = rig.w();
+    QVERIFY(writeTestFile(rig.dir.filePath("firmware/Zemo200_v1.5.0_update.bin"),
+                          newFirmwareFile()));
+    QVERIFY(rig.choose("19200", "1"));
+    rig.press("rs485_Button");
+    QTRY_COMPARE_WITH_TIMEOUT(w.globalState(), 3, 5000);
+    QCOMPARE(rig.get<QLabel>("label_220_fw")->text(), QString("1.4.0"));
+    QTRY_VERIFY(rig.get("updateFwButton")->isEnabled());
+
+    rig.boxes.clear();
+    rig.boxes.answers = {QMessageBox::Yes};
+    rig.press("updateFwButton");
+    QCOMPARE(w.globalState(), 15);
+    QVERIFY(!rig.get("openFileButton")->isEnabled() && !rig.get("rs485_Button")->isEnabled());
+    QTRY_COMPARE_WITH_TIMEOUT(rig.bus.reader(1)->rebootCount(), 1, 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.get<QLabel>("label_220_fw")->text(), QString("1.5.0"), 15000);
+    QTRY_COMPARE(w.globalState(), 3);
+    QTRY_VERIFY(rig.boxes.describe().endsWith(
+            "Information Обновление прошивки | Прошивка модуля обновлена до версии 1.5.0."));
+    QCOMPARE(rig.bus.overlappingRequests(), 0);
 }
 
 QTEST_MAIN(TestUpdateWorkflow)

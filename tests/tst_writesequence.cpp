@@ -15,6 +15,7 @@ private slots:
     void writesElementsAndReboots();
     void documentWithoutDataIsRefused();
     void rejectedValueStopsWithoutReboot();
+    void answerToNoRequestIgnored();
 };
 
 namespace {
@@ -136,6 +137,35 @@ void TestWriteSequence::rejectedValueStopsWithoutReboot()
     QTest::qWait(100);
     QCOMPARE(t.requestHex(), QStringList {"0104dc060001de"});
     QCOMPARE(reader->rebootCount(), 0);
+}
+
+// A counter answer that nothing asked for arrives while a write command waits for its answer
+// (a status read's answer that came late): it must not end the write command's wait, which is
+// resent when its time-out runs out, and the write goes on to its reboot.
+void TestWriteSequence::answerToNoRequestIgnored()
+{
+    LinkOnBus t;
+    SimReader *reader = t.addReader(SimReaderSettings());
+    QVERIFY(t.readOnce());
+    t.link.setAnswerTimeoutMs(300);
+    reader->settings().silentRequests = 1;
+    QBuffer buffer;
+    buffer.setData(doc("<gen_stat_220 param=\"1\"/>"));
+    t.states.clear();
+    t.bus.clearRequests();
+    LogCapture log;
+    t.link.writeConfiguration(&buffer);
+    QVERIFY(LinkOnBus::waitFor([&] { return t.bus.requests().size() == 1; }, 1000));
+    // 01 08 dc 85 00 | 00 | 00 00 00 07 and its checksum: counter 7 from address 1.
+    QByteArray counter = QByteArray::fromHex("0108dc8500000000000007");
+    counter.append(char(DeviceInterface::calcCrcADM20(counter)));
+    t.bus.writeRaw(counter);
+    QVERIFY(LinkOnBus::waitFor([&] { return t.states.contains(7); }, 3000));
+    QCOMPARE(t.requestHex(), (QStringList {"0104dc060001de", "0104dc060001de", "0103dc0200dc"}));
+    QCOMPARE(t.states, (QList<int> {5, 7}));
+    QCOMPARE(log.count("Counter value received"), 0);
+    QCOMPARE(log.count("answers no request in flight, ignored"), 1);
+    QCOMPARE(reader->settings().genState, quint8(1));
 }
 
 QTEST_GUILESS_MAIN(TestWriteSequence)

@@ -153,6 +153,14 @@ bool UpdateUnpacker::extract(const QString &archive, const QString &targetDir)
     }
     const QVector<QZipReader::FileInfo> entries = zip.fileInfoList();
     qDebug() << "Number of items in the zip archive =" << zip.count();
+    // A file that is no archive, or an archive of nothing, installs nothing: handing over to a
+    // script would only end the program.
+    if (zip.status() != QZipReader::NoError || entries.isEmpty()) {
+        qDebug().noquote() << "/C:12"
+                           << "Update archive refused: no archive, or one without files";
+        zip.close();
+        return false;
+    }
     for (const QZipReader::FileInfo &entry : entries) {
         if (entry.isFile)
             qDebug().noquote() << "File:" << entry.filePath << "size: " << entry.size;

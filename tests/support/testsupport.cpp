@@ -145,6 +145,7 @@ QString toolBuildPath(const QString &name)
 namespace {
 QMutex g_captureMutex;
 QStringList g_captured;
+int g_captureDepth = 0;
 QtMessageHandler g_previous = nullptr;
 bool g_quiet = qEnvironmentVariableIsSet("ZEMO_TEST_QUIET");
 
@@ -164,13 +165,18 @@ void captureHandler(QtMsgType type, const QMessageLogContext &context, const QSt
 LogCapture::LogCapture()
 {
     QMutexLocker lock(&g_captureMutex);
+    // Captures may be nested (several rigs at once): they share the lines of the outermost.
+    if (g_captureDepth++ > 0)
+        return;
     g_captured.clear();
     g_previous = qInstallMessageHandler(captureHandler);
 }
 
 LogCapture::~LogCapture()
 {
-    qInstallMessageHandler(g_previous);
+    QMutexLocker lock(&g_captureMutex);
+    if (--g_captureDepth == 0)
+        qInstallMessageHandler(g_previous);
 }
 
 QStringList LogCapture::lines() const
