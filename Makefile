@@ -1,7 +1,7 @@
 # Two commands do all set-up on a fresh Debian 12 machine:
 #   make run   installs what is missing, builds, starts the configurator with a simulated bus
 #   make test  the same set-up, then the whole test suite
-# Further targets: build, bench, test-asan, test-tsan, fuzz, clean.
+# Further targets: build, bench, soak, test-asan, test-tsan, fuzz, clean.
 
 BUILD_DIR ?= build
 JOBS ?= 2
@@ -19,7 +19,7 @@ FUZZ_PACKAGES := clang libclang-rt-14-dev
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: deps configure build run test bench test-asan test-tsan fuzz clean
+.PHONY: deps configure build run test bench soak test-asan test-tsan fuzz clean
 
 deps:
 	@missing=$$(for p in $(PACKAGES) $(EXTRA_PACKAGES); do \
@@ -47,6 +47,15 @@ test: build
 
 bench: build
 	@for b in $(BUILD_DIR)/bench/bench_*; do [ -f "$$b" ] && [ -x "$$b" ] || continue; echo "== $$b"; QT_QPA_PLATFORM=offscreen "$$b" || exit 1; done
+
+# Randomized engineer sessions against the simulated bus for SOAK_SECONDS, each with a fresh seed;
+# prints the steps taken, the faults injected and the invariant violations, and the seed of a
+# failure (replay it with ZEMO_SOAK_SEED=<seed>).
+SOAK_SECONDS ?= 600
+soak: configure
+	cmake --build $(BUILD_DIR) -j$(JOBS) --target tst_soak
+	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ZEMO_SOAK_SECONDS=$(SOAK_SECONDS) \
+		ZEMO_SOAK_SEED=$(ZEMO_SOAK_SEED) ./tests/tst_soak -maxwarnings 0
 
 # The whole suite built with AddressSanitizer and UndefinedBehaviorSanitizer.
 test-asan: deps

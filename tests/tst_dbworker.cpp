@@ -1,6 +1,7 @@
 #include "db_worker.h"
 #include "mainwindow.h"
 #include "testsupport.h"
+#include "versioncompare.h"
 
 #include <QFile>
 #include <QtTest>
@@ -37,6 +38,8 @@ private slots:
     void firmwareGroup();
     void brokenDatabases_data();
     void brokenDatabases();
+    void versionOrder_data();
+    void versionOrder();
 };
 
 void TestDbWorker::firmwareGroup_data()
@@ -127,6 +130,41 @@ void TestDbWorker::brokenDatabases()
     QCOMPARE(boxes.describe(),
              QString("Critical Ошибка | Невозможно запустить конфигуратор, нарушена целосность "
                      "файлов программы. Выполните переустановку конфигуратора."));
+}
+
+void TestDbWorker::versionOrder_data()
+{
+    QTest::addColumn<QString>("older");
+    QTest::addColumn<QString>("newer");
+    QTest::newRow("numbers, not characters") << "1.4.9"
+                                             << "1.4.12";
+    QTest::newRow("a run of two digits") << "1.9.9"
+                                         << "1.10.0";
+    QTest::newRow("the shorter text runs out first") << "1.2"
+                                                     << "1.2.0";
+    // 01 equals 1; then the digit 1 meets the dot, and a digit sorts first.
+    QTest::newRow("leading zero") << "01.2"
+                                  << "1.2";
+    QTest::newRow("digit before any other character") << "1.2.0"
+                                                      << "1.2.a";
+    QTest::newRow("runs above 2^31") << "1.2147483648"
+                                     << "1.4294967296";
+    QTest::newRow("runs past 32 bits") << "1.4294967295"
+                                       << "1.4294967296";
+    QTest::newRow("other characters by their code") << "1.2-beta"
+                                                    << "1.2-rc";
+}
+
+void TestDbWorker::versionOrder()
+{
+    QFETCH(QString, older);
+    QFETCH(QString, newer);
+    QVERIFY(VersionCompare::compare(older, newer) < 0);
+    QVERIFY(VersionCompare::compare(newer, older) > 0);
+    QCOMPARE(VersionCompare::compare(older, older), 0);
+    QStringList sorted {newer, older, newer};
+    VersionCompare::sort(sorted);
+    QCOMPARE(sorted, (QStringList {older, newer, newer}));
 }
 
 QTEST_MAIN(TestDbWorker)

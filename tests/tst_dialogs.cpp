@@ -1,5 +1,5 @@
-// The dialogs of the main window: reboot, help and the status calculator. The language choice
-// of the about box is shown by the translation and settings tests.
+// The dialogs of the main window: reboot, about, settings, help and the status calculator.
+#include "aboutform.h"
 #include "deviceinterface.h"
 #include "mainwindowaccess.h"
 #include "reloadform.h"
@@ -27,6 +27,8 @@ class TestDialogs : public QObject
 private slots:
     void rebootQuestion_data();
     void rebootQuestion();
+    void aboutBox();
+    void settingsDialog();
     void help_data();
     void help();
     void statusCalcFromWindow();
@@ -68,6 +70,61 @@ void TestDialogs::rebootQuestion()
     QCOMPARE(reboot.count(), reboots);
     processDeletions();
     QVERIFY(form.isNull());
+}
+
+// The about box names the program with its version and offers the languages, the one in use
+// chosen; choosing another switches the window, and the next box shows that one.
+void TestDialogs::aboutBox()
+{
+    TempProgramDir dir(true, true);
+    BoxRecorder boxes;
+    MainWindow window(nullptr, "ru_RU");
+    window.aboutShow();
+    QPointer<AboutForm> about = window.findChild<AboutForm *>();
+    QVERIFY(about && about->isVisible());
+    QCOMPARE(child<QLabel>(about, "aboutText")->text(),
+             QString("Конфигуратор считывателей Земо220\nВерсия " ZEMO_VERSION " (" __DATE__ ")"));
+    auto *languages = child<QComboBox>(about, "languageComboBox");
+    QCOMPARE(languages->currentData().toString(), QString("ru"));
+
+    languages->setCurrentIndex(languages->findData("en"));
+    emit languages->activated(languages->currentIndex());
+    QCOMPARE(window.currentLanguage(), QString("en"));
+    QCOMPARE(readSetting("Language", "lang").toString(), QString("en"));
+    QCOMPARE(child<QLabel>(&window, "mainTitleWindow")->text(), QString("Configurator"));
+    QCoreApplication::sendPostedEvents(); // the open box follows the language change
+    QVERIFY(child<QLabel>(about, "aboutText")->text().endsWith(ZEMO_VERSION " (" __DATE__ ")"));
+    QVERIFY(!child<QLabel>(about, "aboutText")->text().contains("Конфигуратор"));
+    click(about, "okPushButton");
+    processDeletions();
+    QVERIFY(about.isNull());
+
+    window.aboutShow();
+    about = window.findChild<AboutForm *>();
+    QCOMPARE(child<QComboBox>(about, "languageComboBox")->currentData().toString(), QString("en"));
+}
+
+// On the first start "Survey/Status" is stored as on; switched off in the settings dialog, it is
+// stored so and the ready state polls no more.
+void TestDialogs::settingsDialog()
+{
+    TempProgramDir dir(true);
+    BoxRecorder boxes;
+    MainWindow window(nullptr, "ru_RU");
+    QCOMPARE(readSetting("Survey", "Status"), QVariant(true));
+    QTimer *status = MainWindowTestAccess::statusTimer(window);
+    window.setGlobalState(3);
+    QVERIFY(status->isActive());
+
+    QTest::mouseClick(child<QPushButton>(&window, "settingsButton"), Qt::LeftButton);
+    auto *form = window.findChild<SettingsForm *>();
+    QVERIFY(form && form->isVisible());
+    child<QCheckBox>(form, "statusCheckBox")->setChecked(false);
+    click(form, "saveButton");
+    QCOMPARE(readSetting("Survey", "Status").toBool(), false);
+    QVERIFY(!status->isActive());
+    window.setGlobalState(3);
+    QVERIFY(!status->isActive());
 }
 
 void TestDialogs::help_data()

@@ -72,7 +72,6 @@ void TestFirmwareImage::aesVector()
     // ECB: every block by itself, so two equal blocks give two equal blocks.
     QCOMPARE(FirmwareImage::decipher(cipher + cipher, key).toHex(), (plain + plain).toHex());
     QVERIFY(FirmwareImage::decipher(cipher.left(15), key).isEmpty());
-    QCOMPARE(FirmwareImage::key().size(), 16);
 }
 
 void TestFirmwareImage::refusedFiles_data()

@@ -52,6 +52,10 @@ public:
     static constexpr int GatherFirstMs = 20;
     static constexpr int GatherNextMs = 10;
     static constexpr int MaxResends = 3;
+    // After a request was given up with its connection (the port closed before its answer or
+    // its time-out), the line stays quiet this long before the next frame: a late answer would
+    // otherwise meet the new request. The shortest wait for an answer, a probe's.
+    static constexpr int QuietAfterAbandonMs = DiscoveryTimeoutMs;
     // No answer frame is longer than this (255 bytes and the checksum): a line that brings more
     // without a pause carries no answer, and its bytes are dropped until it falls silent.
     static constexpr int MaxAnswerBytes = 256;
@@ -80,8 +84,8 @@ public:
 
     // ---- what the link is doing ----
     Job job() const { return m_job; }
-    // No job runs and no request waits for its answer: the bus is free.
-    bool isIdle() const { return m_job == Job::Idle && !m_request.active; }
+    // No job runs, none waits its turn, and no request waits for its answer.
+    bool isIdle() const { return isBusFree() && m_waiting.isEmpty(); }
     bool isRequestPending() const { return m_request.active; }
     bool isSearching() const { return m_job == Job::Scan; }
     bool isWriteMode() const { return m_job == Job::Write; }
@@ -232,6 +236,7 @@ private:
         bool active = false;
         quint8 address = 0;
         quint16 code = 0;
+        bool sent = false; // on the line (a frame may wait for a quiet line first)
     };
 
     // Opens the port read-write with the speed set last and connects the receive slots.
@@ -246,6 +251,8 @@ private:
     void resetAnswerCycle(); // stops the answer timer, retry counter 0
     void askToContinue();
     void probeNextAddress();
+    // No job runs and no request waits for its answer (jobs may wait their turn).
+    bool isBusFree() const { return m_job == Job::Idle && !m_request.active; }
     // Runs start at once when the bus is free, else when the job running now has ended.
     void runWhenIdle(Job job, std::function<void()> start);
     void startWaitingJob();
@@ -265,6 +272,8 @@ private:
     void pollAnswered();
     void endUpload(int state);
     void consoleNote(const QString &text);
+    // Writes a request frame to the port and starts its answer timer.
+    void writeRequest(const QByteArray &frame);
     static QDomDocument emptyConfigurationDocument();
     void appendToCommandLog(const QString &line);
     // Echoes a line sent from the console and logs it.
@@ -300,6 +309,8 @@ private:
     QList<WaitingJob> m_waiting;
     bool m_endStatusReadAtTimeout = false;
     int m_answerTimeoutMs = AnswerTimeoutMs;
+    QElapsedTimer m_abandonClock; // since a request was given up with its connection
+    quint64 m_portGeneration = 0; // a frame held back for a closed port is dropped
     quint16 m_prevCmd = 0;
     QByteArray m_prevData;
     QTimer *m_answerTimer = nullptr;

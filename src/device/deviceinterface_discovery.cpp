@@ -54,6 +54,9 @@ void DeviceInterface::findExchangeStop()
 
 void DeviceInterface::findExchangeEnd()
 {
+    // A probe stopped in flight: the next connection keeps the line quiet a moment.
+    if (m_request.active)
+        m_abandonClock.start();
     m_remaining = 0;
     finishJob();
     m_deviceAddress = 1;

@@ -40,7 +40,7 @@ void DeviceInterface::sendCommand_220(quint16 cmd, QByteArray data)
 
     if (m_remoteMode) {
         qDebug().noquote() << "Rem Out cmd pack: " << hex;
-        m_request = {true, m_deviceAddress, cmd};
+        m_request = {true, m_deviceAddress, cmd, true};
         sendRemoteFrame(frame);
         return;
     }
@@ -54,9 +54,27 @@ void DeviceInterface::sendCommand_220(quint16 cmd, QByteArray data)
         return;
     }
 
+    m_request = {true, m_deviceAddress, cmd, false};
+    const qint64 quietMs = m_abandonClock.isValid() ? QuietAfterAbandonMs - m_abandonClock.elapsed()
+                                                    : 0;
+    if (quietMs > 0) {
+        const quint64 generation = m_portGeneration;
+        QTimer::singleShot(int(quietMs), Qt::PreciseTimer, this, [this, frame, generation] {
+            if (generation == m_portGeneration && m_port->isOpen() && m_request.active)
+                writeRequest(frame);
+        });
+        return;
+    }
+    writeRequest(frame);
+}
+
+void DeviceInterface::writeRequest(const QByteArray &frame)
+{
+    m_abandonClock.invalidate();
+    m_request.sent = true;
+    const QString hex = Frame220::hex(frame);
     qDebug().noquote() << "Out cmd pack: " << hex;
     emit printToTerminal(tr("<font color=blue>&gt; </font>") + hex);
-    m_request = {true, m_deviceAddress, cmd};
     m_port->write(frame);
 
     if (m_job == Job::Scan) {
@@ -134,7 +152,8 @@ void DeviceInterface::addToQue()
 
 bool DeviceInterface::answersRequest(quint8 address, quint16 code) const
 {
-    if (!m_request.active)
+    // Nothing answers a frame that has not left yet.
+    if (!m_request.active || !m_request.sent)
         return false;
     if (code != m_request.code && code != Cmd220::EmptyAnswer)
         return false;
@@ -184,7 +203,7 @@ void DeviceInterface::setAnswerOk()
 
 void DeviceInterface::runWhenIdle(Job job, std::function<void()> start)
 {
-    if (isIdle() && m_waiting.isEmpty()) {
+    if (isIdle()) {
         start();
         return;
     }
@@ -198,7 +217,7 @@ void DeviceInterface::startWaitingJob()
 {
     // A job that sends nothing (a refused document, a raw line) leaves the bus free for the
     // next one at once.
-    while (isIdle() && !m_waiting.isEmpty()) {
+    while (isBusFree() && !m_waiting.isEmpty()) {
         const WaitingJob next = m_waiting.takeFirst();
         next.start();
     }

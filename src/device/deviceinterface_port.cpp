@@ -92,6 +92,9 @@ void DeviceInterface::connectReceiveSlots()
 
 void DeviceInterface::closePort()
 {
+    if (m_request.active)
+        m_abandonClock.start();
+    ++m_portGeneration;
     m_port->close();
     m_port->clearError();
     m_receiveBuffer.clear();
@@ -121,6 +124,9 @@ bool DeviceInterface::openPort()
         return false;
     }
     m_port->setBaudRate(m_baudRate, QSerialPort::AllDirections);
+    // Bytes still in the line's buffers belong to an earlier connection (an answer that came
+    // after the port was closed): they must not pass for the answer to this one's first request.
+    m_port->clear(QSerialPort::AllDirections);
     const bool flushed = m_port->flush();
     qDebug().noquote() << "Port flush: " << flushed;
     qDebug().noquote() << "Port open OK!" << m_port->portName() << " baudrate: " << m_baudRate;

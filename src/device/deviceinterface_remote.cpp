@@ -163,7 +163,7 @@ void DeviceInterface::handleServerLine(const QString &line)
         case ServerText::PassOk:
             // The password opens the read; a later "PASS OK" (after each "PING") reads again
             // only when nothing else runs on the bus.
-            if (isIdle() && m_waiting.isEmpty())
+            if (isIdle())
                 beginRead();
             else
                 qDebug().noquote() << "Password accepted again while the bus is busy, no read";

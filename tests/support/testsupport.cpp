@@ -17,11 +17,16 @@ QString hexBytes(const QByteArray &bytes)
     return QString::fromLatin1(bytes.toHex(' '));
 }
 
-TempProgramDir::TempProgramDir(bool withDevicesDb)
+TempProgramDir::TempProgramDir(bool withDevicesDb, bool withTranslations)
 {
     AppPaths::setProgramDir(m_dir.path());
     if (withDevicesDb)
         QFile::copy(QStringLiteral(ZEMO_APP_BUILD_DIR "/devices.db"), m_dir.filePath("devices.db"));
+    if (withTranslations) {
+        QDir(m_dir.path()).mkpath(QStringLiteral("translations"));
+        QFile::copy(QStringLiteral(ZEMO_APP_BUILD_DIR "/translations/en.qm"),
+                    m_dir.filePath("translations/en.qm"));
+    }
 }
 
 TempProgramDir::~TempProgramDir()

@@ -14,11 +14,12 @@
 QString hexBytes(const QByteArray &bytes);
 
 // A temporary program folder for the duration of a test: AppPaths points at it, and it is
-// removed afterwards. withDevicesDb copies the shipped devices.db from the build tree.
+// removed afterwards. withDevicesDb copies the shipped devices.db from the build tree,
+// withTranslations the English catalogue.
 class TempProgramDir
 {
 public:
-    explicit TempProgramDir(bool withDevicesDb = false);
+    explicit TempProgramDir(bool withDevicesDb = false, bool withTranslations = false);
     ~TempProgramDir();
     QString path() const { return m_dir.path(); }
     QString filePath(const QString &name) const { return m_dir.filePath(name); }

@@ -45,9 +45,10 @@ public:
     // request collides with the answer or is never answered.
     int overlappingRequests() const { return m_overlaps; }
     void clearOverlaps() { m_overlaps = 0; }
-    // The shortest wait for an answer that a master may take: the configurator's 50 ms probe of a
-    // scan, less the 5 ms it may catch up.
-    static constexpr qint64 kMinRequestGapMs = 45;
+    // Shorter than the shortest wait for an answer that a master may take (the configurator's
+    // probe of a scan, 45 to 50 ms), by what the event loop may deliver late: a master that
+    // sends sooner after an unanswered request did not wait for its answer.
+    static constexpr qint64 kMinRequestGapMs = 30;
 
     // Raw bytes to the line at once (noise, glued answers) for fault tests.
     void writeRaw(const QByteArray &bytes);
