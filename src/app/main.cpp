@@ -9,6 +9,8 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    // What the start banner, the about box and the update check report.
+    QCoreApplication::setApplicationVersion(QStringLiteral(ZEMO_VERSION));
     initZemoResources();
     QFontDatabase::addApplicationFont(QStringLiteral(":/font/font/ptsans.ttf"));
 

@@ -1,6 +1,7 @@
 #include "clisession.h"
 
 #include "answerdecoder.h"
+#include "appversion.h"
 #include "clidocument.h"
 #include "commands220.h"
 #include "frame220.h"
@@ -48,7 +49,7 @@ CliSession::CliSession(QObject *parent)
     // fetched right after), and the group's command list comes from the database.
     m_link.prompter().setMessageHandler(
             [this](const MessageRequest &request) { return answerBox(request); });
-    m_link.setSoftwareVersion(QStringLiteral(ZEMO_VERSION));
+    m_link.setSoftwareVersion(AppVersion::text());
     connect(&m_link, &DeviceInterface::changeDeviceStatus, this, &CliSession::onState);
     connect(&m_link, &DeviceInterface::setCurrentFwVer, this, &CliSession::onFirmwareVersion,
             Qt::DirectConnection);

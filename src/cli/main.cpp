@@ -29,6 +29,7 @@ void logToStderr(QtMsgType type, const QMessageLogContext &context, const QStrin
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationVersion(QStringLiteral(ZEMO_VERSION));
     qInstallMessageHandler(logToStderr);
 
     // The window's language; the command line never stores a choice of its own.

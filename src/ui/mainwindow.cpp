@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 
 #include "apppaths.h"
+#include "appversion.h"
 #include "ui_mainwindow.h"
 
 #include "db_worker.h"
@@ -71,7 +72,7 @@ MainWindow::MainWindow(QWidget *parent, const QString &systemLocale)
     ui->rs485_Button->setDefault(false);
 
     qDebug() << "\n-----------------Configurator started-----------------\n";
-    qDebug() << "Version:" << ZEMO_VERSION << "build date:" << kBuildDate;
+    qDebug().noquote() << "Version:" << AppVersion::text() << "build date:" << kBuildDate;
 
     m_language = startupLanguage(systemLocale.isEmpty() ? QLocale::system().name() : systemLocale);
     installLanguage();
@@ -109,7 +110,7 @@ MainWindow::MainWindow(QWidget *parent, const QString &systemLocale)
     m_statusBits = emit getStatusBits();
 
     m_device = new DeviceInterface;
-    m_device->setSoftwareVersion(QStringLiteral(ZEMO_VERSION));
+    m_device->setSoftwareVersion(AppVersion::text());
     connect(this, &MainWindow::startReadConfiguration_220, m_device,
             &DeviceInterface::readConfiguration_220);
     // The link asks the database for the group's read commands as soon as this returns.

@@ -4,6 +4,7 @@
 
 #include "aboutform.h"
 #include "apppaths.h"
+#include "appversion.h"
 #include "db_worker.h"
 #include "deviceinterface.h"
 #include "reloadform.h"
@@ -18,7 +19,7 @@ namespace {
 // The version the about box shows: the program version and its build date, "0.3.3 (Sep 14 2022)".
 QString versionText()
 {
-    return QStringLiteral(ZEMO_VERSION " (" __DATE__ ")");
+    return AppVersion::text() + QStringLiteral(" (" __DATE__ ")");
 }
 
 // A calculator wired to the window and the device database, knowing which status bits the

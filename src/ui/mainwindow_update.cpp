@@ -2,6 +2,7 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "appversion.h"
 #include "deviceinterface.h"
 #include "net.h"
 #include "updateunpacker.h"
@@ -11,12 +12,6 @@
 #include <QTimer>
 
 namespace {
-// The configurator's own version, reported to the update server.
-QString ownVersion()
-{
-    return QStringLiteral(ZEMO_VERSION);
-}
-
 // The change history of the model-200 firmware on the maker's web site.
 const char *const kFirmwareHistoryUrl = "https://zemo-service.ru/equipment/zemo200#histori";
 } // namespace
@@ -53,7 +48,7 @@ void MainWindow::startUpdater()
 void MainWindow::fwSetUpdated()
 {
     m_fwState = 1;
-    m_net->checkUpdates(ownVersion(), devIdByName, false);
+    m_net->checkUpdates(AppVersion::text(), devIdByName, false);
 }
 
 void MainWindow::swSetUpdated()
@@ -72,7 +67,7 @@ void MainWindow::fwDownloaded()
         m_fwUpdateAvailable = false;
         m_fwState = 1;
     }
-    m_net->checkUpdates(ownVersion(), devIdByName, false);
+    m_net->checkUpdates(AppVersion::text(), devIdByName, false);
 }
 
 void MainWindow::swDownloaded()
@@ -122,7 +117,7 @@ void MainWindow::swUpdated(QString newVer, qint64 swFsize, QString swFileName)
     m_swDownloadActive = true;
     // The window returns there if the download or the unpacking fails.
     m_stateBeforeUpdate = m_state == 3 ? 3 : 0;
-    m_net->reqestDownloadSw(ownVersion(), swFsize, swFileName);
+    m_net->reqestDownloadSw(AppVersion::text(), swFsize, swFileName);
     // A chunked download counts to 100000; an FTP download announces its size first and then
     // counts bytes.
     connect(m_net, &Net::updateProgress, ui->progressBar, &QProgressBar::setValue,

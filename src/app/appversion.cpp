@@ -1,0 +1,9 @@
+#include "appversion.h"
+
+#include <QCoreApplication>
+
+QString AppVersion::text()
+{
+    const QString declared = QCoreApplication::applicationVersion();
+    return declared.isEmpty() ? QStringLiteral(ZEMO_VERSION) : declared;
+}
