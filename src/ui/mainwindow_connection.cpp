@@ -10,8 +10,10 @@
 #include <QTimer>
 
 #ifdef Q_OS_WIN
-#include <dbt.h>
+// dbt.h uses the types of windows.h and does not include it.
 #include <windows.h>
+
+#include <dbt.h>
 #endif
 
 namespace {
