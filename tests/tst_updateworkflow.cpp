@@ -132,8 +132,10 @@ void TestUpdateWorkflow::configuratorDownloadHandedToScript()
     QTRY_COMPARE_WITH_TIMEOUT(rig.handOvers.calls.size(), 1, 15000);
     QCOMPARE(rig.boxes.describe(), kSwQuestion);
     const QString updates = rig.dir.filePath("updates");
+    // The script is told which process to wait for.
     QCOMPARE(rig.handOvers.calls.first(),
-             QStringList({"/bin/sh", updates + "/startupd.sh", rig.dir.path()}));
+             QStringList({"/bin/sh", updates + "/startupd.sh",
+                          QString::number(QCoreApplication::applicationPid()), rig.dir.path()}));
     QCOMPARE(readTestFile(updates + "/update.zip"), readTestFile(archive));
     QCOMPARE(readTestFile(updates + "/new/zemo-configurator"), QByteArray("ELF"));
     // Our prefix takes the script to the program folder.

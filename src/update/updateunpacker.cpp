@@ -4,6 +4,7 @@
 #include "net.h"
 #include "zipdirectory.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
 #include <QFile>
@@ -38,6 +39,19 @@ bool isInside(const QString &path, const QString &folder)
 {
     return path.startsWith(folder + QLatin1Char('/'));
 }
+
+#ifndef Q_OS_WIN
+// The switches the configurator was started with that the new one is started with again: the
+// debug log window. "-log" is left out: it would start the log afresh and lose the lines of this
+// update.
+QStringList restartSwitches(const QStringList &arguments)
+{
+    QStringList switches;
+    if (arguments.mid(1).contains(QStringLiteral("-console")))
+        switches << QStringLiteral("-console");
+    return switches;
+}
+#endif
 
 } // namespace
 
@@ -140,7 +154,12 @@ void UpdateUnpacker::startUpdate()
 #ifdef Q_OS_WIN
     handOver(script, QStringList(), programDir);
 #else
-    handOver(QStringLiteral("/bin/sh"), QStringList {script}, programDir);
+    // The script waits for this process to end before it replaces any file, then starts the
+    // configurator again with these switches.
+    handOver(QStringLiteral("/bin/sh"),
+             QStringList {script, QString::number(QCoreApplication::applicationPid())}
+                     + restartSwitches(QCoreApplication::arguments()),
+             programDir);
 #endif
 }
 

@@ -12,7 +12,9 @@
 // starts the script detached and ends the configurator, so that the script can replace the
 // program's files while nothing of it runs.
 //
-// Windows: the script is "startupd.cmd", run by cmd. Elsewhere: "startupd.sh", run by /bin/sh.
+// Windows: the script is "startupd.cmd", run by cmd. Elsewhere: "startupd.sh", run by /bin/sh
+// with this process's id (the script waits for its end) and the switches to start the new
+// configurator with; the release's script is release/startupd.sh.
 class UpdateUnpacker : public QObject
 {
     Q_OBJECT
