@@ -1,7 +1,7 @@
 # Two commands do all set-up on a fresh Debian 12 machine:
 #   make run   installs what is missing, builds, starts the configurator with a simulated bus
 #   make test  the same set-up, then the whole test suite
-# Further targets: build, bench, soak, test-asan, test-tsan, fuzz, clean.
+# Further targets: build, bench, soak, dist, update-archive, test-asan, test-tsan, fuzz, clean.
 
 BUILD_DIR ?= build
 JOBS ?= 2
@@ -19,7 +19,7 @@ FUZZ_PACKAGES := clang libclang-rt-14-dev
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: deps configure build run test bench soak test-asan test-tsan fuzz clean
+.PHONY: deps configure build run test bench soak dist update-archive test-asan test-tsan fuzz clean
 
 deps:
 	@missing=$$(for p in $(PACKAGES) $(EXTRA_PACKAGES); do \
@@ -56,6 +56,20 @@ soak: configure
 	cmake --build $(BUILD_DIR) -j$(JOBS) --target tst_soak
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ZEMO_SOAK_SECONDS=$(SOAK_SECONDS) \
 		ZEMO_SOAK_SEED=$(ZEMO_SOAK_SEED) ./tests/tst_soak -maxwarnings 0
+
+# Releases into $(BUILD_DIR)/dist: the folder archive an engineer unpacks anywhere
+# (zemo-configurator-<version>-linux-x86_64.tar.gz) and the archive the update server offers
+# (zemo-configurator_<version>.zip). VERSION=a.b.c makes them as that version in a build of its
+# own, $(BUILD_DIR)/versioned (only the version's two files are built again when it changes),
+# so that the normal build keeps the project's version.
+DIST_DIR = $(abspath $(BUILD_DIR))/dist
+dist update-archive: configure
+ifdef VERSION
+	cmake -S . -B $(BUILD_DIR)/versioned -DZEMO_VERSION=$(VERSION) -DZEMO_DIST_DIR=$(DIST_DIR) $(CMAKE_FLAGS)
+	cmake --build $(BUILD_DIR)/versioned -j$(JOBS) --target $@
+else
+	cmake --build $(BUILD_DIR) -j$(JOBS) --target $@
+endif
 
 # The whole suite built with AddressSanitizer and UndefinedBehaviorSanitizer.
 test-asan: deps
