@@ -49,7 +49,15 @@ bool writeBytes(const QString &path, const QByteArray &bytes)
 
 FaultyFolder::FaultyFolder(Kind kind)
     : m_kind(kind)
+    , m_path(m_dir.isValid() ? m_dir.path() : QString())
 { }
+
+FaultyFolder::FaultyFolder(Kind kind, const QString &existingFolder)
+    : m_kind(kind)
+    , m_path(existingFolder)
+{
+    m_dir.remove();
+}
 
 FaultyFolder::~FaultyFolder()
 {
@@ -60,16 +68,16 @@ FaultyFolder::~FaultyFolder()
 bool FaultyFolder::writeFile(const QString &name, const QByteArray &bytes)
 {
     m_earlier.append({name, bytes});
-    return writeBytes(m_dir.filePath(name), bytes);
+    return writeBytes(filePath(name), bytes);
 }
 
 bool FaultyFolder::engage()
 {
-    if (!m_dir.isValid()) {
+    if (m_path.isEmpty()) {
         m_skipReason = QStringLiteral("no temporary folder");
         return false;
     }
-    const QByteArray path = QFile::encodeName(m_dir.path());
+    const QByteArray path = QFile::encodeName(m_path);
 
     if (geteuid() != 0) {
         m_skipReason = QStringLiteral("the mounts need root");
@@ -84,7 +92,7 @@ bool FaultyFolder::engage()
             m_skipReason = QStringLiteral("bind mount: ") + QString::fromLocal8Bit(strerror(errno));
             return false;
         }
-        m_mountPoint = m_dir.path();
+        m_mountPoint = m_path;
         if (mount(nullptr, path.constData(), nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr)
             != 0) {
             m_skipReason = QStringLiteral("read-only remount: ")
@@ -99,14 +107,14 @@ bool FaultyFolder::engage()
 bool FaultyFolder::mountTmpfs()
 {
     // Over the folder: the earlier files are written again onto the tmpfs.
-    const QByteArray path = QFile::encodeName(m_dir.path());
+    const QByteArray path = QFile::encodeName(m_path);
     if (mount("tmpfs", path.constData(), "tmpfs", 0, "size=256k") != 0) {
         m_skipReason = QStringLiteral("tmpfs mount: ") + QString::fromLocal8Bit(strerror(errno));
         return false;
     }
-    m_mountPoint = m_dir.path();
+    m_mountPoint = m_path;
     for (const auto &file : m_earlier) {
-        if (!writeBytes(m_dir.filePath(file.first), file.second)) {
+        if (!writeBytes(filePath(file.first), file.second)) {
             m_skipReason = QStringLiteral("earlier file on the tmpfs: ") + file.first;
             return false;
         }
@@ -116,7 +124,7 @@ bool FaultyFolder::mountTmpfs()
 
 bool FaultyFolder::fill()
 {
-    const int fd = ::open(QFile::encodeName(m_dir.filePath(kFiller)).constData(),
+    const int fd = ::open(QFile::encodeName(filePath(kFiller)).constData(),
                           O_WRONLY | O_CREAT | O_TRUNC, 0600);
     if (fd < 0) {
         m_skipReason = QStringLiteral("filler: ") + QString::fromLocal8Bit(strerror(errno));
@@ -136,10 +144,9 @@ bool FaultyFolder::fill()
 QStringList FaultyFolder::files() const
 {
     QStringList list;
-    QDirIterator it(m_dir.path(), QDir::Files | QDir::Hidden | QDir::System,
-                    QDirIterator::Subdirectories);
+    QDirIterator it(m_path, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
     while (it.hasNext()) {
-        const QString relative = QDir(m_dir.path()).relativeFilePath(it.next());
+        const QString relative = QDir(m_path).relativeFilePath(it.next());
         if (relative != QLatin1String(kFiller))
             list << relative;
     }

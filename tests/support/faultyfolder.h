@@ -19,12 +19,14 @@ public:
     enum Kind { Full, ReadOnly };
 
     explicit FaultyFolder(Kind kind);
+    // An existing folder instead of a temporary one of its own (for a part of a program folder).
+    FaultyFolder(Kind kind, const QString &existingFolder);
     ~FaultyFolder();
     FaultyFolder(const FaultyFolder &) = delete;
     FaultyFolder &operator=(const FaultyFolder &) = delete;
 
-    QString path() const { return m_dir.path(); }
-    QString filePath(const QString &name) const { return m_dir.filePath(name); }
+    QString path() const { return m_path; }
+    QString filePath(const QString &name) const { return m_path + QLatin1Char('/') + name; }
 
     // Before engage(): a file with its folders.
     bool writeFile(const QString &name, const QByteArray &bytes);
@@ -41,6 +43,7 @@ private:
 
     Kind m_kind;
     QTemporaryDir m_dir;
+    QString m_path; // the temporary folder, or the existing one
     QString m_mountPoint; // where a mount of ours lies, to be detached again
     QString m_skipReason;
     QList<QPair<QString, QByteArray>> m_earlier; // written onto a tmpfs once it is mounted

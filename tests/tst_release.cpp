@@ -1,0 +1,382 @@
+// Releases as the engineer meets them: the folder archive unpacked and run where it lies, its
+// menu entry, and the self-update of an unpacked release to the next version with real
+// processes. The configurator that updates itself is this test program started again in the
+// role "--old-configurator": the window of the library, its update client and unpacker, with
+// every question answered Yes; its hand-over, the update script of the release and the
+// configurator the script starts are the real ones.
+#include "apppaths.h"
+#include "appversion.h"
+#include "faultyfolder.h"
+#include "linkonbus.h"
+#include "loghandler.h"
+#include "mainwindow.h"
+#include "testsupport.h"
+#include "updatetestfiles.h"
+#include "versioncompare.h"
+
+#include <QtTest>
+#include <QtWidgets>
+
+#include <csignal>
+#include <memory>
+
+namespace {
+const QString kNextVersion = QStringLiteral(ZEMO_NEXT_VERSION);
+
+// Runs a program to its end; false with its output when it fails.
+bool run(const QString &program, const QStringList &arguments, QString *output,
+         const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+    const bool finished = process.waitForFinished(180000);
+    *output = program + QLatin1Char(' ') + arguments.join(QLatin1Char(' ')) + QLatin1Char('\n')
+              + QString::fromLocal8Bit(process.readAll());
+    return finished && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+// make-release.sh as make dist and make update-archive run it.
+bool pack(const QString &kind, const QString &version, const QString &executable,
+          const QString &archive, QString *output)
+{
+    return run(QStringLiteral("/bin/sh"),
+               {QStringLiteral(ZEMO_SOURCE_DIR "/release/make-release.sh"), kind, version,
+                QStringLiteral(ZEMO_APP_BUILD_DIR), executable, archive},
+               output);
+}
+
+// Every file below a folder with its bytes, by relative path.
+QMap<QString, QByteArray> filesBelow(const QString &folder)
+{
+    QMap<QString, QByteArray> files;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        files.insert(QDir(folder).relativeFilePath(path), readTestFile(path));
+    }
+    return files;
+}
+
+// True while the process runs; one that ended but was not reaped yet does not.
+bool running(qint64 pid)
+{
+    const QByteArray status = readTestFile(QStringLiteral("/proc/%1/status").arg(pid));
+    return !status.isEmpty() && !status.contains("State:\tZ");
+}
+
+// The configurator that a script of a release started: stopped at the end of the test, but
+// only while it still is that program.
+struct StartedConfigurator
+{
+    ~StartedConfigurator() { stop(); }
+    void stop()
+    {
+        if (pid <= 0)
+            return;
+        const QString exe = QFile::symLinkTarget(QStringLiteral("/proc/%1/exe").arg(pid));
+        if (running(pid) && exe.startsWith(folder + QLatin1Char('/')))
+            ::kill(pid_t(pid), SIGTERM);
+        if (!QTest::qWaitFor([this] { return !running(pid); }, 10000))
+            qWarning("configurator %lld did not end", pid);
+        pid = 0;
+    }
+    QString folder;
+    qint64 pid = 0;
+};
+
+// The log's start banners, in order: "Version: <version>".
+QStringList banners(const QString &folder)
+{
+    QStringList found;
+    static const QRegularExpression banner(QStringLiteral("Version: (\\d+\\.\\d+\\.\\d+)"));
+    auto it = banner.globalMatch(QString::fromUtf8(readTestFile(folder + "/zemo2xx.log")));
+    while (it.hasNext())
+        found << it.next().captured(1);
+    return found;
+}
+
+// The role of the configurator that updates itself: the window over the program folder given,
+// an update check started at once, every question answered Yes. The hand-over to the update
+// script ends the process with 0; anything else within 60 s ends it with 3.
+int runOldConfigurator(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    const QStringList arguments = app.arguments();
+    AppPaths::setProgramDir(arguments.at(2));
+    if (arguments.contains(QStringLiteral("-console")))
+        LogHandler::install();
+    BoxRecorder boxes;
+    boxes.defaultAnswer = QMessageBox::Yes;
+    MainWindow window(nullptr, QStringLiteral("ru_RU"));
+    QTimer::singleShot(0, &window, &MainWindow::checkUpdates);
+    QTimer::singleShot(60000, &app, [&boxes] {
+        qWarning().noquote() << "no hand-over within 60 s; boxes:" << boxes.describe();
+        QCoreApplication::exit(3);
+    });
+    return app.exec();
+}
+} // namespace
+
+class TestRelease : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void distFolderRunsWhereItIsUnpacked();
+    void menuEntryStartsTheFolderProgram();
+    void selfUpdate_data();
+    void selfUpdate();
+
+private:
+    // Unpacks the release below a new folder of the given name; its program folder.
+    QString unpackRelease(const QString &parentName);
+
+    QTemporaryDir m_tmp;
+    QString m_dist; // the release of this version
+    QString m_update; // the update archive of the next version
+};
+
+void TestRelease::initTestCase()
+{
+    QVERIFY(m_tmp.isValid());
+    QVERIFY2(VersionCompare::isNewer(kNextVersion, AppVersion::text()), ZEMO_NEXT_VERSION);
+    QString output;
+    m_dist = m_tmp.filePath("dist/zemo-configurator-" + AppVersion::text() + ".tar.gz");
+    QVERIFY2(pack("dist", AppVersion::text(), appBuildPath("zemo-configurator"), m_dist, &output),
+             qPrintable(output));
+    m_update = m_tmp.filePath("dist/zemo-configurator_" + kNextVersion + ".zip");
+    QVERIFY2(pack("update", kNextVersion, ZEMO_NEXT_CONFIGURATOR, m_update, &output),
+             qPrintable(output));
+}
+
+QString TestRelease::unpackRelease(const QString &parentName)
+{
+    const QString parent = m_tmp.filePath(parentName);
+    QDir().mkpath(parent);
+    QString output;
+    if (!run("tar", {"-xzf", m_dist, "-C", parent}, &output))
+        qWarning().noquote() << output;
+    return parent + "/zemo-configurator-" + AppVersion::text();
+}
+
+// The archive holds one folder that is the program folder; unpacked anywhere, the program runs
+// from it and keeps its files there.
+void TestRelease::distFolderRunsWhereItIsUnpacked()
+{
+    QString output;
+    QVERIFY2(run("tar", {"-tzf", m_dist}, &output), qPrintable(output));
+    const QString top = "zemo-configurator-" + AppVersion::text() + "/";
+    QStringList expected = {top,
+                            top + "README.txt",
+                            top + "devices.db",
+                            top + "firmware/",
+                            top + "help/",
+                            top + "install-menu-entry.sh",
+                            top + "translations/",
+                            top + "translations/en.qm",
+                            top + "updates/",
+                            top + "zemo-cli",
+                            top + "zemo-configurator",
+                            top + "zemo-configurator.svg"};
+    for (const QString &pdf : QDir(ZEMO_SOURCE_DIR "/help").entryList({"*.pdf"}, QDir::Files))
+        expected << top + "help/" + pdf;
+    expected.sort();
+    QStringList listed = output.split('\n', Qt::SkipEmptyParts).mid(1);
+    listed.sort();
+    QCOMPARE(listed, expected);
+
+    const QString folder = unpackRelease("my programs");
+    QCOMPARE(readTestFile(folder + "/devices.db"), readTestFile(appBuildPath("devices.db")));
+    const QString readme = QString::fromUtf8(readTestFile(folder + "/README.txt"));
+    QVERIFY(readme.contains("Zemo configurator " + AppVersion::text()));
+    QVERIFY(readme.contains("sudo apt-get install libqt5widgets5 "));
+    QVERIFY(QFileInfo(folder + "/zemo-configurator").isExecutable());
+
+    // Started from elsewhere, as a menu does.
+    QProcess program;
+    program.setWorkingDirectory(QDir::rootPath());
+    program.start(folder + "/zemo-configurator", {"-console"});
+    QVERIFY(program.waitForStarted());
+    // Up once it has written the language of its first start into its folder.
+    auto language = [&] {
+        return QSettings(folder + "/settings.conf", QSettings::IniFormat).value("Language/lang");
+    };
+    const bool up = QTest::qWaitFor([&] { return language().isValid(); }, 30000);
+    program.terminate();
+    program.waitForFinished(10000);
+    QVERIFY2(up, program.readAllStandardError().constData());
+    QCOMPARE(language(), QVariant("en"));
+    QCOMPARE(banners(folder), QStringList {AppVersion::text()});
+}
+
+// The menu entry names the program of the folder, however odd the folder's path.
+void TestRelease::menuEntryStartsTheFolderProgram()
+{
+    const QString folder = unpackRelease(R"(Zemo "trial" $HOME `x` 100% \d)");
+    const QString data = m_tmp.filePath("data");
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_DATA_HOME", data);
+    QString output;
+    QVERIFY2(run(folder + "/install-menu-entry.sh", {}, &output, environment), qPrintable(output));
+
+    const QString entry = data + "/applications/zemo-configurator.desktop";
+    QMap<QString, QString> keys;
+    for (const QString &line : QString::fromUtf8(readTestFile(entry)).split('\n')) {
+        const int equals = line.indexOf('=');
+        if (equals > 0)
+            keys.insert(line.left(equals), line.mid(equals + 1));
+    }
+    QCOMPARE(keys.value("Type"), QString("Application"));
+    QCOMPARE(keys.value("Name"), QString("Zemo configurator"));
+    // A string value: "\\" is one back slash. Exec then: one argument in double quotes, where a
+    // back slash takes the next character literally; "%%" is a "%".
+    auto unescape = [](const QString &value) {
+        QString text;
+        for (int i = 0; i < value.size(); ++i)
+            text += (value.at(i) == '\\' && i + 1 < value.size()) ? value.at(++i) : value.at(i);
+        return text;
+    };
+    const QString exec = unescape(keys.value("Exec"));
+    QVERIFY2(exec.startsWith('"') && exec.endsWith('"'), qPrintable(exec));
+    QString program;
+    for (int i = 1; i < exec.size() - 1; ++i) {
+        if (exec.at(i) == '%') {
+            QCOMPARE(exec.at(++i), QChar('%'));
+            program += '%';
+        } else {
+            program += (exec.at(i) == '\\') ? exec.at(++i) : exec.at(i);
+        }
+    }
+    QCOMPARE(program, folder + "/zemo-configurator");
+    QCOMPARE(unescape(keys.value("Path")), folder);
+    QCOMPARE(unescape(keys.value("Icon")), folder + "/zemo-configurator.svg");
+    QVERIFY(QFileInfo(unescape(keys.value("Icon"))).isFile());
+
+    QVERIFY2(run(folder + "/install-menu-entry.sh", {"--remove"}, &output, environment),
+             qPrintable(output));
+    QVERIFY(!QFile::exists(entry));
+}
+
+void TestRelease::selfUpdate_data()
+{
+    QTest::addColumn<bool>("copyFails");
+    QTest::newRow("installed") << false;
+    // The program folder's translations folder is read only: the copy of en.qm fails.
+    QTest::newRow("a copy fails") << true;
+}
+
+// A release of this version finds, downloads and installs the next one from the update server
+// and ends; the script replaces the program files and starts the new program, keeping the
+// engineer's files. When a copy fails, nothing is replaced and the old program starts again.
+void TestRelease::selfUpdate()
+{
+    QFETCH(bool, copyFails);
+    const QString folder = unpackRelease(QString("update %1").arg(copyFails));
+    const QByteArray oldProgram = readTestFile(folder + "/zemo-configurator");
+
+    UpdateServerRig updates;
+    QVERIFY(updates.listening);
+    QVERIFY(updates.serve("zemo-configurator_" + kNextVersion + ".zip", readTestFile(m_update)));
+
+    // The engineer's files, and the log of earlier runs.
+    QVERIFY(writeTestFile(folder + "/settings.conf",
+                          "[Language]\nlang=ru\n\n[RemConf]\nlastImei=861234567890123\n\n"
+                          "[Survey]\nStatus=false\n\n"
+                                  + updates.settingsText()));
+    QVERIFY(writeTestFile(folder + "/cmd_history.txt", "0100\n0300 00 00 25 80\n"));
+    QVERIFY(writeTestFile(folder + "/firmware/Zemo200_v1.4.0_update.bin",
+                          firmwareTestImage(200, 1, 4, 0, 3000)));
+    QVERIFY(writeTestFile(folder + "/configs/reader 7.xml", "<configuration/>"));
+    const QByteArray earlierLog = "LogDebug[01.12.2026 10:00:00.000]: an earlier run\r\n";
+    QVERIFY(writeTestFile(folder + "/zemo2xx.log", earlierLog));
+    const QStringList userFiles = {"settings.conf", "cmd_history.txt",
+                                   "firmware/Zemo200_v1.4.0_update.bin", "configs/reader 7.xml"};
+    QMap<QString, QByteArray> before;
+    for (const QString &name : userFiles)
+        before.insert(name, readTestFile(folder + "/" + name));
+
+    std::unique_ptr<FaultyFolder> readOnly;
+    if (copyFails) {
+        readOnly.reset(new FaultyFolder(FaultyFolder::ReadOnly, folder + "/translations"));
+        if (!readOnly->engage())
+            QSKIP(qPrintable(readOnly->skipReason()));
+    }
+
+    QProcess old;
+    old.setProcessChannelMode(QProcess::MergedChannels);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    // The hand-over ends the process without taking the window down.
+    environment.insert("ASAN_OPTIONS", environment.value("ASAN_OPTIONS") + ":detect_leaks=0");
+    old.setProcessEnvironment(environment);
+    old.start(QCoreApplication::applicationFilePath(), {"--old-configurator", folder, "-console"});
+    QVERIFY(old.waitForStarted());
+    // The update server of this process answers while the configurator works: the wait runs
+    // the event loop throughout (QTest::qWaitFor sleeps 10 ms between rounds, which would hold
+    // every chunk of the download that long).
+    const bool ended = LinkOnBus::waitFor([&] { return old.state() == QProcess::NotRunning; },
+                                          90000);
+    const QByteArray oldOutput = old.readAll();
+    if (!ended)
+        old.kill();
+    const bool handedOver = ended && old.exitStatus() == QProcess::NormalExit
+                            && old.exitCode() == 0;
+    // QtTest cuts long failure messages: the end of the configurator's output goes to the log.
+    if (!handedOver)
+        qWarning().noquote() << "the configurator's output:\n" + oldOutput.right(6000);
+    QVERIFY2(handedOver, qPrintable(QString("exit code %1").arg(old.exitCode())));
+
+    // The script starts the configurator again: the new one, or the old one after a failure.
+    StartedConfigurator started;
+    started.folder = folder;
+    const QString scriptLog = folder + "/updates/startupd.log";
+    static const QRegularExpression startedLine(QStringLiteral("started .*, process (\\d+)"));
+    QVERIFY2(QTest::qWaitFor(
+                     [&] {
+                         const QRegularExpressionMatch match = startedLine.match(
+                                 QString::fromUtf8(readTestFile(scriptLog)));
+                         started.pid = match.captured(1).toLongLong();
+                         return match.hasMatch();
+                     },
+                     90000),
+             readTestFile(scriptLog).constData());
+    QVERIFY2(QTest::qWaitFor([&] { return banners(folder).size() == 2; }, 30000),
+             readTestFile(scriptLog).constData());
+    const QString expectedVersion = copyFails ? AppVersion::text() : kNextVersion;
+    QCOMPARE(banners(folder), QStringList({AppVersion::text(), expectedVersion}));
+    QCOMPARE(QFile::symLinkTarget(QString("/proc/%1/exe").arg(started.pid)),
+             folder + "/zemo-configurator");
+
+    const QString log = QString::fromUtf8(readTestFile(scriptLog));
+    const QMap<QString, QByteArray> unpacked = filesBelow(folder + "/updates/program");
+    QVERIFY(unpacked.contains("zemo-configurator") && unpacked.contains("translations/en.qm"));
+    if (copyFails) {
+        QVERIFY2(log.contains("cannot copy translations/en.qm: nothing replaced"), qPrintable(log));
+        QVERIFY(readTestFile(folder + "/zemo-configurator") == oldProgram);
+    } else {
+        QVERIFY2(log.contains(QString("installed %1 files").arg(unpacked.size())), qPrintable(log));
+        QVERIFY(readTestFile(folder + "/zemo-configurator") != oldProgram);
+        for (auto it = unpacked.cbegin(); it != unpacked.cend(); ++it)
+            QVERIFY2(readTestFile(folder + "/" + it.key()) == it.value(), qPrintable(it.key()));
+        QVERIFY(QFileInfo(folder + "/zemo-configurator").isExecutable());
+    }
+    for (const QString &name : filesBelow(folder).keys())
+        QVERIFY2(!name.contains(".upd-"), qPrintable(name));
+    for (const QString &name : userFiles)
+        QVERIFY2(readTestFile(folder + "/" + name) == before.value(name), qPrintable(name));
+    QVERIFY(readTestFile(folder + "/zemo2xx.log").startsWith(earlierLog));
+
+    started.stop();
+}
+
+int main(int argc, char *argv[])
+{
+    if (argc >= 3 && qstrcmp(argv[1], "--old-configurator") == 0)
+        return runOldConfigurator(argc, argv);
+    QApplication app(argc, argv);
+    TestRelease test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_release.moc"
