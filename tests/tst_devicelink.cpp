@@ -5,9 +5,44 @@
 #include "packparser.h"
 #include "testsupport.h"
 
+#include <QSerialPort>
 #include <QSignalSpy>
 #include <QThread>
 #include <QtTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+// While it lives, this process may not read and write the device node: as root the effective
+// user becomes nobody (root's rights ignore file modes), else the node loses its mode.
+struct NodeDeniedToUs
+{
+    explicit NodeDeniedToUs(const QString &node)
+        : path(QFile::encodeName(node))
+    {
+        if (geteuid() == 0) {
+            asRoot = true;
+            ok = seteuid(65534) == 0;
+        } else {
+            struct stat st;
+            ok = stat(path.constData(), &st) == 0 && chmod(path.constData(), 0) == 0;
+            mode = st.st_mode & 07777;
+        }
+    }
+    ~NodeDeniedToUs()
+    {
+        if (asRoot)
+            QVERIFY(seteuid(0) == 0);
+        else if (ok)
+            chmod(path.constData(), mode);
+    }
+    QByteArray path;
+    bool asRoot = false;
+    bool ok = false;
+    mode_t mode = 0;
+};
+} // namespace
 
 // The device link over a real pseudo-terminal: ports, errors, the send and receive paths. How
 // answers in pieces, glued answers and a converter pulled out are taken is shown by the fault
@@ -22,6 +57,8 @@ private slots:
     void oversizedDataRefused();
     void errorTable_data();
     void errorTable();
+    void permissionErrorNamesTheCause_data();
+    void permissionErrorNamesTheCause();
 };
 
 void TestDeviceLink::constructionAndDestructionEndTheParserThread()
@@ -169,6 +206,46 @@ void TestDeviceLink::errorTable()
     if (!recorder.boxes.isEmpty())
         QVERIFY(recorder.describe().startsWith("Critical Ошибка | ")
                 && recorder.boxes.at(0).parent == nullptr);
+}
+
+void TestDeviceLink::permissionErrorNamesTheCause_data()
+{
+    QTest::addColumn<bool>("denied");
+    QTest::addColumn<QString>("box");
+    QTest::newRow("node not readable and writable for the user")
+            << true
+            << "Critical Ошибка | Нет доступа к порту %1.\nДобавьте пользователя в группу dialout "
+               "и войдите в систему заново.";
+    QTest::newRow("port held by another program")
+            << false
+            << "Critical Ошибка | Порт занят другой программой.\nЗакройте программу использующую "
+               "порт и повторите подключение.";
+}
+
+// A port the user may not open and a port another program holds both end in PermissionError;
+// the box tells which, so that the engineer on a fresh Linux system learns about the group.
+void TestDeviceLink::permissionErrorNamesTheCause()
+{
+    QFETCH(bool, denied);
+    QFETCH(QString, box);
+    BoxRecorder recorder;
+    LinkOnBus t;
+    const QString node = t.bus.devicePath();
+    QSerialPort other;
+    std::unique_ptr<NodeDeniedToUs> deniedToUs;
+    if (denied) {
+        deniedToUs.reset(new NodeDeniedToUs(node));
+        QVERIFY(deniedToUs->ok);
+    } else {
+        other.setPortName(node);
+        QVERIFY2(other.open(QIODevice::ReadWrite), qPrintable(other.errorString()));
+    }
+    QVERIFY(!t.openPort());
+    deniedToUs.reset();
+    // The port's name as the port list shows a system port: without "/dev/".
+    QCOMPARE(recorder.describe(), box.arg(QString(node).remove(QRegularExpression("^/dev/"))));
+    QCOMPARE(t.link.portName(), QString());
+    QCOMPARE(t.states, QList<int> {0});
 }
 
 QTEST_GUILESS_MAIN(TestDeviceLink)

@@ -429,6 +429,12 @@ Continue the firmware update?</translation>
         <source>Команда не отправлена: нет соединения с модулем</source>
         <translation>Command not sent: no connection to the reader</translation>
     </message>
+    <message>
+        <source>Нет доступа к порту %1.
+Добавьте пользователя в группу dialout и войдите в систему заново.</source>
+        <translation>No access to the port %1.
+Add the user to the group dialout and log in again.</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>

@@ -1,9 +1,36 @@
 #include "deviceinterface.h"
 
 #include <QDebug>
+#include <QFile>
 #include <QSerialPortInfo>
 #include <QTcpSocket>
 #include <QTimer>
+
+#ifdef Q_OS_LINUX
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+namespace {
+// On Linux a port reports PermissionError both when its device node is not readable and
+// writable for this user (not in the group "dialout", the usual case on a fresh system) and
+// when another program holds it. Only the first is mended with the group.
+bool deniedToThisUser(const QString &portName)
+{
+#ifdef Q_OS_LINUX
+    // A name without a folder is a node in /dev, as the serial port takes it.
+    const QString node = portName.startsWith(QLatin1Char('/')) ? portName
+                                                               : QStringLiteral("/dev/") + portName;
+    if (::faccessat(AT_FDCWD, QFile::encodeName(node).constData(), R_OK | W_OK, AT_EACCESS) == 0)
+        return false;
+    return errno == EACCES || errno == EPERM;
+#else
+    Q_UNUSED(portName)
+    return false;
+#endif
+}
+} // namespace
 
 QStringList DeviceInterface::portListWith(const QStringList &systemPorts, const QString &extraPorts)
 {
@@ -177,16 +204,22 @@ void DeviceInterface::errorHandler(QSerialPort::SerialPortError error)
         }
         break;
     }
-    case QSerialPort::PermissionError:
+    case QSerialPort::PermissionError: {
         qDebug().noquote() << "Port error: PermissionError";
+        const QString name = m_port->portName();
         closePort();
         m_port->setPortName(QString());
         dropConnection();
         m_prompter.critical(nullptr, tr("Ошибка"),
-                            tr("Порт занят другой программой.\nЗакройте программу использующую "
-                               "порт и повторите подключение."));
+                            deniedToThisUser(name)
+                                    ? tr("Нет доступа к порту %1.\nДобавьте пользователя в группу "
+                                         "dialout и войдите в систему заново.")
+                                              .arg(name)
+                                    : tr("Порт занят другой программой.\nЗакройте программу "
+                                         "использующую порт и повторите подключение."));
         emit changeDeviceStatus(0);
         break;
+    }
     case QSerialPort::OpenError:
         qDebug().noquote() << "Port error: OpenError";
         break;
