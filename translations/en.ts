@@ -366,6 +366,249 @@ or an image; 5 a file could not be read or written; 6 server or login failed;
     </message>
 </context>
 <context>
+    <name>DeviceDatabase</name>
+    <message>
+        <source>Авария модуля</source>
+        <translation>Module failure</translation>
+    </message>
+    <message>
+        <source>Был перезапуск</source>
+        <translation>Restart occurred</translation>
+    </message>
+    <message>
+        <source>Было</source>
+        <translation>Occurred</translation>
+    </message>
+    <message>
+        <source>В норме</source>
+        <translation>Normal</translation>
+    </message>
+    <message>
+        <source>Верна</source>
+        <translation>Valid</translation>
+    </message>
+    <message>
+        <source>Включена</source>
+        <translation>On</translation>
+    </message>
+    <message>
+        <source>Внешнее питание</source>
+        <translation>External power</translation>
+    </message>
+    <message>
+        <source>Вскрытие корпуса</source>
+        <translation>Case opening</translation>
+    </message>
+    <message>
+        <source>Вход счётчика</source>
+        <translation>Counter input</translation>
+    </message>
+    <message>
+        <source>Выключена</source>
+        <translation>Off</translation>
+    </message>
+    <message>
+        <source>Выполняется</source>
+        <translation>In progress</translation>
+    </message>
+    <message>
+        <source>Выше допустимой</source>
+        <translation>Above the limit</translation>
+    </message>
+    <message>
+        <source>Генерация</source>
+        <translation>Generation</translation>
+    </message>
+    <message>
+        <source>Есть</source>
+        <translation>Yes</translation>
+    </message>
+    <message>
+        <source>Замкнут</source>
+        <translation>Closed</translation>
+    </message>
+    <message>
+        <source>Изменены, не сохранены</source>
+        <translation>Changed, not saved</translation>
+    </message>
+    <message>
+        <source>Импульсная</source>
+        <translation>Pulsed</translation>
+    </message>
+    <message>
+        <source>Импульсный</source>
+        <translation>Pulsed</translation>
+    </message>
+    <message>
+        <source>Исправен</source>
+        <translation>Working</translation>
+    </message>
+    <message>
+        <source>Исправна</source>
+        <translation>Working</translation>
+    </message>
+    <message>
+        <source>Контрольная сумма прошивки</source>
+        <translation>Firmware checksum</translation>
+    </message>
+    <message>
+        <source>Короткое замыкание выхода</source>
+        <translation>Output short circuit</translation>
+    </message>
+    <message>
+        <source>Напряжение питания</source>
+        <translation>Supply voltage</translation>
+    </message>
+    <message>
+        <source>Нарушена</source>
+        <translation>Corrupted</translation>
+    </message>
+    <message>
+        <source>Настройки</source>
+        <translation>Settings</translation>
+    </message>
+    <message>
+        <source>Не выполняется</source>
+        <translation>Not running</translation>
+    </message>
+    <message>
+        <source>Не обнаружено</source>
+        <translation>Not detected</translation>
+    </message>
+    <message>
+        <source>Не срабатывал</source>
+        <translation>Not triggered</translation>
+    </message>
+    <message>
+        <source>Не установлено</source>
+        <translation>Not established</translation>
+    </message>
+    <message>
+        <source>Не установлены</source>
+        <translation>Not set</translation>
+    </message>
+    <message>
+        <source>Нет</source>
+        <translation>No</translation>
+    </message>
+    <message>
+        <source>Ниже порога</source>
+        <translation>Below the threshold</translation>
+    </message>
+    <message>
+        <source>Обмен в норме</source>
+        <translation>Exchange normal</translation>
+    </message>
+    <message>
+        <source>Обнаружен</source>
+        <translation>Detected</translation>
+    </message>
+    <message>
+        <source>Обнаружено</source>
+        <translation>Detected</translation>
+    </message>
+    <message>
+        <source>Обновление прошивки</source>
+        <translation>Firmware update</translation>
+    </message>
+    <message>
+        <source>Обрыв цепи входа</source>
+        <translation>Input circuit broken</translation>
+    </message>
+    <message>
+        <source>Основной канал связи</source>
+        <translation>Main link</translation>
+    </message>
+    <message>
+        <source>Отключена</source>
+        <translation>Off</translation>
+    </message>
+    <message>
+        <source>Отключено</source>
+        <translation>Disconnected</translation>
+    </message>
+    <message>
+        <source>Ошибка записи</source>
+        <translation>Write error</translation>
+    </message>
+    <message>
+        <source>Ошибки обмена</source>
+        <translation>Exchange errors</translation>
+    </message>
+    <message>
+        <source>Переполнение счётчика</source>
+        <translation>Counter overflow</translation>
+    </message>
+    <message>
+        <source>По событию</source>
+        <translation>On event</translation>
+    </message>
+    <message>
+        <source>Подключено</source>
+        <translation>Connected</translation>
+    </message>
+    <message>
+        <source>Подтяжка входа</source>
+        <translation>Input pull-up</translation>
+    </message>
+    <message>
+        <source>Подтяжка к земле</source>
+        <translation>Pull-down to ground</translation>
+    </message>
+    <message>
+        <source>Подтяжка к питанию</source>
+        <translation>Pull-up to supply</translation>
+    </message>
+    <message>
+        <source>Постоянная</source>
+        <translation>Continuous</translation>
+    </message>
+    <message>
+        <source>Постоянный</source>
+        <translation>Continuous</translation>
+    </message>
+    <message>
+        <source>Разомкнут</source>
+        <translation>Open</translation>
+    </message>
+    <message>
+        <source>Режим генерации</source>
+        <translation>Generation mode</translation>
+    </message>
+    <message>
+        <source>Резервный канал связи</source>
+        <translation>Backup link</translation>
+    </message>
+    <message>
+        <source>Сохранены</source>
+        <translation>Saved</translation>
+    </message>
+    <message>
+        <source>Сторожевой таймер</source>
+        <translation>Watchdog</translation>
+    </message>
+    <message>
+        <source>Температура платы</source>
+        <translation>Board temperature</translation>
+    </message>
+    <message>
+        <source>Установлены</source>
+        <translation>Set</translation>
+    </message>
+    <message>
+        <source>Часы реального времени</source>
+        <translation>Real-time clock</translation>
+    </message>
+    <message>
+        <source>Шина RS-485</source>
+        <translation>RS-485 bus</translation>
+    </message>
+    <message>
+        <source>Энергонезависимая память</source>
+        <translation>Non-volatile memory</translation>
+    </message>
+</context>
+<context>
     <name>DeviceInterface</name>
     <message>
         <source>&lt;font color=blue&gt;&amp;gt; &lt;/font&gt;</source>

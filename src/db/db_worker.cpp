@@ -3,6 +3,7 @@
 #include "apppaths.h"
 #include "versioncompare.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QFile>
 #include <QSqlError>
@@ -46,6 +47,11 @@ DB_Worker::~DB_Worker()
         m_db.close();
     m_db = QSqlDatabase();
     QSqlDatabase::removeDatabase(name);
+}
+
+QString DB_Worker::shownText(const QString &stored)
+{
+    return QCoreApplication::translate("DeviceDatabase", stored.toUtf8().constData());
 }
 
 QString DB_Worker::databasePath()

@@ -40,6 +40,12 @@ public:
     static int matchFirmwareRow(const QStringList &ranges, const QString &version,
                                 QString *selectedLast = nullptr);
 
+    // A text of the database (a choice of a form list, a status bit's name or value) as the
+    // interface shows it: through the translator, all in the one context
+    // "DeviceDatabase", which scripts/update-translations.sh fills from data/devices.sql. The
+    // stored text stays what the program compares and keeps.
+    static QString shownText(const QString &stored);
+
 public slots:
     bool checkDb();
     QString getFwGroup(QString curFwVer, QString devId);

@@ -280,6 +280,15 @@ void MainWindow::retranslate()
     if (!m_offeredFwVersion.isEmpty() && ui->updateFwButton->isEnabled())
         ui->updateFwButton->setToolTip(tr("Обновить прошивку устройства до версии ")
                                        + m_offeredFwVersion);
+    // The choices that came from the database: their stored texts are the items' data.
+    for (QComboBox *box :
+         {ui->setBaudComboBox, ui->genComboBox, ui->genTypeComboBox, ui->pullUpComboBox}) {
+        for (int i = 0; i < box->count(); ++i) {
+            const QVariant stored = box->itemData(i);
+            if (stored.isValid())
+                box->setItemText(i, DB_Worker::shownText(stored.toString()));
+        }
+    }
     if (m_saveLogAction) {
         m_saveLogAction->setText(tr("Сохранить в файл"));
         m_binLogAction->setText(tr("Писать лог в файл"));

@@ -29,10 +29,12 @@ void MainWindow::setCurrentFwVer_220(QString fw_ver, QString opt, QString devID,
         const QString mask = m_db->getFormElements(QStringLiteral("statusBitMask")).value(0);
         m_statusBitMask = mask.toUInt(nullptr, 10);
         qDebug().noquote() << "STATUS BIT MASK: " << mask;
-        // A list element may carry a description after a colon; the box shows what is before.
-        // Refilling is no edit of the engineer: the boxes stay silent. While a read
-        // configuration is shown, a box whose list did not change keeps its choice: an identity
-        // asked again from the console must not reset the form, nor record changes to write.
+        // A list element may carry a description after a colon; the box shows what is before,
+        // in the interface language, and keeps the stored text as the item's data (see
+        // retranslate()). Refilling is no edit of the engineer: the boxes stay silent. While a
+        // read configuration is shown, a box whose list did not change keeps its choice: an
+        // identity asked again from the console must not reset the form, nor record changes to
+        // write.
         for (QComboBox *box :
              {ui->setBaudComboBox, ui->genComboBox, ui->genTypeComboBox, ui->pullUpComboBox}) {
             const QSignalBlocker silent(box);
@@ -41,11 +43,12 @@ void MainWindow::setCurrentFwVer_220(QString fw_ver, QString opt, QString devID,
                 items << element.section(QLatin1Char(':'), 0, 0);
             QStringList before;
             for (int i = 0; i < box->count(); ++i)
-                before << box->itemText(i);
+                before << box->itemData(i).toString();
             if (m_configLoaded && items == before)
                 continue;
             box->clear();
-            box->addItems(items);
+            for (const QString &item : qAsConst(items))
+                box->addItem(DB_Worker::shownText(item), item);
         }
     } else {
         m_fwSupported = false;

@@ -1,13 +1,16 @@
 #include "statusword.h"
 
+#include "db_worker.h"
+
 #include <QCoreApplication>
 
 namespace StatusWord {
 
 namespace {
+// A text of the bit's description as shown: the database's texts go through the translator.
 QString element(const QStringList &description, int index)
 {
-    return description.value(index);
+    return DB_Worker::shownText(description.value(index));
 }
 
 // The value text of a bit whose meaning depends on a service setting (bits 2 and 19).

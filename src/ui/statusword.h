@@ -32,7 +32,7 @@ struct ServiceSettings
 quint32 parse(const QString &text, bool hex);
 
 // One row per bit, from bit 0 up, that the firmware supports (supportMask) and the database
-// describes (a non-empty list).
+// describes (a non-empty list), with the texts as the interface shows them (translated).
 QVector<Row> decode(quint32 value, quint32 supportMask, const QMap<int, QStringList> &bits,
                     ServiceSettings service = {});
 
