@@ -23,7 +23,8 @@ trap 'exit 130' INT TERM
 if [ -x "$sim" ]; then
     port="$(cd "$rundir" && pwd)/zemo-sim-port"
     # Two readers on one bus: address 1 with current firmware, address 2 with an older one.
-    "$sim" --link "$port" \
+    # --wire: bytes take the time they take on a real line at the chosen speed.
+    "$sim" --link "$port" --wire \
         --reader address=1,fw=1.3.2,id=220,speed=19200 \
         --reader address=2,fw=1.0.5,id=220,speed=19200 &
     sim_pid=$!

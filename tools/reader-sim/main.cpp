@@ -1,7 +1,7 @@
 // zemo-reader-sim: model-220 readers on a simulated RS-485 bus, for training and tests.
 //
 //   zemo-reader-sim --link PATH --reader address=1,fw=1.3.2,id=220,speed=19200 [--reader ...]
-//                   [--ignore-speed] [--verbose]
+//                   [--ignore-speed] [--wire] [--verbose]
 //
 // The device side of a pseudo-terminal is linked at PATH while the program runs; point the
 // configurator at it through ZEMO_EXTRA_PORTS.
@@ -47,8 +47,10 @@ int main(int argc, char *argv[])
                          "keys");
     const QCommandLineOption ignoreSpeedOption("ignore-speed",
                                                "Answer whatever line speed the program sets.");
+    const QCommandLineOption wireOption("wire", "Deliver every byte, both ways, when it would "
+                                                "have crossed the line at its speed.");
     const QCommandLineOption verboseOption("verbose", "Print every request and answer.");
-    parser.addOptions({linkOption, readerOption, ignoreSpeedOption, verboseOption});
+    parser.addOptions({linkOption, readerOption, ignoreSpeedOption, wireOption, verboseOption});
     parser.process(app);
 
     QList<SimReaderSettings> readers;
@@ -71,6 +73,7 @@ int main(int argc, char *argv[])
 
     SimBus bus;
     bus.setIgnoreSpeed(parser.isSet(ignoreSpeedOption));
+    bus.setWireTiming(parser.isSet(wireOption));
     for (const SimReaderSettings &settings : readers)
         bus.addReader(settings);
     if (!bus.open(parser.value(linkOption))) {

@@ -49,8 +49,12 @@ quint32 baudOf(speed_t code)
 
 SimBus::SimBus(QObject *parent)
     : QObject(parent)
+    , m_wireTimer(new QTimer(this))
 {
     m_clock.start();
+    m_wireTimer->setSingleShot(true);
+    m_wireTimer->setTimerType(Qt::PreciseTimer);
+    connect(m_wireTimer, &QTimer::timeout, this, &SimBus::deliverWire);
 }
 
 SimBus::~SimBus()
@@ -141,6 +145,9 @@ void SimBus::close()
     m_linkPath.clear();
     m_ptyPath.clear();
     m_cutter.reset();
+    m_toReaders.clear();
+    m_toDevice.clear();
+    m_wireTimer->stop();
 }
 
 SimReader *SimBus::addReader(const SimReaderSettings &settings)
@@ -172,7 +179,24 @@ void SimBus::writeRaw(const QByteArray &bytes)
     writeMaster(bytes);
 }
 
+void SimBus::setWireTiming(bool on)
+{
+    m_wireTiming = on;
+}
+
 bool SimBus::writeMaster(const QByteArray &bytes)
+{
+    if (m_masterFd < 0)
+        return false;
+    if (m_wireTiming) {
+        m_toDevice.send(bytes, m_clock.nsecsElapsed(), lineSpeed());
+        scheduleWire();
+        return true;
+    }
+    return writeNow(bytes);
+}
+
+bool SimBus::writeNow(const QByteArray &bytes)
 {
     if (m_masterFd < 0)
         return false;
@@ -214,10 +238,19 @@ void SimBus::readMaster()
     }
     if (bytes.isEmpty())
         return;
-    const qint64 now = nowMs();
-    if (m_lastByteMs >= 0 && now - m_lastByteMs > kRequestResetMs)
+    if (m_wireTiming) {
+        m_toReaders.send(bytes, m_clock.nsecsElapsed(), lineSpeed());
+        scheduleWire();
+        return;
+    }
+    receive(bytes, nowMs(), nowMs());
+}
+
+void SimBus::receive(const QByteArray &bytes, qint64 firstMs, qint64 lastMs)
+{
+    if (m_lastByteMs >= 0 && firstMs - m_lastByteMs > kRequestResetMs)
         m_cutter.reset();
-    m_lastByteMs = now;
+    m_lastByteMs = lastMs;
     const QList<QByteArray> frames = m_cutter.feed(bytes);
     for (const QByteArray &frame : frames)
         handleRequest(frame);
@@ -226,7 +259,8 @@ void SimBus::readMaster()
 void SimBus::handleRequest(const QByteArray &frame)
 {
     const qint64 now = nowMs();
-    if (m_answersDue > 0
+    // With wire timing an answer is under way until its last byte has crossed the line.
+    if (m_answersDue > 0 || !m_toDevice.isEmpty()
         || (!m_lastRequestAnswered && m_lastRequestMs >= 0
             && now - m_lastRequestMs < kMinRequestGapMs)) {
         ++m_overlaps;
@@ -277,4 +311,35 @@ void SimBus::writePieces(quint64 generation, const QByteArray &frame, int start,
     QTimer::singleShot(gapMs, Qt::PreciseTimer, this, [this, generation, frame, end, cuts, gapMs] {
         writePieces(generation, frame, end, cuts, gapMs);
     });
+}
+
+void SimBus::deliverWire()
+{
+    const qint64 now = m_clock.nsecsElapsed();
+    const QByteArray toDevice = m_toDevice.takeArrived(now);
+    if (!toDevice.isEmpty())
+        writeNow(toDevice);
+    // A pause is judged by when the bytes crossed the line, not by when this thread got to
+    // them: a busy machine must not break a request in two.
+    qint64 firstNs = 0;
+    qint64 lastNs = 0;
+    const QByteArray toReaders = m_toReaders.takeArrived(now, &firstNs, &lastNs);
+    if (!toReaders.isEmpty())
+        receive(toReaders, firstNs / 1000000, lastNs / 1000000);
+    scheduleWire();
+}
+
+void SimBus::scheduleWire()
+{
+    qint64 next = m_toDevice.nextArrivalNs();
+    const qint64 nextToReaders = m_toReaders.nextArrivalNs();
+    if (next < 0 || (nextToReaders >= 0 && nextToReaders < next))
+        next = nextToReaders;
+    if (next < 0) {
+        m_wireTimer->stop();
+        return;
+    }
+    // Timers count in milliseconds: what arrives within one is delivered together, never early.
+    const qint64 waitNs = qMax<qint64>(0, next - m_clock.nsecsElapsed());
+    m_wireTimer->start(int((waitNs + 999999) / 1000000));
 }

@@ -2,12 +2,14 @@
 
 #include "simframe.h"
 #include "simreadergroup.h"
+#include "wireline.h"
 
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 
 class QSocketNotifier;
+class QTimer;
 
 // A pseudo-terminal pair with simulated readers on one bus. The program under test opens the
 // device side (devicePath()) like a serial port; the bus reads requests on the master side and
@@ -60,6 +62,13 @@ public:
     // The speed the device side set on the line, 0 when it is not a known rate.
     quint32 lineSpeed() const;
 
+    // Wire timing: every byte, both ways, is delivered when it would have crossed the line at
+    // the speed the device side set (10 bit times a byte), where a pseudo-terminal moves it at
+    // once; so a program on the bus waits what it would wait on a real RS-485 line. Off by
+    // default.
+    void setWireTiming(bool on);
+    bool wireTiming() const { return m_wireTiming; }
+
     // The bus clock (ms since construction) that the readers' counters and uptimes run on.
     qint64 nowMs() const { return m_clock.elapsed(); }
 
@@ -70,11 +79,18 @@ signals:
 
 private:
     void readMaster();
+    // Bytes from the device side as they reach the readers, with the bus clock times at which
+    // the first and the last of them came off the line.
+    void receive(const QByteArray &bytes, qint64 firstMs, qint64 lastMs);
     void handleRequest(const QByteArray &frame);
     void sendAnswer(const SimReaderGroup::Answer &answer);
     void writePieces(quint64 generation, const QByteArray &frame, int start, QList<int> cuts,
                      int gapMs);
     bool writeMaster(const QByteArray &bytes);
+    bool writeNow(const QByteArray &bytes);
+    // Delivers what has crossed the line by now, and waits for the next byte.
+    void deliverWire();
+    void scheduleWire();
 
     int m_masterFd = -1;
     int m_slaveFd = -1; // kept open so that the master never sees a hang-up between users
@@ -85,6 +101,10 @@ private:
     quint64 m_generation = 0; // answers scheduled for an earlier pair are dropped
     bool m_ignoreSpeed = false;
     QElapsedTimer m_clock;
+    bool m_wireTiming = false;
+    WireLine m_toReaders;
+    WireLine m_toDevice;
+    QTimer *m_wireTimer = nullptr;
     qint64 m_lastByteMs = -1;
     RequestCutter m_cutter;
     QList<QByteArray> m_requests;
