@@ -228,7 +228,7 @@ void TestMainWindowPaths::consoleOnClosedConnections()
     QVERIFY(!rig.link()->isPortOpen());
     QVERIFY(rig.bus.requests().isEmpty());
     QCOMPARE(rig.status(), QString("Соединения закрыты"));
-    QVERIFY(rig.get<QTextEdit>("terminalEdit")
+    QVERIFY(rig.get<QPlainTextEdit>("terminalEdit")
                     ->toPlainText()
                     .contains("Команда не отправлена: нет соединения с модулем"));
 

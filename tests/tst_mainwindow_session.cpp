@@ -168,7 +168,7 @@ void TestMainWindowSession::identityAskedFromConsoleKeepsTheForm()
     w.itemSelected(child<QListWidget>(&w, "terminalMenu")->model()->index(1, 0));
     QTRY_VERIFY_WITH_TIMEOUT(w.deviceInterface()->isIdle(), 2000);
     rig.bus.clearRequests();
-    auto *console = child<QTextEdit>(&w, "terminalEdit");
+    auto *console = child<QPlainTextEdit>(&w, "terminalEdit");
     const int lines = console->document()->blockCount();
     w.deviceInterface()->sendTerminalCmd("0100");
     QTRY_COMPARE_WITH_TIMEOUT(console->document()->blockCount(), lines + 2, 2000);

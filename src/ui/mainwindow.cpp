@@ -328,7 +328,7 @@ void MainWindow::createToolButtons()
     connect(m_binLogAction, &QAction::triggered, this, &MainWindow::saveConsoleBinLog);
     m_clearLogAction = new QAction(tr("Очистить лог"), this);
     m_clearLogAction->setObjectName(QStringLiteral("clearLogAction"));
-    connect(m_clearLogAction, &QAction::triggered, ui->terminalEdit, &QTextEdit::clear);
+    connect(m_clearLogAction, &QAction::triggered, ui->terminalEdit, &QPlainTextEdit::clear);
 }
 
 void MainWindow::setInputValidations()

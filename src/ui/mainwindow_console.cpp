@@ -46,7 +46,7 @@ void MainWindow::on_sendCommand_clicked()
 
 void MainWindow::printToTerminal(QString line)
 {
-    ui->terminalEdit->append(line);
+    ui->terminalEdit->appendHtml(line);
 }
 
 void MainWindow::showConsoleMenu(QPoint pos)
