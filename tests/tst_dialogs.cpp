@@ -1,5 +1,6 @@
 // The dialogs of the main window: reboot, about, settings, help and the status calculator.
 #include "aboutform.h"
+#include "appversion.h"
 #include "deviceinterface.h"
 #include "mainwindowaccess.h"
 #include "reloadform.h"
@@ -82,8 +83,9 @@ void TestDialogs::aboutBox()
     window.aboutShow();
     QPointer<AboutForm> about = window.findChild<AboutForm *>();
     QVERIFY(about && about->isVisible());
+    const QString version = AppVersion::text() + " (" __DATE__ ")";
     QCOMPARE(child<QLabel>(about, "aboutText")->text(),
-             QString("Конфигуратор считывателей Земо220\nВерсия " ZEMO_VERSION " (" __DATE__ ")"));
+             "Конфигуратор считывателей Земо220\nВерсия " + version);
     auto *languages = child<QComboBox>(about, "languageComboBox");
     QCOMPARE(languages->currentData().toString(), QString("ru"));
 
@@ -93,7 +95,7 @@ void TestDialogs::aboutBox()
     QCOMPARE(readSetting("Language", "lang").toString(), QString("en"));
     QCOMPARE(child<QLabel>(&window, "mainTitleWindow")->text(), QString("Configurator"));
     QCoreApplication::sendPostedEvents(); // the open box follows the language change
-    QVERIFY(child<QLabel>(about, "aboutText")->text().endsWith(ZEMO_VERSION " (" __DATE__ ")"));
+    QVERIFY(child<QLabel>(about, "aboutText")->text().endsWith(version));
     QVERIFY(!child<QLabel>(about, "aboutText")->text().contains("Конфигуратор"));
     click(about, "okPushButton");
     processDeletions();
