@@ -55,7 +55,8 @@ SOAK_SECONDS ?= 600
 soak: configure
 	cmake --build $(BUILD_DIR) -j$(JOBS) --target tst_soak
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ZEMO_SOAK_SECONDS=$(SOAK_SECONDS) \
-		ZEMO_SOAK_SEED=$(ZEMO_SOAK_SEED) ./tests/tst_soak -maxwarnings 0
+		ZEMO_SOAK_SEED=$(ZEMO_SOAK_SEED) QTEST_FUNCTION_TIMEOUT=$$(( ($(SOAK_SECONDS) + 300) * 1000 )) \
+		./tests/tst_soak -maxwarnings 0
 
 # Releases into $(BUILD_DIR)/dist: the folder archive an engineer unpacks anywhere
 # (zemo-configurator-<version>-linux-x86_64.tar.gz) and the archive the update server offers

@@ -2,7 +2,7 @@
 // Paths that cross the window and the link, over the simulated reader bus: a status read in
 // flight when the engineer starts something, each answer to the questions after a silent
 // reader, a console command on closed connections, a write that ends without its reboot, an
-// address typed but never written, a port re-listing during a session. After each, the status
+// address typed but never written. After each, the status
 // shown is the link's, the buttons do what they say, and the bus carried one request at a time.
 #include "deviceinterface.h"
 #include "mainwindowaccess.h"
@@ -83,12 +83,12 @@ class TestMainWindowPaths : public QObject
 private slots:
     void statusReadInFlight_data();
     void statusReadInFlight();
+    void closedWhileWaiting();
     void questionsEndTrue_data();
     void questionsEndTrue();
     void consoleOnClosedConnections();
     void writeEndsWithoutItsReboot();
     void addressTypedButNotWritten();
-    void portsListedDuringSession();
 };
 
 void TestMainWindowPaths::statusReadInFlight_data()
@@ -137,6 +137,27 @@ void TestMainWindowPaths::statusReadInFlight()
     QList<int> states = answered ? QList<int> {3} : QList<int> {};
     states << (write ? QList<int> {5, 7} : QList<int> {7});
     QCOMPARE(rig.states.mid(0, rig.states.indexOf(7) + 1), states);
+}
+
+// The engineer closes the connection while a write waits for a silent status read: nothing is
+// written and the port stays closed.
+void TestMainWindowPaths::closedWhileWaiting()
+{
+    Rig rig({reader(1)}, 5000);
+    SimReader *sim = rig.bus.reader(1);
+    QVERIFY(rig.connectAndRead());
+    sim->settings().silentRequests = 1;
+    rig.edit("genTypeComboBox", 1);
+    QVERIFY(rig.statusReadInFlight());
+    const int first = rig.bus.requests().size();
+    QTimer::singleShot(300, rig.window.get(), [&rig] { rig.press("rs485_Button"); });
+    rig.boxes.answers << QMessageBox::Yes;
+    rig.press("writeConfigButton");
+    QTest::qWait(300);
+    QCOMPARE(rig.w().globalState(), 0);
+    QVERIFY(!rig.link()->isPortOpen());
+    QCOMPARE(rig.codesFrom(first), QString());
+    QVERIFY(!rig.w().changesXml().isEmpty()); // the change is still there to write
 }
 
 void TestMainWindowPaths::questionsEndTrue_data()
@@ -288,20 +309,6 @@ void TestMainWindowPaths::addressTypedButNotWritten()
     QTRY_VERIFY_WITH_TIMEOUT(rig.bus.requests().size() >= 2, 5000);
     QCOMPARE(quint8(rig.bus.requests().last().at(0)), quint8(26));
     QCOMPARE(rig.states.count(0), 0);
-}
-
-// Another converter plugged in during a session re-lists the ports: the disabled speed field
-// still shows the speed the session runs at.
-void TestMainWindowPaths::portsListedDuringSession()
-{
-    Rig rig({reader(5, 9600)});
-    QVERIFY(rig.connectAndRead("5", "9600"));
-    QSignalSpy lists(rig.link(), &DeviceInterface::setBaudList);
-    MainWindowTestAccess::notifyDeviceChange(rig.w());
-    QTRY_COMPARE_WITH_TIMEOUT(lists.count(), 1, 2000);
-    QCOMPARE(rig.get<QComboBox>("rs485_220_speed")->currentText(), QString("9600"));
-    QCOMPARE(rig.link()->baudRate(), 9600);
-    QCOMPARE(rig.w().globalState(), 3);
 }
 
 QTEST_MAIN(TestMainWindowPaths)

@@ -117,12 +117,14 @@ void TestMainWindowSession::savedConfigurationWritesTheAddressRead()
 
 // Another converter plugged in while a reader is connected, or while the bus is scanned: the
 // port list is renewed, and the session or the scan goes on instead of showing a closed
-// connection with the port still open.
+// connection with the port still open; the disabled speed field still shows the session's speed.
 void TestMainWindowSession::otherConverterPluggedDuringSession()
 {
-    Rig rig({reader(5, "1.3.2")});
+    SimReaderSettings settings = reader(5, "1.3.2");
+    settings.speed = 9600;
+    Rig rig({settings});
     MainWindow &w = rig.w();
-    QVERIFY(rig.choose("19200", "5"));
+    QVERIFY(rig.choose("9600", "5"));
     QVERIFY(rig.connectAndRead());
     QSignalSpy lists(w.deviceInterface(), &DeviceInterface::setCOMsList);
 
@@ -130,6 +132,8 @@ void TestMainWindowSession::otherConverterPluggedDuringSession()
     QTRY_COMPARE_WITH_TIMEOUT(lists.count(), 1, 2000);
     QCOMPARE(w.globalState(), 3);
     QVERIFY(w.deviceInterface()->isPortOpen());
+    QCOMPARE(child<QComboBox>(&w, "rs485_220_speed")->currentText(), QString("9600"));
+    QCOMPARE(w.deviceInterface()->baudRate(), 9600);
     // Polling still runs: the counter keeps being asked for.
     rig.bus.clearRequests();
     QTRY_VERIFY_WITH_TIMEOUT(rig.bus.requests().size() >= 2, 3000);

@@ -57,9 +57,18 @@ public:
         , m_counters(counters)
     {
         m_linkPath = m_dir.filePath("bus");
-        QVERIFY(m_bus.open(m_linkPath));
-        m_bus.addReader(readerAt(1, "1.3.2"));
-        m_bus.addReader(readerAt(2, "1.0.5"));
+        // The bus runs in a thread of its own, as readers do: their answers and the bus's
+        // measure of when each request came do not wait for the window's thread.
+        m_bus = new SimBus;
+        m_bus->moveToThread(&m_busThread);
+        m_busThread.start();
+        bool opened = false;
+        onBus([&] {
+            opened = m_bus->open(m_linkPath);
+            m_bus->addReader(readerAt(1, "1.3.2"));
+            m_bus->addReader(readerAt(2, "1.0.5"));
+        });
+        QVERIFY(opened);
         qputenv("ZEMO_EXTRA_PORTS", m_linkPath.toLocal8Bit());
         writeFiles();
         Prompter::setDefaultHandlers([this](const MessageRequest &box) { return answer(box); },
@@ -68,9 +77,9 @@ public:
         m_window.reset(new MainWindow(nullptr, "ru_RU"));
         m_window->show();
         link()->setAnswerTimeoutMs(kAnswerTimeoutMs);
-        QObject::connect(&m_bus, &SimBus::requestReceived,
+        QObject::connect(m_bus, &SimBus::requestReceived, m_window.get(),
                          [this](const QByteArray &frame) { checkRequest(frame); });
-        QObject::connect(&m_bus, &SimBus::answerSent,
+        QObject::connect(m_bus, &SimBus::answerSent, m_window.get(),
                          [this](const QByteArray &frame) { m_answers << frame; });
         auto *ports = child<QComboBox>(m_window.get(), "rs485_220_port");
         QTRY_VERIFY(ports->findText(m_linkPath) >= 0);
@@ -80,6 +89,9 @@ public:
     {
         m_window.reset();
         Prompter::setDefaultHandlers({}, {}, {});
+        onBus([this] { delete m_bus; });
+        m_busThread.quit();
+        m_busThread.wait();
     }
 
     void run(int steps)
@@ -88,8 +100,8 @@ public:
             ++m_counters.steps;
             m_step = i;
             // A pulled converter is plugged in again a few steps later.
-            if (!m_bus.isOpen() && --m_stepsUnplugged <= 0) {
-                m_bus.open(m_linkPath);
+            if (!busOpen() && --m_stepsUnplugged <= 0) {
+                onBus([this] { m_bus->open(m_linkPath); });
                 MainWindowTestAccess::notifyDeviceChange(w());
             }
             step();
@@ -109,6 +121,17 @@ private:
     }
 
     MainWindow &w() { return *m_window; }
+    // Runs fn on the bus's thread and waits for it.
+    void onBus(const std::function<void()> &fn)
+    {
+        QMetaObject::invokeMethod(m_bus, fn, Qt::BlockingQueuedConnection);
+    }
+    bool busOpen()
+    {
+        bool open = false;
+        onBus([&] { open = m_bus->isOpen(); });
+        return open;
+    }
     DeviceInterface *link() { return m_window->deviceInterface(); }
     template<typename T = QWidget>
     T *get(const char *name)
@@ -331,7 +354,13 @@ private:
     void fault()
     {
         ++m_counters.faults;
-        QList<SimReader *> readers = m_bus.readers();
+        onBus([this] { injectFault(); });
+    }
+
+    // On the bus's thread.
+    void injectFault()
+    {
+        QList<SimReader *> readers = m_bus->readers();
         SimReader *reader = readers.at(pick(readers.size()));
         SimReaderSettings &s = reader->settings();
         switch (pick(5)) {
@@ -356,8 +385,8 @@ private:
             break;
         default:
             m_action = "fault: converter pulled";
-            if (m_bus.isOpen()) {
-                m_bus.close();
+            if (m_bus->isOpen()) {
+                m_bus->close();
                 m_stepsUnplugged = 1 + pick(4);
             }
             break;
@@ -394,11 +423,13 @@ private:
             return;
         }
         checkState();
-        if (m_bus.overlappingRequests() > 0) {
-            violation(QStringLiteral("%1 requests while the bus was busy")
-                              .arg(m_bus.overlappingRequests()));
-            m_bus.clearOverlaps();
-        }
+        int overlaps = 0;
+        onBus([&] {
+            overlaps = m_bus->overlappingRequests();
+            m_bus->clearOverlaps();
+        });
+        if (overlaps > 0)
+            violation(QStringLiteral("%1 requests while the bus was busy").arg(overlaps));
         m_writesAllowed = false;
         m_rebootAllowed = false;
         m_consoleCodes.clear();
@@ -434,9 +465,14 @@ private:
             violation("state 3 shows \"" + status + "\"");
         controls("rs485_Button writeConfigButton restartButton", "findDevsButton");
         const quint8 address = link()->deviceAddress();
-        SimReader *reader = m_bus.reader(address);
-        if (!m_bus.isOpen() || !reader || quint32(link()->baudRate()) != reader->settings().speed
-            || faultsOn(reader))
+        bool answering = false;
+        onBus([&] {
+            const SimReader *reader = m_bus->reader(address);
+            answering = m_bus->isOpen() && reader
+                        && quint32(link()->baudRate()) == reader->settings().speed
+                        && !faultsOn(reader);
+        });
+        if (!answering)
             return; // the next status read finds out; the walk goes on from there
         // Polling on the configuration page: the reader answers the next status read.
         if (w().findChild<QStackedWidget *>("stackedWidget")->currentIndex() != 0)
@@ -461,7 +497,8 @@ private:
     quint32 m_seed;
     Counters &m_counters;
     TempProgramDir m_dir {true, true};
-    SimBus m_bus;
+    QThread m_busThread;
+    SimBus *m_bus = nullptr;
     QString m_linkPath;
     std::unique_ptr<MainWindow> m_window;
     QList<QByteArray> m_answers;

@@ -87,7 +87,9 @@ public slots:
     void getStatusInfo();
     void statusTimerTimeout();
     void changeStatusTimerState(bool on);
-    void waitEndReadStatus();
+    // Waits for a status read in flight to end; true when the connection is still there for the
+    // command that follows (the wait runs the event loop, where the engineer may close it).
+    bool waitEndReadStatus();
     void rebootComplite();
 
     // Configuration document, form and files.
@@ -214,6 +216,8 @@ private:
     // Shows the status of the state the window is in (after a text of the update check).
     void showStateStatus();
     bool isBusy() const;
+    // The link has a connection: an open port, or a session through the configuration server.
+    bool connectionUsable() const;
     // Opens nothing: reads the reader on the open port, as the connection button does after
     // opening it.
     void startRead();

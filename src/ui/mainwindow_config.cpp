@@ -322,7 +322,9 @@ void MainWindow::writeConfig()
     }
     if (answer != QMessageBox::Yes)
         return;
-    waitEndReadStatus();
+    // The wait ran the event loop: the engineer may have closed the connection meanwhile.
+    if (!waitEndReadStatus())
+        return;
     if (fillConfigBuffer())
         emit startWriteConfiguration(m_configBuffer);
 }

@@ -49,8 +49,8 @@ void MainWindow::reloadDevice()
 
 void MainWindow::reloadConfirm()
 {
-    waitEndReadStatus();
-    emit rebootDev();
+    if (waitEndReadStatus())
+        emit rebootDev();
 }
 
 void MainWindow::reloadWaitCancel()

@@ -326,12 +326,12 @@ void MainWindow::changeStatusTimerState(bool on)
         m_statusTimer->start(kStatusPollMs);
 }
 
-void MainWindow::waitEndReadStatus()
+bool MainWindow::waitEndReadStatus()
 {
     m_statusTimer->stop();
     // Nothing on the bus: the next command can go at once.
     if (m_device->isIdle())
-        return;
+        return connectionUsable();
     // A status read in flight is waited for until it is answered or its answer time-out runs
     // out (it is not sent again then); the link lets a job asked for meanwhile wait its turn.
     m_waitingEndReadStatus = true;
@@ -345,6 +345,12 @@ void MainWindow::waitEndReadStatus()
     if (!m_device->isIdle())
         loop.exec();
     m_waitingEndReadStatus = false;
+    return connectionUsable();
+}
+
+bool MainWindow::connectionUsable() const
+{
+    return m_device->isRemoteMode() || m_device->isPortOpen();
 }
 
 void MainWindow::rebootComplite()

@@ -212,9 +212,10 @@ void MainWindow::startUpdateFirmware()
         return;
     }
 
+    if (!waitEndReadStatus())
+        return;
     m_fwUpdateInProgress = true;
     m_stateBeforeUpdate = 3;
-    waitEndReadStatus();
     m_device->loadFirmwareFile(latest, localFirmware.value(latest));
     setGlobalState(15);
     emit startUpdZemo200(devID);
