@@ -331,7 +331,7 @@ bool MainWindow::waitEndReadStatus()
     m_statusTimer->stop();
     // Nothing on the bus: the next command can go at once.
     if (m_device->isIdle())
-        return connectionUsable();
+        return true;
     // A status read in flight is waited for until it is answered or its answer time-out runs
     // out (it is not sent again then); the link lets a job asked for meanwhile wait its turn.
     m_waitingEndReadStatus = true;

@@ -265,7 +265,10 @@ void SimBus::handleRequest(const QByteArray &frame)
             && now - m_lastRequestMs < kMinRequestGapMs)) {
         ++m_overlaps;
         qWarning().noquote() << "Simulated bus: a request while the bus was not free:"
-                             << frame.toHex(' ');
+                             << frame.toHex(' ')
+                             << QStringLiteral("(%1 ms after the last, %2 answers due)")
+                                        .arg(now - m_lastRequestMs)
+                                        .arg(m_answersDue);
     }
     m_requests.append(frame);
     emit requestReceived(frame);
