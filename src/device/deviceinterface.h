@@ -237,6 +237,9 @@ private:
         quint8 address = 0;
         quint16 code = 0;
         bool sent = false; // on the line (a frame may wait for a quiet line first)
+        // An answer to it went to the parser. The parser's records arrive later: one that
+        // comes while this flag is down was decoded from an answer to an earlier request.
+        bool answered = false;
     };
 
     // Opens the port read-write with the speed set last and connects the receive slots.
@@ -311,6 +314,7 @@ private:
     int m_answerTimeoutMs = AnswerTimeoutMs;
     QElapsedTimer m_abandonClock; // since a request was given up with its connection
     quint64 m_portGeneration = 0; // a frame held back for a closed port is dropped
+    quint64 m_requestSerial = 0; // a frame held back for a request since replaced is dropped
     quint16 m_prevCmd = 0;
     QByteArray m_prevData;
     QTimer *m_answerTimer = nullptr;

@@ -55,12 +55,15 @@ void DeviceInterface::sendCommand_220(quint16 cmd, QByteArray data)
     }
 
     m_request = {true, m_deviceAddress, cmd, false};
+    const quint64 serial = ++m_requestSerial;
     const qint64 quietMs = m_abandonClock.isValid() ? QuietAfterAbandonMs - m_abandonClock.elapsed()
                                                     : 0;
     if (quietMs > 0) {
+        // The frame goes only while it is still the request in flight on the same port.
         const quint64 generation = m_portGeneration;
-        QTimer::singleShot(int(quietMs), Qt::PreciseTimer, this, [this, frame, generation] {
-            if (generation == m_portGeneration && m_port->isOpen() && m_request.active)
+        QTimer::singleShot(int(quietMs), Qt::PreciseTimer, this, [this, frame, generation, serial] {
+            if (generation == m_portGeneration && serial == m_requestSerial && m_port->isOpen()
+                && m_request.active && !m_request.sent)
                 writeRequest(frame);
         });
         return;
@@ -143,8 +146,10 @@ void DeviceInterface::addToQue()
                                                  "in flight, ignored")
                                           .arg(code, 4, 16, QLatin1Char('0'))
                                           .arg(address);
-        else
+        else {
+            m_request.answered = m_request.active;
             m_queue.append(m_receiveBuffer);
+        }
     }
     m_receiveBuffer.clear();
     m_receiveOverflow = false;
@@ -162,7 +167,7 @@ bool DeviceInterface::answersRequest(quint8 address, quint16 code) const
 
 bool DeviceInterface::takeAnswer(std::initializer_list<quint16> codes)
 {
-    if (!m_request.active)
+    if (!m_request.active || !m_request.answered)
         return false;
     bool fits = codes.size() == 0;
     for (quint16 code : codes)

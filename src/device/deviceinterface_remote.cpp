@@ -231,6 +231,7 @@ void DeviceInterface::handleRemoteAnswer(const QString &line)
     // Checked here already; the parser emits the records exactly as for a serial answer, and
     // in this thread, so the read and write sequences go on at once. A frame it cannot decode
     // leaves the answer timer running.
+    m_request.answered = true;
     m_parser->decodeAnswer(answer.frame);
 }
 
