@@ -5,6 +5,8 @@
 
 #include <QtTest>
 
+#include <algorithm>
+
 class TestSimWire : public QObject
 {
     Q_OBJECT
@@ -71,7 +73,11 @@ void TestSimWire::readOverTheWire()
     t.addReader(reader);
     QVERIFY(t.readOnce(2400, 1, 10000));
     QCOMPARE(LinkOnBus::elementsOf(t.guiDocuments.last()).size(), 5);
-    QCOMPARE(t.requestCodes(), QList<int>({0x0100, 0x0700, 0x0500, 0x0603, 0x0301}));
+    // A bus thread that a loaded machine stalls for longer than the answer's silence splits an
+    // answer, and the link asks again: a resend is allowed, a lost or foreign request is not.
+    QList<int> codes = t.requestCodes();
+    codes.erase(std::unique(codes.begin(), codes.end()), codes.end());
+    QCOMPARE(codes, QList<int>({0x0100, 0x0700, 0x0500, 0x0603, 0x0301}));
 }
 
 QTEST_GUILESS_MAIN(TestSimWire)

@@ -45,6 +45,7 @@ struct Counters
     int steps = 0;
     int faults = 0;
     int violations = 0;
+    int unjudged = 0; // requests the bus read after its thread had stalled
 };
 
 // One session: a window, a bus with two readers, the prompter answering at random.
@@ -65,6 +66,7 @@ public:
         bool opened = false;
         onBus([&] {
             opened = m_bus->open(m_linkPath);
+            m_bus->setStallWatch(true);
             m_bus->addReader(readerAt(1, "1.3.2"));
             m_bus->addReader(readerAt(2, "1.0.5"));
         });
@@ -426,6 +428,7 @@ private:
         int overlaps = 0;
         onBus([&] {
             overlaps = m_bus->overlappingRequests();
+            m_counters.unjudged += m_bus->unjudgedRequests();
             m_bus->clearOverlaps();
         });
         if (overlaps > 0)
@@ -555,12 +558,14 @@ void TestSoak::randomSessions()
         }
     }
     const QString summary = QStringLiteral("Soak: %1 s, %2 sessions, steps %3, faults injected %4, "
-                                           "invariant violations %5; last seed %6")
+                                           "invariant violations %5, requests not judged after a "
+                                           "stall of the bus %6; last seed %7")
                                     .arg(clock.elapsed() / 1000)
                                     .arg(seeds.size())
                                     .arg(counters.steps)
                                     .arg(counters.faults)
                                     .arg(counters.violations)
+                                    .arg(counters.unjudged)
                                     .arg(seeds.last());
     std::fprintf(stderr, "%s\n", qPrintable(summary));
     if (g_previousHandler)
