@@ -94,20 +94,23 @@ private slots:
 void TestMainWindowPaths::statusReadInFlight_data()
 {
     QTest::addColumn<bool>("answered");
-    QTest::addColumn<bool>("write"); // a write, else a reboot
-    QTest::newRow("answered, then a write") << true << true;
-    QTest::newRow("answered, then a reboot") << true << false;
-    QTest::newRow("unanswered, then a write") << false << true;
-    QTest::newRow("unanswered, then a reboot") << false << false;
+    QTest::addColumn<QString>("action"); // write, reboot, or close (write, then quit)
+    QTest::newRow("answered, then a write") << true << "write";
+    QTest::newRow("answered, then a reboot") << true << "reboot";
+    QTest::newRow("answered, then closing with the write") << true << "close";
+    QTest::newRow("unanswered, then a write") << false << "write";
+    QTest::newRow("unanswered, then a reboot") << false << "reboot";
 }
 
 // The engineer starts a write or a reboot while a status read is on the bus: the command waits
 // until the status read is answered, or until its answer time-out if the reader is silent (it is
-// not sent again then); the late answer of a status read never ends the write's wait.
+// not sent again then); the late answer of a status read never ends the write's wait. Closing
+// with the changes written waits the same way, and still ends the program after the reboot.
 void TestMainWindowPaths::statusReadInFlight()
 {
     QFETCH(bool, answered);
-    QFETCH(bool, write);
+    QFETCH(QString, action);
+    const bool write = action != "reboot";
     SimReaderSettings settings = reader(1);
     settings.replyDelayMs = 150; // the status read stays on the bus a while
     Rig rig({settings}, 5000);
@@ -121,11 +124,18 @@ void TestMainWindowPaths::statusReadInFlight()
     rig.states.clear();
     if (write) {
         rig.boxes.answers << QMessageBox::Yes;
-        rig.press("writeConfigButton");
+        rig.press(action == "close" ? "closeMainWindow" : "writeConfigButton");
     } else {
         rig.confirmReboot();
     }
     QTRY_VERIFY_WITH_TIMEOUT(rig.states.contains(7), 15000);
+    // Quitting is asked for in state 7 itself. The main loop run here ends at once and leaves
+    // the application able to run the event loops of later waits.
+    QCOMPARE(MainWindowTestAccess::closeAfterWrite(rig.w()), action == "close");
+    if (action == "close") {
+        QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+        QCoreApplication::exec();
+    }
     QTRY_COMPARE_WITH_TIMEOUT(rig.w().globalState(), 3, 5000);
     QCOMPARE(sim->rebootCount(), 1);
 

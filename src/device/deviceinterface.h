@@ -89,6 +89,8 @@ public:
     bool isRequestPending() const { return m_request.active; }
     bool isSearching() const { return m_job == Job::Scan; }
     bool isWriteMode() const { return m_job == Job::Write; }
+    // A write runs or waits its turn.
+    bool isWritePending() const;
     bool isFirmwareUploadMode() const { return m_job == Job::Upload; }
     // A status read in flight ends at its first time-out instead of being sent again: someone
     // waits for the bus. Cleared when the status read ends.

@@ -228,6 +228,17 @@ void DeviceInterface::startWaitingJob()
     }
 }
 
+bool DeviceInterface::isWritePending() const
+{
+    if (m_job == Job::Write)
+        return true;
+    for (const WaitingJob &waiting : m_waiting) {
+        if (waiting.job == Job::Write)
+            return true;
+    }
+    return false;
+}
+
 void DeviceInterface::finishJob()
 {
     m_job = Job::Idle;

@@ -95,8 +95,9 @@ void MainWindow::setGlobalState(int code)
     const bool remote = m_device->isRemoteMode();
     const QString remoteTitle = tr("Удаленное конфигурирование");
     // Quitting after the write is wanted only when the write ends with its reboot (state 7);
-    // a write that ends otherwise leaves the program running.
-    if (code == 0 || code == 3 || code == 6)
+    // a write that ends otherwise leaves the program running. The end of a status read that the
+    // write waited for is not the end of the write.
+    if ((code == 0 || code == 3 || code == 6) && !m_device->isWritePending())
         m_closeAfterWrite = false;
 
     switch (code) {
