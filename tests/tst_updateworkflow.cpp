@@ -2,6 +2,7 @@
 // The update workflow of the real window against the update-server double: the outcomes of a
 // manual check, the configurator download handed to its script, and a downloaded image uploaded
 // into a simulated model-200 reader. Boxes are answered through the Prompter seam.
+#include "configserversim.h"
 #include "deviceinterface.h"
 #include "firmwareimage.h"
 #include "mainwindowaccess.h"
@@ -67,6 +68,7 @@ private slots:
     void serverUnreachableOrSilent();
     void failedUpdatesAreTold_data();
     void failedUpdatesAreTold();
+    void firmwareUploadShowsTheNewVersion_data();
     void firmwareUploadShowsTheNewVersion();
 };
 
@@ -232,21 +234,39 @@ void TestUpdateWorkflow::failedUpdatesAreTold()
     QVERIFY(rig.handOvers.calls.isEmpty());
 }
 
+void TestUpdateWorkflow::firmwareUploadShowsTheNewVersion_data()
+{
+    QTest::addColumn<bool>("remote");
+    QTest::newRow("serial") << false;
+    QTest::newRow("through the configuration server") << true;
+}
+
 // An upload that the reader takes ends, after its reboot, with the reader read again: the new
 // version shows and is told. While it runs nothing may change the link's address or speed.
 void TestUpdateWorkflow::firmwareUploadShowsTheNewVersion()
 {
+    QFETCH(bool, remote);
     SimReaderSettings reader;
     reader.deviceId = 200;
     reader.firmware = "1.4.0";
     reader.upgradeFirmware = "1.5.0";
     reader.rebootSilenceMs = 200;
-    BusWindowRig rig({reader});
+    ConfigServerSim server;
+    BusWindowRig rig(remote ? QList<SimReaderSettings> {} : QList<SimReaderSettings> {reader});
     MainWindow &w = rig.w();
     QVERIFY(writeTestFile(rig.dir.filePath("firmware/Zemo200_v1.5.0_update.bin"),
                           newFirmwareFile()));
     QVERIFY(rig.choose("19200", "1"));
-    rig.press("rs485_Button");
+    if (remote) {
+        QVERIFY(server.listen());
+        server.setTerminal("356938035643809", "1234");
+        server.setNoAnswerDelayMs(0);
+        server.addReader(reader);
+        w.deviceInterface()->setServerAddress("127.0.0.1", server.port());
+        w.deviceInterface()->connectToServer("356938035643809", "1234");
+    } else {
+        rig.press("rs485_Button");
+    }
     QTRY_COMPARE_WITH_TIMEOUT(w.globalState(), 3, 5000);
     QCOMPARE(rig.get<QLabel>("label_220_fw")->text(), QString("1.4.0"));
     QTRY_VERIFY(rig.get("updateFwButton")->isEnabled());
@@ -256,7 +276,8 @@ void TestUpdateWorkflow::firmwareUploadShowsTheNewVersion()
     rig.press("updateFwButton");
     QCOMPARE(w.globalState(), 15);
     QVERIFY(!rig.get("openFileButton")->isEnabled() && !rig.get("rs485_Button")->isEnabled());
-    QTRY_COMPARE_WITH_TIMEOUT(rig.bus.reader(1)->rebootCount(), 1, 15000);
+    SimReader *sim = remote ? server.reader(1) : rig.bus.reader(1);
+    QTRY_COMPARE_WITH_TIMEOUT(sim->rebootCount(), 1, 15000);
     QTRY_COMPARE_WITH_TIMEOUT(rig.get<QLabel>("label_220_fw")->text(), QString("1.5.0"), 15000);
     QTRY_COMPARE(w.globalState(), 3);
     QTRY_VERIFY(rig.boxes.describe().endsWith(

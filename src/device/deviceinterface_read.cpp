@@ -20,8 +20,17 @@ void DeviceInterface::readConfiguration_220()
 {
     qDebug().noquote() << "READ CONFIGURATION!";
     m_progressStep = 333;
-    m_deviceConnected = false;
     m_progressValue = 0;
+    if (m_remoteMode) {
+        // Through the server the terminal stays connected: the reader behind it is read again
+        // (after a firmware upload) once the bus is free.
+        runWhenIdle(Job::Read, [this] {
+            if (m_remoteMode)
+                beginRead();
+        });
+        return;
+    }
+    m_deviceConnected = false;
     if (!m_port->isOpen())
         return;
 

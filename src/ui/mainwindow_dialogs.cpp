@@ -65,7 +65,7 @@ void MainWindow::reloadWaitCancel()
     // converter went): the window stays closed then.
     if (m_state != 7)
         return;
-    if (m_readAfterUpload && m_device->isPortOpen()) {
+    if (m_readAfterUpload && connectionUsable()) {
         // The reader runs its new firmware: read it, so that the new version shows.
         m_readAfterUpload = false;
         m_reportFirmwareAfterRead = true;
