@@ -88,6 +88,7 @@ private slots:
     void questionsEndTrue();
     void consoleOnClosedConnections();
     void writeEndsWithoutItsReboot();
+    void converterPulledDuringWriteQuestion();
     void addressTypedButNotWritten();
 };
 
@@ -295,6 +296,24 @@ void TestMainWindowPaths::writeEndsWithoutItsReboot()
     QTRY_COMPARE_WITH_TIMEOUT(rig.bus.reader(1)->rebootCount(), 1, 5000);
     QTRY_COMPARE_WITH_TIMEOUT(rig.w().globalState(), 3, 5000);
     QVERIFY(rig.w().isVisible());
+}
+
+// The converter is pulled while the engineer is asked whether to write: declining leaves the
+// window closed, as the link is.
+void TestMainWindowPaths::converterPulledDuringWriteQuestion()
+{
+    Rig rig({reader(1)});
+    QVERIFY(rig.connectAndRead());
+    rig.edit("pullUpComboBox", 1);
+    rig.w().prompter().setMessageHandler([&rig](const MessageRequest &) {
+        rig.bus.close();
+        QTest::qWaitFor([&rig] { return rig.w().globalState() == 0; }, 3000);
+        return QMessageBox::No;
+    });
+    rig.press("writeConfigButton");
+    QCOMPARE(rig.w().globalState(), 0);
+    QCOMPARE(rig.status(), QString("Соединения закрыты"));
+    QVERIFY(!rig.get("restartButton")->isEnabled() && rig.get("findDevsButton")->isEnabled());
 }
 
 // An address and a speed typed in the form but never written: after a reboot the link still

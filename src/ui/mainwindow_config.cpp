@@ -317,7 +317,9 @@ void MainWindow::writeConfig()
             = m_prompter.question(this, tr("Запись конфигурации"),
                                   tr("Записать конфигурацию в модуль?"));
     if (answer == QMessageBox::No) {
-        setGlobalState(3);
+        // The question ran the event loop: a connection that went meanwhile is not shown again.
+        if (m_state == 3)
+            setGlobalState(3);
         return;
     }
     if (answer != QMessageBox::Yes)
