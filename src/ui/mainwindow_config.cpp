@@ -317,8 +317,8 @@ void MainWindow::writeConfig()
             = m_prompter.question(this, tr("Запись конфигурации"),
                                   tr("Записать конфигурацию в модуль?"));
     if (answer == QMessageBox::No) {
-        // The question ran the event loop: a connection that went meanwhile is not shown again.
-        if (m_state == 3)
+        // The question ran the event loop: connections closed meanwhile are not shown as ready.
+        if (m_state != 0)
             setGlobalState(3);
         return;
     }
