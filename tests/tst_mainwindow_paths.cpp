@@ -276,7 +276,8 @@ void TestMainWindowPaths::consoleOnClosedConnections()
 }
 
 // A write that the reader refuses ends without its reboot: closing with changes asked for the
-// program's end after the reboot, which now never comes; a later reboot must not end it.
+// program's end after the reboot, which now never comes; a later reboot must not end it. The
+// change is not in the reader: it stays a change to write.
 void TestMainWindowPaths::writeEndsWithoutItsReboot()
 {
     SimReaderSettings settings = reader(1);
@@ -291,6 +292,7 @@ void TestMainWindowPaths::writeEndsWithoutItsReboot()
     QTRY_COMPARE_WITH_TIMEOUT(rig.w().globalState(), 3, 2000);
     QVERIFY(!MainWindowTestAccess::closeAfterWrite(rig.w()));
     QCOMPARE(rig.bus.reader(1)->rebootCount(), 0);
+    QVERIFY(rig.w().changesXml().contains("<pull_up_220 param=\"1\"/>"));
 
     rig.confirmReboot();
     QTRY_COMPARE_WITH_TIMEOUT(rig.bus.reader(1)->rebootCount(), 1, 5000);

@@ -263,6 +263,7 @@ private:
     // The full configuration behind the form, and the parameters still to be written.
     QDomDocument m_configDoc;
     QDomDocument m_changeDoc;
+    QDomDocument m_changesInWrite; // handed to the write that runs
     // Carries the change document to the device link for writing.
     QBuffer *m_configBuffer = nullptr;
     // Maps edits of the five configuration fields to changeConfig(0..4).

@@ -47,6 +47,7 @@ void MainWindow::startRead()
 {
     m_statusTimer->stop();
     m_changeDoc.clear();
+    m_changesInWrite.clear();
     m_configLoaded = false;
     ui->writeConfigButton->setEnabled(false);
     emit startReadConfiguration_220();
@@ -296,7 +297,10 @@ bool MainWindow::fillConfigBuffer()
     m_configBuffer->seek(0);
     if (!m_changeDoc.isNull())
         m_configBuffer->write(m_changeDoc.toByteArray(1));
-    m_changeDoc.clear();
+    // Kept until the write ends: with its reboot they are in the reader, otherwise they are
+    // changes again.
+    m_changesInWrite = m_changeDoc;
+    m_changeDoc = QDomDocument();
     m_configBuffer->close();
     return true;
 }

@@ -97,8 +97,16 @@ void MainWindow::setGlobalState(int code)
     // Quitting after the write is wanted only when the write ends with its reboot (state 7);
     // a write that ends otherwise leaves the program running. The end of a status read that the
     // write waited for is not the end of the write.
-    if ((code == 0 || code == 3 || code == 6) && !m_device->isWritePending())
+    if ((code == 0 || code == 3 || code == 6) && !m_device->isWritePending()) {
         m_closeAfterWrite = false;
+        // The changes of a write that ended without its reboot are not in the reader: they are
+        // the changes to write again, and closing asks about them.
+        if (!m_changesInWrite.isNull() && m_changeDoc.isNull())
+            m_changeDoc = m_changesInWrite;
+        m_changesInWrite.clear();
+    }
+    if (code == 7)
+        m_changesInWrite.clear();
 
     switch (code) {
     case 0:
