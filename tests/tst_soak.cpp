@@ -83,6 +83,9 @@ public:
                          [this](const QByteArray &frame) { checkRequest(frame); });
         QObject::connect(m_bus, &SimBus::answerSent, m_window.get(),
                          [this](const QByteArray &frame) { m_answers << frame; });
+        QObject::connect(link(), &DeviceInterface::printToTerminal, m_window.get(),
+                         [this](const QString &line) { watchLink(line); });
+        m_linkClock.start();
         auto *ports = child<QComboBox>(m_window.get(), "rs485_220_port");
         QTRY_VERIFY(ports->findText(m_linkPath) >= 0);
         ports->setCurrentText(m_linkPath);
@@ -431,8 +434,14 @@ private:
             m_counters.unjudged += m_bus->unjudgedRequests();
             m_bus->clearOverlaps();
         });
-        if (overlaps > 0)
+        // The bus reads what the pseudo-terminal delivers, and a loaded kernel may deliver two
+        // requests sent 50 ms apart together: a request the bus saw too early is the link's
+        // fault only if the link also sent it too early.
+        if (overlaps > 0 && m_linkEarly > 0)
             violation(QStringLiteral("%1 requests while the bus was busy").arg(overlaps));
+        else
+            m_counters.unjudged += overlaps;
+        m_linkEarly = 0;
         m_writesAllowed = false;
         m_rebootAllowed = false;
         m_consoleCodes.clear();
@@ -505,6 +514,25 @@ private:
     QString m_linkPath;
     std::unique_ptr<MainWindow> m_window;
     QList<QByteArray> m_answers;
+    // The link's own account of the line, from its console lines: a request it sends less than
+    // the bus's minimum gap after an unanswered one of its own was sent too early.
+    void watchLink(const QString &line)
+    {
+        if (line.contains(QLatin1String("&lt; </font>"))) {
+            m_linkAnswered = true;
+        } else if (line.contains(QLatin1String("&gt; </font>"))) {
+            const qint64 now = m_linkClock.elapsed();
+            if (!m_linkAnswered && m_lastLinkRequestMs >= 0
+                && now - m_lastLinkRequestMs < SimBus::kMinRequestGapMs)
+                ++m_linkEarly;
+            m_lastLinkRequestMs = now;
+            m_linkAnswered = false;
+        }
+    }
+    QElapsedTimer m_linkClock;
+    qint64 m_lastLinkRequestMs = -1;
+    bool m_linkAnswered = true;
+    int m_linkEarly = 0;
     QList<quint16> m_consoleCodes;
     QString m_action;
     int m_step = 0;
@@ -558,8 +586,8 @@ void TestSoak::randomSessions()
         }
     }
     const QString summary = QStringLiteral("Soak: %1 s, %2 sessions, steps %3, faults injected %4, "
-                                           "invariant violations %5, requests not judged after a "
-                                           "stall of the bus %6; last seed %7")
+                                           "invariant violations %5, requests not judged (the bus "
+                                           "read them late) %6; last seed %7")
                                     .arg(clock.elapsed() / 1000)
                                     .arg(seeds.size())
                                     .arg(counters.steps)
