@@ -34,7 +34,7 @@ int main(int argc, char *argv[])
     parser.setApplicationDescription(
             "Simulated model-220 readers on an RS-485 bus behind a pseudo-terminal.\n"
             "Reader keys: address, id, fw, speed, gen, pullup, mode, counter, rate, uptime;\n"
-            "fault switches: silent=N, badcrc, split=PIECES:GAPMS, delay=MS, reject=RESULT,\n"
+            "fault switches: silent=N, badcrc[=N], split=PIECES:GAPMS, delay=MS, reject=RESULT,\n"
             "rebootsilence=MS, answeras=ADDRESS.\n"
             "A reader with id=200 takes firmware uploads: newfw=A.B.C is the version it reports\n"
             "after the upload and a reboot; prepare=STATUS, rejectpages=N, check=STATUS refuse\n"

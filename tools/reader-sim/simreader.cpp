@@ -78,7 +78,8 @@ QByteArray SimReader::answer(const QByteArray &request, qint64 nowMs)
     if (!known)
         data = QByteArray(1, '\0');
     QByteArray frame = SimFrame::answer(from, known ? code : 0x0000, data);
-    if (m_settings.badChecksum)
+    ++m_answers;
+    if (m_settings.badChecksum && m_answers % qMax(1, m_settings.badChecksumEvery) == 0)
         frame.back() = char(~quint8(frame.back()));
     return frame;
 }

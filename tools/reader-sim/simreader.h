@@ -19,7 +19,8 @@ struct SimReaderSettings
 
     // Fault switches.
     int silentRequests = 0; // ignore the next N requests addressed to this reader
-    bool badChecksum = false; // every answer carries a wrong checksum
+    bool badChecksum = false; // answers carry a wrong checksum: ...
+    int badChecksumEvery = 1; // ... every this many (1 each answer, 3 every third)
     int splitPieces = 1; // write each answer in this many pieces ...
     int splitGapMs = 0; // ... with this gap between them
     int replyDelayMs = 2; // delay between the request's last byte and the answer
@@ -86,6 +87,7 @@ private:
     quint8 m_pendingAddress = 0;
     quint32 m_pendingSpeed = 0;
     int m_reboots = 0;
+    int m_answers = 0; // answers given, for the damaged every so many
     QByteArray m_updateArea;
     QList<int> m_receivedPages;
     bool m_imageChecked = false;

@@ -50,8 +50,17 @@ bool applyItem(const QString &key, const QString &value, bool hasValue, SimReade
 {
     constexpr qint64 kMaxMs = 3600 * 1000;
     qint64 v = 0;
-    if (key == "badcrc")
-        return toFlag(value, &s->badChecksum);
+    if (key == "badcrc") {
+        // A flag (every answer), or N: every N-th answer.
+        s->badChecksumEvery = 1;
+        if (toFlag(value, &s->badChecksum))
+            return true;
+        if (!toInt(value, 2, 1000000, &v))
+            return false;
+        s->badChecksum = true;
+        s->badChecksumEvery = int(v);
+        return true;
+    }
     if (!hasValue)
         return false;
     if (key == "fw") {
@@ -166,7 +175,9 @@ QString describeReader(const SimReaderSettings &s)
     QStringList faults;
     if (s.silentRequests > 0)
         faults << QString("silent for %1 requests").arg(s.silentRequests);
-    if (s.badChecksum)
+    if (s.badChecksum && s.badChecksumEvery > 1)
+        faults << QString("wrong checksums in one answer of %1").arg(s.badChecksumEvery);
+    else if (s.badChecksum)
         faults << "wrong checksums";
     if (s.splitPieces > 1)
         faults << QString("answers in %1 pieces %2 ms apart").arg(s.splitPieces).arg(s.splitGapMs);

@@ -10,7 +10,7 @@
 //   gen=N  pullup=N  mode=N  (0..255)  counter=N (signed 32-bit)  rate=N (counter rise per
 //   second)  uptime=N (seconds)
 // fault switches:
-//   silent=N  badcrc[=0|1]  split=PIECES[:GAPMS]  delay=MS  reject=RESULT  rebootsilence=MS
+//   silent=N  badcrc[=0|1|N]  split=PIECES[:GAPMS]  delay=MS  reject=RESULT  rebootsilence=MS
 //   answeras=ADDRESS
 // On an error settings may be partly changed and error says which item is wrong.
 bool parseReaderOptions(const QString &text, SimReaderSettings *settings, QString *error);
