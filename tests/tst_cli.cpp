@@ -244,6 +244,10 @@ void TestCli::consoleLines_data()
     QTest::newRow("answer") << "<font color=green>&lt; </font>01&nbsp;04&nbsp;dc&nbsp;82&nbsp;00&"
                                "nbsp;00&nbsp;5b"
                             << "received 01 04 dc 82 00 00 5b";
+    QTest::newRow("answer marked with a failed checksum")
+            << "<font color=green>&lt; </font>01&nbsp;04&nbsp;dc&nbsp;82&nbsp;00&nbsp;00&nbsp;a4"
+               "&nbsp;<font color=red>✗ КС</font>"
+            << "received 01 04 dc 82 00 00 a4";
     QTest::newRow("request through the server")
             << "<font color=blue>&gt; </font>S485 6,260,2000,19200;AQPcAQDd"
             << "sent 01 03 dc 01 00 dd";

@@ -94,6 +94,7 @@ private slots:
     void serverRefusals_data();
     void serverRefusals();
     void emptyAnswers();
+    void damagedAndEmptyAnswersCounted();
     void silenceEndsConnection();
 };
 
@@ -244,6 +245,36 @@ void TestRemoteConfig::emptyAnswers()
     QTest::qWait(200);
     QVERIFY(!rig.stateCodes().contains("17"));
     QVERIFY(rig.link.isRemoteMode());
+}
+
+// The line's counts through the server: a damaged answer and an empty one, each resent at once.
+void TestRemoteConfig::damagedAndEmptyAnswersCounted()
+{
+    Rig rig;
+    QStringList console;
+    QObject::connect(&rig.link, &DeviceInterface::printToTerminal, &rig.link,
+                     [&console](const QString &line) { console << line; });
+    rig.server.addRelayFault(ConfigServerSim::RelayFault::Damaged, 1);
+    rig.server.addRelayFault(ConfigServerSim::RelayFault::NoAnswer, 1);
+    rig.connectAndRead();
+    QCOMPARE(rig.link.busHealth().summary(), QString("Ответов 4 из 6 · повторов 2 · ошибок КС 1"));
+    QVERIFY(rig.link.busHealth().lineSuspect());
+    // Every answer line is shown; the damaged one marked.
+    const QStringList answers = console.filter("&lt; </font>S485=");
+    QCOMPARE(answers.size(), 6);
+    QVERIFY2(answers.at(0).endsWith("<font color=red>✗ КС</font>"), qPrintable(answers.at(0)));
+    QCOMPARE(answers.at(1), QString("<font color=green>&lt; </font>S485=0;"));
+    QCOMPARE(answers.filter("✗").size(), 1);
+
+    rig.link.closeRemoteConnection();
+    QTRY_COMPARE(rig.stateCodes(), QString("0"));
+    QCOMPARE(rig.logs.count("Bus health: "), 1);
+    QVERIFY(rig.logs.contains("Bus health: requests 6, answers 4, checksum errors 1, time-outs 1, "
+                              "resends 2, from another address 0, answer time median"));
+
+    // The next connection counts afresh.
+    rig.connectToServer();
+    QCOMPARE(rig.link.busHealth().logLine(), BusHealth().logLine());
 }
 
 namespace {

@@ -27,6 +27,49 @@ Version </translation>
     </message>
 </context>
 <context>
+    <name>BusHealth</name>
+    <message>
+        <source>Ответов %1 из %2 · повторов %3 · ошибок КС %4</source>
+        <translation>Answers %1 of %2 · resends %3 · checksum errors %4</translation>
+    </message>
+    <message>
+        <source>Запросов: %1</source>
+        <translation>Requests: %1</translation>
+    </message>
+    <message>
+        <source>Ответов: %1</source>
+        <translation>Answers: %1</translation>
+    </message>
+    <message>
+        <source>Ошибок контрольной суммы: %1</source>
+        <translation>Checksum errors: %1</translation>
+    </message>
+    <message>
+        <source>Тайм-аутов: %1</source>
+        <translation>Time-outs: %1</translation>
+    </message>
+    <message>
+        <source>Повторов: %1</source>
+        <translation>Resends: %1</translation>
+    </message>
+    <message>
+        <source>Ответов с другого адреса: %1</source>
+        <translation>Answers from another address: %1</translation>
+    </message>
+    <message>
+        <source>Время ответа: нет ответов</source>
+        <translation>Answer time: no answers</translation>
+    </message>
+    <message>
+        <source>Время ответа: медиана %1 мс, худшее %2 мс</source>
+        <translation>Answer time: median %1 ms, worst %2 ms</translation>
+    </message>
+    <message>
+        <source>Проверьте терминатор, экран и длину линии RS-485.</source>
+        <translation>Check the terminator, the shield and the length of the RS-485 line.</translation>
+    </message>
+</context>
+<context>
     <name>CliArguments</name>
     <message>
         <source>команда не в шестнадцатеричном виде: %1</source>
@@ -677,6 +720,18 @@ Continue the firmware update?</translation>
 Добавьте пользователя в группу dialout и войдите в систему заново.</source>
         <translation>No access to the port %1.
 Add the user to the group dialout and log in again.</translation>
+    </message>
+    <message>
+        <source>✗ КС</source>
+        <translation>✗ checksum</translation>
+    </message>
+    <message>
+        <source>нет ответа (повтор %1 из 3)</source>
+        <translation>no answer (resend %1 of 3)</translation>
+    </message>
+    <message>
+        <source>нет ответа</source>
+        <translation>no answer</translation>
     </message>
 </context>
 <context>

@@ -104,6 +104,10 @@ CliOutput::ConsoleLine CliOutput::parseConsoleLine(const QString &html)
             .replace(QLatin1String("&lt;"), QLatin1String("<"))
             .replace(QLatin1String("&gt;"), QLatin1String(">"))
             .replace(QLatin1String("&amp;"), QLatin1String("&"));
+    // An answer whose checksum failed carries a mark after its bytes.
+    const int mark = text.indexOf(QChar(0x2717));
+    if (mark >= 0)
+        text.truncate(mark);
     text = text.trimmed();
 
     ConsoleLine line;

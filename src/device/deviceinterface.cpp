@@ -14,6 +14,7 @@ DeviceInterface::DeviceInterface(QObject *parent)
     , m_baudList {"2400", "4800", "9600", "19200", "38400", "57600", "115200"}
 {
     registerDeviceRecords();
+    qRegisterMetaType<BusHealth>();
 
     m_port = new QSerialPort(this);
     m_answerTimer = new QTimer(this);
@@ -43,6 +44,8 @@ DeviceInterface::DeviceInterface(QObject *parent)
     // destructor: quit directly, a queued quit would never be delivered.
     connect(m_parser, &PackParser::finished, m_parserThread, &QThread::quit, Qt::DirectConnection);
     connect(m_parser, &PackParser::finished, m_parser, &QObject::deleteLater, Qt::DirectConnection);
+    // Queued like every parser signal, and delivered before the record of the same chunk.
+    connect(m_parser, &PackParser::answerChecked, this, &DeviceInterface::answerChecked);
     connect(m_parser, &PackParser::VersionInfoStatus_220, this,
             &DeviceInterface::handlerVersionInfo_220);
     connect(m_parser, &PackParser::RS485_InfoStatus_220, this,
@@ -70,6 +73,8 @@ DeviceInterface::~DeviceInterface()
     m_parser = nullptr;
 
     m_port->disconnect(this);
+    // Closing the program ends a connection too.
+    endBusHealth();
     if (m_port->isOpen())
         m_port->close();
     delete m_port;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "bushealth.h"
 #include "chunkqueue.h"
 #include "prompter.h"
 #include "records.h"
@@ -15,6 +16,7 @@
 #include <QSerialPort>
 #include <QString>
 #include <QStringList>
+#include <QTime>
 
 #include <functional>
 
@@ -98,6 +100,14 @@ public:
     // The answer time-out of a command (5000 ms); the randomized session test shortens it.
     void setAnswerTimeoutMs(int ms) { m_answerTimeoutMs = ms; }
     int answerTimeoutMs() const { return m_answerTimeoutMs; }
+    // How the line behaved since the connection was made (serial or remote); reported by
+    // busHealthChanged after each answer and time-out, logged when the connection ends.
+    BusHealth busHealth() const { return m_health; }
+    // Request and answer lines of the console with the time they happened in front; off by
+    // default.
+    void setConsoleTimestamps(bool on) { m_consoleTimestamps = on; }
+    // The time in front of a console line: "hh:mm:ss.zzz" and a blank.
+    static QString consoleTimestamp(const QTime &time);
 
     // ---- flags kept for the main window ----
     bool isRemoteMode() const { return m_remoteMode; }
@@ -230,6 +240,8 @@ signals:
     void remoteServerUnreachable();
     // The bus has become free: the job that ran has ended.
     void busIdle();
+    // After each answer (accepted, damaged or from another address) and each time-out.
+    void busHealthChanged(const BusHealth &health);
 
 private:
     // The request in flight: the frame's address and command code.
@@ -277,6 +289,19 @@ private:
     void pollAnswered();
     void endUpload(int state);
     void consoleNote(const QString &text);
+    // The parser's verdict on the oldest chunk handed to it: its console line is shown, with
+    // the mark of a failed checksum, and the failure counted.
+    void answerChecked(bool checksumOk);
+    // A request or answer line of the console, with its time in front when asked for.
+    QString trafficLine(const QString &line, const QTime &at) const;
+    void showAnswerLines();
+    // The request in flight went unanswered: counted, reported and shown in the console with
+    // the number of the resend that follows (0: none follows).
+    void noteTimeout(int resend);
+    // Counting starts afresh with a connection; the counts of one that ended go to the log.
+    void startBusHealth();
+    void endBusHealth();
+    void reportBusHealth();
     // Writes a request frame to the port and starts its answer timer.
     void writeRequest(const QByteArray &frame);
     static QDomDocument emptyConfigurationDocument();
@@ -325,6 +350,25 @@ private:
     bool m_receiveOverflow = false; // bytes dropped until the line falls silent
     QTimer *m_gatherTimer = nullptr;
     ChunkQueue m_queue;
+
+    // What the line did since the connection was made.
+    BusHealth m_health;
+    bool m_healthCounting = false; // a connection is up; its counts are logged when it ends
+    bool m_consoleTimestamps = false;
+    QElapsedTimer m_requestClock; // since the request in flight was written
+    qint64 m_requestWireUs = 0; // the time its bytes take on the line at the link's speed
+    QElapsedTimer m_lastByteClock; // since the last bytes came in
+    // Console lines of received chunks in arrival order; a chunk handed to the parser waits
+    // there for the parser's verdict on its checksum, the lines behind it wait too.
+    struct AnswerLine
+    {
+        QString text;
+        QTime at; // when its last byte came
+        int answerMs = -1; // since the request's last byte, when it may answer the request
+        bool awaitingVerdict = false;
+    };
+    QList<AnswerLine> m_answerLines;
+    int m_checkedAnswerMs = -1; // of the answer whose checksum held last
     QElapsedTimer m_probeClock; // since the last probe of a scan was sent
     int m_probeIntervalMs = 0; // its time-out
     qint64 m_probeLateUs = 0; // how late the scan's time-outs ran, not yet caught up

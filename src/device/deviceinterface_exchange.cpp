@@ -77,8 +77,17 @@ void DeviceInterface::writeRequest(const QByteArray &frame)
     m_request.sent = true;
     const QString hex = Frame220::hex(frame);
     qDebug().noquote() << "Out cmd pack: " << hex;
-    emit printToTerminal(tr("<font color=blue>&gt; </font>") + hex);
+    emit printToTerminal(
+            trafficLine(tr("<font color=blue>&gt; </font>") + hex, QTime::currentTime()));
     m_port->write(frame);
+    // A scan's probes are not counted: a silent address is no fault of the line.
+    if (m_job != Job::Scan) {
+        m_health.requestSent();
+        // The answer time runs from the request's last byte, which leaves when the frame has
+        // crossed the line: ten bits a byte (8N1).
+        m_requestClock.start();
+        m_requestWireUs = m_baudRate > 0 ? frame.size() * 10 * 1000000LL / m_baudRate : 0;
+    }
 
     if (m_job == Job::Scan) {
         // The event loop runs a time-out a little late (up to a millisecond or so). Taking that
@@ -97,6 +106,7 @@ void DeviceInterface::writeRequest(const QByteArray &frame)
 
 void DeviceInterface::readPortData()
 {
+    m_lastByteClock.start();
     if (m_gatherTimer->isActive()) {
         m_gatherTimer->start(GatherNextMs);
     } else {
@@ -133,23 +143,38 @@ void DeviceInterface::addToQue()
     if (m_receiveBuffer.size() >= 3) {
         QString spaced = QString::fromLatin1(m_receiveBuffer.toHex(' '));
         qDebug().noquote() << "Receive buffer: " << spaced;
-        emit printToTerminal(tr("<font color=green>&lt; </font>")
-                             + spaced.replace(QLatin1Char(' '), QLatin1String("&nbsp;")));
+        AnswerLine line;
+        line.text = tr("<font color=green>&lt; </font>")
+                    + spaced.replace(QLatin1Char(' '), QLatin1String("&nbsp;"));
+        line.at = QTime::currentTime().addMSecs(-int(m_lastByteClock.elapsed()));
         // Only an answer to the request in flight goes to the parser: a late answer to a
         // command given up, or one from another reader, must not end another command's wait.
         quint8 address = 0;
         quint16 code = 0;
         if (Frame220::answerHeader(m_receiveBuffer, &address, &code)
-            && !answersRequest(address, code))
+            && !answersRequest(address, code)) {
             qDebug().noquote() << "/C:12"
                                << QStringLiteral("Answer %1 from address %2 answers no request "
                                                  "in flight, ignored")
                                           .arg(code, 4, 16, QLatin1Char('0'))
                                           .arg(address);
-        else {
+            if (m_job != Job::Scan && address != m_request.address) {
+                m_health.answerFromOtherAddress();
+                reportBusHealth();
+            }
+        } else {
             m_request.answered = m_request.active;
+            line.awaitingVerdict = true;
+            if (m_request.active && m_request.sent && m_job != Job::Scan
+                && m_requestClock.isValid()) {
+                const qint64 us = m_requestClock.nsecsElapsed() / 1000 - m_requestWireUs
+                                  - m_lastByteClock.nsecsElapsed() / 1000;
+                line.answerMs = int((qMax<qint64>(0, us) + 500) / 1000);
+            }
             m_queue.append(m_receiveBuffer);
         }
+        m_answerLines.append(line);
+        showAnswerLines();
     }
     m_receiveBuffer.clear();
     m_receiveOverflow = false;
@@ -176,6 +201,11 @@ bool DeviceInterface::takeAnswer(std::initializer_list<quint16> codes)
         return false;
     m_request.active = false;
     resetAnswerCycle();
+    if (m_job != Job::Scan) {
+        m_health.answerAccepted(m_checkedAnswerMs);
+        reportBusHealth();
+    }
+    m_checkedAnswerMs = -1;
     return true;
 }
 
@@ -277,6 +307,8 @@ void DeviceInterface::dropConnection()
     m_acceptedAddress = 0;
     m_acceptedSpeed = 0;
     m_deviceConnected = false;
+    if (!m_remoteMode && !m_port->isOpen())
+        endBusHealth();
     if (wasBusy)
         emit busIdle();
 }
@@ -298,6 +330,7 @@ void DeviceInterface::answerTimeout()
 
     if (m_remoteMode) {
         qDebug().noquote() << "Remote device not respond";
+        noteTimeout(0);
         closeRemoteConnection();
         return;
     }
@@ -308,12 +341,14 @@ void DeviceInterface::answerTimeout()
     if (m_job == Job::Console) {
         // A command typed by hand is neither sent again nor asked about.
         qDebug().noquote() << "No answer to the console command";
+        noteTimeout(0);
         finishJob();
         return;
     }
 
     if (m_job == Job::Poll && m_endStatusReadAtTimeout) {
         qDebug().noquote() << "No answer to the status read, given up for the next command";
+        noteTimeout(0);
         m_pollStep = 0;
         finishJob();
         return;
@@ -323,12 +358,15 @@ void DeviceInterface::answerTimeout()
         ++m_retryCount;
         qDebug().noquote() << "/C:12"
                            << "Data IO Error, request num: " << m_retryCount;
+        m_health.resent();
+        noteTimeout(m_retryCount);
         m_progressValue -= m_progressStep;
         emit setProgress(m_progressValue);
         sendCommand_220(m_prevCmd, m_prevData);
         return;
     }
 
+    noteTimeout(0);
     m_retryCount = 0;
     askToContinue();
 }
@@ -364,9 +402,10 @@ void DeviceInterface::askToContinue()
         // list is given up and the next one follows.
         const bool essential = job == Job::Upload || job == Job::Poll || job == Job::Reboot
                                || m_prevCmd == Cmd220::DeviceInfo || m_prevCmd == Cmd220::Reboot;
-        if (essential)
+        if (essential) {
+            m_health.resent();
             sendCommand_220(m_prevCmd, m_prevData);
-        else if (job == Job::Write)
+        } else if (job == Job::Write)
             nextProcessParam();
         else
             nextReadCommand();
@@ -423,4 +462,78 @@ void DeviceInterface::consoleNote(const QString &text)
 {
     emit printToTerminal(QStringLiteral("<font color=red>") + text.toHtmlEscaped()
                          + QStringLiteral("</font>"));
+}
+
+QString DeviceInterface::consoleTimestamp(const QTime &time)
+{
+    return QStringLiteral("<font color=gray>") + time.toString(QStringLiteral("hh:mm:ss.zzz"))
+           + QStringLiteral("</font>&nbsp;");
+}
+
+QString DeviceInterface::trafficLine(const QString &line, const QTime &at) const
+{
+    return m_consoleTimestamps ? consoleTimestamp(at) + line : line;
+}
+
+void DeviceInterface::answerChecked(bool checksumOk)
+{
+    // Each verdict belongs to the oldest chunk still waiting for one: the parser takes the
+    // chunks in the order they were handed to it.
+    if (m_answerLines.isEmpty() || !m_answerLines.first().awaitingVerdict)
+        return;
+    AnswerLine &line = m_answerLines.first();
+    line.awaitingVerdict = false;
+    m_checkedAnswerMs = checksumOk ? line.answerMs : -1;
+    if (!checksumOk)
+        line.text += QStringLiteral("&nbsp;<font color=red>") + tr("✗ КС").toHtmlEscaped()
+                     + QStringLiteral("</font>");
+    showAnswerLines();
+    if (!checksumOk && m_job != Job::Scan) {
+        m_health.checksumFailed();
+        reportBusHealth();
+    }
+}
+
+void DeviceInterface::showAnswerLines()
+{
+    while (!m_answerLines.isEmpty() && !m_answerLines.first().awaitingVerdict) {
+        const AnswerLine line = m_answerLines.takeFirst();
+        emit printToTerminal(trafficLine(line.text, line.at));
+    }
+}
+
+void DeviceInterface::noteTimeout(int resend)
+{
+    if (!m_request.active)
+        return;
+    const QString text = resend > 0 ? tr("нет ответа (повтор %1 из 3)").arg(resend)
+                                    : tr("нет ответа");
+    emit printToTerminal(trafficLine(QStringLiteral("<font color=red>") + text.toHtmlEscaped()
+                                             + QStringLiteral("</font>"),
+                                     QTime::currentTime()));
+    m_health.timedOut();
+    reportBusHealth();
+}
+
+void DeviceInterface::startBusHealth()
+{
+    endBusHealth();
+    m_health = BusHealth();
+    m_checkedAnswerMs = -1;
+    m_healthCounting = true;
+    reportBusHealth();
+}
+
+void DeviceInterface::endBusHealth()
+{
+    if (!m_healthCounting)
+        return;
+    m_healthCounting = false;
+    qDebug().noquote() << m_health.logLine();
+}
+
+void DeviceInterface::reportBusHealth()
+{
+    if (m_healthCounting)
+        emit busHealthChanged(m_health);
 }

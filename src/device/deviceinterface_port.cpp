@@ -158,6 +158,7 @@ bool DeviceInterface::openPort()
     qDebug().noquote() << "Port flush: " << flushed;
     qDebug().noquote() << "Port open OK!" << m_port->portName() << " baudrate: " << m_baudRate;
     connectReceiveSlots();
+    startBusHealth();
     return true;
 }
 

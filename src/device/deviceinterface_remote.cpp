@@ -65,6 +65,7 @@ void DeviceInterface::connectToServer(QString imei, QString password)
     }
 
     m_remoteMode = true;
+    startBusHealth();
     // Each connection starts afresh: empty answers of an earlier one do not count against it.
     m_emptyAnswerCount = 0;
     m_lineCollector.clear();
@@ -94,7 +95,8 @@ QString DeviceInterface::calcMKey(QString imei)
 
 bool DeviceInterface::writeCommand(QString line)
 {
-    emit printToTerminal(tr("<font color=blue>&gt; </font>") + line);
+    emit printToTerminal(
+            trafficLine(tr("<font color=blue>&gt; </font>") + line, QTime::currentTime()));
     if (!m_remoteMode || !m_socket || !m_socket->isOpen() || !m_deviceConnected)
         return false;
     m_socket->write(line.toUtf8());
@@ -105,7 +107,12 @@ bool DeviceInterface::writeCommand(QString line)
 
 void DeviceInterface::sendRemoteFrame(const QByteArray &frame)
 {
-    writeCommand(RemoteProtocol::frameLine(frame, m_baudRate));
+    if (!writeCommand(RemoteProtocol::frameLine(frame, m_baudRate)))
+        return;
+    // Through the server the answer time is the whole way there and back.
+    m_health.requestSent();
+    m_requestClock.start();
+    m_requestWireUs = 0;
 }
 
 void DeviceInterface::readComPortData()
@@ -196,16 +203,26 @@ void DeviceInterface::handleServerLine(const QString &line)
 void DeviceInterface::handleRemoteAnswer(const QString &line)
 {
     const RemoteProtocol::AnswerLine answer = RemoteProtocol::decodeAnswerLine(line);
+    QString shown = tr("<font color=green>&lt; </font>") + line.toHtmlEscaped();
+    if (answer.kind == RemoteProtocol::AnswerLine::BadData)
+        shown += QStringLiteral("&nbsp;<font color=red>") + tr("✗ КС").toHtmlEscaped()
+                 + QStringLiteral("</font>");
+    emit printToTerminal(trafficLine(shown, QTime::currentTime()));
     if (!m_request.active) {
         qDebug().noquote() << "/C:12"
                            << "Server answer without a frame in flight, ignored";
         return;
     }
     if (answer.kind == RemoteProtocol::AnswerLine::NoAnswer) {
+        // The terminal waited for the reader in vain: a time-out on its bus.
+        m_health.timedOut();
         if (m_emptyAnswerCount++ >= kMaxEmptyAnswers) {
+            reportBusHealth();
             emit changeDeviceStatus(17);
             closeRemoteConnection();
         } else {
+            m_health.resent();
+            reportBusHealth();
             sendCommand_220(m_prevCmd, m_prevData);
         }
         return;
@@ -215,24 +232,34 @@ void DeviceInterface::handleRemoteAnswer(const QString &line)
     qDebug().noquote() << "S485";
     if (answer.kind == RemoteProtocol::AnswerLine::BadData) {
         qDebug().noquote() << "BAD DATA!";
+        m_health.checksumFailed();
+        m_health.resent();
+        reportBusHealth();
         sendCommand_220(m_prevCmd, m_prevData);
         return;
     }
     quint8 address = 0;
     quint16 code = 0;
-    if (!Frame220::answerHeader(answer.frame, &address, &code) || !answersRequest(address, code)) {
+    const bool hasHeader = Frame220::answerHeader(answer.frame, &address, &code);
+    if (!hasHeader || !answersRequest(address, code)) {
         qDebug().noquote() << "/C:12"
                            << QStringLiteral("Answer %1 from address %2 answers no frame in "
                                              "flight, ignored")
                                       .arg(code, 4, 16, QLatin1Char('0'))
                                       .arg(address);
+        if (hasHeader && address != m_request.address) {
+            m_health.answerFromOtherAddress();
+            reportBusHealth();
+        }
         return;
     }
+    m_checkedAnswerMs = int(m_requestClock.elapsed());
     // Checked here already; the parser emits the records exactly as for a serial answer, and
     // in this thread, so the read and write sequences go on at once. A frame it cannot decode
     // leaves the answer timer running.
     m_request.answered = true;
     m_parser->decodeAnswer(answer.frame);
+    m_checkedAnswerMs = -1;
 }
 
 void DeviceInterface::closeRemoteConnection()

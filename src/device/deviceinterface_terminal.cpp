@@ -48,7 +48,8 @@ void DeviceInterface::sendTerminalCmd(QString command)
 
 void DeviceInterface::announceCommand(const QString &text)
 {
-    emit printToTerminal(tr("<font color=blue>&gt; </font>") + text);
+    emit printToTerminal(
+            trafficLine(tr("<font color=blue>&gt; </font>") + text, QTime::currentTime()));
     qDebug().noquote() << "/C:13"
                        << "Command send: " << text;
 }

@@ -30,6 +30,7 @@ void PackParser::stopParser()
 void PackParser::processChunk(const QByteArray &chunk)
 {
     const QByteArray frame = Frame220::frameOfChunk(chunk);
+    emit answerChecked(!frame.isEmpty());
     if (frame.isEmpty()) {
         qDebug().noquote() << "BAD DATA!";
         return;

@@ -28,6 +28,9 @@ public slots:
     void decodeAnswer(QByteArray frame);
 
 signals:
+    // Every chunk taken off the queue, before the signal of its answer: whether its checksum
+    // held (a failure is logged "BAD DATA!" and the chunk dropped).
+    void answerChecked(bool checksumOk);
     void VersionInfoStatus_220(VERSION_INFO_220 info);
     void RS485_InfoStatus_220(RS485_STAT_220 info);
     void InputInfoStatus_220(INPUT_STAT_220 info);
