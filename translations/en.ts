@@ -1150,6 +1150,10 @@ Write the changes to the module?</translation>
         <source>Загруженный файл не удалось сохранить.</source>
         <translation>The downloaded file could not be saved.</translation>
     </message>
+    <message>
+        <source>Метки времени</source>
+        <translation>Timestamps</translation>
+    </message>
 </context>
 <context>
     <name>ReloadForm</name>

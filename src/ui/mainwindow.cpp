@@ -130,6 +130,7 @@ MainWindow::MainWindow(QWidget *parent, const QString &systemLocale)
             &DeviceInterface::writeConfiguration);
     connect(m_device, &DeviceInterface::setProgress, ui->progressBar, &QProgressBar::setValue);
     connect(m_device, &DeviceInterface::printToTerminal, this, &MainWindow::printToTerminal);
+    connect(m_device, &DeviceInterface::busHealthChanged, this, &MainWindow::showBusHealth);
     connect(this, &MainWindow::sendTerminalCommand, m_device, &DeviceInterface::sendTerminalCmd);
     connect(this, &MainWindow::disconnectDevice, m_device, &DeviceInterface::disconnectDevice);
     connect(m_device, &DeviceInterface::setProgressMax, this, &MainWindow::setProgressMax);
@@ -293,7 +294,10 @@ void MainWindow::retranslate()
         m_saveLogAction->setText(tr("Сохранить в файл"));
         m_binLogAction->setText(tr("Писать лог в файл"));
         m_clearLogAction->setText(tr("Очистить лог"));
+        m_timestampsAction->setText(tr("Метки времени"));
     }
+    if (m_device && !ui->busHealthLabel->text().isEmpty())
+        showBusHealth(m_device->busHealth());
 }
 
 void MainWindow::createToolButtons()
@@ -329,6 +333,15 @@ void MainWindow::createToolButtons()
     m_clearLogAction = new QAction(tr("Очистить лог"), this);
     m_clearLogAction->setObjectName(QStringLiteral("clearLogAction"));
     connect(m_clearLogAction, &QAction::triggered, ui->terminalEdit, &QPlainTextEdit::clear);
+    m_timestampsAction = new QAction(tr("Метки времени"), this);
+    m_timestampsAction->setObjectName(QStringLiteral("timestampsAction"));
+    m_timestampsAction->setCheckable(true);
+    // Off unless chosen: the console looks as it always did.
+    const bool timestamps = readSetting(QStringLiteral("Console"), QStringLiteral("timestamps"))
+                                    .toBool();
+    m_timestampsAction->setChecked(timestamps);
+    m_device->setConsoleTimestamps(timestamps);
+    connect(m_timestampsAction, &QAction::toggled, this, &MainWindow::setConsoleTimestamps);
 }
 
 void MainWindow::setInputValidations()

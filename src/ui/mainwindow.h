@@ -1,5 +1,6 @@
 #pragma once
 
+#include "bushealth.h"
 #include "configurationfile.h"
 #include "prompter.h"
 #include "records.h"
@@ -91,6 +92,8 @@ public slots:
     // command that follows (the wait runs the event loop, where the engineer may close it).
     bool waitEndReadStatus();
     void rebootComplite();
+    // The status strip's summary of how the line behaves, from the link's counts.
+    void showBusHealth(const BusHealth &health);
 
     // Configuration document, form and files.
     void readConfig_220();
@@ -111,6 +114,9 @@ public slots:
     void showConsoleMenu(QPoint pos);
     void saveConsoleLog();
     void saveConsoleBinLog();
+    // Times in front of the console's request and answer lines, on or off (kept in
+    // settings.conf).
+    void setConsoleTimestamps(bool on);
     void hotkeysCtrlAltC();
 
     // Connection panel and page switching.
@@ -269,10 +275,12 @@ private:
     // Maps edits of the five configuration fields to changeConfig(0..4).
     QSignalMapper *m_fieldMapper = nullptr;
 
-    // Console actions: save text log, binary log on/off (checkable), clear.
+    // Console actions: save text log, binary log on/off (checkable), clear, times on/off
+    // (checkable).
     QAction *m_saveLogAction = nullptr;
     QAction *m_binLogAction = nullptr;
     QAction *m_clearLogAction = nullptr;
+    QAction *m_timestampsAction = nullptr;
 
     // Global state (all cleared at construction).
     quint8 m_state = 0;

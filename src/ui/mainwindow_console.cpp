@@ -4,6 +4,7 @@
 
 #include "apppaths.h"
 #include "deviceinterface.h"
+#include "settings.h"
 
 #include <QAction>
 #include <QCursor>
@@ -57,6 +58,7 @@ void MainWindow::showConsoleMenu(QPoint pos)
     menu->insertAction(first, m_saveLogAction);
     menu->insertAction(first, m_binLogAction);
     menu->insertAction(first, m_clearLogAction);
+    menu->insertAction(first, m_timestampsAction);
     menu->insertSeparator(first);
     menu->exec(QCursor::pos());
     delete menu;
@@ -110,6 +112,12 @@ void MainWindow::saveConsoleBinLog()
         disconnect(this, &MainWindow::stopWriteBinLogFile, m_device,
                    &DeviceInterface::stopWriteBinLogFile);
     }
+}
+
+void MainWindow::setConsoleTimestamps(bool on)
+{
+    writeSetting(QStringLiteral("Console"), QStringLiteral("timestamps"), on);
+    m_device->setConsoleTimestamps(on);
 }
 
 void MainWindow::hotkeysCtrlAltC()

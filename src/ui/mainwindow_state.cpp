@@ -10,6 +10,7 @@
 #include <QDebug>
 #include <QEventLoop>
 #include <QSignalMapper>
+#include <QStyle>
 #include <QTimer>
 
 namespace {
@@ -122,6 +123,7 @@ void MainWindow::setGlobalState(int code)
         ui->mainTitleWindow->setText(windowTitleText());
         itemSelected(ui->terminalMenu->currentIndex());
         ui->progressBar->setValue(0);
+        showBusHealth(BusHealth());
         ui->terminalMenu->setRowHidden(0, false);
         ui->terminalMenu->setCurrentRow(0);
         ui->terminalMenu->setEnabled(true);
@@ -282,6 +284,21 @@ void MainWindow::setGlobalState(int code)
     // write or remote connection waiting for it goes on now rather than after 20 s.
     if (m_waitingEndReadStatus && (code == 0 || code == 6 || (code == 3 && m_device->isIdle())))
         emit readyStatus();
+}
+
+void MainWindow::showBusHealth(const BusHealth &health)
+{
+    // Nothing to say without a connection, nor before its first request.
+    QLabel *label = ui->busHealthLabel;
+    label->setText(m_state != 0 ? health.summary() : QString());
+    label->setToolTip(label->text().isEmpty() ? QString() : health.details());
+    // The style sheet gives a suspect line the yellow of the status picture.
+    const bool suspect = !label->text().isEmpty() && health.lineSuspect();
+    if (label->property("suspect").toBool() != suspect) {
+        label->setProperty("suspect", suspect);
+        label->style()->unpolish(label);
+        label->style()->polish(label);
+    }
 }
 
 void MainWindow::displayDeviceStatus(quint8 colour, QString text)
