@@ -265,6 +265,7 @@ void TestRemoteConfig::damagedAndEmptyAnswersCounted()
     QVERIFY2(answers.at(0).endsWith("<font color=red>✗ КС</font>"), qPrintable(answers.at(0)));
     QCOMPARE(answers.at(1), QString("<font color=green>&lt; </font>S485=0;"));
     QCOMPARE(answers.filter("✗").size(), 1);
+    QCOMPARE(console.filter("нет ответа").size(), 1);
 
     rig.link.closeRemoteConnection();
     QTRY_COMPARE(rig.stateCodes(), QString("0"));

@@ -296,7 +296,8 @@ private:
     QString trafficLine(const QString &line, const QTime &at) const;
     void showAnswerLines();
     // The request in flight went unanswered: counted, reported and shown in the console with
-    // the number of the resend that follows (0: none follows).
+    // the number of the serial resend that follows, of three (0: just "no answer"; the server's
+    // resends are not numbered, there are two of them).
     void noteTimeout(int resend);
     // Counting starts afresh with a connection; the counts of one that ended go to the log.
     void startBusHealth();

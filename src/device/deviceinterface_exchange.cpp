@@ -529,7 +529,10 @@ void DeviceInterface::endBusHealth()
     if (!m_healthCounting)
         return;
     m_healthCounting = false;
-    qDebug().noquote() << m_health.logLine();
+    // A connection that sent nothing (a bus scan: its probes are not counted) has nothing to
+    // tell about the line.
+    if (m_health.requests() > 0)
+        qDebug().noquote() << m_health.logLine();
 }
 
 void DeviceInterface::reportBusHealth()

@@ -215,15 +215,15 @@ void DeviceInterface::handleRemoteAnswer(const QString &line)
     }
     if (answer.kind == RemoteProtocol::AnswerLine::NoAnswer) {
         // The terminal waited for the reader in vain: a time-out on its bus.
-        m_health.timedOut();
-        if (m_emptyAnswerCount++ >= kMaxEmptyAnswers) {
-            reportBusHealth();
+        const bool resend = m_emptyAnswerCount++ < kMaxEmptyAnswers;
+        if (resend)
+            m_health.resent();
+        noteTimeout(0);
+        if (resend) {
+            sendCommand_220(m_prevCmd, m_prevData);
+        } else {
             emit changeDeviceStatus(17);
             closeRemoteConnection();
-        } else {
-            m_health.resent();
-            reportBusHealth();
-            sendCommand_220(m_prevCmd, m_prevData);
         }
         return;
     }
