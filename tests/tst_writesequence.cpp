@@ -16,6 +16,7 @@ private slots:
     void documentWithoutDataIsRefused();
     void rejectedValueStopsWithoutReboot();
     void answerToNoRequestIgnored();
+    void writeWithoutAPort();
 };
 
 namespace {
@@ -169,6 +170,23 @@ void TestWriteSequence::answerToNoRequestIgnored()
     QCOMPARE(log.count("Counter value received"), 0);
     QCOMPARE(log.count("answers no request in flight, ignored"), 1);
     QCOMPARE(reader->settings().genState, quint8(1));
+}
+
+// The engineer closed the connection and the converter is gone: a write asked for then finds no
+// port to open again and ends with the connections closed, not in the write state.
+void TestWriteSequence::writeWithoutAPort()
+{
+    LinkOnBus t;
+    t.addReader(SimReaderSettings());
+    QVERIFY(t.readOnce());
+    QVERIFY(!t.link.togglePort());
+    t.bus.close();
+    QBuffer buffer;
+    buffer.setData(doc("<gen_stat_220 param=\"1\"/>"));
+    t.states.clear();
+    t.link.writeConfiguration(&buffer);
+    QCOMPARE(t.states, QList<int> {0});
+    QVERIFY(t.link.isIdle() && !t.link.isPortOpen());
 }
 
 QTEST_GUILESS_MAIN(TestWriteSequence)
