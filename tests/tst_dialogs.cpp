@@ -74,12 +74,14 @@ void TestDialogs::rebootQuestion()
 }
 
 // The about box names the program with its version and offers the languages, the one in use
-// chosen; choosing another switches the window, and the next box shows that one.
+// chosen; choosing another switches the window (Qt's own Yes and No too) and is stored, and the
+// next box shows that one.
 void TestDialogs::aboutBox()
 {
     TempProgramDir dir(true, true);
     BoxRecorder boxes;
     MainWindow window(nullptr, "ru_RU");
+    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "&Yes"), QString("&Да"));
     window.aboutShow();
     QPointer<AboutForm> about = window.findChild<AboutForm *>();
     QVERIFY(about && about->isVisible());
@@ -94,6 +96,7 @@ void TestDialogs::aboutBox()
     QCOMPARE(window.currentLanguage(), QString("en"));
     QCOMPARE(readSetting("Language", "lang").toString(), QString("en"));
     QCOMPARE(child<QLabel>(&window, "mainTitleWindow")->text(), QString("Configurator"));
+    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "&Yes"), QString("&Yes"));
     QCoreApplication::sendPostedEvents(); // the open box follows the language change
     QVERIFY(child<QLabel>(about, "aboutText")->text().endsWith(version));
     QVERIFY(!child<QLabel>(about, "aboutText")->text().contains("Конфигуратор"));
