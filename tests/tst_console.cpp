@@ -1,18 +1,36 @@
+// The console: commands typed on the serial link, the command log, and the command line's
+// history file in the window. The frames of typed text are the frame tests' rows; a command log
+// that cannot be written is one of the file fault tests.
 #include "linkonbus.h"
-#include "testsupport.h"
+#include "mainwindowaccess.h"
 
-#include <QTemporaryDir>
-#include <QtTest>
+namespace {
 
-// Commands typed in the console on the serial link, and the command log. The frames of typed
-// text are the frame tests' rows.
+// A window whose console command line can be typed into, closed and opened again.
+struct HistoryRig : WindowRig
+{
+    void open() { make(); }
+    void close() { window.reset(); }
+    QComboBox *cmdLine() { return get<QComboBox>("cmdLine"); }
+    // Types a command and presses Enter, as the engineer does (the key goes to the combo box,
+    // which has the focus and hands it to its line edit).
+    void type(const QString &command)
+    {
+        cmdLine()->lineEdit()->setText(command);
+        QTest::keyClick(cmdLine(), Qt::Key_Return);
+    }
+    QStringList history() { return comboItems(cmdLine()); }
+    QString historyPath() const { return dir.filePath("cmd_history.txt"); }
+};
+
+} // namespace
+
 class TestConsole : public QObject
 {
     Q_OBJECT
 private slots:
     void commandLogRecordsTypedTextAndRestartsEmpty();
-    void commandLogPathThatCannotBeOpened_data();
-    void commandLogPathThatCannotBeOpened();
+    void historyRoundTrip();
 };
 
 void TestConsole::commandLogRecordsTypedTextAndRestartsEmpty()
@@ -40,32 +58,34 @@ void TestConsole::commandLogRecordsTypedTextAndRestartsEmpty()
     QCOMPARE(readTestFile(path), QByteArray());
 }
 
-void TestConsole::commandLogPathThatCannotBeOpened_data()
+void TestConsole::historyRoundTrip()
 {
-    QTest::addColumn<QString>("relative");
-    QTest::newRow("missing folder") << "no/such/folder/commands.log";
-    QTest::newRow("a folder") << "";
+    HistoryRig rig;
+    QVERIFY(!QFile::exists(rig.historyPath()));
+    QCOMPARE(rig.cmdLine()->count(), 0);
+    QSignalSpy sent(rig.window.get(), &MainWindow::sendTerminalCommand);
+    rig.type("status");
+    rig.type("версия 2");
+    rig.type("status");
+    QCOMPARE(sent.size(), 3);
+    QCOMPARE(sent.at(1).at(0).toString(), QString("версия 2"));
+    QCOMPARE(rig.history(), QStringList({"версия 2", "status"}));
+
+    // Newest first, each entry behind a line feed, UTF-8, no final line feed.
+    rig.close();
+    QCOMPARE(readTestFile(rig.historyPath()), QByteArray("\nверсия 2\nstatus"));
+
+    rig.open();
+    QCOMPARE(rig.history(), QStringList({"", "версия 2", "status"}));
+    QCOMPARE(rig.cmdLine()->currentText(), QString());
+    rig.close();
+    QCOMPARE(readTestFile(rig.historyPath()), QByteArray("\nверсия 2\nstatus"));
+
+    // A zero byte ends the history.
+    QVERIFY(writeTestFile(rig.historyPath(), QByteArray("\na\nb\0\nc", 7)));
+    rig.open();
+    QCOMPARE(rig.history(), QStringList({"", "a", "b"}));
 }
 
-void TestConsole::commandLogPathThatCannotBeOpened()
-{
-    QFETCH(QString, relative);
-    QTemporaryDir dir;
-    const QString path = relative.isEmpty() ? dir.path() : dir.filePath(relative);
-    LinkOnBus t;
-    t.addReader(SimReaderSettings());
-    QVERIFY(t.readOnce());
-    t.bus.clearRequests();
-
-    t.link.startWriteBinLogFile(path);
-    t.link.sendTerminalCmd("0500");
-    t.link.stopWriteBinLogFile();
-    // 01^03^dc^05^00 = db
-    QVERIFY(LinkOnBus::waitFor([&] { return t.bus.requests().size() == 1; }, 2000));
-    QCOMPARE(t.requestHex(), QStringList {"0103dc0500db"});
-    QVERIFY(t.console.contains("<font color=blue>&gt; </font>0103dc0500db"));
-    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
-}
-
-QTEST_GUILESS_MAIN(TestConsole)
+QTEST_MAIN(TestConsole)
 #include "tst_console.moc"

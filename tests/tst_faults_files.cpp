@@ -204,6 +204,8 @@ void TestFaultsFiles::act(Target target, FaultyFolder &folder, FaultyFolder::Kin
         t.link.startWriteBinLogFile(commandLog);
         t.link.sendTerminalCmd("0100");
         t.link.sendTerminalCmd("0700");
+        // The commands go out all the same.
+        QVERIFY(LinkOnBus::waitFor([&] { return t.requestCodes().size() == 2; }, 2000));
         if (kind == FaultyFolder::ReadOnly) {
             QCOMPARE(countLogLine(log, "Command log not opened:", commandLog), 1);
         } else {
