@@ -1,7 +1,6 @@
 // ctest: slow
 #include "net.h"
 #include "netsignallog.h"
-#include "settings.h"
 #include "updatetestfiles.h"
 
 #include <QDir>
@@ -25,16 +24,14 @@ struct Bench
 } // namespace
 
 // The update client against the update-server double: chunk transfers, time-outs and the order
-// of the outcome signals. The check answers are shown through the window by the update workflow
-// tests, the chunked archive download by the FTP fall-back.
+// of the outcome signals. The check answers and unreachable servers are shown through the window
+// by the update workflow tests, the chunked archive download by the FTP fall-back.
 class TestNet : public QObject
 {
     Q_OBJECT
 private slots:
     void firmwareDownload_data();
     void firmwareDownload();
-    void unreachable_data();
-    void unreachable();
     void timeOutThenFreshTransfer();
 };
 
@@ -88,33 +85,6 @@ void TestNet::firmwareDownload()
     QVERIFY2(stored == image, qPrintable(QString::number(stored.size())));
     QCOMPARE(readTestFile(bench.firmwareFile("Zemo200v2_v1.4.9_update.bin")), QByteArray("older"));
     QVERIFY(log.progress.isEmpty()); // firmware transfers show no progress
-}
-
-void TestNet::unreachable_data()
-{
-    QTest::addColumn<QString>("host");
-    QTest::addColumn<int>("port");
-    QTest::addColumn<QString>("logLine");
-    QTest::newRow("refused") << randomLoopbackAddress() << 1 // nothing listens there
-                             << "UPDATER: Server not available or dead.";
-    // Ends the exchange too, so the window enables its check button again.
-    QTest::newRow("host not found") << "invalid..name" << 12358 << "UPDATER: Host Not Found";
-}
-
-void TestNet::unreachable()
-{
-    QFETCH(QString, host);
-    QFETCH(int, port);
-    QFETCH(QString, logLine);
-    TempProgramDir program;
-    writeSetting("UpdateServer", "IP", host);
-    writeSetting("UpdateServer", "Port", port);
-    LogCapture capture;
-    Net net;
-    NetSignalLog log(&net);
-    net.checkUpdates("0.0.0", QString(), true);
-    QTRY_COMPARE(log.events, QStringList({"finished(1)"}));
-    QVERIFY(capture.contains(logLine));
 }
 
 void TestNet::timeOutThenFreshTransfer()
