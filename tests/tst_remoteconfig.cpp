@@ -89,8 +89,7 @@ private slots:
     void readThroughServer_data();
     void readThroughServer();
     void writeAndConsoleThroughServer();
-    void pingLines_data();
-    void pingLines();
+    void laterPingAnsweredPong();
     void serverRefusals_data();
     void serverRefusals();
     void emptyAnswers();
@@ -157,35 +156,24 @@ void TestRemoteConfig::writeAndConsoleThroughServer()
     QVERIFY(rig.link.isRemoteMode());
 }
 
-void TestRemoteConfig::pingLines_data()
+// A later "PING" is answered "PONG" before the password goes again. Line ends and lines in
+// pieces are the line collector's rows; the first PING's password is the read's.
+void TestRemoteConfig::laterPingAnsweredPong()
 {
-    QTest::addColumn<QList<QByteArray>>("deliveries");
-    QTest::addColumn<QStringList>("sent");
-    using L = QList<QByteArray>;
-    QTest::newRow("first PING, CR LF") << L {"PING\r\n"} << QStringList {kPasswordLine};
-    QTest::newRow("PING without CR is not handled") << L {"PING"} << QStringList {};
-    QTest::newRow("split line") << L {"PI", "NG\r\n"} << QStringList {kPasswordLine};
-    QTest::newRow("later PING answers PONG first")
-            << L {"PING\r\n", "PING\r\n"} << QStringList {kPasswordLine, "PONG", kPasswordLine};
-}
-
-void TestRemoteConfig::pingLines()
-{
-    QFETCH(QList<QByteArray>, deliveries);
-    QFETCH(QStringList, sent);
     Rig rig;
     // The server stays quiet after the login: the test speaks for it.
     rig.server.setLoginReply(ConfigServerSim::LoginReply::Silent);
     rig.connectToServer();
     QTRY_COMPARE(rig.server.received().size(), 1);
-    for (const QByteArray &delivery : deliveries) {
-        rig.server.sendToAll(delivery);
-        QTest::qWait(100); // each piece arrives on its own before the next is sent
+    for (int i = 0; i < 2; ++i) {
+        rig.server.sendToAll("PING\r\n");
+        QTest::qWait(100); // each arrives on its own before the next is sent
     }
+    const QStringList sent {kPasswordLine, "PONG", kPasswordLine};
     QTRY_COMPARE(rig.lines(), sent);
     QTest::qWait(100);
     QCOMPARE(rig.lines(), sent);
-    QCOMPARE(rig.link.isDeviceConnected(), !sent.isEmpty());
+    QVERIFY(rig.link.isDeviceConnected());
 }
 
 void TestRemoteConfig::serverRefusals_data()
