@@ -86,9 +86,8 @@ class TestRemoteConfig : public QObject
 {
     Q_OBJECT
 private slots:
-    void readThroughServer_data();
     void readThroughServer();
-    void writeAndConsoleThroughServer();
+    void consoleThroughServer();
     void laterPingAnsweredPong();
     void serverRefusals_data();
     void serverRefusals();
@@ -97,19 +96,10 @@ private slots:
     void silenceEndsConnection();
 };
 
-void TestRemoteConfig::readThroughServer_data()
-{
-    QTest::addColumn<bool>("split");
-    QTest::newRow("whole answer lines") << false;
-    QTest::newRow("every answer line in two deliveries") << true;
-}
-
+// Answer lines in pieces are the line collector's rows.
 void TestRemoteConfig::readThroughServer()
 {
-    QFETCH(bool, split);
     Rig rig;
-    if (split)
-        rig.server.addRelayFault(ConfigServerSim::RelayFault::Split, -1);
     QSignalSpy logins(&rig.server, &ConfigServerSim::loginChecked);
     QList<QByteArray> documents;
     QObject::connect(&rig.link, &DeviceInterface::updateGUI, &rig.link,
@@ -133,23 +123,12 @@ void TestRemoteConfig::readThroughServer()
     QVERIFY(rig.link.isRemoteMode());
 }
 
-void TestRemoteConfig::writeAndConsoleThroughServer()
+// Typed text goes to the terminal as it is, not as a reader frame. A write through the server,
+// its reboot and the read after it are the command line's remote row "set".
+void TestRemoteConfig::consoleThroughServer()
 {
     Rig rig;
     rig.connectAndRead();
-    // Speed 19200 (00 00 4B 00), then the reboot that ends every write.
-    QBuffer buffer;
-    buffer.setData("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<configuration>"
-                   "<rs485_speed_220 param=\"19200\"/></configuration>\n");
-    rig.link.writeConfiguration(&buffer);
-    QTRY_COMPARE(rig.stateCodes(), QString("5 7"));
-    QCOMPARE(rig.frames(), QString("0107dc030000004b0092 0103dc0200dc"));
-    SimReader *reader = rig.server.reader(1);
-    QCOMPARE(reader->rebootCount(), 1);
-    QCOMPARE(reader->settings().speed, quint32(19200));
-
-    // Typed text goes to the terminal as it is, not as a reader frame.
-    rig.server.clearReceived();
     rig.link.sendTerminalCmd("0200");
     QTRY_COMPARE(rig.server.received(), QStringList {"0200"});
     QVERIFY(rig.server.frames().isEmpty());
