@@ -73,7 +73,6 @@ void TestMainWindowWindow::states_data()
         "-rs485_220_speed -rs485_selAddr");
     // Codes without a row of their own are only recorded; 12 goes back to the ready state.
     row("2 unlisted", 2, ready, "+writeConfigButton");
-    row("21 unlisted", 21, ready, "+writeConfigButton");
     row("12 bad update file", 12, ready, "+writeConfigButton",
         "Critical Чтение файла | Файл обновления нарушен");
     row("16", 16, ready, "", remote + "Терминал не подключен к серверу!");

@@ -85,8 +85,6 @@ void TestUpdateWorkflow::manualCheck_data()
     // The firmware report comes when the configurator check ends, before its offer is asked.
     QTest::newRow("new firmware and configurator, download declined")
             << true << true << kNewFirmware + "\n" + kSwQuestion;
-    // No report at all: the configurator offer is the news.
-    QTest::newRow("new configurator, download declined") << false << true << kSwQuestion;
 }
 
 void TestUpdateWorkflow::manualCheck()
