@@ -1,13 +1,13 @@
 #include "answerdecoder.h"
-#include "commands220.h"
 #include "frame220.h"
 #include "testsupport.h"
 
 #include <QtTest>
 
-// Request frames, the checksum, the chunk check, console command text, the data bytes of the
-// write commands and the records decoded from answers. Expected bytes are written out by hand
-// from the wire layout.
+// Request frames, the checksum, the chunk check, console command text and the records decoded
+// from answers. Expected bytes are written out by hand from the wire layout. The command and data
+// bytes of each configuration element are the frames of the write sequence's rows, the largest
+// frame the link still sends and the one it refuses are the device link's.
 class TestFrames : public QObject
 {
     Q_OBJECT
@@ -18,8 +18,6 @@ private slots:
     void frameOfChunk();
     void terminalCommand_data();
     void terminalCommand();
-    void writeStep_data();
-    void writeStep();
     void decodeRecords_data();
     void decodeRecords();
 };
@@ -43,10 +41,6 @@ void TestFrames::build_data()
             << 1 << 0x0300 << bytes("00002580") << bytes("0107dc0300000025807c");
     QTest::newRow("reboot to 254") << 254 << 0x0200 << QByteArray() << bytes("fe03dc020023");
     QTest::newRow("address 0x11 to 17") << 17 << 0x0302 << bytes("11") << bytes("1104dc030211d9");
-    // 250 data bytes fit (length byte FD; 01^fd^dc^01^00 and zeros); 251 give no frame.
-    QTest::newRow("250 data bytes") << 1 << 0x0100 << QByteArray(250, '\0')
-                                    << bytes("01fddc0100") + QByteArray(250, '\0') + bytes("21");
-    QTest::newRow("251 data bytes") << 1 << 0x0100 << QByteArray(251, '\0') << QByteArray();
 }
 
 void TestFrames::build()
@@ -108,47 +102,6 @@ void TestFrames::terminalCommand()
     const Frame220::TerminalCommand command = Frame220::parseTerminalCommand(text);
     QCOMPARE(int(command.code), code);
     QCOMPARE(hexBytes(command.data), hexBytes(data));
-}
-
-void TestFrames::writeStep_data()
-{
-    QTest::addColumn<QString>("element");
-    QTest::addColumn<QString>("param");
-    QTest::addColumn<int>("kind");
-    QTest::addColumn<int>("code");
-    QTest::addColumn<QByteArray>("data");
-
-    auto row = [](const char *element, const char *param, WriteStep220::Kind kind, int code,
-                  const char *data) {
-        QTest::newRow(qPrintable(QString("%1 %2").arg(element, param)))
-                << element << param << int(kind) << code << bytes(data);
-    };
-    const auto send = WriteStep220::Send;
-    row("rs485_speed_220", "115200", send, 0x0300, "0001c200");
-    row("rs485_speed_220", "fast", send, 0x0300, "00000000");
-    row("rs485_speed_220", "-1", send, 0x0300, "ffffffff");
-    row("rs485_addr_220", "fe", send, 0x0302, "fe");
-    row("rs485_addr_220", "11", send, 0x0302, "11");
-    row("rs485_addr_220", "", send, 0x0302, "");
-    row("gen_stat_220", "1", send, 0x0600, "01");
-    row("pull_up_220", "0", send, 0x0601, "00");
-    row("gen_mode_220", "2", send, 0x0602, "02");
-    row("fw_ver", "1.3.2", WriteStep220::Refused, 0, "");
-    row("dev_eui", "00", WriteStep220::Refused, 0, "");
-    row("colour", "1", WriteStep220::Unknown, 0, "");
-}
-
-void TestFrames::writeStep()
-{
-    QFETCH(QString, element);
-    QFETCH(QString, param);
-    QFETCH(int, kind);
-    QFETCH(int, code);
-    QFETCH(QByteArray, data);
-    const WriteStep220 step = writeStepFor(element, param);
-    QCOMPARE(int(step.kind), kind);
-    QCOMPARE(int(step.code), code);
-    QCOMPARE(hexBytes(step.data), hexBytes(data));
 }
 
 void TestFrames::decodeRecords_data()
