@@ -1,14 +1,14 @@
 // ctest: slow
 // The update workflow of the real window against the update-server double: the outcomes of a
-// manual check, the configurator download handed to its script, and a downloaded image uploaded
-// into a simulated model-200 reader. Boxes are answered through the Prompter seam.
+// manual check, the failures told, and a downloaded image uploaded into a simulated model-200
+// reader. Boxes are answered through the Prompter seam. The configurator's download handed to
+// its script, which installs it, is the release's self-update with real processes.
 #include "configserversim.h"
 #include "deviceinterface.h"
 #include "firmwareimage.h"
 #include "mainwindowaccess.h"
 #include "settings.h"
 #include "updatetestfiles.h"
-#include "ziptestfile.h"
 
 namespace {
 const QString kCheck = "Information Проверка обновлений | ";
@@ -67,7 +67,6 @@ class TestUpdateWorkflow : public QObject
 private slots:
     void manualCheck_data();
     void manualCheck();
-    void configuratorDownloadHandedToScript();
     void failedUpdatesAreTold_data();
     void failedUpdatesAreTold();
     void firmwareUploadShowsTheNewVersion_data();
@@ -121,34 +120,6 @@ void TestUpdateWorkflow::manualCheck()
     if (newFirmware)
         QCOMPARE(rig.get("updateFwButton")->toolTip(),
                  QStringLiteral("Обновить прошивку устройства до версии 1.5.0"));
-}
-
-void TestUpdateWorkflow::configuratorDownloadHandedToScript()
-{
-    Rig rig;
-    const QString archive = rig.updates.folder.filePath("conf_0.4.0.zip");
-    QVERIFY(writeZipTestFile(archive, {{ZipTestEntry::File, "startupd.sh", "cp -r new/* ..\n"},
-                                       {ZipTestEntry::File, "new/zemo-configurator", "ELF"}}));
-    rig.boxes.answers = {QMessageBox::Yes};
-    rig.press("checkUpdatesButton");
-    QTRY_COMPARE_WITH_TIMEOUT(rig.handOvers.calls.size(), 1, 15000);
-    QCOMPARE(rig.boxes.describe(), kSwQuestion);
-    const QString updates = rig.dir.filePath("updates");
-    // The script is told which process to wait for.
-    QCOMPARE(rig.handOvers.calls.first(),
-             QStringList({"/bin/sh", updates + "/startupd.sh",
-                          QString::number(QCoreApplication::applicationPid()), rig.dir.path()}));
-    QCOMPARE(readTestFile(updates + "/update.zip"), readTestFile(archive));
-    QCOMPARE(readTestFile(updates + "/new/zemo-configurator"), QByteArray("ELF"));
-    // Our prefix takes the script to the program folder.
-    QCOMPARE(readTestFile(updates + "/startupd.sh"), "#!/bin/sh\ncd -- '"
-                                                             + QFile::encodeName(rig.dir.path())
-                                                             + "' || exit 1\ncp -r new/* ..\n");
-    // Firmware check (no reader read yet: nothing known), configurator check, download.
-    QCOMPARE(rig.server->requests().size(), 3);
-    QVERIFY(rig.server->requests().at(0).contains(R"("fw": "0.0.0","imei": )"));
-    QVERIFY(rig.server->requests().at(0).contains(R"("dev": "")"));
-    QVERIFY(rig.server->requests().at(2).startsWith(R"({"type": "download")"));
 }
 
 void TestUpdateWorkflow::failedUpdatesAreTold_data()
