@@ -51,7 +51,6 @@ class TestDeviceLink : public QObject
 {
     Q_OBJECT
 private slots:
-    void constructionAndDestructionEndTheParserThread();
     void parserThreadTakesChunksInOrder();
     void openAndClose();
     void oversizedDataRefused();
@@ -60,14 +59,6 @@ private slots:
     void permissionErrorNamesTheCause_data();
     void permissionErrorNamesTheCause();
 };
-
-void TestDeviceLink::constructionAndDestructionEndTheParserThread()
-{
-    LogCapture log;
-    for (int i = 0; i < 20; ++i)
-        DeviceInterface link;
-    QCOMPARE(log.count("Port closed, handle deleted."), 20);
-}
 
 // The chunks the GUI thread queues are checked and decoded in the parser thread in their order;
 // an idle parser thread sleeps until it is stopped.
