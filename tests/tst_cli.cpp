@@ -55,15 +55,6 @@ QString summary(const CliArguments::Result &result)
     return out.join(' ');
 }
 
-SimReaderSettings reader(quint8 address, quint32 speed = 19200)
-{
-    SimReaderSettings s;
-    s.address = address;
-    s.speed = speed;
-    s.rebootSilenceMs = 300;
-    return s;
-}
-
 QList<int> codesOf(const QList<QByteArray> &frames)
 {
     QList<int> codes;
@@ -268,7 +259,7 @@ void TestCli::consoleLines()
 
 void TestCli::readSavesWhatTheWindowSaves()
 {
-    SimReaderSettings settings = reader(26, 9600);
+    SimReaderSettings settings = simReader(26, 9600);
     settings.genState = 1;
     settings.pullUp = 2;
     settings.genMode = 2;
@@ -301,12 +292,12 @@ void TestCli::writeFileToAnotherReader()
     QTemporaryDir dir;
     SimBus busA, busB;
     QVERIFY(busA.open() && busB.open());
-    SimReaderSettings a = reader(1, 9600);
+    SimReaderSettings a = simReader(1, 9600);
     a.genState = 1;
     a.pullUp = 1;
     a.genMode = 2;
     busA.addReader(a);
-    SimReader *b = busB.addReader(reader(5));
+    SimReader *b = busB.addReader(simReader(5));
 
     const QString fileA = dir.filePath("a.xml"), fileB = dir.filePath("b.xml");
     const CliRun readA = runCli(
@@ -371,7 +362,7 @@ void TestCli::refusalsChangeNothing()
     }
     SimBus bus;
     QVERIFY(bus.open());
-    SimReaderSettings settings = reader(1);
+    SimReaderSettings settings = simReader(1);
     settings.rejectWrites = quint8(rejectWrites);
     SimReader *sim = bus.addReader(settings);
     const CliRun run = runCli(QStringList {"--port", bus.devicePath()} + arguments);
@@ -389,7 +380,7 @@ void TestCli::jsonOutput()
 {
     SimBus bus;
     QVERIFY(bus.open());
-    SimReaderSettings settings = reader(7, 38400);
+    SimReaderSettings settings = simReader(7, 38400);
     settings.pullUp = 1;
     settings.counter = 500;
     settings.firmware = "1.2.4";
@@ -456,7 +447,7 @@ void TestCli::remote()
     QVERIFY(server.listen());
     server.setTerminal("356938035643809", "t0p5ecret");
     server.setLoginReply(ConfigServerSim::LoginReply(loginReply));
-    SimReaderSettings settings = reader(3, 9600);
+    SimReaderSettings settings = simReader(3, 9600);
     settings.genMode = 2;
     SimReader *sim = server.addReader(settings);
 
@@ -506,7 +497,7 @@ void TestCli::firmware()
     QFETCH(QString, pages);
     SimBus bus;
     QVERIFY(bus.open());
-    SimReaderSettings settings = reader(5);
+    SimReaderSettings settings = simReader(5);
     settings.deviceId = quint16(device);
     settings.firmware = "1.4.0";
     settings.upgradeFirmware = "1.5.0";

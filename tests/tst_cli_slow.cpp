@@ -9,17 +9,6 @@
 #include <QJsonObject>
 #include <QtTest>
 
-namespace {
-SimReaderSettings reader(quint8 address, const QString &firmware)
-{
-    SimReaderSettings s;
-    s.address = address;
-    s.firmware = firmware;
-    s.rebootSilenceMs = 300;
-    return s;
-}
-} // namespace
-
 class TestCliSlow : public QObject
 {
     Q_OBJECT
@@ -36,9 +25,9 @@ void TestCliSlow::scanInAddressOrder()
 {
     SimBus bus;
     QVERIFY(bus.open());
-    bus.addReader(reader(1, "1.3.2"));
-    bus.addReader(reader(9, "1.0.5"));
-    bus.addReader(reader(3, "1.1.0"));
+    bus.addReader(simReader(1, 19200, "1.3.2"));
+    bus.addReader(simReader(9, 19200, "1.0.5"));
+    bus.addReader(simReader(3, 19200, "1.1.0"));
 
     const CliRun scan = runCli({"--port", bus.devicePath(), "--json", "scan"});
     QVERIFY2(scan.exitCode == 0, qPrintable(scan.describe()));
@@ -74,7 +63,7 @@ void TestCliSlow::silentReader()
     QFETCH(int, identityRequests);
     SimBus bus;
     QVERIFY(bus.open());
-    SimReaderSettings settings = reader(1, "1.3.2");
+    SimReaderSettings settings = simReader(1);
     settings.silentRequests = silentRequests;
     bus.addReader(settings);
     const CliRun run = runCli(QStringList {"--port", bus.devicePath()} + options

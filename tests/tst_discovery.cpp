@@ -23,20 +23,13 @@ QList<int> probedAddresses(const LinkOnBus &t)
         addresses << quint8(frame.at(0));
     return addresses;
 }
-
-SimReaderSettings readerAt(quint8 address)
-{
-    SimReaderSettings s;
-    s.address = address;
-    return s;
-}
 } // namespace
 
 void TestDiscovery::fullScanFindsReadersInAnswerOrder()
 {
     LinkOnBus t;
-    t.addReader(readerAt(17));
-    t.addReader(readerAt(5));
+    t.addReader(simReader(17));
+    t.addReader(simReader(5));
     t.link.setPortName(t.bus.devicePath());
     t.link.setBaudRate(19200);
     t.link.setDeviceAddress("3");
@@ -83,7 +76,7 @@ void TestDiscovery::stopReportsWhatWasFound()
     QFETCH(QList<int>, found);
 
     LinkOnBus t;
-    SimReaderSettings s = readerAt(quint8(readerAddress));
+    SimReaderSettings s = simReader(quint8(readerAddress));
     s.answerAsAddress = answersAs != 0;
     s.answerAddress = quint8(answersAs);
     t.addReader(s);

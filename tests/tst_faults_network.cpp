@@ -79,9 +79,7 @@ void TestFaultsNetwork::configServerClosesDuringRead()
     QVERIFY(server.listen());
     server.setTerminal(kImei, kPassword);
     server.setNoAnswerDelayMs(0);
-    SimReaderSettings reader;
-    reader.speed = 9600;
-    server.addReader(reader);
+    server.addReader(simReader(1, 9600));
     // The version is answered; the reader then falls silent.
     server.addRelayFault(ConfigServerSim::RelayFault::None, 1);
     server.addRelayFault(ConfigServerSim::RelayFault::Silent, -1);

@@ -9,14 +9,6 @@
 
 namespace {
 
-SimReaderSettings reader(quint8 address, const QString &firmware)
-{
-    SimReaderSettings s;
-    s.address = address;
-    s.firmware = firmware;
-    return s;
-}
-
 struct Rig : BusWindowRig
 {
     explicit Rig(const QList<SimReaderSettings> &readers)
@@ -58,9 +50,7 @@ private slots:
 
 void TestMainWindowSession::writeChangedSetting()
 {
-    SimReaderSettings settings = reader(26, "1.3.2");
-    settings.rebootSilenceMs = 300;
-    Rig rig({settings});
+    Rig rig({simReader(26)});
     MainWindow &w = rig.w();
     SimReader *sim = rig.bus.reader(26);
     QVERIFY(rig.choose("19200", "26"));
@@ -93,9 +83,7 @@ void TestMainWindowSession::writeChangedSetting()
 // connection with the port still open; the disabled speed field still shows the session's speed.
 void TestMainWindowSession::otherConverterPluggedDuringSession()
 {
-    SimReaderSettings settings = reader(5, "1.3.2");
-    settings.speed = 9600;
-    Rig rig({settings});
+    Rig rig({simReader(5, 9600)});
     MainWindow &w = rig.w();
     QVERIFY(rig.choose("9600", "5"));
     QVERIFY(rig.connectAndRead());
@@ -130,7 +118,7 @@ void TestMainWindowSession::otherConverterPluggedDuringSession()
 // nothing else: no read follows, the form keeps what was read and no change is recorded.
 void TestMainWindowSession::identityAskedFromConsoleKeepsTheForm()
 {
-    SimReaderSettings settings = reader(1, "1.3.2");
+    SimReaderSettings settings = simReader(1);
     settings.genState = 1;
     settings.pullUp = 2;
     Rig rig({settings});

@@ -42,10 +42,7 @@ void TestReadSequence::readsByFirmwareGroup()
     QFETCH(int, progressMax);
 
     LinkOnBus t;
-    SimReaderSettings s;
-    s.firmware = firmware;
-    s.speed = 38400;
-    s.address = 17;
+    SimReaderSettings s = simReader(17, 38400, firmware);
     s.genState = 1;
     s.genMode = 1;
     s.counter = -5;

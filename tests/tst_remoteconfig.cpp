@@ -29,9 +29,7 @@ struct Rig
         QVERIFY(server.listen());
         server.setTerminal(kImei, kPassword);
         server.setNoAnswerDelayMs(0);
-        SimReaderSettings reader;
-        reader.address = 1;
-        reader.speed = 9600;
+        SimReaderSettings reader = simReader(1, 9600);
         reader.genState = 1;
         reader.genMode = 2;
         server.addReader(reader);

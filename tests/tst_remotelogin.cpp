@@ -40,10 +40,7 @@ void TestRemoteLogin::remoteButtonConnectsAndDisconnects()
     ConfigServerSim server;
     QVERIFY(server.listen());
     server.setTerminal(kImei, "1234");
-    SimReaderSettings reader;
-    reader.address = 5;
-    reader.speed = 9600;
-    server.addReader(reader);
+    server.addReader(simReader(5, 9600));
     writeSetting("UpdateServer", "IP", "127.0.0.1");
     writeSetting("UpdateServer", "Port", server.port());
     MainWindow &window = rig.make();

@@ -1,6 +1,7 @@
 #include "testsupport.h"
 
 #include "apppaths.h"
+#include "simreader.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -15,6 +16,16 @@
 QString hexBytes(const QByteArray &bytes)
 {
     return QString::fromLatin1(bytes.toHex(' '));
+}
+
+SimReaderSettings simReader(quint8 address, quint32 speed, const QString &firmware)
+{
+    SimReaderSettings s;
+    s.address = address;
+    s.speed = speed;
+    s.firmware = firmware;
+    s.rebootSilenceMs = 300;
+    return s;
 }
 
 TempProgramDir::TempProgramDir(bool withDevicesDb, bool withTranslations)

@@ -10,8 +10,15 @@
 
 #include <functional>
 
+struct SimReaderSettings;
+
 // Hexadecimal text of bytes, "05 03 dc ...", for failure messages.
 QString hexBytes(const QByteArray &bytes);
+
+// A simulated reader at the address and speed given, running the firmware given, silent for
+// 300 ms after a reboot (the tests need not wait the second of a real reader).
+SimReaderSettings simReader(quint8 address, quint32 speed = 19200,
+                            const QString &firmware = QStringLiteral("1.3.2"));
 
 // A temporary program folder for the duration of a test: AppPaths points at it, and it is
 // removed afterwards. withDevicesDb copies the shipped devices.db from the build tree,
