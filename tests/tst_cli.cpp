@@ -55,22 +55,6 @@ QString summary(const CliArguments::Result &result)
     return out.join(' ');
 }
 
-QList<int> codesOf(const QList<QByteArray> &frames)
-{
-    QList<int> codes;
-    for (const QByteArray &frame : frames)
-        codes << ((quint8(frame.at(3)) << 8) | quint8(frame.at(4)));
-    return codes;
-}
-
-QString hexCodes(const QList<int> &codes)
-{
-    QStringList out;
-    for (int code : codes)
-        out << QString::number(code, 16).rightJustified(4, '0');
-    return out.join(' ');
-}
-
 // The requests of a read of a current-firmware reader: identity, then the list from its end.
 const QString kReadCodes = "0100 0700 0500 0603 0301";
 
@@ -307,7 +291,7 @@ void TestCli::writeFileToAnotherReader()
     QVERIFY2(write.exitCode == 0, qPrintable(write.describe()));
     QCOMPARE(write.out, QByteArray("address=1 speed=9600 gen=1 genmode=2 pullup=1\n"));
     // Every element of the file in its order, one reboot, then the read at the new address.
-    QCOMPARE(hexCodes(codesOf(busB.requests())),
+    QCOMPARE(commandCodes(busB.requests()),
              kReadCodes + " 0600 0601 0602 0302 0300 0200 " + kReadCodes);
     QCOMPARE(b->rebootCount(), 1);
 
@@ -371,7 +355,7 @@ void TestCli::refusalsChangeNothing()
     if (rejectWrites)
         QVERIFY2(run.err.contains(arguments.at(1).toUtf8()), run.err.constData());
     QVERIFY(run.out.isEmpty());
-    QCOMPARE(hexCodes(codesOf(bus.requests())), requests);
+    QCOMPARE(commandCodes(bus.requests()), requests);
     QCOMPARE(sim->settings().genState, quint8(0));
     QCOMPARE(sim->rebootCount(), 0);
 }
@@ -455,7 +439,7 @@ void TestCli::remote()
         return;
     }
     QCOMPARE(run.out, QByteArray("address=3 speed=9600 gen=0 genmode=1 pullup=0\n"));
-    QCOMPARE(hexCodes(codesOf(server.frames())), kReadCodes + " 0602 0200 " + kReadCodes);
+    QCOMPARE(commandCodes(server.frames()), kReadCodes + " 0602 0200 " + kReadCodes);
     QCOMPARE(sim->settings().genMode, quint8(1));
     // The connection is closed as the window closes it.
     QTRY_VERIFY(server.received().contains("socClose"));
@@ -512,8 +496,8 @@ void TestCli::firmware()
         QCOMPARE(sim->rebootCount(), 0);
     }
     if (prepareStatus == 0 && exitCode != 0)
-        QVERIFY2(!codesOf(bus.requests()).contains(0x0A00),
-                 qPrintable(hexCodes(codesOf(bus.requests()))));
+        QVERIFY2(!commandCodes(bus.requests()).contains("0a00"),
+                 qPrintable(commandCodes(bus.requests())));
 }
 
 QTEST_MAIN(TestCli)

@@ -45,14 +45,7 @@ struct Case : LinkOnBus
         reader->settings().silentRequests = n;
         return read;
     }
-    // The requests' command codes, "0100 0700 ...".
-    QString codes() const
-    {
-        QStringList out;
-        for (int code : requestCodes())
-            out << QString("%1").arg(code, 4, 16, QChar('0'));
-        return out.join(' ');
-    }
+    QString codes() const { return commandCodes(bus.requests()); }
     // One Yes/No question of its own, styled like the window's boxes.
     void checkQuestion(const QString &title, const QString &action) const
     {

@@ -18,6 +18,14 @@ QString hexBytes(const QByteArray &bytes)
     return QString::fromLatin1(bytes.toHex(' '));
 }
 
+QString commandCodes(const QList<QByteArray> &frames)
+{
+    QStringList codes;
+    for (const QByteArray &frame : frames)
+        codes << QString::fromLatin1(frame.mid(3, 2).toHex());
+    return codes.join(QLatin1Char(' '));
+}
+
 SimReaderSettings simReader(quint8 address, quint32 speed, const QString &firmware)
 {
     SimReaderSettings s;

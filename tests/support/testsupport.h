@@ -14,6 +14,8 @@ struct SimReaderSettings;
 
 // Hexadecimal text of bytes, "05 03 dc ...", for failure messages.
 QString hexBytes(const QByteArray &bytes);
+// The command codes of request frames, "0100 0700 ...".
+QString commandCodes(const QList<QByteArray> &frames);
 
 // A simulated reader at the address and speed given, running the firmware given, silent for
 // 300 ms after a reboot (the tests need not wait the second of a real reader).
