@@ -50,9 +50,6 @@ void TestMainWindowFirmware::identification()
     QCOMPARE(items(&w, "setBaudComboBox"),
              QStringList({"2400", "4800", "9600", "19200", "38400", "57600", "115200"}));
     QCOMPARE(items(&w, "genTypeComboBox"), QStringList({"Постоянная", "Импульсная", "По событию"}));
-    QCOMPARE(items(&w, "pullUpComboBox"),
-             QStringList({"Отключена", "Подтяжка к питанию", "Подтяжка к земле"}));
-    QCOMPARE(items(&w, "genComboBox"), QStringList({"Выключена", "Включена"}));
     QVERIFY(!child<QListWidget>(&w, "terminalMenu")->isRowHidden(0));
 
     // The older group offers fewer items.
