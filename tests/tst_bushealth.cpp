@@ -174,12 +174,13 @@ void TestBusHealth::readOverTheBus_data()
             << "requests 7, answers 5, checksum errors 1, time-outs 2, resends 2, from another "
                "address 0, answer time median"
             << true << "> < > t1 > < > < > <✗ t1 > < > <";
-    // Every answer carries address 9: none is taken, the engineer gives up.
-    QTest::newRow("answers from another address")
-            << "answeras=9" << 0
-            << "requests 4, answers 0, checksum errors 0, time-outs 4, resends 3, from another "
-               "address 4, no answer times, line suspect"
-            << true << "> < t1 > < t2 > < t3 > < t";
+    // Every answer carries address 9, every second one damaged too: none is taken, the engineer
+    // gives up. A damaged answer is no other reader's, whichever address it shows.
+    QTest::newRow("answers from another address, some damaged")
+            << "answeras=9,badcrc=2" << 0
+            << "requests 4, answers 0, checksum errors 2, time-outs 4, resends 3, from another "
+               "address 2, no answer times, line suspect"
+            << true << "> < t1 > <✗ t2 > < t3 > <✗ t";
 }
 
 void TestBusHealth::readOverTheBus()

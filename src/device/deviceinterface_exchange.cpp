@@ -158,9 +158,17 @@ void DeviceInterface::addToQue()
                                                  "in flight, ignored")
                                           .arg(code, 4, 16, QLatin1Char('0'))
                                           .arg(address);
-            if (m_job != Job::Scan && address != m_request.address) {
-                m_health.answerFromOtherAddress();
-                reportBusHealth();
+            if (m_job != Job::Scan) {
+                // Noise that hits the address or code byte makes a damaged answer look like
+                // another reader's; only one whose checksum holds is another reader's.
+                if (Frame220::frameOfChunk(m_receiveBuffer).isEmpty()) {
+                    markDamaged(&line.text);
+                    m_health.checksumFailed();
+                    reportBusHealth();
+                } else if (address != m_request.address) {
+                    m_health.answerFromOtherAddress();
+                    reportBusHealth();
+                }
             }
         } else {
             m_request.answered = m_request.active;
@@ -485,13 +493,18 @@ void DeviceInterface::answerChecked(bool checksumOk)
     line.awaitingVerdict = false;
     m_checkedAnswerMs = checksumOk ? line.answerMs : -1;
     if (!checksumOk)
-        line.text += QStringLiteral("&nbsp;<font color=red>") + tr("✗ КС").toHtmlEscaped()
-                     + QStringLiteral("</font>");
+        markDamaged(&line.text);
     showAnswerLines();
     if (!checksumOk && m_job != Job::Scan) {
         m_health.checksumFailed();
         reportBusHealth();
     }
+}
+
+void DeviceInterface::markDamaged(QString *line)
+{
+    *line += QStringLiteral("&nbsp;<font color=red>") + tr("✗ КС").toHtmlEscaped()
+             + QStringLiteral("</font>");
 }
 
 void DeviceInterface::showAnswerLines()

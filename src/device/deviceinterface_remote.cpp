@@ -205,8 +205,7 @@ void DeviceInterface::handleRemoteAnswer(const QString &line)
     const RemoteProtocol::AnswerLine answer = RemoteProtocol::decodeAnswerLine(line);
     QString shown = tr("<font color=green>&lt; </font>") + line.toHtmlEscaped();
     if (answer.kind == RemoteProtocol::AnswerLine::BadData)
-        shown += QStringLiteral("&nbsp;<font color=red>") + tr("✗ КС").toHtmlEscaped()
-                 + QStringLiteral("</font>");
+        markDamaged(&shown);
     emit printToTerminal(trafficLine(shown, QTime::currentTime()));
     if (!m_request.active) {
         qDebug().noquote() << "/C:12"
