@@ -31,6 +31,8 @@ class TestConsole : public QObject
 private slots:
     void commandLogRecordsTypedTextAndRestartsEmpty();
     void historyRoundTrip();
+    void answerThisProgramCannotRead_data();
+    void answerThisProgramCannotRead();
 };
 
 void TestConsole::commandLogRecordsTypedTextAndRestartsEmpty()
@@ -85,6 +87,35 @@ void TestConsole::historyRoundTrip()
     QVERIFY(writeTestFile(rig.historyPath(), QByteArray("\na\nb\0\nc", 7)));
     rig.open();
     QCOMPARE(rig.history(), QStringList({"", "a", "b"}));
+}
+
+void TestConsole::answerThisProgramCannotRead_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QByteArray>("answer");
+    // 01 04 dc, the code with its answer flag, a status byte, and the XOR of those bytes.
+    QTest::newRow("a code this program does not know") << "0800" << QByteArray("0104dc88000051");
+    QTest::newRow("an identity too short") << "0100" << QByteArray("0104dc81000058");
+}
+
+// The reader answered; that the program cannot read the answer makes it no time-out.
+void TestConsole::answerThisProgramCannotRead()
+{
+    QFETCH(QString, command);
+    QFETCH(QByteArray, answer);
+    LinkOnBus t;
+    SimReader *sim = t.addReader(SimReaderSettings());
+    QVERIFY(t.readOnce());
+    const BusHealth before = t.link.busHealth();
+    sim->settings().silentRequests = 1;
+    t.bus.clearRequests();
+
+    t.link.sendTerminalCmd(command);
+    QVERIFY(LinkOnBus::waitFor([&] { return t.bus.requests().size() == 1; }, 2000));
+    t.bus.writeRaw(QByteArray::fromHex(answer));
+    // Ended by the answer, well before its 5 s time-out.
+    QVERIFY(LinkOnBus::waitFor([&] { return t.link.isIdle(); }, 2000));
+    QCOMPARE(t.link.busHealth().answers(), before.answers() + 1);
 }
 
 QTEST_MAIN(TestConsole)

@@ -57,6 +57,7 @@ DeviceInterface::DeviceInterface(QObject *parent)
     connect(m_parser, &PackParser::UpTimeInfoStatus_220, this,
             &DeviceInterface::handlerUpTimeInfo_220);
     connect(m_parser, &PackParser::NextReadCmd, this, &DeviceInterface::NextReadCmd);
+    connect(m_parser, &PackParser::answerNotDecoded, this, &DeviceInterface::answerNotDecoded);
     connect(m_parser, &PackParser::rebootAnswer, this, &DeviceInterface::rebootAnswer);
     connect(m_parser, &PackParser::answerWriteParam, this, &DeviceInterface::answerWriteParam);
     connect(m_parser, &PackParser::makeUpdArea, this, &DeviceInterface::makeUpdArea);

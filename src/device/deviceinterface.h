@@ -295,6 +295,8 @@ private:
     // A request or answer line of the console, with its time in front when asked for.
     QString trafficLine(const QString &line, const QTime &at) const;
     void showAnswerLines();
+    // An answer to the request in flight that the parser could not read.
+    void answerNotDecoded();
     // The mark after the bytes of an answer whose checksum failed.
     static void markDamaged(QString *line);
     // The request in flight went unanswered: counted, reported and shown in the console with

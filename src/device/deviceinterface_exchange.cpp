@@ -466,6 +466,16 @@ void DeviceInterface::NextReadCmd()
     }
 }
 
+void DeviceInterface::answerNotDecoded()
+{
+    // A command typed by hand may ask for what this program cannot read: its answer, shown in
+    // the console, ends it all the same. The commands of a job wait on for a readable answer.
+    if (m_job != Job::Console || !takeAnswer({}))
+        return;
+    qDebug().noquote() << "Answer to the console command not decoded";
+    finishJob();
+}
+
 void DeviceInterface::consoleNote(const QString &text)
 {
     emit printToTerminal(QStringLiteral("<font color=red>") + text.toHtmlEscaped()

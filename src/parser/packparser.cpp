@@ -47,9 +47,11 @@ void PackParser::decodeAnswer(QByteArray frame)
     const DecodedAnswer answer = decodeAnswerFrame(frame);
     switch (answer.kind) {
     case DecodedAnswer::Dropped:
+        emit answerNotDecoded();
         break;
     case DecodedAnswer::UnknownCode:
         qDebug().noquote() << "Command none";
+        emit answerNotDecoded();
         break;
     case DecodedAnswer::Version:
         emit VersionInfoStatus_220(answer.version);

@@ -37,6 +37,8 @@ signals:
     void OutputInfoStatus_220(OUTPUT_STAT_220 info);
     void UpTimeInfoStatus_220(UPTIME_INFO_220 info);
     void NextReadCmd();
+    // A checked frame this program cannot read: an unknown code, or a record too short.
+    void answerNotDecoded();
     void rebootAnswer(quint8 status);
     void answerWriteParam(quint8 result);
     void makeUpdArea(quint8 status);
