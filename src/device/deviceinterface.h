@@ -345,8 +345,9 @@ private:
     bool m_endStatusReadAtTimeout = false;
     int m_answerTimeoutMs = AnswerTimeoutMs;
     QElapsedTimer m_abandonClock; // since a request was given up with its connection
-    quint64 m_portGeneration = 0; // a frame held back for a closed port is dropped
-    quint64 m_requestSerial = 0; // a frame held back for a request since replaced is dropped
+    // A frame held back for a quiet line is dropped once its request is replaced or its port
+    // closed: both count this up.
+    quint64 m_requestSerial = 0;
     quint16 m_prevCmd = 0;
     QByteArray m_prevData;
     QTimer *m_answerTimer = nullptr;

@@ -60,10 +60,8 @@ void DeviceInterface::sendCommand_220(quint16 cmd, QByteArray data)
                                                     : 0;
     if (quietMs > 0) {
         // The frame goes only while it is still the request in flight on the same port.
-        const quint64 generation = m_portGeneration;
-        QTimer::singleShot(int(quietMs), Qt::PreciseTimer, this, [this, frame, generation, serial] {
-            if (generation == m_portGeneration && serial == m_requestSerial && m_port->isOpen()
-                && m_request.active && !m_request.sent)
+        QTimer::singleShot(int(quietMs), Qt::PreciseTimer, this, [this, frame, serial] {
+            if (serial == m_requestSerial && m_port->isOpen() && m_request.active && !m_request.sent)
                 writeRequest(frame);
         });
         return;

@@ -121,7 +121,7 @@ void DeviceInterface::closePort()
 {
     if (m_request.active)
         m_abandonClock.start();
-    ++m_portGeneration;
+    ++m_requestSerial;
     m_port->close();
     m_port->clearError();
     m_receiveBuffer.clear();

@@ -256,39 +256,14 @@ void SimBus::receive(const QByteArray &bytes, qint64 firstMs, qint64 lastMs)
         handleRequest(frame);
 }
 
-void SimBus::setStallWatch(bool on)
-{
-    if (!on) {
-        delete m_stallTimer;
-        m_stallTimer = nullptr;
-        return;
-    }
-    if (m_stallTimer)
-        return;
-    m_stallTimer = new QTimer(this);
-    m_stallTimer->setTimerType(Qt::PreciseTimer);
-    m_lastTickMs = nowMs();
-    connect(m_stallTimer, &QTimer::timeout, this, [this] {
-        const qint64 now = nowMs();
-        if (now - m_lastTickMs > kStallMs)
-            m_stalledSinceRequest = true;
-        m_lastTickMs = now;
-    });
-    m_stallTimer->start(2);
-}
-
 void SimBus::handleRequest(const QByteArray &frame)
 {
     const qint64 now = nowMs();
-    const bool stalled = m_stallTimer && (m_stalledSinceRequest || now - m_lastTickMs > kStallMs);
-    m_stalledSinceRequest = false;
     // With wire timing an answer is under way until its last byte has crossed the line.
     const bool busy = m_answersDue > 0 || !m_toDevice.isEmpty()
                       || (!m_lastRequestAnswered && m_lastRequestMs >= 0
                           && now - m_lastRequestMs < kMinRequestGapMs);
-    if (busy && stalled) {
-        ++m_unjudged;
-    } else if (busy) {
+    if (busy) {
         ++m_overlaps;
         qWarning().noquote() << "Simulated bus: a request while the bus was not free:"
                              << frame.toHex(' ')

@@ -46,24 +46,12 @@ public:
     // before (a master that did not wait for its answer). On a real half-duplex bus such a
     // request collides with the answer or is never answered.
     int overlappingRequests() const { return m_overlaps; }
-    void clearOverlaps()
-    {
-        m_overlaps = 0;
-        m_unjudged = 0;
-    }
+    void clearOverlaps() { m_overlaps = 0; }
     // A third of the shortest wait for an answer that a master may take (the configurator's
     // probe of a scan, 45 to 50 ms): the bus reads requests when its thread gets to them, which
     // on a loaded machine may be late for one request and on time for the next. A master that
     // did not wait at all sends its next request within a millisecond.
     static constexpr qint64 kMinRequestGapMs = 15;
-    // The bus judges requests by when its thread reads them. On a loaded machine the thread may
-    // stall: two requests sent 50 ms apart are then read together, or a request is read while
-    // the answer to the one before, whose timer the stall held back, is still due. With the
-    // stall watch on, a tick every few milliseconds tells whether the thread kept up since the
-    // previous request; a request after a stall is counted in unjudgedRequests() instead.
-    void setStallWatch(bool on);
-    int unjudgedRequests() const { return m_unjudged; }
-    static constexpr qint64 kStallMs = 10;
 
     // Raw bytes to the line at once (noise, glued answers) for fault tests.
     void writeRaw(const QByteArray &bytes);
@@ -122,10 +110,6 @@ private:
     RequestCutter m_cutter;
     QList<QByteArray> m_requests;
     int m_overlaps = 0;
-    QTimer *m_stallTimer = nullptr;
-    qint64 m_lastTickMs = -1;
-    bool m_stalledSinceRequest = false;
-    int m_unjudged = 0;
     int m_answersDue = 0; // answers scheduled and not yet written whole
     qint64 m_lastRequestMs = -1;
     bool m_lastRequestAnswered = true;
