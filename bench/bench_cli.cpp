@@ -113,7 +113,7 @@ int main(int argc, char **argv)
             return 1;
         rig.boxes.fileAnswers << file;
         w.openFileSlot();
-        rig.boxes.answers << QMessageBox::Yes;
+        rig.boxes.answers << Prompt::Yes;
         bool rebooting = false;
         const QMetaObject::Connection watch = QObject::connect(link,
                                                                &DeviceInterface::changeDeviceStatus,

@@ -199,7 +199,7 @@ void TestBusHealth::readOverTheBus()
     t.replaceCommandList({0x0301, 0x0603, 0x0500, 0x0700});
     connect(&t.link, &DeviceInterface::showVersionInfo, this,
             [&] { sim->settings().silentRequests = silentAfterVersion; });
-    t.link.prompter().setMessageHandler([](const MessageRequest &) { return QMessageBox::No; });
+    t.link.prompter().setMessageHandler([](const MessageRequest &) { return Prompt::No; });
     t.link.setAnswerTimeoutMs(250);
     t.link.setConsoleTimestamps(true);
     QSignalSpy reports(&t.link, &DeviceInterface::busHealthChanged);

@@ -79,7 +79,7 @@ void TestFaultsSerial::converterPulled()
     QVERIFY(configuration.contains("gen_mode_220"));
 
     bus.clearRequests();
-    recorder.answers << QMessageBox::Yes; // the write's question
+    recorder.answers << Prompt::Yes; // the write's question
     rig.press(when == Pull::DuringRead    ? "rs485_Button"
               : when == Pull::DuringWrite ? "writeConfigButton"
                                           : "findDevsButton");

@@ -159,7 +159,7 @@ void TestFirmwareUpload::readerSilentDuringUpload()
     Rig t;
     t.reader->settings().silentRequests = 100;
     BoxRecorder boxes;
-    boxes.answers = {QMessageBox::Yes, QMessageBox::No};
+    boxes.answers = {Prompt::Yes, Prompt::No};
     t.upload(FirmwareImage::pack(header(200), {{0x3800, code(5, 128)}}));
     for (int timeOut = 0; timeOut < 4; ++timeOut)
         t.link.answerTimeout();

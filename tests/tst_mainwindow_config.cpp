@@ -209,7 +209,7 @@ void TestMainWindowConfig::openFile()
         QCOMPARE(body(rig.configuration()), body(content));
         QCOMPARE(body(rig.changes()), body(content));
         QCOMPARE(rig.form(), QString("30 38400 0 1 0"));
-        rig.boxes.answers << QMessageBox::Yes;
+        rig.boxes.answers << Prompt::Yes;
         rig.w().writeConfig();
         QCOMPARE(rig.writes.size(), 1);
         QCOMPARE(body(rig.writes.last()), body(content));
@@ -282,7 +282,7 @@ void TestMainWindowConfig::write()
     rig.get<QComboBox>("genTypeComboBox")->setCurrentIndex(1);
 
     // No: back to the ready state, the changes stay; a box closed without an answer: nothing.
-    rig.boxes.answers << QMessageBox::No << QMessageBox::NoButton << QMessageBox::Yes;
+    rig.boxes.answers << Prompt::No << Prompt::NoButton << Prompt::Yes;
     w.setGlobalState(6);
     w.writeConfig();
     QCOMPARE(w.globalState(), 3);
@@ -314,11 +314,11 @@ void TestMainWindowConfig::closeWithChanges_data()
     QTest::addColumn<bool>("asked");
     QTest::addColumn<bool>("closed");
     QTest::addColumn<bool>("written");
-    QTest::newRow("ready, write") << 3 << int(QMessageBox::Yes) << true << false << true;
-    QTest::newRow("ready, discard") << 3 << int(QMessageBox::No) << true << true << false;
-    QTest::newRow("ready, box closed") << 3 << int(QMessageBox::NoButton) << true << false << false;
-    QTest::newRow("not responding") << 6 << int(QMessageBox::Yes) << false << true << false;
-    QTest::newRow("closed") << 0 << int(QMessageBox::Yes) << false << true << false;
+    QTest::newRow("ready, write") << 3 << int(Prompt::Yes) << true << false << true;
+    QTest::newRow("ready, discard") << 3 << int(Prompt::No) << true << true << false;
+    QTest::newRow("ready, box closed") << 3 << int(Prompt::NoButton) << true << false << false;
+    QTest::newRow("not responding") << 6 << int(Prompt::Yes) << false << true << false;
+    QTest::newRow("closed") << 0 << int(Prompt::Yes) << false << true << false;
 }
 
 void TestMainWindowConfig::closeWithChanges()
@@ -335,7 +335,7 @@ void TestMainWindowConfig::closeWithChanges()
     w.setGlobalState(state);
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
-    rig.boxes.answers << QMessageBox::StandardButton(answer);
+    rig.boxes.answers << Prompt::Button(answer);
     QTest::mouseClick(rig.get<QPushButton>("closeMainWindow"), Qt::LeftButton);
     QCOMPARE(rig.boxes.describe(),
              asked ? QString("Question Предупреждение | Имеются не записанные в модуль изменения."

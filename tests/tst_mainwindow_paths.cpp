@@ -124,7 +124,7 @@ void TestMainWindowPaths::statusReadInFlight()
     const int first = rig.bus.requests().size() - 1;
     rig.states.clear();
     if (write) {
-        rig.boxes.answers << QMessageBox::Yes;
+        rig.boxes.answers << Prompt::Yes;
         rig.press(action == "close" ? "closeMainWindow" : "writeConfigButton");
     } else {
         rig.confirmReboot();
@@ -162,7 +162,7 @@ void TestMainWindowPaths::closedWhileWaiting()
     QVERIFY(rig.statusReadInFlight());
     const int first = rig.bus.requests().size();
     QTimer::singleShot(300, rig.window.get(), [&rig] { rig.press("rs485_Button"); });
-    rig.boxes.answers << QMessageBox::Yes;
+    rig.boxes.answers << Prompt::Yes;
     rig.press("writeConfigButton");
     QTest::qWait(300);
     QCOMPARE(rig.w().globalState(), 0);
@@ -178,8 +178,8 @@ void TestMainWindowPaths::questionsEndTrue_data()
     QTest::addColumn<QString>("codes"); // requests of the operation
     QTest::addColumn<int>("state");
     QTest::addColumn<QString>("status");
-    const int yes = QMessageBox::Yes;
-    const int no = QMessageBox::No;
+    const int yes = Prompt::Yes;
+    const int no = Prompt::No;
     const QString ready = "Соединение установлено";
     const QString closed = "Соединения закрыты";
     // Nobody answers the identity: No closes; Yes asks it again, and it is answered then.
@@ -202,7 +202,7 @@ void TestMainWindowPaths::questionsEndTrue()
     QFETCH(QString, status);
     Rig rig({reader(1)});
     SimReader *sim = rig.bus.reader(1);
-    rig.boxes.answers << QMessageBox::StandardButton(answer);
+    rig.boxes.answers << Prompt::Button(answer);
     int first = 0;
     if (when == "identity") {
         sim->settings().silentRequests = 4;
@@ -215,7 +215,7 @@ void TestMainWindowPaths::questionsEndTrue()
         QVERIFY(QTest::qWaitFor([&] { return rig.link()->isIdle(); }, 2000));
         first = rig.bus.requests().size();
         sim->settings().silentRequests = 4;
-        rig.boxes.answers.prepend(QMessageBox::Yes); // the write's own question
+        rig.boxes.answers.prepend(Prompt::Yes); // the write's own question
         rig.press("writeConfigButton");
     }
     QTRY_VERIFY_WITH_TIMEOUT(rig.link()->isIdle() && rig.boxes.answers.isEmpty(), 10000);
@@ -227,7 +227,7 @@ void TestMainWindowPaths::questionsEndTrue()
     QCOMPARE(rig.link()->isPortOpen(), state == 3);
     QCOMPARE(rig.get("rs485_Button")->isEnabled(), true);
     QCOMPARE(rig.get("findDevsButton")->isEnabled(), state == 0);
-    QCOMPARE(sim->rebootCount(), when == "write" && answer == QMessageBox::Yes ? 1 : 0);
+    QCOMPARE(sim->rebootCount(), when == "write" && answer == Prompt::Yes ? 1 : 0);
     QCOMPARE(rig.bus.overlappingRequests(), 0);
     if (state != 0)
         return;
@@ -285,7 +285,7 @@ void TestMainWindowPaths::writeEndsWithoutItsReboot()
     Rig rig({settings});
     QVERIFY(rig.connectAndRead());
     rig.edit("pullUpComboBox", 1);
-    rig.boxes.answers << QMessageBox::Yes;
+    rig.boxes.answers << Prompt::Yes;
     rig.press("closeMainWindow");
     QTRY_COMPARE_WITH_TIMEOUT(rig.boxes.describe().count("Модуль отклонил записываемое значение."),
                               1, 5000);
@@ -311,7 +311,7 @@ void TestMainWindowPaths::converterPulledDuringWriteQuestion()
         rig.bus.close();
         // Checked below: the window must show the closed connections after the No.
         (void)QTest::qWaitFor([&rig] { return rig.w().globalState() == 0; }, 3000);
-        return QMessageBox::No;
+        return Prompt::No;
     });
     rig.press("writeConfigButton");
     QCOMPARE(rig.w().globalState(), 0);

@@ -62,7 +62,7 @@ void TestMainWindowSession::writeChangedSetting()
     address->setText("30");
     emit address->editingFinished();
     child<QComboBox>(&w, "genTypeComboBox")->setCurrentIndex(2);
-    rig.boxes.answers << QMessageBox::Yes;
+    rig.boxes.answers << Prompt::Yes;
     rig.press("writeConfigButton");
     QTRY_VERIFY_WITH_TIMEOUT(sim->rebootCount() == 1, 15000);
     QCOMPARE(sim->settings().address, quint8(30));

@@ -108,7 +108,7 @@ int runOldConfigurator(int argc, char *argv[])
     if (arguments.contains(QStringLiteral("-console")))
         LogHandler::install();
     BoxRecorder boxes;
-    boxes.defaultAnswer = QMessageBox::Yes;
+    boxes.defaultAnswer = Prompt::Yes;
     MainWindow window(nullptr, QStringLiteral("ru_RU"));
     QTimer::singleShot(0, &window, &MainWindow::checkUpdates);
     QTimer::singleShot(60000, &app, [&boxes] {

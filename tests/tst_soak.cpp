@@ -155,34 +155,34 @@ private:
     }
 
     // ---- the engineer's answers ----
-    QMessageBox::StandardButton answer(const MessageRequest &box)
+    Prompt::Button answer(const MessageRequest &box)
     {
-        if (!(box.buttons & QMessageBox::Yes))
-            return QMessageBox::Ok;
+        if (!(box.buttons & Prompt::Yes))
+            return Prompt::Ok;
         // The window's own questions (in either language) are about writing: closing with
         // changes (two lines: write first, or stay; "No" would close the window) and the write
         // button's. The link's questions about a silent reader have no parent.
-        if (box.icon == QMessageBox::Question && box.text.contains('\n')) {
+        if (box.icon == Prompt::Question && box.text.contains('\n')) {
             if (chance(50)) {
                 allowWrites();
-                return QMessageBox::Yes;
+                return Prompt::Yes;
             }
-            return QMessageBox::Cancel;
+            return Prompt::Cancel;
         }
-        if (box.icon == QMessageBox::Question) {
+        if (box.icon == Prompt::Question) {
             if (chance(70)) {
                 allowWrites();
-                return QMessageBox::Yes;
+                return Prompt::Yes;
             }
-            return chance(50) ? QMessageBox::No : QMessageBox::Cancel;
+            return chance(50) ? Prompt::No : Prompt::Cancel;
         }
         // The silent-reader questions: Yes at most twice in a row, so every step ends.
         if (m_yesInARow < 2 && chance(50)) {
             ++m_yesInARow;
-            return QMessageBox::Yes;
+            return Prompt::Yes;
         }
         m_yesInARow = 0;
-        return QMessageBox::No;
+        return Prompt::No;
     }
 
     void writeFiles()

@@ -20,7 +20,7 @@ namespace {
 // command list is the current group's, given directly: the links share one database connection.
 struct Case : LinkOnBus
 {
-    explicit Case(QMessageBox::StandardButton answer, bool withReader = true)
+    explicit Case(Prompt::Button answer, bool withReader = true)
     {
         if (withReader)
             reader = addReader(SimReaderSettings());
@@ -54,7 +54,7 @@ struct Case : LinkOnBus
         QCOMPARE(QString("%1 %2 | %3").arg(box.icon).arg(box.title, box.text),
                  "3 " + title + " | Модуль не отвечает на команду.\nПродолжить " + action
                          + " конфигурации?");
-        QVERIFY(box.buttons == (QMessageBox::Yes | QMessageBox::No) && !box.parent);
+        QVERIFY(box.buttons == (Prompt::Yes | Prompt::No) && !box.parent);
         QVERIFY(box.styleSheet.contains("rgb(162, 173, 188)"));
     }
 
@@ -75,15 +75,15 @@ void TestTimeouts::silentReaders()
 {
     LogCapture log;
     // A reader that answers the third resend: three error lines, no question.
-    Case resent(QMessageBox::NoButton);
+    Case resent(Prompt::NoButton);
     resent.silenceAfterVersion(3);
     // Silent through the resends during a read: Yes gives the command up and the next follows
     // alone. (Yes and No after an unanswered identity or write command are the window paths'.)
-    Case readYes(QMessageBox::Yes);
+    Case readYes(Prompt::Yes);
     readYes.silenceAfterVersion(4);
-    Case writeYes(QMessageBox::Yes);
+    Case writeYes(Prompt::Yes);
     // A command typed by hand is neither resent nor asked about.
-    Case typed(QMessageBox::Yes);
+    Case typed(Prompt::Yes);
     QVERIFY(writeYes.readThenSilence(4) && typed.readThenSilence(10));
     log.clear();
 

@@ -103,7 +103,7 @@ void TestUpdateWorkflow::manualCheck()
                   firmwareTestImage(200, 1, 4, 0, 100));
     rig.w().setCurrentFwVer_220("1.4.0", QString(), "200", "Zemo200");
     rig.boxes.clear();
-    rig.boxes.defaultAnswer = QMessageBox::No;
+    rig.boxes.defaultAnswer = Prompt::No;
 
     rig.press("checkUpdatesButton");
     QVERIFY(!rig.get("checkUpdatesButton")->isEnabled());
@@ -172,7 +172,7 @@ void TestUpdateWorkflow::failedUpdatesAreTold()
     // A model-200 reader was read: the check asks for its firmware.
     rig.w().setCurrentFwVer_220("1.4.0", QString(), "200", "Zemo200");
     rig.boxes.clear();
-    rig.boxes.defaultAnswer = QMessageBox::Yes; // the download is wanted
+    rig.boxes.defaultAnswer = Prompt::Yes; // the download is wanted
     rig.press("checkUpdatesButton");
     QTRY_COMPARE_WITH_TIMEOUT(rig.boxes.describe(), boxes, 20000);
     QTRY_VERIFY(rig.get("checkUpdatesButton")->isEnabled());
@@ -222,7 +222,7 @@ void TestUpdateWorkflow::firmwareUploadShowsTheNewVersion()
     QTRY_VERIFY(rig.get("updateFwButton")->isEnabled());
 
     rig.boxes.clear();
-    rig.boxes.answers = {QMessageBox::Yes};
+    rig.boxes.answers = {Prompt::Yes};
     rig.press("updateFwButton");
     QCOMPARE(w.globalState(), 15);
     QVERIFY(!rig.get("openFileButton")->isEnabled() && !rig.get("rs485_Button")->isEnabled());

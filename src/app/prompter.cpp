@@ -1,26 +1,27 @@
 #include "prompter.h"
 
-#include <QDesktopServices>
-#include <QFileDialog>
-#include <QPointer>
-#include <QTimer>
-
 namespace {
-struct Defaults
+struct Handlers
 {
     Prompter::MessageHandler message;
     Prompter::FileHandler file;
     Prompter::UrlHandler url;
 };
 
-Defaults &defaults()
+Handlers &defaults()
 {
-    static Defaults d;
+    static Handlers d;
     return d;
 }
 
-MessageRequest simpleBox(QMessageBox::Icon icon, QWidget *parent, const QString &title,
-                         const QString &text, QMessageBox::StandardButtons buttons)
+Handlers &dialogs()
+{
+    static Handlers d;
+    return d;
+}
+
+MessageRequest simpleBox(Prompt::Icon icon, QWidget *parent, const QString &title,
+                         const QString &text, Prompt::Buttons buttons)
 {
     MessageRequest request;
     request.icon = icon;
@@ -30,32 +31,17 @@ MessageRequest simpleBox(QMessageBox::Icon icon, QWidget *parent, const QString 
     request.buttons = buttons;
     return request;
 }
-
-QMessageBox::StandardButton realMessage(const MessageRequest &request)
-{
-    QMessageBox box(request.icon, request.title, request.text, request.buttons, request.parent);
-    box.setTextFormat(request.textFormat);
-    if (!request.styleSheet.isEmpty())
-        box.setStyleSheet(request.styleSheet);
-    if (request.autoCloseMs > 0) {
-        QPointer<QMessageBox> guard(&box);
-        QTimer::singleShot(request.autoCloseMs, &box, [guard] {
-            if (guard)
-                guard->done(QMessageBox::NoButton);
-        });
-    }
-    const int result = box.exec();
-    return static_cast<QMessageBox::StandardButton>(result);
-}
 } // namespace
 
-QMessageBox::StandardButton Prompter::message(const MessageRequest &request) const
+Prompt::Button Prompter::message(const MessageRequest &request) const
 {
     if (m_message)
         return m_message(request);
     if (defaults().message)
         return defaults().message(request);
-    return realMessage(request);
+    if (dialogs().message)
+        return dialogs().message(request);
+    return Prompt::NoButton;
 }
 
 QString Prompter::fileName(const FileRequest &request) const
@@ -64,11 +50,9 @@ QString Prompter::fileName(const FileRequest &request) const
         return m_file(request);
     if (defaults().file)
         return defaults().file(request);
-    if (request.kind == FileRequest::Open)
-        return QFileDialog::getOpenFileName(request.parent, request.title, request.proposed,
-                                            request.filter);
-    return QFileDialog::getSaveFileName(request.parent, request.title, request.proposed,
-                                        request.filter);
+    if (dialogs().file)
+        return dialogs().file(request);
+    return QString();
 }
 
 bool Prompter::openUrl(const QUrl &url) const
@@ -77,32 +61,30 @@ bool Prompter::openUrl(const QUrl &url) const
         return m_url(url);
     if (defaults().url)
         return defaults().url(url);
-    return QDesktopServices::openUrl(url);
+    if (dialogs().url)
+        return dialogs().url(url);
+    return false;
 }
 
-QMessageBox::StandardButton Prompter::critical(QWidget *parent, const QString &title,
-                                               const QString &text) const
+Prompt::Button Prompter::critical(QWidget *parent, const QString &title, const QString &text) const
 {
-    return message(simpleBox(QMessageBox::Critical, parent, title, text, QMessageBox::Ok));
+    return message(simpleBox(Prompt::Critical, parent, title, text, Prompt::Ok));
 }
 
-QMessageBox::StandardButton Prompter::warning(QWidget *parent, const QString &title,
-                                              const QString &text) const
+Prompt::Button Prompter::warning(QWidget *parent, const QString &title, const QString &text) const
 {
-    return message(simpleBox(QMessageBox::Warning, parent, title, text, QMessageBox::Ok));
+    return message(simpleBox(Prompt::Warning, parent, title, text, Prompt::Ok));
 }
 
-QMessageBox::StandardButton Prompter::information(QWidget *parent, const QString &title,
-                                                  const QString &text) const
+Prompt::Button Prompter::information(QWidget *parent, const QString &title,
+                                     const QString &text) const
 {
-    return message(simpleBox(QMessageBox::Information, parent, title, text, QMessageBox::Ok));
+    return message(simpleBox(Prompt::Information, parent, title, text, Prompt::Ok));
 }
 
-QMessageBox::StandardButton Prompter::question(QWidget *parent, const QString &title,
-                                               const QString &text) const
+Prompt::Button Prompter::question(QWidget *parent, const QString &title, const QString &text) const
 {
-    return message(simpleBox(QMessageBox::Question, parent, title, text,
-                             QMessageBox::Yes | QMessageBox::No));
+    return message(simpleBox(Prompt::Question, parent, title, text, Prompt::Yes | Prompt::No));
 }
 
 void Prompter::setDefaultHandlers(MessageHandler message, FileHandler file, UrlHandler url)
@@ -110,4 +92,11 @@ void Prompter::setDefaultHandlers(MessageHandler message, FileHandler file, UrlH
     defaults().message = std::move(message);
     defaults().file = std::move(file);
     defaults().url = std::move(url);
+}
+
+void Prompter::setDialogHandlers(MessageHandler message, FileHandler file, UrlHandler url)
+{
+    dialogs().message = std::move(message);
+    dialogs().file = std::move(file);
+    dialogs().url = std::move(url);
 }

@@ -304,20 +304,20 @@ void CliSession::onProgress(int value)
                                              m_progressMax));
 }
 
-QMessageBox::StandardButton CliSession::answerBox(const MessageRequest &request)
+Prompt::Button CliSession::answerBox(const MessageRequest &request)
 {
     // The question after three unanswered resends: "continue?". --retries N says yes N - 1
     // times; then the command fails.
-    if (request.buttons.testFlag(QMessageBox::Yes) && request.buttons.testFlag(QMessageBox::No)) {
+    if (request.buttons.testFlag(Prompt::Yes) && request.buttons.testFlag(Prompt::No)) {
         if (m_yesLeft > 0) {
             --m_yesLeft;
             m_answeredYes = true;
-            return QMessageBox::Yes;
+            return Prompt::Yes;
         }
-        return QMessageBox::No;
+        return Prompt::No;
     }
     m_lastBox = request.text.simplified();
-    return QMessageBox::Ok;
+    return Prompt::Ok;
 }
 
 QString CliSession::readerText() const

@@ -86,7 +86,7 @@ private:
     void onDocument(QBuffer *buffer);
     void onConsoleLine(const QString &html);
     void onProgress(int value);
-    QMessageBox::StandardButton answerBox(const MessageRequest &request);
+    Prompt::Button answerBox(const MessageRequest &request);
 
     // texts
     QString readerText() const; // "address 5 on /dev/ttyUSB0" or through the server

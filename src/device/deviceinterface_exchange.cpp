@@ -383,8 +383,8 @@ void DeviceInterface::askToContinue()
     m_request.active = false;
     const Job job = m_job;
     MessageRequest request;
-    request.icon = QMessageBox::Critical;
-    request.buttons = QMessageBox::Yes | QMessageBox::No;
+    request.icon = Prompt::Critical;
+    request.buttons = Prompt::Yes | Prompt::No;
     request.styleSheet = QLatin1String(kQuestionStyle);
     if (job == Job::Upload) {
         request.title = tr("Обновление прошивки");
@@ -397,7 +397,7 @@ void DeviceInterface::askToContinue()
         request.text = tr("Модуль не отвечает на команду.\nПродолжить чтение конфигурации?");
     }
 
-    const bool goOn = m_prompter.message(request) == QMessageBox::Yes;
+    const bool goOn = m_prompter.message(request) == Prompt::Yes;
     // The box is modal but the event loop ran under it: the connection may have gone meanwhile.
     if (m_job != job || !(m_remoteMode || m_port->isOpen()))
         return;

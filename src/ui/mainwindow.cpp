@@ -6,6 +6,7 @@
 
 #include "db_worker.h"
 #include "debuglogwindow.h"
+#include "dialogprompts.h"
 #include "deviceinterface.h"
 #include "portwatcher.h"
 #include "resources.h"
@@ -65,6 +66,7 @@ MainWindow::MainWindow(QWidget *parent, const QString &systemLocale)
     , ui(new Ui::MainWindow)
 {
     initZemoResources();
+    installDialogPrompts();
     ui->setupUi(this);
     setStyleSheet(zemoStyleSheet());
     fadeDisabledIcons(ui->verticalWidget->findChildren<QPushButton *>()

@@ -317,16 +317,16 @@ void MainWindow::writeConfig()
                                tr("Отсутствуют изменения для записи в модуль"));
         return;
     }
-    const QMessageBox::StandardButton answer
+    const Prompt::Button answer
             = m_prompter.question(this, tr("Запись конфигурации"),
                                   tr("Записать конфигурацию в модуль?"));
-    if (answer == QMessageBox::No) {
+    if (answer == Prompt::No) {
         // The question ran the event loop: connections closed meanwhile are not shown as ready.
         if (m_state != 0)
             setGlobalState(3);
         return;
     }
-    if (answer != QMessageBox::Yes)
+    if (answer != Prompt::Yes)
         return;
     // The wait ran the event loop: the engineer may have closed the connection meanwhile.
     if (!waitEndReadStatus())
@@ -338,17 +338,17 @@ void MainWindow::writeConfig()
 void MainWindow::on_closeMainWindow_clicked()
 {
     if (!m_changeDoc.toString(1).isEmpty() && m_state == 3) {
-        const QMessageBox::StandardButton answer = m_prompter.question(
+        const Prompt::Button answer = m_prompter.question(
                 this, tr("Предупреждение"),
                 tr("Имеются не записанные в модуль изменения.\nЗаписать изменения в модуль?"));
-        if (answer == QMessageBox::Yes) {
+        if (answer == Prompt::Yes) {
             m_statusTimer->stop();
             if (fillConfigBuffer()) {
                 // The application quits when the reader reports its reboot after the write.
                 m_closeAfterWrite = true;
                 emit startWriteConfiguration(m_configBuffer);
             }
-        } else if (answer == QMessageBox::No) {
+        } else if (answer == Prompt::No) {
             QApplication::closeAllWindows();
         }
         return;

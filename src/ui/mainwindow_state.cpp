@@ -224,7 +224,7 @@ void MainWindow::setGlobalState(int code)
         m_rebootTimer->start(kRebootWaitMs);
         ui->updateFwButton->setEnabled(false);
         MessageRequest box;
-        box.icon = QMessageBox::Information;
+        box.icon = Prompt::Information;
         box.title = tr("Перезагрузка");
         box.text = tr("Устройство перезагружается...");
         box.parent = this;

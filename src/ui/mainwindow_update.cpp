@@ -102,8 +102,8 @@ void MainWindow::swUpdated(QString newVer, qint64 swFsize, QString swFileName)
 {
     m_swState = 2;
     MessageRequest request;
-    request.icon = QMessageBox::Question;
-    request.buttons = QMessageBox::Yes | QMessageBox::No;
+    request.icon = Prompt::Question;
+    request.buttons = Prompt::Yes | Prompt::No;
     request.parent = this;
     request.title = tr("Обновление конфигуратора");
     request.text = tr("Доступно обновление конфигуратора v") + newVer
@@ -111,7 +111,7 @@ void MainWindow::swUpdated(QString newVer, qint64 swFsize, QString swFileName)
     // The check has found what there is: the question is its report.
     m_updateCheckPending = false;
     showStateStatus();
-    if (m_prompter.message(request) != QMessageBox::Yes)
+    if (m_prompter.message(request) != Prompt::Yes)
         return;
 
     m_swDownloadActive = true;
@@ -198,15 +198,15 @@ void MainWindow::startUpdateFirmware()
         return;
 
     MessageRequest request;
-    request.icon = QMessageBox::Question;
-    request.buttons = QMessageBox::Yes | QMessageBox::No;
+    request.icon = Prompt::Question;
+    request.buttons = Prompt::Yes | Prompt::No;
     request.parent = this;
     request.textFormat = Qt::RichText;
     request.title = tr("Обновление прошивки");
     request.text = tr("Обновить прошивку устройства до версии ") + latest + tr(" ?")
                    + QStringLiteral("&nbsp;<a href=\"%1\">").arg(QLatin1String(kFirmwareHistoryUrl))
                    + tr("Список изменений") + QStringLiteral("</A>");
-    if (m_prompter.message(request) != QMessageBox::Yes) {
+    if (m_prompter.message(request) != Prompt::Yes) {
         m_fwUpdateInProgress = false;
         getStatusInfo();
         return;

@@ -51,8 +51,8 @@ public:
     ~BoxRecorder();
 
     QList<MessageRequest> boxes;
-    QList<QMessageBox::StandardButton> answers;
-    QMessageBox::StandardButton defaultAnswer = QMessageBox::Ok;
+    QList<Prompt::Button> answers;
+    Prompt::Button defaultAnswer = Prompt::Ok;
     QList<FileRequest> fileRequests;
     QStringList fileAnswers;
     QList<QUrl> openedUrls;

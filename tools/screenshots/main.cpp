@@ -74,7 +74,7 @@ int main(int argc, char *argv[])
                 programDir.filePath(QStringLiteral("translations/en.qm")));
     Prompter::setDefaultHandlers([](const MessageRequest &box) {
         qWarning().noquote() << "Box:" << box.title << box.text;
-        return QMessageBox::Ok;
+        return Prompt::Ok;
     });
 
     SimBus bus;
