@@ -235,6 +235,8 @@ signals:
     bool checkSupportedCommand(int cmd);
     void updateGUI(QBuffer *buffer);
     void fillFoundAddrs(QList<int> addresses);
+    // A reader answered a probe of the scan: listed under the address it put in its answer.
+    void readerFound(int address, VERSION_INFO_220 info);
     void authenticationFail();
     // The configuration server could not be reached.
     void remoteServerUnreachable();

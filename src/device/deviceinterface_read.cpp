@@ -83,6 +83,7 @@ void DeviceInterface::handlerVersionInfo_220(VERSION_INFO_220 info)
     if (m_job == Job::Scan) {
         // The reader is listed under the address it put in its answer.
         m_foundAddresses.append(info.address);
+        emit readerFound(info.address, info);
         nextReadCommand();
         return;
     }
