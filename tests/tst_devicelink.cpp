@@ -53,7 +53,7 @@ class TestDeviceLink : public QObject
 private slots:
     void parserThreadTakesChunksInOrder();
     void openAndClose();
-    void oversizedDataRefused();
+    void consoleRefusals();
     void errorTable_data();
     void errorTable();
     void permissionErrorNamesTheCause_data();
@@ -108,11 +108,17 @@ void TestDeviceLink::openAndClose()
     LinkOnBus t;
     QVERIFY(t.openPort(19200, 1));
     QVERIFY(t.link.isPortOpen() && t.states.isEmpty());
+    QCOMPARE(t.link.connection(), DeviceInterface::Connection::Serial);
+    // Outside a job nothing reaches the line.
     t.link.sendCommand_220(0x0100);
+    QVERIFY(!t.link.isAnswerTimerActive());
+    QVERIFY(!log.contains("Out cmd pack: "));
+    t.link.sendTerminalCmd("0100");
     QCOMPARE(t.link.answerTimerInterval(), 5000);
     // Closing stops the answer wait and tells state 0.
     QVERIFY(t.link.isAnswerTimerActive() && !t.link.togglePort());
-    QVERIFY(!t.link.isPortOpen() && !t.link.isAnswerTimerActive());
+    QVERIFY(!t.link.isPortOpen() && !t.link.isAnswerTimerActive() && t.link.isIdle());
+    QCOMPARE(t.link.connection(), DeviceInterface::Connection::Closed);
     QCOMPARE(t.states, QList<int> {0});
 
     t.link.setPortName("/nonexistent/zemo-port");
@@ -123,22 +129,34 @@ void TestDeviceLink::openAndClose()
     QCOMPARE(t.link.portName(), QString());
 }
 
-void TestDeviceLink::oversizedDataRefused()
+// Console text that is not whole hexadecimal bytes of a frame never reaches the bus, and it
+// leaves the link free: the next command goes, and so does a status read.
+void TestDeviceLink::consoleRefusals()
 {
     LinkOnBus t;
+    t.addReader(SimReaderSettings());
     QVERIFY(t.openPort());
-    LogCapture log;
-    t.link.sendCommand_220(0x0A01, QByteArray(251, '\x11'));
-    QVERIFY(!t.link.isAnswerTimerActive());
-    QVERIFY(log.contains("251 data bytes"));
-    QVERIFY(!log.contains("Out cmd pack: "));
+    t.link.setAnswerTimeoutMs(300);
+    for (const QString &text : {QStringLiteral("zz"), QStringLiteral("abc"),
+                                QStringLiteral("0302f"), "0A01" + QString(502, '1')}) {
+        t.console.clear();
+        t.link.sendTerminalCmd(text);
+        QVERIFY2(t.link.isIdle(), qPrintable(text));
+        QCOMPARE(t.console.size(), 1);
+        QVERIFY2(t.console.first().contains("не отправлена"), qPrintable(t.console.first()));
+    }
+    QTest::qWait(100);
+    QVERIFY(t.bus.requests().isEmpty());
 
     // 250 bytes still fit: length byte 0xFD.
-    t.link.sendCommand_220(0x0A01, QByteArray(250, '\x11'));
+    t.link.sendTerminalCmd("0A01" + QString(500, '1'));
     QVERIFY(LinkOnBus::waitFor([&] { return !t.bus.requests().isEmpty(); }, 2000));
     QCOMPARE(t.bus.requests().size(), 1);
     QCOMPARE(t.bus.requests().at(0).size(), 256);
     QCOMPARE(quint8(t.bus.requests().at(0).at(1)), quint8(0xFD));
+    QVERIFY(LinkOnBus::waitFor([&] { return t.link.isIdle(); }, 2000));
+    t.link.sendTerminalCmd("0100");
+    QVERIFY(LinkOnBus::waitFor([&] { return t.bus.requests().size() == 2; }, 2000));
 }
 
 void TestDeviceLink::errorTable_data()
@@ -177,7 +195,6 @@ void TestDeviceLink::errorTable()
     BoxRecorder recorder;
     LinkOnBus t;
     QVERIFY(t.openPort());
-    t.link.setDeviceConnected(true);
     LogCapture log;
     t.link.errorHandler(QSerialPort::SerialPortError(error));
     QCOMPARE(log.count("Port error: "), logged ? 1 : 0);

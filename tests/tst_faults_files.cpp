@@ -198,7 +198,6 @@ void TestFaultsFiles::act(Target target, FaultyFolder &folder, FaultyFolder::Kin
         LinkOnBus t;
         t.addReader(SimReaderSettings());
         QVERIFY(t.openPort());
-        t.link.setDeviceConnected(true);
         LogCapture log;
         const QString commandLog = folder.filePath("command.log");
         t.link.startWriteBinLogFile(commandLog);

@@ -101,13 +101,15 @@ void TestFaultsSerial::converterPulled()
     if (boxes)
         QCOMPARE(recorder.boxes.last().text,
                  QString("Ошибка обмена данными с портом:\nпреобразователь отключен от ПК"));
-    QCOMPARE(w.configurationXml(), configuration);
+    // What was opened or read stays, unless a read of a reader had begun: the form then shows
+    // only what that reader gives.
+    QCOMPARE(w.configurationXml(), when == Pull::DuringRead ? QString() : configuration);
 }
 
 void TestFaultsSerial::lineFaults_data()
 {
     QTest::addColumn<LineFault>("fault");
-    QTest::addColumn<int>("resends"); // the first answer is lost and asked for again
+    QTest::addColumn<int>("resends"); // the first answer is lost or damaged and asked again
     QTest::newRow("noise before the answer") << LineFault::Noise << 1;
     QTest::newRow("answers split at every byte") << LineFault::SplitEveryByte << 0;
     QTest::newRow("answer glued to another") << LineFault::Glued << 1;
@@ -160,7 +162,8 @@ void TestFaultsSerial::lineFaults()
     QStringList elements = LinkOnBus::elementsOf(t.guiDocuments.at(0));
     elements.sort();
     QCOMPARE(elements, kReadElements);
-    QCOMPARE(log.count("Data IO Error, request num: "), resends);
+    QCOMPARE(log.count("Data IO Error, request num: ") + log.count("Damaged answer, request num: "),
+             resends);
     QVERIFY(!t.states.contains(0));
     if (fault == LineFault::Stream) {
         // The stream never reached the parser in pieces longer than an answer can be.

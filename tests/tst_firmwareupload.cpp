@@ -179,7 +179,6 @@ void TestFirmwareUpload::readerSilentDuringUpload()
 void TestFirmwareUpload::stepsTypedInTheConsole()
 {
     Rig t;
-    t.link.setDeviceConnected(true);
     LogCapture log;
     t.link.sendTerminalCmd("0A00");
     t.link.sendTerminalCmd("0A01 0000" + QString(256, 'a'));

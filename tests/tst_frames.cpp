@@ -83,23 +83,36 @@ void TestFrames::frameOfChunk()
 void TestFrames::terminalCommand_data()
 {
     QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("problem");
     QTest::addColumn<int>("code");
     QTest::addColumn<QByteArray>("data");
 
-    QTest::newRow("reboot") << "0200" << 0x0200 << QByteArray();
-    QTest::newRow("speed with blank") << "0300 0000 2580" << 0x0300 << bytes("00002580");
-    QTest::newRow("upper case") << "0A01FF" << 0x0A01 << bytes("ff");
-    QTest::newRow("code no number") << "zz00" << 0 << QByteArray();
-    QTest::newRow("odd data digit") << "0302f" << 0x0302 << bytes("0f");
-    QTest::newRow("short text") << "07" << 0x0007 << QByteArray();
+    using C = Frame220::TerminalCommand;
+    QTest::newRow("reboot") << "0200" << int(C::None) << 0x0200 << QByteArray();
+    QTest::newRow("speed with blanks") << " 0300 00 00 25 80 " << int(C::None) << 0x0300
+                                       << bytes("00002580");
+    QTest::newRow("upper case") << "0A01FF" << int(C::None) << 0x0A01 << bytes("ff");
+    QTest::newRow("250 data bytes") << "0A01" + QString(500, 'e') << int(C::None) << 0x0A01
+                                    << QByteArray(250, '\xee');
+    // Refused: nothing of it may reach the bus as another command.
+    QTest::newRow("code no number") << "zz00" << int(C::NotHex) << 0 << QByteArray();
+    QTest::newRow("letters") << "0100 xy" << int(C::NotHex) << 0 << QByteArray();
+    QTest::newRow("cyrillic") << "01О0" << int(C::NotHex) << 0 << QByteArray();
+    QTest::newRow("three digits") << "abc" << int(C::NoCode) << 0 << QByteArray();
+    QTest::newRow("empty") << "   " << int(C::NoCode) << 0 << QByteArray();
+    QTest::newRow("odd data digit") << "0302f" << int(C::OddDigits) << 0 << QByteArray();
+    QTest::newRow("251 data bytes") << "0A01" + QString(502, '1') << int(C::TooLong) << 0
+                                    << QByteArray();
 }
 
 void TestFrames::terminalCommand()
 {
     QFETCH(QString, text);
+    QFETCH(int, problem);
     QFETCH(int, code);
     QFETCH(QByteArray, data);
     const Frame220::TerminalCommand command = Frame220::parseTerminalCommand(text);
+    QCOMPARE(int(command.problem), problem);
     QCOMPARE(int(command.code), code);
     QCOMPARE(hexBytes(command.data), hexBytes(data));
 }

@@ -4,6 +4,7 @@
 #include "apppaths.h"
 #include "configurationfile.h"
 #include "deviceinterface.h"
+#include "linkonbus.h"
 #include "mainwindowaccess.h"
 #include "testsupport.h"
 #include "updatetestfiles.h"
@@ -58,7 +59,9 @@ void TestLimits::hugeFirmwareFile()
     QVERIFY(QDir().mkpath(program.filePath("firmware")));
     QVERIFY(sparseFile(path, firmwareTestImage(200, 9, 0, 0, 16), 4 * GiB));
 
-    DeviceInterface link;
+    LinkOnBus t;
+    QVERIFY(t.openPort());
+    DeviceInterface &link = t.link;
     QSignalSpy states(&link, &DeviceInterface::changeDeviceStatus);
     LogCapture log;
     link.loadFirmwareFile("9.0.0", path);

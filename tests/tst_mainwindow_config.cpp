@@ -98,7 +98,7 @@ void TestMainWindowConfig::edits_data()
     auto row = [](const char *name, const char *field, const char *value, const char *element) {
         QTest::newRow(name) << field << value << QByteArray(element);
     };
-    row("address 26", "setAddrLine", "26", " <rs485_addr_220 param=\"1a\"/>\n");
+    row("address 27", "setAddrLine", "27", " <rs485_addr_220 param=\"1b\"/>\n");
     row("address 254", "setAddrLine", "254", " <rs485_addr_220 param=\"fe\"/>\n");
     row("speed by text", "setBaudComboBox", "57600", " <rs485_speed_220 param=\"57600\"/>\n");
     row("generation state", "genComboBox", "Выключена", " <gen_stat_220 param=\"0\"/>\n");
@@ -204,11 +204,12 @@ void TestMainWindowConfig::openFile()
     rig.open(path);
     QCOMPARE(rig.boxes.fileRequests.value(0).title, QString("Открыть конфигурационный файл"));
     if (outcome == "opened") {
-        // Every element of the file goes to the next write; filling the form is no edit.
+        // Every element of the file goes to the next write; filling the form is no edit. The
+        // address typed before is no change any more: the field shows the reader's again.
         QCOMPARE(rig.boxes.describe(), QString());
         QCOMPARE(body(rig.configuration()), body(content));
         QCOMPARE(body(rig.changes()), body(content));
-        QCOMPARE(rig.form(), QString("30 38400 0 1 0"));
+        QCOMPARE(rig.form(), QString("26 38400 0 1 0"));
         rig.boxes.answers << Prompt::Yes;
         rig.w().writeConfig();
         QCOMPARE(rig.writes.size(), 1);
@@ -278,7 +279,7 @@ void TestMainWindowConfig::write()
             rig.boxes.describe(),
             QString("Information Запись конфигурации | Отсутствуют изменения для записи в модуль"));
     rig.boxes.clear();
-    rig.editAddress("26");
+    rig.editAddress("30");
     rig.get<QComboBox>("genTypeComboBox")->setCurrentIndex(1);
 
     // No: back to the ready state, the changes stay; a box closed without an answer: nothing.
@@ -290,7 +291,7 @@ void TestMainWindowConfig::write()
     QCOMPARE(rig.writes.size(), 0);
     // Yes: exactly the changed elements go to the device link, and are then forgotten.
     w.writeConfig();
-    QCOMPARE(rig.writes, QList<QByteArray>({document(" <rs485_addr_220 param=\"1a\"/>\n"
+    QCOMPARE(rig.writes, QList<QByteArray>({document(" <rs485_addr_220 param=\"1e\"/>\n"
                                                      " <gen_mode_220 param=\"1\"/>\n")}));
     QVERIFY(rig.changes().isEmpty());
     const QString question = "Question Запись конфигурации | Записать конфигурацию в модуль?";
@@ -331,7 +332,7 @@ void TestMainWindowConfig::closeWithChanges()
     Rig rig;
     MainWindow &w = rig.w();
     rig.loadRead();
-    rig.editAddress("26");
+    rig.editAddress("30");
     w.setGlobalState(state);
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));

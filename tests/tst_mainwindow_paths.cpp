@@ -164,8 +164,7 @@ void TestMainWindowPaths::closedWhileWaiting()
     QTimer::singleShot(300, rig.window.get(), [&rig] { rig.press("rs485_Button"); });
     rig.boxes.answers << Prompt::Yes;
     rig.press("writeConfigButton");
-    QTest::qWait(300);
-    QCOMPARE(rig.w().globalState(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.w().globalState(), 0, 2000);
     QVERIFY(!rig.link()->isPortOpen());
     QCOMPARE(rig.codesFrom(first), QString());
     QVERIFY(!rig.w().changesXml().isEmpty()); // the change is still there to write

@@ -150,7 +150,7 @@ void TestRemoteConfig::laterPingAnsweredPong()
     QTRY_COMPARE(rig.lines(), sent);
     QTest::qWait(100);
     QCOMPARE(rig.lines(), sent);
-    QVERIFY(rig.link.isDeviceConnected());
+    QCOMPARE(rig.link.connection(), DeviceInterface::Connection::RemoteLoginPending);
 }
 
 void TestRemoteConfig::serverRefusals_data()
@@ -240,7 +240,8 @@ void TestRemoteConfig::damagedAndEmptyAnswersCounted()
 
     // The next connection counts afresh.
     rig.connectToServer();
-    QCOMPARE(rig.link.busHealth().logLine(), BusHealth().logLine());
+    QTRY_VERIFY(rig.link.busHealth().logLine().contains(
+            "checksum errors 0, time-outs 0, resends 0"));
 }
 
 namespace {

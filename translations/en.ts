@@ -698,10 +698,6 @@ the converter is disconnected from the PC</translation>
 Close the program that uses the port and connect again.</translation>
     </message>
     <message>
-        <source>Модуль отклонил записываемое значение.</source>
-        <translation>The module rejected the value being written.</translation>
-    </message>
-    <message>
         <source>Обновление прошивки</source>
         <translation>Firmware update</translation>
     </message>
@@ -732,6 +728,22 @@ Add the user to the group dialout and log in again.</translation>
     <message>
         <source>нет ответа</source>
         <translation>no answer</translation>
+    </message>
+    <message>
+        <source>Команда не отправлена: более 250 байт данных</source>
+        <translation>Command not sent: more than 250 data bytes</translation>
+    </message>
+    <message>
+        <source>Команда не отправлена: ожидаются шестнадцатеричные цифры</source>
+        <translation>Command not sent: hexadecimal digits expected</translation>
+    </message>
+    <message>
+        <source>Команда не отправлена: нечётное число цифр, байт — две цифры</source>
+        <translation>Command not sent: an odd number of digits, a byte is two digits</translation>
+    </message>
+    <message>
+        <source>Команда не отправлена: код команды — четыре цифры</source>
+        <translation>Command not sent: the command code is four digits</translation>
     </message>
 </context>
 <context>
@@ -1153,6 +1165,18 @@ Write the changes to the module?</translation>
     <message>
         <source>Метки времени</source>
         <translation>Timestamps</translation>
+    </message>
+    <message>
+        <source>Не записаны в модуль: %1</source>
+        <translation>Not written to the reader: %1</translation>
+    </message>
+    <message>
+        <source>Модуль отклонил записываемое значение.</source>
+        <translation>The reader refused the value written.</translation>
+    </message>
+    <message>
+        <source>Подключение к серверу конфигурирования</source>
+        <translation>Connecting to the configuration server</translation>
     </message>
 </context>
 <context>

@@ -179,10 +179,6 @@ void CliSession::pause(int ms)
 
 void CliSession::onState(int code)
 {
-    // What the main window does with the link on these states.
-    if (code == 3 || code == 4)
-        m_link.setDeviceConnected(true);
-
     if (m_phase == Phase::Idle)
         return;
     m_watchdog.start(kIdleLimitMs);

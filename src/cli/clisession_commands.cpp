@@ -171,8 +171,6 @@ int CliSession::send()
     int code = openSerialPort();
     if (code != CliExit::Done)
         return code;
-    // The console sends only to a reader the window talks to.
-    m_link.setDeviceConnected(true);
     m_lastReceived.clear();
     // A console command is never resent: one answer time-out.
     code = runPhase(

@@ -27,6 +27,20 @@ DeviceInterface::DeviceInterface(QObject *parent)
     m_configDoc = emptyConfigurationDocument();
 
     connect(m_port, &QSerialPort::errorOccurred, this, &DeviceInterface::errorHandler);
+    // The port's bytes go to the answer cycle, the server's text to
+    // its own path; each socket is wired when it is made.
+    connect(m_port, &QSerialPort::readyRead, this, &DeviceInterface::readPortData);
+
+    // While it runs, no job starts: the line is kept quiet after an abandoned request, or a
+    // rebooting reader is waited for. Its end lets the waiting jobs go.
+    m_holdTimer = new QTimer(this);
+    m_holdTimer->setTimerType(Qt::PreciseTimer);
+    m_holdTimer->setSingleShot(true);
+    connect(m_holdTimer, &QTimer::timeout, this, [this] {
+        startWaitingJob();
+        if (isIdle())
+            emit busIdle();
+    });
 
     // The gather timer decides where one answer ends (10 or 20 ms of silence): it needs
     // millisecond accuracy, not the coarse default.
@@ -34,6 +48,12 @@ DeviceInterface::DeviceInterface(QObject *parent)
     m_gatherTimer->setTimerType(Qt::PreciseTimer);
     m_gatherTimer->setSingleShot(true);
     connect(m_gatherTimer, &QTimer::timeout, this, &DeviceInterface::addToQue);
+
+    // The configuration server must take the connection within 10 s.
+    m_connectTimer = new QTimer(this);
+    m_connectTimer->setSingleShot(true);
+    connect(m_connectTimer, &QTimer::timeout, this,
+            [this] { serverNotReached(QStringLiteral("no connection within 10 s")); });
 
     m_parser = new PackParser(&m_queue);
     m_parserThread = new QThread(this);
@@ -90,6 +110,11 @@ DeviceInterface::~DeviceInterface()
     }
     if (m_commandLog.isOpen())
         m_commandLog.close();
+}
+
+void DeviceInterface::setParserDelayMs(int ms)
+{
+    m_parser->setDelayPerChunk(ms);
 }
 
 void DeviceInterface::setSoftwareVersion(QString version)

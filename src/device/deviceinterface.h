@@ -32,10 +32,15 @@ class QTimer;
 // never touches widgets: it reports through signals (global state codes, progress, console
 // lines) and shows its few message boxes through its own Prompter.
 //
+// The link has one connection at a time, kept in one field: closed, a serial port, a login at the
+// configuration server under way, or a session through that server. It reports every change of
+// it (connectionChanged), and the window derives from it what may be used.
+//
 // The bus is half-duplex and a reader answers one frame at a time, so the link runs one job at
 // a time (a read, a scan, a poll, a write, a reboot, a firmware upload, a console command) and
-// within it has at most one request on the bus. A job asked for while another runs waits its
-// turn; a poll tick while the bus is busy sends nothing. An answer ends only the wait of the
+// within it has at most one request on the bus. Every job starts through one function,
+// startJob(), which decides from the connection and the job running whether it starts now,
+// waits its turn, or is refused; nothing else sends a frame. An answer ends only the wait of the
 // request it answers (same address, same command code, or the empty answer).
 class DeviceInterface : public QObject
 {
@@ -45,6 +50,13 @@ public:
     ~DeviceInterface() override;
 
     enum class Job { Idle, Read, Scan, Poll, Write, Reboot, Upload, Console };
+    enum class Connection { Closed, Serial, RemoteLoginPending, Remote };
+    Q_ENUM(Connection)
+    // What startJob() did with a job.
+    enum class Admission { Started, Queued, Refused };
+    // What a job asked for while the bus is busy does: wait its turn, or give up (a poll tick,
+    // a raw line, a repeated read through the server: the next one comes).
+    enum class WhenBusy { Queue, Refuse };
 
     // Answer time-outs: per command, per probed address, per remote line.
     static constexpr int AnswerTimeoutMs = 5000;
@@ -55,9 +67,20 @@ public:
     static constexpr int GatherNextMs = 10;
     static constexpr int MaxResends = 3;
     // After a request was given up with its connection (the port closed before its answer or
-    // its time-out), the line stays quiet this long before the next frame: a late answer would
-    // otherwise meet the new request. The shortest wait for an answer, a probe's.
+    // its time-out), the line stays quiet this long before the next job starts: a late answer
+    // would otherwise meet the new request. The shortest wait for an answer, a probe's.
     static constexpr int QuietAfterAbandonMs = DiscoveryTimeoutMs;
+    // A rebooting reader answers nothing: jobs asked for meanwhile wait this long after the
+    // reboot was accepted (the window shows its reboot box as long).
+    static constexpr int RebootHoldMs = 1000;
+    // A page of a firmware upload the reader refuses this often ends the upload.
+    static constexpr int MaxPageRefusals = 3;
+    // An answer handed to the parser waits at most this long for its verdict during a scan
+    // (other jobs wait their answer time-out): a slow parser thread must not lose a reader.
+    static constexpr int ScanVerdictGuardMs = 1000;
+    // Text the configuration server sends without reading what the link writes: at most this
+    // much may wait to be written before the session ends.
+    static constexpr qint64 MaxUnwrittenToServer = 64 * 1024;
     // No answer frame is longer than this (255 bytes and the checksum): a line that brings more
     // without a pause carries no answer, and its bytes are dropped until it falls silent.
     static constexpr int MaxAnswerBytes = 256;
@@ -84,6 +107,20 @@ public:
     // by the system.
     static QStringList portListWith(const QStringList &systemPorts, const QString &extraPorts);
 
+    // ---- the connection ----
+    Connection connection() const { return m_connection; }
+    // A connection that can carry jobs: the serial port, or a session through the server.
+    bool hasSession() const
+    {
+        return m_connection == Connection::Serial || m_connection == Connection::Remote;
+    }
+    // Through the configuration server: its login under way, or its session.
+    bool isRemoteMode() const
+    {
+        return m_connection == Connection::RemoteLoginPending
+               || m_connection == Connection::Remote;
+    }
+
     // ---- what the link is doing ----
     Job job() const { return m_job; }
     // No job runs, none waits its turn, and no request waits for its answer.
@@ -109,10 +146,7 @@ public:
     // The time in front of a console line: "hh:mm:ss.zzz" and a blank.
     static QString consoleTimestamp(const QTime &time);
 
-    // ---- flags kept for the main window ----
-    bool isRemoteMode() const { return m_remoteMode; }
-    void setDeviceConnected(bool connected) { m_deviceConnected = connected; }
-    bool isDeviceConnected() const { return m_deviceConnected; }
+    // ---- kept for the main window ----
     // Speed and address last chosen in the connection panel, shown there again in state 0.
     int rememberedSpeed() const { return m_rememberedSpeed; }
     void setRememberedSpeed(int speed) { m_rememberedSpeed = speed; }
@@ -121,8 +155,8 @@ public:
     Prompter &prompter() { return m_prompter; }
 
     // ---- frames and the answer cycle ----
-    // Frames and sends one command and starts the answer timer (unless a console command asked
-    // to skip it). More than 250 data bytes are refused with a log line.
+    // Frames and sends one command of the job that runs and starts its answer timer. Outside a
+    // job nothing is sent; more than 250 data bytes end the job (a console command with a note).
     void sendCommand_220(quint16 cmd, QByteArray data = QByteArray());
     void savePrevComm(quint16 cmd, QByteArray data);
     static quint8 calcCrcADM20(QByteArray data);
@@ -151,6 +185,11 @@ public:
 
     // ---- firmware upload ----
     void loadFirmwareFile(QString version, QString path);
+
+    // ---- tests ----
+    // The parser thread takes this long over each answer (0 to 30 ms in the randomized sessions,
+    // as a slow disk under "-log" does).
+    void setParserDelayMs(int ms);
 
     // ---- remote configuration ----
     bool writeCommand(QString line);
@@ -242,6 +281,11 @@ signals:
     void remoteServerUnreachable();
     // The bus has become free: the job that ran has ended.
     void busIdle();
+    void connectionChanged(DeviceInterface::Connection connection);
+    // A write has ended (with its reboot, refused, given up or never started): the elements of
+    // its document the reader did not take, by element name, in document order, and whether the
+    // reader refused one of them.
+    void writeEnded(const QStringList &notTaken, bool refused);
     // After each answer (accepted, damaged or from another address) and each time-out.
     void busHealthChanged(const BusHealth &health);
 
@@ -256,11 +300,12 @@ private:
         // An answer to it went to the parser. The parser's records arrive later: one that
         // comes while this flag is down was decoded from an answer to an earlier request.
         bool answered = false;
+        // The parser found the checksum of its answer wrong: sent again once the line is quiet.
+        bool damaged = false;
     };
 
     // Opens the port read-write with the speed set last and connects the receive slots.
     bool openPort();
-    void connectReceiveSlots();
     void closePort();
     // The connection is gone (closed, given up, the converter pulled): every job, request and
     // waiting job ends with it.
@@ -270,13 +315,22 @@ private:
     void resetAnswerCycle(); // stops the answer timer, retry counter 0
     void askToContinue();
     void probeNextAddress();
-    // No job runs and no request waits for its answer (jobs may wait their turn).
-    bool isBusFree() const { return m_job == Job::Idle && !m_request.active; }
-    // Runs start at once when the bus is free, else when the job running now has ended.
-    void runWhenIdle(Job job, std::function<void()> start);
+    // No job runs, no request waits for its answer, no rebooting reader is waited for and the
+    // line is quiet after an abandoned request (jobs may wait their turn).
+    bool isBusFree() const;
+    // The one gate of every job: from the connection and the job running, the job starts now
+    // (start() runs with the job set), waits its turn, or is refused (refused() runs, which
+    // tells the engineer). A scan needs the connections closed (it opens the port itself),
+    // every other job a session.
+    Admission startJob(Job job, std::function<void()> start, std::function<void()> refused = {},
+                       WhenBusy whenBusy = WhenBusy::Queue);
+    bool admits(Job job) const;
     void startWaitingJob();
     // The job has ended: the bus is free for the next one.
     void finishJob();
+    void setConnection(Connection connection);
+    // The write ends: which of its elements the reader did not take is reported.
+    void endWrite();
     // True when a received answer (its address and command code) belongs to the request in
     // flight; during a scan any address counts, the reader is listed under the one it gives.
     bool answersRequest(quint8 address, quint16 code) const;
@@ -288,7 +342,10 @@ private:
     // A write command's result byte: 0 goes on with the next element, anything else ends the
     // write without its reboot.
     void writeResult(quint8 result);
+    // The element names of the write from the cursor on that would have been sent.
+    QStringList remainingWriteElements() const;
     void pollAnswered();
+    void pollStep();
     void endUpload(int state);
     void consoleNote(const QString &text);
     // The parser's verdict on the oldest chunk handed to it: its console line is shown, with
@@ -311,6 +368,10 @@ private:
     void reportBusHealth();
     // Writes a request frame to the port and starts its answer timer.
     void writeRequest(const QByteArray &frame);
+    // The answer in flight was damaged: it is sent again, as after a time-out but without one.
+    void resendDamaged();
+    // The answer to the probe in flight was no reader's identity: the next address.
+    void probeAnswered();
     static QDomDocument emptyConfigurationDocument();
     void appendToCommandLog(const QString &line);
     // Echoes a line sent from the console and logs it.
@@ -318,9 +379,18 @@ private:
     // Remote transport: the frame as an "S485 " line through the server.
     void sendRemoteFrame(const QByteArray &frame);
     void handleServerLine(const QString &line);
+    // The server took the connection: the login goes out.
+    void serverConnected();
+    void serverNotReached(const QString &why);
+    // A line to the server as the console and the logs show it: the terminal password is not
+    // shown.
+    static QString shownLine(const QString &line);
     void handleRemoteAnswer(const QString &line);
 
     Prompter m_prompter;
+
+    // the connection
+    Connection m_connection = Connection::Closed;
 
     // serial port
     QSerialPort *m_port = nullptr;
@@ -328,8 +398,6 @@ private:
     const QStringList m_baudList;
     int m_baudRate = 19200;
     quint8 m_deviceAddress = 1;
-    bool m_deviceConnected = false;
-    bool m_remoteMode = false;
     QStringList m_candidatePorts;
     QString m_softwareVersion;
     int m_rememberedSpeed = 19200;
@@ -342,13 +410,15 @@ private:
     {
         Job job;
         std::function<void()> start;
+        std::function<void()> refused;
     };
     QList<WaitingJob> m_waiting;
     bool m_endStatusReadAtTimeout = false;
     int m_answerTimeoutMs = AnswerTimeoutMs;
     QElapsedTimer m_abandonClock; // since a request was given up with its connection
-    // A frame held back for a quiet line is dropped once its request is replaced or its port
-    // closed: both count this up.
+    QTimer *m_holdTimer = nullptr; // the quiet line, or the rebooting reader, waited for
+    // Counted up by every request sent and every port closed: a verdict of the parser on an
+    // answer to an earlier one is not this one's.
     quint64 m_requestSerial = 0;
     quint16 m_prevCmd = 0;
     QByteArray m_prevData;
@@ -374,12 +444,10 @@ private:
         QTime at; // when its last byte came
         int answerMs = -1; // since the request's last byte, when it may answer the request
         bool awaitingVerdict = false;
+        quint64 request = 0; // the serial of the request it may answer (0: none)
     };
     QList<AnswerLine> m_answerLines;
     int m_checkedAnswerMs = -1; // of the answer whose checksum held last
-    QElapsedTimer m_probeClock; // since the last probe of a scan was sent
-    int m_probeIntervalMs = 0; // its time-out
-    qint64 m_probeLateUs = 0; // how late the scan's time-outs ran, not yet caught up
     int m_progressValue = 0;
     int m_progressStep = 0;
 
@@ -403,6 +471,9 @@ private:
     // the one it answers at (0 when none).
     QDomDocument m_writeDoc;
     QDomNode m_writeCursor;
+    QString m_writeElement; // the element whose command is in flight
+    QStringList m_writeNotTaken;
+    bool m_writeRefused = false;
     quint8 m_acceptedAddress = 0;
     int m_acceptedSpeed = 0;
 
@@ -414,9 +485,16 @@ private:
     QString m_fwFileVersion;
     QByteArray m_fwImage;
     quint16 m_pageIndex = 0;
+    int m_pageRefusals = 0; // of the page handed over last
 
     // remote configuration
     QTcpSocket *m_socket = nullptr;
+    QTimer *m_connectTimer = nullptr; // the server must answer the connection within 10 s
+    bool m_pingSeen = false; // a "PING" came in this connection: later ones want a "PONG"
+    bool m_pingAnswered = false; // a "PING" of this delivery was answered
+    QString m_serverHost;
+    quint16 m_serverPort = 0;
+    QString m_loginImei;
     QString m_terminalPassword;
     QString m_receivedText;
     int m_emptyAnswerCount = 0;

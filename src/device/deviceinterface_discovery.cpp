@@ -10,26 +10,27 @@ static constexpr int kAddressesToProbe = 254;
 
 void DeviceInterface::findDevices_220()
 {
-    if (m_port->isOpen())
-        return;
-    if (!togglePort())
-        return;
+    // The scan opens the port itself: only with the connections closed.
+    startJob(
+            Job::Scan,
+            [this] {
+                if (!openPort()) {
+                    finishJob();
+                    return;
+                }
+                qDebug().noquote() << "START FIND";
+                m_progressValue = 0;
+                emit setProgress(0);
 
-    qDebug().noquote() << "START FIND";
-    m_deviceConnected = false;
-    m_progressValue = 0;
-    emit setProgress(0);
+                m_remaining = kAddressesToProbe;
+                m_deviceAddress = 1;
+                m_foundAddresses.clear();
 
-    m_remaining = kAddressesToProbe;
-    m_deviceAddress = 1;
-    m_foundAddresses.clear();
-
-    // The scan is a job of its own: its probes run on the short time-out, and nothing else is
-    // sent until it ends.
-    m_job = Job::Scan;
-    m_probeLateUs = 0;
-    emit changeDeviceStatus(1);
-    sendCommand_220(Cmd220::DeviceInfo);
+                // Its probes run on the short time-out, and nothing else is sent until it ends.
+                emit changeDeviceStatus(1);
+                sendCommand_220(Cmd220::DeviceInfo);
+            },
+            {}, WhenBusy::Refuse);
 }
 
 void DeviceInterface::probeNextAddress()
@@ -65,8 +66,11 @@ void DeviceInterface::findExchangeEnd()
     emit fillFoundAddrs(m_foundAddresses);
 
     // A port error may have closed the port already; opening it again here would be wrong.
-    if (m_port->isOpen())
-        togglePort();
-    else
+    if (m_port->isOpen()) {
+        closePort();
+        dropConnection();
+        emit changeDeviceStatus(0);
+    } else {
         resetAnswerCycle();
+    }
 }

@@ -23,47 +23,50 @@ void DeviceInterface::savePrevComm(quint16 cmd, QByteArray data)
 
 void DeviceInterface::sendCommand_220(quint16 cmd, QByteArray data)
 {
+    // Frames go out only inside a job that the gate started: nothing else writes to the bus.
+    if (m_job == Job::Idle) {
+        qDebug().noquote() << "/C:12"
+                           << QStringLiteral("Command %1 not sent: no job runs")
+                                      .arg(cmd, 4, 16, QLatin1Char('0'));
+        return;
+    }
     // The length byte counts 3 + n and the frame before its checksum holds at most 255 bytes.
-    if (data.size() > Frame220::MaxDataBytes) {
+    const QByteArray frame = Frame220::build(m_deviceAddress, cmd, data);
+    if (frame.isEmpty()) {
         qDebug().noquote() << "/C:12"
                            << QStringLiteral("Command %1 not sent: %2 data bytes, a frame holds "
                                              "at most %3")
                                       .arg(cmd, 4, 16, QLatin1Char('0'))
                                       .arg(data.size())
                                       .arg(Frame220::MaxDataBytes);
+        if (m_job == Job::Console)
+            consoleNote(tr("Команда не отправлена: более 250 байт данных"));
+        const Job job = m_job;
+        finishJob();
+        if (job == Job::Write || job == Job::Upload || job == Job::Read)
+            emit changeDeviceStatus(3);
         return;
     }
 
     savePrevComm(cmd, data);
-    const QByteArray frame = Frame220::build(m_deviceAddress, cmd, data);
+    ++m_requestSerial;
+    m_request = {true, m_deviceAddress, cmd, false};
     const QString hex = Frame220::hex(frame);
 
-    if (m_remoteMode) {
+    if (m_connection == Connection::Remote) {
         qDebug().noquote() << "Rem Out cmd pack: " << hex;
-        m_request = {true, m_deviceAddress, cmd, true};
+        m_request.sent = true;
         sendRemoteFrame(frame);
         return;
     }
 
-    if (!m_port->isOpen()) {
+    if (m_connection != Connection::Serial || !m_port->isOpen()) {
         // Nothing can answer a frame that never left: the job ends with the connection.
         qDebug().noquote() << "/C:12"
                            << "Port not open, command not sent: " << hex;
+        closePort();
         dropConnection();
         emit changeDeviceStatus(0);
-        return;
-    }
-
-    m_request = {true, m_deviceAddress, cmd, false};
-    const quint64 serial = ++m_requestSerial;
-    const qint64 quietMs = m_abandonClock.isValid() ? QuietAfterAbandonMs - m_abandonClock.elapsed()
-                                                    : 0;
-    if (quietMs > 0) {
-        // The frame goes only while it is still the request in flight on the same port.
-        QTimer::singleShot(int(quietMs), Qt::PreciseTimer, this, [this, frame, serial] {
-            if (serial == m_requestSerial && m_port->isOpen() && m_request.active && !m_request.sent)
-                writeRequest(frame);
-        });
         return;
     }
     writeRequest(frame);
@@ -86,20 +89,10 @@ void DeviceInterface::writeRequest(const QByteArray &frame)
         m_requestClock.start();
         m_requestWireUs = m_baudRate > 0 ? frame.size() * 10 * 1000000LL / m_baudRate : 0;
     }
-
-    if (m_job == Job::Scan) {
-        // The event loop runs a time-out a little late (up to a millisecond or so). Taking that
-        // off the following probes keeps a silent address at 50 ms on average, so a scan of
-        // the bus takes 254 x 50 ms; no probe waits less than 45 ms.
-        const int catchUpMs = int(qMin<qint64>(m_probeLateUs / 1000, 5));
-        m_probeLateUs -= catchUpMs * 1000;
-        m_probeIntervalMs = DiscoveryTimeoutMs - catchUpMs;
-        m_probeClock.start();
-        m_answerTimer->start(m_probeIntervalMs);
-    } else {
-        // A console command waits as long, but is never sent again nor asked about.
-        m_answerTimer->start(m_answerTimeoutMs);
-    }
+    // A probe waits 50 ms for the first byte of an answer, never less (a slow reader's answer
+    // would meet the next probe); a console command waits as long as any command, but is never
+    // sent again nor asked about.
+    m_answerTimer->start(m_job == Job::Scan ? DiscoveryTimeoutMs : m_answerTimeoutMs);
 }
 
 void DeviceInterface::readPortData()
@@ -124,8 +117,8 @@ void DeviceInterface::readPortData()
                                   .arg(MaxAnswerBytes);
     m_receiveBuffer.clear();
     m_receiveOverflow = true;
-    // A scan goes on with the next address; a command waits for its time-out as for a wrong
-    // answer.
+    // A scan goes on with the next address (a line that never falls silent would stall it); a
+    // command waits for its time-out as for a wrong answer.
     if (m_job == Job::Scan)
         m_answerTimer->start(GatherNextMs);
 }
@@ -133,46 +126,47 @@ void DeviceInterface::readPortData()
 void DeviceInterface::addToQue()
 {
     m_gatherTimer->stop();
-    // During a scan the next address is probed 10 ms after any burst the parser does not turn
-    // into an identity answer, noise included, so a stray byte cannot stall the scan.
-    if (m_job == Job::Scan)
-        m_answerTimer->start(GatherNextMs);
+    bool toParser = false;
+    bool damagedAnswer = false;
 
-    if (m_receiveBuffer.size() >= 3) {
+    if (m_receiveBuffer.size() >= 3 && !m_receiveOverflow) {
         QString spaced = QString::fromLatin1(m_receiveBuffer.toHex(' '));
         qDebug().noquote() << "Receive buffer: " << spaced;
         AnswerLine line;
         line.text = tr("<font color=green>&lt; </font>")
                     + spaced.replace(QLatin1Char(' '), QLatin1String("&nbsp;"));
         line.at = QTime::currentTime().addMSecs(-int(m_lastByteClock.elapsed()));
-        // Only an answer to the request in flight goes to the parser: a late answer to a
-        // command given up, or one from another reader, must not end another command's wait.
         quint8 address = 0;
         quint16 code = 0;
-        if (Frame220::answerHeader(m_receiveBuffer, &address, &code)
-            && !answersRequest(address, code)) {
+        const bool hasHeader = Frame220::answerHeader(m_receiveBuffer, &address, &code);
+        const bool checksumOk = !Frame220::frameOfChunk(m_receiveBuffer).isEmpty();
+        const bool inFlight = m_request.active && m_request.sent;
+        if (!checksumOk && m_job != Job::Scan) {
+            // A damaged answer: whatever address or code the noise left in it, it is the line
+            // answering, not silence. Sent again once the line is quiet.
+            markDamaged(&line.text);
+            m_health.checksumFailed();
+            reportBusHealth();
+            damagedAnswer = inFlight;
+        } else if (hasHeader && !answersRequest(address, code)) {
+            // Only an answer to the request in flight goes to the parser: a late answer to a
+            // command given up, or one from another reader, must not end another command's
+            // wait.
             qDebug().noquote() << "/C:12"
                                << QStringLiteral("Answer %1 from address %2 answers no request "
                                                  "in flight, ignored")
                                           .arg(code, 4, 16, QLatin1Char('0'))
                                           .arg(address);
-            if (m_job != Job::Scan) {
-                // Noise that hits the address or code byte makes a damaged answer look like
-                // another reader's; only one whose checksum holds is another reader's.
-                if (Frame220::frameOfChunk(m_receiveBuffer).isEmpty()) {
-                    markDamaged(&line.text);
-                    m_health.checksumFailed();
-                    reportBusHealth();
-                } else if (address != m_request.address) {
-                    m_health.answerFromOtherAddress();
-                    reportBusHealth();
-                }
+            if (m_job != Job::Scan && address != m_request.address) {
+                m_health.answerFromOtherAddress();
+                reportBusHealth();
             }
         } else {
+            toParser = inFlight;
             m_request.answered = m_request.active;
             line.awaitingVerdict = true;
-            if (m_request.active && m_request.sent && m_job != Job::Scan
-                && m_requestClock.isValid()) {
+            line.request = toParser ? m_requestSerial : 0;
+            if (toParser && m_job != Job::Scan && m_requestClock.isValid()) {
                 const qint64 us = m_requestClock.nsecsElapsed() / 1000 - m_requestWireUs
                                   - m_lastByteClock.nsecsElapsed() / 1000;
                 line.answerMs = int((qMax<qint64>(0, us) + 500) / 1000);
@@ -184,6 +178,19 @@ void DeviceInterface::addToQue()
     }
     m_receiveBuffer.clear();
     m_receiveOverflow = false;
+
+    if (damagedAnswer) {
+        m_request.damaged = true;
+        m_answerTimer->start(0);
+    } else if (toParser) {
+        // The answer is judged by the parser, which may take its time (a slow disk under the
+        // log): the wait runs on until its verdict, during a scan at most a second.
+        m_answerTimer->start(m_job == Job::Scan ? ScanVerdictGuardMs : m_answerTimeoutMs);
+    } else if (m_job == Job::Scan && m_request.active) {
+        // Noise, an answer too long, or one that answers no probe: the next address once the
+        // line has been quiet a moment.
+        m_answerTimer->start(GatherNextMs);
+    }
 }
 
 bool DeviceInterface::answersRequest(quint8 address, quint16 code) const
@@ -242,24 +249,83 @@ void DeviceInterface::setAnswerOk()
     resetAnswerCycle();
 }
 
-void DeviceInterface::runWhenIdle(Job job, std::function<void()> start)
+bool DeviceInterface::isBusFree() const
 {
-    if (isIdle()) {
-        start();
-        return;
+    return m_job == Job::Idle && !m_request.active && !m_holdTimer->isActive();
+}
+
+bool DeviceInterface::admits(Job job) const
+{
+    // A scan opens the port itself; everything else runs on the session there is, and a scan's
+    // port is none: it talks to no reader.
+    if (job == Job::Scan)
+        return m_connection == Connection::Closed;
+    return hasSession() && m_job != Job::Scan;
+}
+
+DeviceInterface::Admission DeviceInterface::startJob(Job job, std::function<void()> start,
+                                                     std::function<void()> refused,
+                                                     WhenBusy whenBusy)
+{
+    if (!admits(job)) {
+        qDebug().noquote() << QStringLiteral("Job %1 refused: connection %2")
+                                      .arg(int(job))
+                                      .arg(int(m_connection));
+        if (refused)
+            refused();
+        return Admission::Refused;
+    }
+    if (isBusFree() && m_waiting.isEmpty()) {
+        // A request given up with its connection may still be answered: the line stays quiet
+        // a moment before the next job's first frame.
+        const qint64 quietMs = m_abandonClock.isValid()
+                                       ? QuietAfterAbandonMs - m_abandonClock.elapsed()
+                                       : 0;
+        if (quietMs <= 0) {
+            m_abandonClock.invalidate();
+            m_job = job;
+            start();
+            return Admission::Started;
+        }
+        // No job runs: this one only waits for the quiet line, whatever it does when busy.
+        m_holdTimer->start(int(quietMs));
+        m_waiting.append({job, std::move(start), std::move(refused)});
+        return Admission::Queued;
+    }
+    if (whenBusy == WhenBusy::Refuse) {
+        qDebug().noquote() << QStringLiteral("The bus is busy (job %1): job %2 not started")
+                                      .arg(int(m_job))
+                                      .arg(int(job));
+        return Admission::Refused;
     }
     qDebug().noquote() << QStringLiteral("The bus is busy (job %1): job %2 waits its turn")
                                   .arg(int(m_job))
                                   .arg(int(job));
-    m_waiting.append({job, std::move(start)});
+    // A status read in flight is not sent again for someone waiting: it ends at its first
+    // time-out.
+    if (m_job == Job::Poll)
+        m_endStatusReadAtTimeout = true;
+    m_waiting.append({job, std::move(start), std::move(refused)});
+    return Admission::Queued;
 }
 
 void DeviceInterface::startWaitingJob()
 {
-    // A job that sends nothing (a refused document, a raw line) leaves the bus free for the
-    // next one at once.
+    // Each waiting job passes the gate again: the connection may have changed meanwhile. A job
+    // that sends nothing (a refused document, a raw line) leaves the bus free for the next one.
     while (isBusFree() && !m_waiting.isEmpty()) {
+        if (m_abandonClock.isValid() && m_abandonClock.elapsed() < QuietAfterAbandonMs) {
+            m_holdTimer->start(int(QuietAfterAbandonMs - m_abandonClock.elapsed()));
+            return;
+        }
+        m_abandonClock.invalidate();
         const WaitingJob next = m_waiting.takeFirst();
+        if (!admits(next.job)) {
+            if (next.refused)
+                next.refused();
+            continue;
+        }
+        m_job = next.job;
         next.start();
     }
 }
@@ -277,14 +343,26 @@ bool DeviceInterface::isWritePending() const
 
 void DeviceInterface::finishJob()
 {
+    const Job job = m_job;
     m_job = Job::Idle;
     m_request.active = false;
     m_endStatusReadAtTimeout = false;
     resetAnswerCycle();
+    if (job == Job::Write)
+        endWrite();
     // The next job starts from the event loop, after whatever reported this one's end.
     if (!m_waiting.isEmpty())
         QTimer::singleShot(0, this, &DeviceInterface::startWaitingJob);
-    emit busIdle();
+    if (isBusFree())
+        emit busIdle();
+}
+
+void DeviceInterface::setConnection(Connection connection)
+{
+    if (m_connection == connection)
+        return;
+    m_connection = connection;
+    emit connectionChanged(connection);
 }
 
 void DeviceInterface::endStatusReadAtTimeout()
@@ -296,15 +374,28 @@ void DeviceInterface::endStatusReadAtTimeout()
 void DeviceInterface::dropConnection()
 {
     const bool wasBusy = !isIdle();
+    const Job job = m_job;
     m_job = Job::Idle;
     m_request.active = false;
     m_endStatusReadAtTimeout = false;
+    m_holdTimer->stop();
     resetAnswerCycle();
-    for (const WaitingJob &waiting : qAsConst(m_waiting)) {
-        if (waiting.job == Job::Console)
-            consoleNote(tr("Команда не отправлена: нет соединения с модулем"));
+    if (job == Job::Write)
+        endWrite();
+    if (job == Job::Scan) {
+        // The readers found before the converter went are offered all the same.
+        m_remaining = 0;
+        m_deviceAddress = 1;
+        emit setProgress(0);
+        qDebug().noquote() << "devices: " << m_foundAddresses;
+        emit fillFoundAddrs(m_foundAddresses);
     }
+    const QList<WaitingJob> waiting = m_waiting;
     m_waiting.clear();
+    for (const WaitingJob &next : waiting) {
+        if (next.refused)
+            next.refused();
+    }
     m_writeCursor.clear();
     m_fwImage.clear();
     m_pageIndex = 0;
@@ -312,8 +403,7 @@ void DeviceInterface::dropConnection()
     m_remaining = 0;
     m_acceptedAddress = 0;
     m_acceptedSpeed = 0;
-    m_deviceConnected = false;
-    if (!m_remoteMode && !m_port->isOpen())
+    if (!isRemoteMode() && !m_port->isOpen())
         endBusHealth();
     if (wasBusy)
         emit busIdle();
@@ -324,25 +414,26 @@ void DeviceInterface::answerTimeout()
     m_answerTimer->stop();
 
     if (m_job == Job::Scan) {
-        // Only the probe's own time-out counts, not the short one after a rejected answer.
-        if (m_probeClock.isValid() && m_answerTimer->interval() == m_probeIntervalMs)
-            m_probeLateUs += qMax<qint64>(0, m_probeClock.nsecsElapsed() / 1000
-                                                     - qint64(m_probeIntervalMs) * 1000);
         // A silent address is never asked twice.
         m_request.active = false;
         nextReadCommand();
         return;
     }
 
-    if (m_remoteMode) {
+    if (!m_request.active)
+        return;
+
+    if (m_request.damaged) {
+        resendDamaged();
+        return;
+    }
+
+    if (m_connection == Connection::Remote) {
         qDebug().noquote() << "Remote device not respond";
         noteTimeout(0);
         closeRemoteConnection();
         return;
     }
-
-    if (!m_request.active)
-        return;
 
     if (m_job == Job::Console) {
         // A command typed by hand is neither sent again nor asked about.
@@ -377,6 +468,34 @@ void DeviceInterface::answerTimeout()
     askToContinue();
 }
 
+void DeviceInterface::resendDamaged()
+{
+    // The reader answered, but the line spoilt it: no time-out to wait for, the same command
+    // goes again at once (the line is quiet: the answer ended with 10 ms of silence). A console
+    // command and a status read someone waits for are not sent again; three damaged answers in
+    // a row ask as three silences do.
+    m_request.damaged = false;
+    if (m_job == Job::Console || (m_job == Job::Poll && m_endStatusReadAtTimeout)) {
+        if (m_job == Job::Poll)
+            m_pollStep = 0;
+        finishJob();
+        return;
+    }
+    if (m_retryCount < MaxResends) {
+        ++m_retryCount;
+        qDebug().noquote() << "/C:12"
+                           << "Damaged answer, request num: " << m_retryCount;
+        m_health.resent();
+        reportBusHealth();
+        m_progressValue -= m_progressStep;
+        emit setProgress(m_progressValue);
+        sendCommand_220(m_prevCmd, m_prevData);
+        return;
+    }
+    m_retryCount = 0;
+    askToContinue();
+}
+
 void DeviceInterface::askToContinue()
 {
     // The request stays unanswered while the engineer decides.
@@ -399,7 +518,7 @@ void DeviceInterface::askToContinue()
 
     const bool goOn = m_prompter.message(request) == Prompt::Yes;
     // The box is modal but the event loop ran under it: the connection may have gone meanwhile.
-    if (m_job != job || !(m_remoteMode || m_port->isOpen()))
+    if (m_job != job || !hasSession())
         return;
 
     if (goOn) {
@@ -411,9 +530,13 @@ void DeviceInterface::askToContinue()
         if (essential) {
             m_health.resent();
             sendCommand_220(m_prevCmd, m_prevData);
-        } else if (job == Job::Write)
+        } else if (job == Job::Write) {
+            // The value of the command given up is not in the reader: it stays a change.
+            if (!m_writeElement.isEmpty())
+                m_writeNotTaken << m_writeElement;
+            m_writeElement.clear();
             nextProcessParam();
-        else
+        } else
             nextReadCommand();
         return;
     }
@@ -466,12 +589,30 @@ void DeviceInterface::NextReadCmd()
 
 void DeviceInterface::answerNotDecoded()
 {
+    if (!m_request.active || !m_request.answered)
+        return;
+    if (m_job == Job::Scan) {
+        // No reader's identity: the next address.
+        probeAnswered();
+        return;
+    }
     // A command typed by hand may ask for what this program cannot read: its answer, shown in
     // the console, ends it all the same. The commands of a job wait on for a readable answer.
-    if (m_job != Job::Console || !takeAnswer({}))
+    if (m_job != Job::Console) {
+        m_answerTimer->start(m_answerTimeoutMs);
+        return;
+    }
+    if (!takeAnswer({}))
         return;
     qDebug().noquote() << "Answer to the console command not decoded";
     finishJob();
+}
+
+void DeviceInterface::probeAnswered()
+{
+    m_request.active = false;
+    m_answerTimer->stop();
+    nextReadCommand();
 }
 
 void DeviceInterface::consoleNote(const QString &text)
@@ -499,14 +640,28 @@ void DeviceInterface::answerChecked(bool checksumOk)
         return;
     AnswerLine &line = m_answerLines.first();
     line.awaitingVerdict = false;
+    const bool forRequest = line.request != 0 && line.request == m_requestSerial
+                            && m_request.active;
     m_checkedAnswerMs = checksumOk ? line.answerMs : -1;
     if (!checksumOk)
         markDamaged(&line.text);
     showAnswerLines();
-    if (!checksumOk && m_job != Job::Scan) {
+    if (checksumOk)
+        return;
+    if (m_job != Job::Scan) {
         m_health.checksumFailed();
         reportBusHealth();
     }
+    if (!forRequest)
+        return;
+    if (m_job == Job::Scan) {
+        probeAnswered();
+        return;
+    }
+    // A damaged answer is no silence: sent again once the line is quiet (more bytes may be on
+    // their way; the gather timer then runs, and the resend waits for its end).
+    m_request.damaged = true;
+    m_answerTimer->start(m_gatherTimer->isActive() ? GatherFirstMs : 0);
 }
 
 void DeviceInterface::markDamaged(QString *line)

@@ -39,7 +39,7 @@ void DeviceInterface::loadFirmwareFile(QString version, QString path)
 
 void DeviceInterface::startUpdZemo200(QString type)
 {
-    runWhenIdle(Job::Upload, [this, type] {
+    startJob(Job::Upload, [this, type] {
         FirmwareImage::Error error = FirmwareImage::NoError;
         QString reason;
         const FirmwareImage image = FirmwareImage::build(m_fwFileData, type, &error, &reason);
@@ -50,14 +50,15 @@ void DeviceInterface::startUpdZemo200(QString type)
             qDebug().noquote() << "/C:12"
                                << "Firmware file refused: " + reason;
             m_fwImage.clear();
+            finishJob();
             emit changeDeviceStatus(12);
             return;
         }
         m_fwImage = image.bytes();
+        m_pageRefusals = 0;
         emit setProgressMax(m_fwImage.size());
 
         qDebug().noquote() << "Prepare update area for firmware " + m_fwFileVersion;
-        m_job = Job::Upload;
         sendCommand_220(Cmd220::PrepareUpdArea);
     });
 }
@@ -125,10 +126,20 @@ void DeviceInterface::answWritePage(quint8 status)
         return;
     }
     if (status != 0) {
+        // The page just handed over, once more; a reader that keeps refusing it ends the
+        // upload (its old firmware stays: the image is checked before it is started).
+        if (++m_pageRefusals > MaxPageRefusals) {
+            qDebug().noquote() << "/C:12"
+                               << "Page refused " << MaxPageRefusals + 1
+                               << " times, firmware upload given up: " << m_pageIndex - 1;
+            endUpload(3);
+            return;
+        }
         qDebug().noquote() << "The data didn't write, I'm try again...";
-        // The page just handed over, once more.
         if (m_pageIndex > 0)
             --m_pageIndex;
+    } else {
+        m_pageRefusals = 0;
     }
     writeNextPage();
 }

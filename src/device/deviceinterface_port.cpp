@@ -60,7 +60,7 @@ void DeviceInterface::enumeratePorts()
     // Another converter plugged in or out while a reader is being talked to (a session, a scan,
     // a remote connection) only renews the lists: the exchange in progress goes on. The link's
     // own converter vanishing is reported by the port's error instead.
-    if (m_port->isOpen() || m_remoteMode)
+    if (m_connection != Connection::Closed)
         return;
     emit changeDeviceStatus(0);
     resetAnswerCycle();
@@ -106,17 +106,6 @@ void DeviceInterface::setCurrentDevice(int index)
     qDebug().noquote() << "Selected device port: " << name;
 }
 
-void DeviceInterface::connectReceiveSlots()
-{
-    // Exactly one connection each, whatever was connected before (also from the socket).
-    disconnect(m_port, &QSerialPort::readyRead, this, &DeviceInterface::readPortData);
-    disconnect(m_port, &QSerialPort::readyRead, this, &DeviceInterface::readComPortData);
-    if (m_socket)
-        disconnect(m_socket, &QTcpSocket::readyRead, this, &DeviceInterface::readComPortData);
-    connect(m_port, &QSerialPort::readyRead, this, &DeviceInterface::readPortData);
-    connect(m_port, &QSerialPort::readyRead, this, &DeviceInterface::readComPortData);
-}
-
 void DeviceInterface::closePort()
 {
     if (m_request.active)
@@ -127,19 +116,25 @@ void DeviceInterface::closePort()
     m_receiveBuffer.clear();
     m_receiveOverflow = false;
     m_gatherTimer->stop();
+    if (m_connection == Connection::Serial)
+        setConnection(Connection::Closed);
 }
 
 bool DeviceInterface::togglePort()
 {
     if (m_port->isOpen()) {
         closePort();
-        if (!m_remoteMode) {
-            dropConnection();
-            emit changeDeviceStatus(0);
-        }
+        dropConnection();
+        emit changeDeviceStatus(0);
         return false;
     }
-
+    // A session through the configuration server (or its login) is the connection: no serial
+    // port opens beside it.
+    if (m_connection != Connection::Closed) {
+        qDebug().noquote() << "/C:12"
+                           << "Port not opened: a remote connection is in use";
+        return false;
+    }
     return openPort();
 }
 
@@ -157,8 +152,8 @@ bool DeviceInterface::openPort()
     const bool flushed = m_port->flush();
     qDebug().noquote() << "Port flush: " << flushed;
     qDebug().noquote() << "Port open OK!" << m_port->portName() << " baudrate: " << m_baudRate;
-    connectReceiveSlots();
     startBusHealth();
+    setConnection(Connection::Serial);
     return true;
 }
 
@@ -166,10 +161,11 @@ void DeviceInterface::converterLost()
 {
     // The converter is gone (pulled out, or the far end of a pseudo-terminal closed): close the
     // port and make the engineer pick it again; tell them only if a reader was talking.
+    // A scan talks to nobody yet: its end is told by the addresses it offers.
+    const bool talking = m_connection == Connection::Serial && m_job != Job::Scan;
     if (m_port->isOpen())
         closePort();
     m_port->setPortName(QString());
-    const bool talking = m_deviceConnected;
     dropConnection();
     if (talking)
         m_prompter.critical(nullptr, tr("Ошибка"),

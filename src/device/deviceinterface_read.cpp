@@ -19,34 +19,17 @@ QDomDocument DeviceInterface::emptyConfigurationDocument()
 void DeviceInterface::readConfiguration_220()
 {
     qDebug().noquote() << "READ CONFIGURATION!";
-    m_progressStep = 333;
-    m_progressValue = 0;
-    if (m_remoteMode) {
-        // Through the server the terminal stays connected: the reader behind it is read again
-        // (after a firmware upload) once the bus is free.
-        runWhenIdle(Job::Read, [this] {
-            if (m_remoteMode)
-                beginRead();
-        });
-        return;
-    }
-    m_deviceConnected = false;
-    if (!m_port->isOpen())
-        return;
-
-    qDebug().noquote() << "Selected port open OK!";
-    connectReceiveSlots();
-    qDebug().noquote() << "Started the data exchange from the device.";
-    // Whatever ran on the link before belongs to the connection this read replaces.
-    if (!isIdle())
-        dropConnection();
-    beginRead();
+    // On the port just opened, or through the server again (after a firmware upload): once the
+    // bus is free.
+    startJob(Job::Read, [this] {
+        qDebug().noquote() << "Started the data exchange from the device.";
+        beginRead();
+    });
 }
 
 void DeviceInterface::beginRead()
 {
     // Every read starts from nothing: no list, no position and no document of an earlier one.
-    m_job = Job::Read;
     m_commandList.clear();
     m_readIndex = -1;
     m_configDoc = emptyConfigurationDocument();

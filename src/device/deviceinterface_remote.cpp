@@ -17,14 +17,25 @@
 
 namespace {
 constexpr int kConnectTimeoutMs = 10000;
-constexpr int kLoginWriteTimeoutMs = 30000;
 // Two empty answers in a row are resent; the third ends the connection.
 constexpr int kMaxEmptyAnswers = 2;
 } // namespace
 
 void DeviceInterface::connectToServer(QString imei, QString password)
 {
+    // One connection at a time: a serial one ends, a login or session through the server is
+    // replaced.
     disconnectDevice();
+    if (m_socket) {
+        // A socket of an earlier attempt must no longer reach the link.
+        m_socket->disconnect(this);
+        m_socket->abort();
+        m_socket->deleteLater();
+        m_socket = nullptr;
+        m_connectTimer->stop();
+        dropConnection();
+        setConnection(Connection::Closed);
+    }
 
     const RemoteProtocol::ServerAddress server
             = !m_serverOverride.host.isEmpty()
@@ -33,28 +44,40 @@ void DeviceInterface::connectToServer(QString imei, QString password)
                                                                   QStringLiteral("IP")),
                                                       readSetting(QStringLiteral("UpdateServer"),
                                                                   QStringLiteral("Port")));
+    m_serverHost = server.host;
+    m_serverPort = server.port;
+    m_loginImei = imei;
+    m_terminalPassword = password;
+    m_pingSeen = false;
+    // Each connection starts afresh: empty answers of an earlier one do not count against it.
+    m_emptyAnswerCount = 0;
+    m_lineCollector.clear();
 
-    if (m_socket) {
-        // A socket of an earlier attempt must no longer reach the link.
-        m_socket->disconnect(this);
-        m_socket->abort();
-        m_socket->deleteLater();
-        m_socket = nullptr;
-        m_remoteMode = false;
-    }
     m_socket = new QTcpSocket(this);
     m_socket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
+    // The server may answer while the login is still being written, so the receive path is in
+    // place first.
+    connect(m_socket, &QTcpSocket::readyRead, this, &DeviceInterface::readComPortData);
+    connect(m_socket, &QTcpSocket::connected, this, &DeviceInterface::serverConnected);
+    connect(m_socket, &QTcpSocket::disconnected, this, &DeviceInterface::disconnectedRemoteCfg);
+    connect(m_socket, &QAbstractSocket::errorOccurred, this, [this] {
+        // Only a connection that never came up ends here; a session that breaks ends with
+        // disconnected().
+        if (m_socket && m_socket->state() != QAbstractSocket::ConnectedState
+            && m_connectTimer->isActive())
+            serverNotReached(m_socket->errorString());
+    });
+    // The window stays responsive while the server is reached: the login is pending until the
+    // server has taken the password (or 10 s have passed without a connection).
+    setConnection(Connection::RemoteLoginPending);
+    m_connectTimer->start(kConnectTimeoutMs);
     m_socket->connectToHost(server.host, server.port, QIODevice::ReadWrite,
                             QAbstractSocket::AnyIPProtocol);
-    if (!m_socket->waitForConnected(kConnectTimeoutMs)) {
-        qDebug().noquote() << "/C:12"
-                           << QStringLiteral("Remote config server %1:%2 not reached: %3")
-                                      .arg(server.host)
-                                      .arg(server.port)
-                                      .arg(m_socket->errorString());
-        emit remoteServerUnreachable();
-        return;
-    }
+}
+
+void DeviceInterface::serverConnected()
+{
+    m_connectTimer->stop();
     // Connected sockets are open both ways already; opening them again would drop their buffers.
     if ((m_socket->openMode() & QIODevice::ReadWrite) != QIODevice::ReadWrite) {
         qDebug().noquote() << "/C:12"
@@ -63,24 +86,29 @@ void DeviceInterface::connectToServer(QString imei, QString password)
         m_socket->disconnectFromHost();
         return;
     }
-
-    m_remoteMode = true;
     startBusHealth();
-    // Each connection starts afresh: empty answers of an earlier one do not count against it.
-    m_emptyAnswerCount = 0;
+    m_socket->write(RemoteProtocol::loginMessage(m_loginImei, calcMKey(m_loginImei),
+                                                 m_softwareVersion));
+}
+
+void DeviceInterface::serverNotReached(const QString &why)
+{
+    m_connectTimer->stop();
+    qDebug().noquote() << "/C:12"
+                       << QStringLiteral("Remote config server %1:%2 not reached: %3")
+                                  .arg(m_serverHost)
+                                  .arg(m_serverPort)
+                                  .arg(why);
+    if (m_socket) {
+        m_socket->disconnect(this);
+        m_socket->abort();
+        m_socket->deleteLater();
+        m_socket = nullptr;
+    }
     m_lineCollector.clear();
-    m_terminalPassword = password;
-
-    // The server may answer while the login is still being written, so the receive path is in
-    // place first.
-    disconnect(m_port, &QSerialPort::readyRead, this, &DeviceInterface::readComPortData);
-    connect(m_socket, &QTcpSocket::readyRead, this, &DeviceInterface::readComPortData,
-            Qt::UniqueConnection);
-    connect(m_socket, &QTcpSocket::disconnected, this, &DeviceInterface::disconnectedRemoteCfg,
-            Qt::UniqueConnection);
-
-    m_socket->write(RemoteProtocol::loginMessage(imei, calcMKey(imei), m_softwareVersion));
-    m_socket->waitForBytesWritten(kLoginWriteTimeoutMs);
+    dropConnection();
+    setConnection(Connection::Closed);
+    emit remoteServerUnreachable();
 }
 
 void DeviceInterface::setServerAddress(const QString &host, quint16 port)
@@ -93,22 +121,46 @@ QString DeviceInterface::calcMKey(QString imei)
     return RemoteProtocol::loginKey(imei, kLoginKeyMask);
 }
 
+QString DeviceInterface::shownLine(const QString &line)
+{
+    // The terminal's password is the engineer's secret: the console, the log and the command
+    // log see that it was sent, not what it is.
+    const QString prefix = RemoteProtocol::passwordLine(QString());
+    if (line.startsWith(prefix))
+        return prefix + QStringLiteral("******");
+    return line;
+}
+
 bool DeviceInterface::writeCommand(QString line)
 {
-    emit printToTerminal(
-            trafficLine(tr("<font color=blue>&gt; </font>") + line, QTime::currentTime()));
-    if (!m_remoteMode || !m_socket || !m_socket->isOpen() || !m_deviceConnected)
+    const QString shown = shownLine(line);
+    emit printToTerminal(trafficLine(tr("<font color=blue>&gt; </font>") + shown.toHtmlEscaped(),
+                                     QTime::currentTime()));
+    if (!isRemoteMode() || !m_socket || m_socket->state() != QAbstractSocket::ConnectedState)
         return false;
+    // A server that does not read what it is sent would make the link buffer without end.
+    if (m_socket->bytesToWrite() > MaxUnwrittenToServer) {
+        qDebug().noquote() << "/C:12"
+                           << "The configuration server reads nothing, "
+                           << m_socket->bytesToWrite() << " bytes unwritten: session ended";
+        m_socket->abort();
+        return false;
+    }
     m_socket->write(line.toUtf8());
-    appendToCommandLog(line);
-    m_answerTimer->start(RemoteTimeoutMs);
+    appendToCommandLog(shown);
     return true;
 }
 
 void DeviceInterface::sendRemoteFrame(const QByteArray &frame)
 {
-    if (!writeCommand(RemoteProtocol::frameLine(frame, m_baudRate)))
+    if (!writeCommand(RemoteProtocol::frameLine(frame, m_baudRate))) {
+        // The frame never reached the server: the session is over.
+        qDebug().noquote() << "/C:12"
+                           << "Frame not sent to the configuration server";
+        closeRemoteConnection();
         return;
+    }
+    m_answerTimer->start(RemoteTimeoutMs);
     // Through the server the answer time is the whole way there and back.
     m_health.requestSent();
     m_requestClock.start();
@@ -119,7 +171,8 @@ void DeviceInterface::readComPortData()
 {
     // Serves the remote socket only; for the serial port there is nothing to do.
     m_receivedText.clear();
-    if (!m_remoteMode || !m_socket)
+    auto *socket = qobject_cast<QTcpSocket *>(sender());
+    if (!m_socket || (socket && socket != m_socket) || !isRemoteMode())
         return;
 
     qDebug().noquote() << "/C:15"
@@ -132,9 +185,12 @@ void DeviceInterface::readComPortData()
                            << "Server text without line end dropped, bytes: "
                            << collected.droppedBytes;
     }
+    // A delivery of many "PING" lines is answered once: the server that floods gets one "PONG"
+    // and one password, not one per line.
+    m_pingAnswered = false;
     for (const QString &line : collected.lines) {
         // A reaction may end the connection; what follows it is no longer for this link.
-        if (!m_remoteMode)
+        if (!isRemoteMode())
             break;
         handleServerLine(line);
     }
@@ -153,7 +209,7 @@ void DeviceInterface::handleServerLine(const QString &line)
     using RemoteProtocol::ServerText;
     const QVector<ServerText> reactions = RemoteProtocol::serverTexts(line);
     for (ServerText reaction : reactions) {
-        if (!m_remoteMode)
+        if (!isRemoteMode())
             return;
         const QString logLine = RemoteProtocol::serverTextLog(reaction);
         if (!logLine.isEmpty())
@@ -161,19 +217,27 @@ void DeviceInterface::handleServerLine(const QString &line)
         switch (reaction) {
         case ServerText::Ping:
             // The first "PING" of a connection only asks for the password; later ones also
-            // want a "PONG".
-            if (m_deviceConnected)
+            // want a "PONG". One answer at a time: while the last one is not yet written, a
+            // flood of "PING" gets nothing more.
+            if (m_pingAnswered || m_socket->bytesToWrite() > 0) {
+                qDebug().noquote() << "PING not answered: the last answer is not written yet";
+                break;
+            }
+            m_pingAnswered = true;
+            if (m_pingSeen)
                 writeCommand(QString::fromLatin1(RemoteProtocol::kPong));
-            m_deviceConnected = true;
+            m_pingSeen = true;
             writeCommand(RemoteProtocol::passwordLine(m_terminalPassword));
             break;
         case ServerText::PassOk:
-            // The password opens the read; a later "PASS OK" (after each "PING") reads again
-            // only when nothing else runs on the bus.
-            if (isIdle())
-                beginRead();
-            else
-                qDebug().noquote() << "Password accepted again while the bus is busy, no read";
+            // The password opens the session and its read; a later "PASS OK" (after each
+            // "PING") reads again only when nothing else runs on the bus.
+            if (m_connection == Connection::RemoteLoginPending) {
+                setConnection(Connection::Remote);
+                readConfiguration_220();
+            } else {
+                startJob(Job::Read, [this] { beginRead(); }, {}, WhenBusy::Refuse);
+            }
             break;
         case ServerText::Answer:
             handleRemoteAnswer(line);
@@ -264,11 +328,25 @@ void DeviceInterface::handleRemoteAnswer(const QString &line)
 void DeviceInterface::closeRemoteConnection()
 {
     qDebug().noquote() << "Disconnecting from remote config server!";
-    if (!m_remoteMode || !m_socket || !m_socket->isOpen())
+    if (!isRemoteMode() || !m_socket)
         return;
+    if (m_socket->state() != QAbstractSocket::ConnectedState) {
+        // Still reaching the server: the attempt is given up.
+        m_connectTimer->stop();
+        m_socket->disconnect(this);
+        m_socket->abort();
+        m_socket->deleteLater();
+        m_socket = nullptr;
+        disconnectedRemoteCfg();
+        return;
+    }
+    // A server that reads nothing would keep "socClose" and the session: it ends at once.
+    if (m_socket->bytesToWrite() > MaxUnwrittenToServer) {
+        m_socket->abort();
+        return;
+    }
     m_socket->write(RemoteProtocol::kCloseLine);
-    // Closing waits for "socClose" to be written; disconnected() then ends remote mode.
-    m_socket->close();
+    // Closing waits for "socClose" to be written; disconnected() then ends the session.
     m_socket->disconnectFromHost();
 }
 
@@ -276,10 +354,13 @@ void DeviceInterface::disconnectedRemoteCfg()
 {
     qDebug().noquote() << "/C:16"
                        << "Remote server disconnected!";
-    m_remoteMode = false;
+    m_connectTimer->stop();
     m_lineCollector.clear();
+    const Connection was = m_connection;
+    setConnection(Connection::Closed);
     dropConnection();
-    emit changeDeviceStatus(0);
+    if (was != Connection::Closed)
+        emit changeDeviceStatus(0);
 }
 
 void DeviceInterface::disconnectDevice()
@@ -290,8 +371,10 @@ void DeviceInterface::disconnectDevice()
     const bool wasOpen = m_port->isOpen();
     if (wasOpen)
         closePort();
-    m_port->setPortName(QString());
-    dropConnection();
+    // The port's name stays: the window hands the port it shows to the link before each
+    // connection, and a later serial connection must not fail for a name cleared here.
+    if (wasOpen)
+        dropConnection();
     // A window that showed the serial connection must not go on showing it.
     if (wasOpen)
         emit changeDeviceStatus(0);
@@ -300,6 +383,6 @@ void DeviceInterface::disconnectDevice()
 void DeviceInterface::authenticationDevice(QString password)
 {
     m_terminalPassword = password;
-    if (m_remoteMode)
+    if (isRemoteMode())
         writeCommand(RemoteProtocol::passwordLine(m_terminalPassword));
 }

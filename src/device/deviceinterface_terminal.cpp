@@ -8,42 +8,60 @@
 
 void DeviceInterface::sendTerminalCmd(QString command)
 {
-    if (m_remoteMode) {
-        // The server passes the line to the terminal as it is; it waits for the bus like any
-        // other job, and nothing answers it as a frame.
-        runWhenIdle(Job::Console, [this, command] {
-            if (!m_remoteMode)
-                return;
-            announceCommand(command);
-            if (m_socket)
-                m_socket->write(command.toUtf8());
-            appendToCommandLog(command);
-        });
-        return;
-    }
-
-    // Only a connection the window shows is used: a command typed while the connections are
-    // closed opens nothing.
-    if (!m_port->isOpen() || !m_deviceConnected) {
+    const auto noConnection = [this, command] {
         qDebug().noquote() << "Command not sent, no connection: " << command;
         consoleNote(tr("Команда не отправлена: нет соединения с модулем"));
+    };
+
+    if (isRemoteMode()) {
+        // The server passes the line to the terminal as it is; it waits for the bus like any
+        // other job, and nothing answers it as a frame.
+        startJob(
+                Job::Console,
+                [this, command] {
+                    announceCommand(command);
+                    m_socket->write(command.toUtf8());
+                    appendToCommandLog(command);
+                    finishJob();
+                },
+                noConnection);
         return;
     }
 
-    runWhenIdle(Job::Console, [this, command] {
-        if (!m_port->isOpen() || !m_deviceConnected) {
-            consoleNote(tr("Команда не отправлена: нет соединения с модулем"));
-            return;
+    // What is typed is sent as it was typed, or not at all.
+    const Frame220::TerminalCommand parsed = Frame220::parseTerminalCommand(command);
+    if (!parsed.isValid()) {
+        qDebug().noquote() << "Command not sent, not whole hexadecimal bytes: " << command;
+        switch (parsed.problem) {
+        case Frame220::TerminalCommand::NotHex:
+            consoleNote(tr("Команда не отправлена: ожидаются шестнадцатеричные цифры"));
+            break;
+        case Frame220::TerminalCommand::OddDigits:
+            consoleNote(tr("Команда не отправлена: нечётное число цифр, байт — две цифры"));
+            break;
+        case Frame220::TerminalCommand::NoCode:
+            consoleNote(tr("Команда не отправлена: код команды — четыре цифры"));
+            break;
+        case Frame220::TerminalCommand::TooLong:
+            consoleNote(tr("Команда не отправлена: более 250 байт данных"));
+            break;
+        case Frame220::TerminalCommand::None:
+            break;
         }
-        qDebug().noquote() << "/C:13"
-                           << "Command send: " << command;
-        // A command typed by hand is never sent again nor asked about; its answer is shown in
-        // the console and changes nothing else.
-        m_job = Job::Console;
-        const Frame220::TerminalCommand parsed = Frame220::parseTerminalCommand(command);
-        sendCommand_220(parsed.code, parsed.data);
-        appendToCommandLog(command);
-    });
+        return;
+    }
+
+    startJob(
+            Job::Console,
+            [this, command, parsed] {
+                qDebug().noquote() << "/C:13"
+                                   << "Command send: " << command;
+                // A command typed by hand is never sent again nor asked about; its answer is
+                // shown in the console and changes nothing else.
+                sendCommand_220(parsed.code, parsed.data);
+                appendToCommandLog(command);
+            },
+            noConnection);
 }
 
 void DeviceInterface::announceCommand(const QString &text)
@@ -56,24 +74,23 @@ void DeviceInterface::announceCommand(const QString &text)
 
 void DeviceInterface::activateDebugMode(QString text)
 {
-    const QByteArray line = text.toUtf8() + "\r\n";
-
-    if (m_remoteMode && m_socket && m_socket->isOpen() && m_deviceConnected) {
-        announceCommand(text);
-        m_socket->write(line);
-        appendToCommandLog(text);
-        return;
-    }
-
     // A raw line is no frame and has no answer to wait for; it is sent only on a connection in
     // use and never between a request and its answer.
-    if (!m_port->isOpen() || !m_deviceConnected || !isIdle()) {
+    const Admission admission = startJob(
+            Job::Console,
+            [this, text] {
+                const QByteArray line = text.toUtf8() + "\r\n";
+                announceCommand(text);
+                if (m_connection == Connection::Remote)
+                    m_socket->write(line);
+                else
+                    m_port->write(line);
+                appendToCommandLog(text);
+                finishJob();
+            },
+            {}, WhenBusy::Refuse);
+    if (admission != Admission::Started)
         qDebug().noquote() << "Raw line not sent: " << text;
-        return;
-    }
-    announceCommand(text);
-    m_port->write(line);
-    appendToCommandLog(text);
 }
 
 void DeviceInterface::startWriteBinLogFile(QString path)

@@ -4,7 +4,6 @@
 
 #include <QBuffer>
 #include <QDebug>
-#include <QTcpSocket>
 
 // The write sequence sends one command per element of the write document and waits for each
 // answer; it ends with a reboot, after which the reader takes a new address or speed.
@@ -26,7 +25,23 @@ void DeviceInterface::writeConfiguration(QBuffer *buffer)
     // for the bus.
     const QByteArray document = buffer->readAll();
     buffer->close();
-    runWhenIdle(Job::Write, [this, document] { startWrite(document); });
+    startJob(
+            Job::Write, [this, document] { startWrite(document); },
+            [this, document] {
+                // Never started (the connection went first): none of its values is in the
+                // reader.
+                QDomDocument doc;
+                m_writeNotTaken.clear();
+                if (doc.setContent(document, false)) {
+                    for (QDomElement e = doc.documentElement().firstChildElement(); !e.isNull();
+                         e = e.nextSiblingElement()) {
+                        if (writeStepFor(e.tagName(), QString()).kind == WriteStep220::Send)
+                            m_writeNotTaken << e.tagName();
+                    }
+                }
+                emit writeEnded(m_writeNotTaken, false);
+                m_writeNotTaken.clear();
+            });
 }
 
 void DeviceInterface::startWrite(const QByteArray &document)
@@ -35,8 +50,12 @@ void DeviceInterface::startWrite(const QByteArray &document)
     m_progressValue = 0;
     m_writeCursor.clear();
     m_writeDoc.clear();
+    m_writeElement.clear();
+    m_writeNotTaken.clear();
+    m_writeRefused = false;
     if (!m_writeDoc.setContent(document, false)) {
         qDebug().noquote() << "There is no data for the configuration entry!";
+        finishJob();
         emit changeDeviceStatus(3);
         return;
     }
@@ -51,24 +70,6 @@ void DeviceInterface::startWrite(const QByteArray &document)
     }
     emit setProgressMax(commands);
 
-    if (m_remoteMode && m_socket) {
-        disconnect(m_port, &QSerialPort::readyRead, this, &DeviceInterface::readComPortData);
-        disconnect(m_socket, &QTcpSocket::readyRead, this, &DeviceInterface::readComPortData);
-        connect(m_socket, &QTcpSocket::readyRead, this, &DeviceInterface::readComPortData);
-    } else if (!m_port->isOpen()) {
-        if (!openPort()) {
-            // Nothing can be written: the window must not stay in the write state.
-            m_writeCursor.clear();
-            dropConnection();
-            emit changeDeviceStatus(0);
-            return;
-        }
-    } else {
-        disconnect(m_port, &QSerialPort::readyRead, this, &DeviceInterface::readPortData);
-        connect(m_port, &QSerialPort::readyRead, this, &DeviceInterface::readPortData);
-    }
-
-    m_job = Job::Write;
     emit changeDeviceStatus(5);
     nextProcessParam();
 }
@@ -101,6 +102,7 @@ void DeviceInterface::nextProcessParam()
             break;
         }
         qDebug().noquote() << "param: " << param;
+        m_writeElement = element.tagName();
         sendCommand_220(step.code, step.data);
         ++m_progressStep;
         emit setProgress(m_progressStep);
@@ -126,6 +128,7 @@ void DeviceInterface::answerWriteParam(quint8 result)
 void DeviceInterface::writeResult(quint8 result)
 {
     if (result == 0) {
+        m_writeElement.clear();
         // The reader answers at a new address or speed only after its next reboot.
         if (m_prevCmd == Cmd220::WriteAddress && m_prevData.size() == 1)
             m_acceptedAddress = quint8(m_prevData.at(0));
@@ -139,14 +142,41 @@ void DeviceInterface::writeResult(quint8 result)
     }
 
     // The reader refused the value: stop here without the closing reboot and give the window
-    // its controls back.
+    // its controls back; the window tells which values are not in the reader.
     qDebug().noquote() << "/C:12"
                        << "Write config ERROR!";
-    m_writeCursor.clear();
+    m_writeRefused = true;
     finishJob();
-    m_prompter.critical(nullptr, tr("Запись конфигурации"),
-                        tr("Модуль отклонил записываемое значение."));
     emit changeDeviceStatus(3);
+}
+
+QStringList DeviceInterface::remainingWriteElements() const
+{
+    QStringList names;
+    for (QDomNode node = m_writeCursor; !node.isNull(); node = node.nextSibling()) {
+        if (!node.isElement())
+            continue;
+        const QDomElement element = node.toElement();
+        if (writeStepFor(element.tagName(), element.attribute(QStringLiteral("param"))).kind
+            == WriteStep220::Send)
+            names << element.tagName();
+    }
+    return names;
+}
+
+void DeviceInterface::endWrite()
+{
+    // The command in flight and every one not yet sent: their values are not in the reader.
+    QStringList notTaken = m_writeNotTaken;
+    if (!m_writeElement.isEmpty())
+        notTaken << m_writeElement;
+    notTaken << remainingWriteElements();
+    m_writeElement.clear();
+    m_writeNotTaken.clear();
+    m_writeCursor.clear();
+    const bool refused = m_writeRefused;
+    m_writeRefused = false;
+    emit writeEnded(notTaken, refused);
 }
 
 void DeviceInterface::deviceWriteEnd()
@@ -154,6 +184,7 @@ void DeviceInterface::deviceWriteEnd()
     emit setProgress(999);
     emit setProgress(0);
     m_writeCursor.clear();
+    m_writeElement.clear();
     qDebug().noquote() << "/C:14"
                        << "Write config done!";
     // The reboot is the last command of the write; its answer ends the write (state 7).

@@ -1,5 +1,7 @@
 #include "frame220.h"
 
+#include <cctype>
+
 namespace Frame220 {
 
 quint8 checksum(const QByteArray &bytes)
@@ -55,10 +57,26 @@ QString hex(const QByteArray &bytes)
 TerminalCommand parseTerminalCommand(const QString &text)
 {
     TerminalCommand command;
-    bool ok = false;
-    const quint16 code = text.left(4).toUShort(&ok, 16);
-    command.code = ok ? code : 0;
-    command.data = QByteArray::fromHex(text.mid(4).toLatin1());
+    QByteArray digits;
+    for (const QChar c : text) {
+        if (c.isSpace())
+            continue;
+        if (!isxdigit(c.unicode() < 128 ? c.toLatin1() : 'x')) {
+            command.problem = TerminalCommand::NotHex;
+            return command;
+        }
+        digits.append(c.toLatin1());
+    }
+    if (digits.size() < 4)
+        command.problem = TerminalCommand::NoCode;
+    else if (digits.size() % 2 != 0)
+        command.problem = TerminalCommand::OddDigits;
+    else if ((digits.size() - 4) / 2 > MaxDataBytes)
+        command.problem = TerminalCommand::TooLong;
+    if (command.problem != TerminalCommand::None)
+        return command;
+    command.code = digits.left(4).toUShort(nullptr, 16);
+    command.data = QByteArray::fromHex(digits.mid(4));
     return command;
 }
 

@@ -35,13 +35,16 @@ bool answerHeader(const QByteArray &frame, quint8 *address, quint16 *code);
 // Bytes as lowercase hexadecimal digits without separators ("0503dc0100db").
 QString hex(const QByteArray &bytes);
 
-// A command typed in the console: the first four characters are the code in hexadecimal (0 when
-// they are no number); the rest are data bytes, two hexadecimal digits to a byte, other
-// characters skipped.
+// A command typed in the console: hexadecimal digits, blanks between them allowed; the first
+// four digits are the code, the rest data bytes, two digits to a byte. Anything else is refused
+// with what is wrong, and nothing of it is sent.
 struct TerminalCommand
 {
+    enum Problem { None, NotHex, OddDigits, NoCode, TooLong };
+    Problem problem = None;
     quint16 code = 0;
     QByteArray data;
+    bool isValid() const { return problem == None; }
 };
 TerminalCommand parseTerminalCommand(const QString &text);
 } // namespace Frame220

@@ -5,6 +5,7 @@
 #include "frame220.h"
 
 #include <QDebug>
+#include <QThread>
 
 PackParser::PackParser(ChunkQueue *queue, QObject *parent)
     : QObject(parent)
@@ -29,6 +30,8 @@ void PackParser::stopParser()
 
 void PackParser::processChunk(const QByteArray &chunk)
 {
+    if (const int delay = m_delayMs)
+        QThread::msleep(ulong(delay));
     const QByteArray frame = Frame220::frameOfChunk(chunk);
     emit answerChecked(!frame.isEmpty());
     if (frame.isEmpty()) {
@@ -40,8 +43,11 @@ void PackParser::processChunk(const QByteArray &chunk)
 
 void PackParser::decodeAnswer(QByteArray frame)
 {
-    if (frame.size() < 6)
+    // Every answer ends in one verdict: a record, the empty answer, or not decoded.
+    if (frame.size() < 6) {
+        emit answerNotDecoded();
         return;
+    }
     qDebug().noquote() << "**";
 
     const DecodedAnswer answer = decodeAnswerFrame(frame);

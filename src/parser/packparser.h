@@ -24,6 +24,9 @@ public slots:
     void startParser();
     // Ends the loop at once; may be called from any thread.
     void stopParser();
+    // Every answer takes this much longer to check (tests: a parser thread slowed as by a slow
+    // disk under the log). Any thread.
+    void setDelayPerChunk(int ms) { m_delayMs = ms; }
     // Takes a frame without its checksum byte and emits at most one signal for it.
     void decodeAnswer(QByteArray frame);
 
@@ -52,4 +55,5 @@ private:
     ChunkQueue *m_queue;
     // True until stopParser(); a stop that comes before the loop starts still ends it.
     std::atomic<bool> m_running {true};
+    std::atomic<int> m_delayMs {0};
 };

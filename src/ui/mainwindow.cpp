@@ -98,7 +98,6 @@ MainWindow::MainWindow(QWidget *parent, const QString &systemLocale)
     ui->terminalEdit->document()->setMaximumBlockCount(10000);
 
     m_settings = new SettingsForm(this);
-    m_statusPolling = m_settings->statusRefresh();
 
     clearLabels();
     setInputValidations();
@@ -146,6 +145,8 @@ MainWindow::MainWindow(QWidget *parent, const QString &systemLocale)
             &MainWindow::remoteAuthenticationFailed);
     connect(m_device, &DeviceInterface::remoteServerUnreachable, this,
             &MainWindow::remoteServerUnreachable);
+    connect(m_device, &DeviceInterface::writeEnded, this, &MainWindow::writeFinished);
+    connect(m_device, &DeviceInterface::connectionChanged, this, &MainWindow::applyConnection);
 
     m_consoleShortcut = new QShortcut(QKeySequence(QStringLiteral("Ctrl+Alt+C")), this);
     connect(m_consoleShortcut, &QShortcut::activated, this, &MainWindow::hotkeysCtrlAltC);

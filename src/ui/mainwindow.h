@@ -197,6 +197,8 @@ protected:
 private slots:
     // A serial port came or went: re-list the ports after a pause, unless the link is busy.
     void deviceChangeNotified();
+    // A write has ended: what the reader did not take stays a change, and is told.
+    void writeFinished(const QStringList &notTaken, bool refused);
     // The configuration server refused the terminal's password, or could not be reached.
     void remoteAuthenticationFailed();
     void remoteServerUnreachable();
@@ -239,6 +241,18 @@ private:
     // Puts the change document into the configuration buffer and clears it; false when the
     // buffer cannot be opened.
     bool fillConfigBuffer();
+    // The element name and the value a form field shows (0 address .. 4 generation mode).
+    QPair<QString, QString> fieldValue(int id) const;
+    // The address as the field shows it counts, also when the field still has the focus.
+    void takeTypedFields();
+    // Empties the form and what stands behind it before a reader is read.
+    void clearForm();
+    // Marks the fields whose changes are not in the reader yet.
+    void markPendingFields();
+    // The form's name of a setting, by its element name.
+    QString settingName(const QString &element) const;
+    // The link's connection decides what the connection panel offers.
+    void applyConnection();
     // The speeds and choice counts the form offers for the reader's firmware.
     ConfigurationFile::ValueLimits formLimits() const;
 
@@ -270,6 +284,7 @@ private:
     QDomDocument m_configDoc;
     QDomDocument m_changeDoc;
     QDomDocument m_changesInWrite; // handed to the write that runs
+    QDomDocument m_readerDoc; // the values the reader holds, as read and written since
     // Carries the change document to the device link for writing.
     QBuffer *m_configBuffer = nullptr;
     // Maps edits of the five configuration fields to changeConfig(0..4).
@@ -290,9 +305,7 @@ private:
     bool m_fwUpdateAvailable = false; // a local firmware newer than the reader's exists
     bool m_fwUpdateInProgress = false; // the engineer accepted a firmware installation
     bool m_closeAfterWrite = false; // quit when the reader reboots after the write
-    bool m_waitingEndReadStatus = false; // waitEndReadStatus() is waiting
     int m_statusState = 0; // the state whose status the strip shows
-    bool m_statusPolling = true; // status polling enabled (from the settings object)
 
     // Window dragging by the top 64 pixels.
     bool m_dragEnabled = true;

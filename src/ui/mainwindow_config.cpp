@@ -17,6 +17,7 @@
 #include <QSaveFile>
 #include <QSignalMapper>
 #include <QTextStream>
+#include <QStyle>
 #include <QTimer>
 
 namespace {
@@ -37,6 +38,15 @@ const char *const kGenModeElement = "gen_mode_220";
 
 void MainWindow::readConfig_220()
 {
+    // The link connects to what the panel shows, whatever an earlier connection or error left
+    // in it.
+    if (!m_device->isPortOpen()) {
+        m_device->setPortName(ui->rs485_220_port->currentText());
+        const int speed = ui->rs485_220_speed->currentText().toInt();
+        if (speed > 0)
+            m_device->setBaudRate(speed);
+        m_device->setDeviceAddress(ui->rs485_selAddr->currentText());
+    }
     // The same button disconnects: only a port that has just been opened goes on to a read.
     if (!m_device->togglePort())
         return;
@@ -49,8 +59,25 @@ void MainWindow::startRead()
     m_changeDoc.clear();
     m_changesInWrite.clear();
     m_configLoaded = false;
+    clearForm();
     ui->writeConfigButton->setEnabled(false);
     emit startReadConfiguration_220();
+}
+
+void MainWindow::clearForm()
+{
+    // A reader read now shows only what it gives: nothing of the reader before stays in the
+    // form, in the documents behind it or in the status calculator's mask.
+    const bool blocked = m_fieldMapper->blockSignals(true);
+    ui->setAddrLine->clear();
+    for (QComboBox *box :
+         {ui->setBaudComboBox, ui->genComboBox, ui->genTypeComboBox, ui->pullUpComboBox})
+        box->setCurrentIndex(-1);
+    m_fieldMapper->blockSignals(blocked);
+    m_configDoc.clear();
+    m_readerDoc.clear();
+    m_statusBitMask = 0;
+    markPendingFields();
 }
 
 void MainWindow::readXmlBuffer(QBuffer *buffer)
@@ -71,6 +98,8 @@ void MainWindow::readXmlBuffer(QBuffer *buffer)
                 addressElement.setAttribute(QStringLiteral("param"), QString::number(address, 16));
             ui->writeConfigButton->setEnabled(false);
             updateGui(root);
+            // What the reader holds: an edit back to one of these values is no change.
+            m_readerDoc = m_configDoc.cloneNode(true).toDocument();
             // What was read is where the reader answers: the link comes back there after a
             // reboot. Values typed in the form or opened from a file get there only by a write.
             if (ok && address > 0)
@@ -85,6 +114,7 @@ void MainWindow::readXmlBuffer(QBuffer *buffer)
     }
     m_titleShowsDevice = true;
     ui->mainTitleWindow->setText(windowTitleText());
+    markPendingFields();
     setGlobalState(3);
     if (m_reportFirmwareAfterRead && m_state == 3) {
         m_reportFirmwareAfterRead = false;
@@ -135,6 +165,30 @@ void MainWindow::updateInputInfo_220(INPUT_STAT_220 info)
 
 void MainWindow::changeConfig(int id)
 {
+    const auto [name, value] = fieldValue(id);
+    if (name.isEmpty())
+        return;
+    // A value equal to the reader's is no change (focus in and out of a field, or an edit
+    // taken back): nothing to write, and no reboot for it.
+    const QString readerValue = m_readerDoc.documentElement()
+                                        .firstChildElement(name)
+                                        .attribute(QStringLiteral("param"), QString());
+    const bool readerHasIt = !m_readerDoc.documentElement().firstChildElement(name).isNull();
+    if (readerHasIt && readerValue == value) {
+        removeElement(m_changeDoc, name);
+        removeElement(m_configDoc, name);
+        addElement(m_configDoc, name, {QStringLiteral("param"), value});
+        if (m_changeDoc.documentElement().firstChildElement().isNull())
+            m_changeDoc.clear();
+    } else {
+        setParameter(name, {QStringLiteral("param"), value});
+    }
+    markPendingFields();
+    ui->saveFileButton->setEnabled(true);
+}
+
+QPair<QString, QString> MainWindow::fieldValue(int id) const
+{
     QString name;
     QString value;
     switch (id) {
@@ -164,9 +218,97 @@ void MainWindow::changeConfig(int id)
     default:
         break;
     }
-    if (!name.isEmpty())
-        setParameter(name, {QStringLiteral("param"), value});
-    ui->saveFileButton->setEnabled(true);
+    return {name, value};
+}
+
+void MainWindow::takeTypedFields()
+{
+    // The address field counts when the field loses the focus, which a click on a button that
+    // takes no focus never makes happen: the write takes what the field shows.
+    const QString typed = ui->setAddrLine->text();
+    if (!typed.isEmpty() && ui->setAddrLine->hasAcceptableInput()) {
+        const QString value = QString::number(typed.toInt(), 16);
+        const QString recorded = m_configDoc.documentElement()
+                                         .firstChildElement(QLatin1String(kAddressElement))
+                                         .attribute(QStringLiteral("param"));
+        if (value != recorded)
+            changeConfig(0);
+    }
+}
+
+QString MainWindow::settingName(const QString &element) const
+{
+    // The form's own label for the setting, without its colon.
+    const QLabel *label = nullptr;
+    if (element == QLatin1String(kAddressElement))
+        label = ui->label_28;
+    else if (element == QLatin1String(kSpeedElement))
+        label = ui->label_29;
+    else if (element == QLatin1String(kGenStateElement))
+        label = ui->label_23;
+    else if (element == QLatin1String(kGenModeElement))
+        label = ui->label_24;
+    else if (element == QLatin1String(kPullUpElement))
+        label = ui->label_25;
+    if (!label)
+        return element;
+    QString text = label->text().trimmed();
+    if (text.endsWith(QLatin1Char(':')))
+        text.chop(1);
+    return text;
+}
+
+void MainWindow::markPendingFields()
+{
+    // Every setting whose change is not yet in the reader is marked in the form.
+    const QList<QPair<QWidget *, const char *>> fields {
+            {ui->setAddrLine, kAddressElement},    {ui->setBaudComboBox, kSpeedElement},
+            {ui->genComboBox, kGenStateElement},   {ui->pullUpComboBox, kPullUpElement},
+            {ui->genTypeComboBox, kGenModeElement}};
+    const QDomElement changes = m_changeDoc.documentElement();
+    const QDomElement inWrite = m_changesInWrite.documentElement();
+    for (const auto &field : fields) {
+        const bool pending = !changes.firstChildElement(QLatin1String(field.second)).isNull()
+                             || !inWrite.firstChildElement(QLatin1String(field.second)).isNull();
+        if (field.first->property("pending").toBool() == pending)
+            continue;
+        field.first->setProperty("pending", pending);
+        field.first->style()->unpolish(field.first);
+        field.first->style()->polish(field.first);
+    }
+}
+
+void MainWindow::writeFinished(const QStringList &notTaken, bool refused)
+{
+    // Every value the reader did not take stays a change, unless the engineer changed that
+    // field again while the write ran; the values it took are the reader's now.
+    const QDomElement sent = m_changesInWrite.documentElement();
+    for (QDomElement element = sent.firstChildElement(); !element.isNull();
+         element = element.nextSiblingElement()) {
+        const QString name = element.tagName();
+        const QString value = element.attribute(QStringLiteral("param"));
+        if (notTaken.contains(name)) {
+            if (m_changeDoc.documentElement().firstChildElement(name).isNull())
+                addElement(m_changeDoc, name, {QStringLiteral("param"), value});
+        } else if (!m_readerDoc.isNull()) {
+            removeElement(m_readerDoc, name);
+            addElement(m_readerDoc, name, {QStringLiteral("param"), value});
+        }
+    }
+    m_changesInWrite.clear();
+    markPendingFields();
+    if (!m_changeDoc.isNull() && m_configLoaded && m_state != 5)
+        ui->writeConfigButton->setEnabled(true);
+    // Told while there is a reader to tell it about; a connection that went has said so.
+    if (notTaken.isEmpty() || !m_device->hasSession())
+        return;
+    QStringList names;
+    for (const QString &name : notTaken)
+        names << settingName(name);
+    QString text = tr("Не записаны в модуль: %1").arg(names.join(QStringLiteral(", ")));
+    if (refused)
+        text = tr("Модуль отклонил записываемое значение.") + QLatin1Char('\n') + text;
+    m_prompter.warning(this, tr("Запись конфигурации"), text);
 }
 
 void MainWindow::removeElement(QDomDocument &doc, const QString &name)
@@ -196,7 +338,7 @@ void MainWindow::addElement(QDomDocument &doc, const QString &name, const QStrin
 
 void MainWindow::setParameter(const QString &name, const QStringList &attributes)
 {
-    if (m_configLoaded)
+    if (m_configLoaded && m_state != 5)
         ui->writeConfigButton->setEnabled(true);
     // A changed element moves to the end of both documents.
     removeElement(m_changeDoc, name);
@@ -238,9 +380,17 @@ void MainWindow::openFileSlot()
             m_configDoc = config;
             m_changeDoc = changes;
             qDebug() << "Configuration file loaded OK!";
+            // The form shows what the reader holds where the file is silent, and the file's
+            // values, which go to the next write, everywhere else: no earlier edit stays in a
+            // field without being a change.
             m_fieldMapper->blockSignals(true);
+            if (!m_readerDoc.isNull())
+                updateGui(m_readerDoc.documentElement());
             updateGui(m_configDoc.documentElement());
             m_fieldMapper->blockSignals(false);
+            markPendingFields();
+            if (m_configLoaded && m_state == 3 && !m_changeDoc.isNull())
+                ui->writeConfigButton->setEnabled(true);
             ui->saveFileButton->setEnabled(true);
         } else {
             m_prompter.critical(this, tr("Ошибка открытия файла"),
@@ -312,11 +462,15 @@ void MainWindow::writeConfig()
                            tr("Версия прошивки модуля не поддерживается конфигуратором"));
         return;
     }
+    takeTypedFields();
     if (m_changeDoc.toString(1).isEmpty()) {
         m_prompter.information(this, tr("Запись конфигурации"),
                                tr("Отсутствуют изменения для записи в модуль"));
         return;
     }
+    // One write at a time: the one asked for waits its turn in the link or runs.
+    if (!m_changesInWrite.isNull())
+        return;
     const Prompt::Button answer
             = m_prompter.question(this, tr("Запись конфигурации"),
                                   tr("Записать конфигурацию в модуль?"));
@@ -328,22 +482,26 @@ void MainWindow::writeConfig()
     }
     if (answer != Prompt::Yes)
         return;
-    // The wait ran the event loop: the engineer may have closed the connection meanwhile.
-    if (!waitEndReadStatus())
-        return;
-    if (fillConfigBuffer())
+    // A status read on the bus makes the write wait its turn in the link; a connection closed
+    // while the question was open makes the link refuse it, and the changes stay.
+    waitEndReadStatus();
+    if (fillConfigBuffer()) {
+        ui->writeConfigButton->setEnabled(false);
         emit startWriteConfiguration(m_configBuffer);
+    }
 }
 
 void MainWindow::on_closeMainWindow_clicked()
 {
+    if (m_state == 3)
+        takeTypedFields();
     if (!m_changeDoc.toString(1).isEmpty() && m_state == 3) {
         const Prompt::Button answer = m_prompter.question(
                 this, tr("Предупреждение"),
                 tr("Имеются не записанные в модуль изменения.\nЗаписать изменения в модуль?"));
         if (answer == Prompt::Yes) {
             m_statusTimer->stop();
-            if (fillConfigBuffer()) {
+            if (m_changesInWrite.isNull() && fillConfigBuffer()) {
                 // The application quits when the reader reports its reboot after the write.
                 m_closeAfterWrite = true;
                 emit startWriteConfiguration(m_configBuffer);

@@ -133,7 +133,8 @@ void MainWindow::itemSelected(QModelIndex index)
         cursor.movePosition(QTextCursor::End);
         cursor.movePosition(QTextCursor::StartOfLine);
         ui->terminalEdit->setTextCursor(cursor);
-    } else if (m_statusPolling) {
+    } else if (statusPollingEnabled() && m_state == 3) {
+        // As the settings dialog set it now, not as it was at start.
         m_statusTimer->start(kStatusPollMs);
     }
 
@@ -155,7 +156,7 @@ void MainWindow::deviceChangeNotified()
         return;
     // With a reader connected the re-listing leaves the session alone (the link keeps its
     // state), so polling goes on.
-    if (!m_device->isPortOpen() && !m_device->isRemoteMode())
+    if (m_device->connection() == DeviceInterface::Connection::Closed)
         m_statusTimer->stop();
     if (m_state == 0 && !m_portTimer->isActive())
         m_portTimer->start(kFirstChangeDelayMs);

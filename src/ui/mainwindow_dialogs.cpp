@@ -49,8 +49,11 @@ void MainWindow::reloadDevice()
 
 void MainWindow::reloadConfirm()
 {
-    if (waitEndReadStatus())
-        emit rebootDev();
+    // No wait here: a status read on the bus makes the reboot wait its turn in the link, so the
+    // reboot question is gone before anything else can happen to it; the link refuses a reboot
+    // without a connection.
+    waitEndReadStatus();
+    emit rebootDev();
 }
 
 void MainWindow::reloadWaitCancel()

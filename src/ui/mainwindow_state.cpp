@@ -8,7 +8,6 @@
 
 #include <QApplication>
 #include <QDebug>
-#include <QEventLoop>
 #include <QSignalMapper>
 #include <QStyle>
 #include <QTimer>
@@ -69,6 +68,10 @@ QString MainWindow::statusTextForState(int code) const
     const bool remote = m_device && m_device->isRemoteMode();
     switch (code) {
     case 0:
+        // The serial side is closed, but the server is being reached: that is what goes on.
+        if (m_device
+            && m_device->connection() == DeviceInterface::Connection::RemoteLoginPending)
+            return tr("Подключение к серверу конфигурирования");
         return tr("Соединения закрыты");
     case 1:
         return tr("Поиск устройств");
@@ -98,16 +101,8 @@ void MainWindow::setGlobalState(int code)
     // Quitting after the write is wanted only when the write ends with its reboot (state 7);
     // a write that ends otherwise leaves the program running. The end of a status read that the
     // write waited for is not the end of the write.
-    if ((code == 0 || code == 3 || code == 6) && !m_device->isWritePending()) {
+    if ((code == 0 || code == 3 || code == 6) && !m_device->isWritePending())
         m_closeAfterWrite = false;
-        // The changes of a write that ended without its reboot are not in the reader: they are
-        // the changes to write again, and closing asks about them.
-        if (!m_changesInWrite.isNull() && m_changeDoc.isNull())
-            m_changeDoc = m_changesInWrite;
-        m_changesInWrite.clear();
-    }
-    if (code == 7)
-        m_changesInWrite.clear();
 
     switch (code) {
     case 0:
@@ -117,6 +112,7 @@ void MainWindow::setGlobalState(int code)
         displayDeviceStatus(0, statusTextForState(0));
         m_fieldMapper->blockSignals(false);
         m_configLoaded = false;
+        markPendingFields();
         m_fwUpdateInProgress = false;
         m_readAfterUpload = false;
         m_titleShowsDevice = false;
@@ -155,7 +151,6 @@ void MainWindow::setGlobalState(int code)
     case 3:
         qDebug() << "\n--------------------DEVICE STATUS: ready---------------------\n";
         m_configLoaded = true;
-        m_device->setDeviceConnected(true);
         m_fieldMapper->blockSignals(false);
         m_rebootTimer->stop();
         displayDeviceStatus(1, statusTextForState(3));
@@ -167,12 +162,15 @@ void MainWindow::setGlobalState(int code)
         enable({ui->devParamsField, ui->restartButton, ui->saveFileButton, ui->writeConfigButton,
                 ui->terminalMenu, ui->openFileButton},
                true);
+        // A write on its way (waiting for the bus) is not asked for twice.
+        if (!m_changesInWrite.isNull())
+            ui->writeConfigButton->setEnabled(false);
         ui->progressBar->setValue(0);
         if (m_fwUpdateAvailable) {
             ui->updateFwButton->show();
             ui->updateFwButton->setEnabled(true);
         }
-        if (!m_statusTimer->isActive() && !m_waitingEndReadStatus)
+        if (!m_statusTimer->isActive())
             getStatusInfo();
         if (m_fwUpdateInProgress) {
             // The upload ended without the reboot into the new firmware: the reader refused it.
@@ -188,7 +186,6 @@ void MainWindow::setGlobalState(int code)
         m_fieldMapper->blockSignals(true);
         clearLabels();
         m_statusTimer->stop();
-        m_device->setDeviceConnected(true);
         m_rebootTimer->stop();
         enable({ui->remCfgButton, ui->rs485_Button}, true);
         displayDeviceStatus(2, statusTextForState(4));
@@ -280,10 +277,38 @@ void MainWindow::setGlobalState(int code)
         break;
     }
 
-    // A status read in flight has ended (answered, unanswered or the link closed): a reboot,
-    // write or remote connection waiting for it goes on now rather than after 20 s.
-    if (m_waitingEndReadStatus && (code == 0 || code == 6 || (code == 3 && m_device->isIdle())))
-        emit readyStatus();
+    applyConnection();
+}
+
+void MainWindow::applyConnection()
+{
+    // The link's one connection decides what the connection panel offers, whatever state code
+    // was shown last: no serial connection or search beside a session through the server (or
+    // its login), and no remote session beside a serial one.
+    const DeviceInterface::Connection connection = m_device->connection();
+    const bool remote = m_device->isRemoteMode();
+    if (remote) {
+        enable({ui->rs485_Button, ui->findDevsButton, ui->rs485_220_port, ui->rs485_220_speed,
+                ui->rs485_selAddr},
+               false);
+        // The same button ends the session, or gives up the login under way.
+        if (connection == DeviceInterface::Connection::RemoteLoginPending || m_state == 3
+            || m_state == 0)
+            ui->remCfgButton->setEnabled(true);
+    } else if (connection == DeviceInterface::Connection::Serial) {
+        ui->remCfgButton->setEnabled(false);
+    } else if (m_state == 0) {
+        // Closed again (a login given up or refused): the panel is the closed state's.
+        enable({ui->rs485_220_speed, ui->rs485_selAddr, ui->remCfgButton, ui->findDevsButton,
+                ui->rs485_220_port, ui->rs485_Button},
+               true);
+    }
+    if (m_state != 0)
+        return;
+    if (connection == DeviceInterface::Connection::RemoteLoginPending)
+        displayDeviceStatus(2, statusTextForState(0));
+    else
+        showStateStatus();
 }
 
 void MainWindow::showBusHealth(const BusHealth &health)
@@ -354,29 +379,16 @@ void MainWindow::changeStatusTimerState(bool on)
 
 bool MainWindow::waitEndReadStatus()
 {
+    // Nothing waits here: the link lets a job asked for while a status read is on the bus wait
+    // its turn (the read then ends at its first time-out). What is left to know is whether there
+    // is a connection for it at all.
     m_statusTimer->stop();
-    // Nothing on the bus: the next command can go at once.
-    if (m_device->isIdle())
-        return true;
-    // A status read in flight is waited for until it is answered or its answer time-out runs
-    // out (it is not sent again then); the link lets a job asked for meanwhile wait its turn.
-    m_waitingEndReadStatus = true;
-    m_device->endStatusReadAtTimeout();
-    qDebug().noquote() << "/C:14"
-                       << "Wait end read status...";
-    QEventLoop loop;
-    connect(m_device, &DeviceInterface::busIdle, &loop, &QEventLoop::quit);
-    connect(this, &MainWindow::readyStatus, &loop, &QEventLoop::quit);
-    QTimer::singleShot(kWaitEndReadStatusMs, &loop, &QEventLoop::quit);
-    if (!m_device->isIdle())
-        loop.exec();
-    m_waitingEndReadStatus = false;
     return connectionUsable();
 }
 
 bool MainWindow::connectionUsable() const
 {
-    return m_device->isRemoteMode() || m_device->isPortOpen();
+    return m_device->hasSession();
 }
 
 void MainWindow::rebootComplite()

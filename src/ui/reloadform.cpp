@@ -22,8 +22,9 @@ void ReloadForm::on_reloadButt_clicked()
         return;
     ui->reloadButt->setEnabled(false);
     ui->cancelReloadButt->setEnabled(false);
-    emit reload();
+    // Finished first: whatever runs from the signal finds the question answered.
     finish(Accepted);
+    emit reload();
 }
 
 void ReloadForm::on_cancelReloadButt_clicked()

@@ -21,12 +21,14 @@ LinkOnBus::LinkOnBus()
 {
     bus.open();
     db.checkDb();
-    connect(&link, &DeviceInterface::changeDeviceStatus, this, [this](int code) {
-        states.append(code);
-        if (code == 3 || code == 4)
-            link.setDeviceConnected(true);
-    });
+    connect(&link, &DeviceInterface::changeDeviceStatus, this,
+            [this](int code) { states.append(code); });
     connect(&link, &DeviceInterface::setProgress, this, [this](int v) { progress.append(v); });
+    connect(&link, &DeviceInterface::writeEnded, this,
+            [this](const QStringList &notTaken, bool refused) {
+                writesEnded.append(((refused ? QStringList {"refused"} : QStringList()) + notTaken)
+                                           .join(' '));
+            });
     connect(&link, &DeviceInterface::setProgressMax, this, [this](int v) { progressMax.append(v); });
     connect(&link, &DeviceInterface::printToTerminal, this,
             [this](const QString &text) { console.append(text); });

@@ -52,6 +52,8 @@ public:
     DeviceInterface link;
 
     QList<int> states;
+    // Each write's end: "refused" when the reader refused a value, then the elements not taken.
+    QStringList writesEnded;
     QList<int> progress;
     QList<int> progressMax;
     QStringList console;
