@@ -387,7 +387,10 @@ void MainWindow::clearLabels()
 
 void MainWindow::setProgressMax(int max)
 {
-    ui->progressBar->setMaximum(max);
+    // A run with nothing to do (a write without changes, a read of a firmware without read
+    // commands) announces 0; a bar of 0 to 0 would show the endless busy animation from then
+    // on, also in the ready state.
+    ui->progressBar->setMaximum(qMax(max, ui->progressBar->minimum() + 1));
 }
 
 void MainWindow::on_minimizeButton_clicked()
