@@ -3,7 +3,9 @@
 --
 -- zemo<device id>: one row per firmware range of a reader model. Column 0 is the range
 -- "lowest-highest" (a single version has no "-"), column 1 the firmware group, which names the
--- group table below.
+-- group table below. Versions are compared part by part as numbers and the reader's parts run
+-- to 99: a range ends at x.y.99, so that 1.1.10 lies inside 1.0.0-1.1.99 and no release falls
+-- between two ranges. A group that is named here and has no table makes the file damaged.
 --
 -- Group tables: column 0 is a read command the firmware answers (decimal; NULL on rows that only
 -- carry form data), column 1 the page it belongs to, column 2 a form element list
@@ -20,7 +22,7 @@ CREATE TABLE zemo220 (
     fwRange TEXT,
     fwGroup TEXT
 );
-INSERT INTO zemo220 VALUES ('1.0.0-1.1.9', 'zemo220_base');
+INSERT INTO zemo220 VALUES ('1.0.0-1.1.99', 'zemo220_base');
 INSERT INTO zemo220 VALUES ('1.2.0-1.4.99', 'zemo220_uptime');
 
 -- Older firmware: no uptime counter (0x0700).

@@ -23,6 +23,34 @@ struct HistoryRig : WindowRig
     QString historyPath() const { return dir.filePath("cmd_history.txt"); }
 };
 
+// A window on its console page, shown, with the command line in focus.
+struct ConsoleRig : HistoryRig
+{
+    ConsoleRig()
+    {
+        w().hotkeysCtrlAltC();
+        auto *menu = get<QListWidget>("terminalMenu");
+        w().itemSelected(menu->model()->index(1, 0));
+        w().show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        w().activateWindow();
+        cmdLine()->setFocus();
+    }
+    // Keys as the engineer presses them: to the list of suggestions while it is open, else to
+    // the command line.
+    void keys(const QString &text)
+    {
+        for (const QChar c : text)
+            QTest::keyClick(target(), c.toLatin1());
+    }
+    void key(Qt::Key key) { QTest::keyClick(target(), key); }
+    QWidget *target()
+    {
+        QWidget *popup = QApplication::activePopupWidget();
+        return popup ? popup : cmdLine();
+    }
+};
+
 } // namespace
 
 class TestConsole : public QObject
@@ -33,6 +61,10 @@ private slots:
     void historyRoundTrip();
     void answerThisProgramCannotRead_data();
     void answerThisProgramCannotRead();
+    void sentAsTyped_data();
+    void sentAsTyped();
+    void commandLogFileChoice_data();
+    void commandLogFileChoice();
 };
 
 void TestConsole::commandLogRecordsTypedTextAndRestartsEmpty()
@@ -116,6 +148,100 @@ void TestConsole::answerThisProgramCannotRead()
     // Ended by the answer, well before its 5 s time-out.
     QVERIFY(LinkOnBus::waitFor([&] { return t.link.isIdle(); }, 2000));
     QCOMPARE(t.link.busHealth().answers(), before.answers() + 1);
+}
+
+void TestConsole::sentAsTyped_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("then"); // "enter", "list" (first suggestion), "button"
+    QTest::addColumn<QString>("sent");
+    QTest::addColumn<QString>("history");
+    auto row = [](const char *name, const char *typed, const char *then, const char *sent,
+                  const char *history) {
+        QTest::newRow(name) << typed << then << sent << history;
+    };
+    row("the start of a stored command, in small letters", "0a", "enter", "0a", "0a,0A02,0500");
+    row("a stored command in small letters", "0a02", "enter", "0a02", "0a02,0A02,0500");
+    row("sent with the button", "0a02", "button", "0a02", "0a02,0A02,0500");
+    // The history is offered whatever the case: a suggestion the engineer picks is sent.
+    row("a suggestion picked", "0a", "list", "0A02", "0A02,0500");
+}
+
+// What is sent is what the command line shows: the engineer's letters, not a stored command
+// that differs from them in case.
+void TestConsole::sentAsTyped()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, then);
+    QFETCH(QString, sent);
+    QFETCH(QString, history);
+    ConsoleRig rig;
+    QSignalSpy commands(rig.window.get(), &MainWindow::sendTerminalCommand);
+    for (const char *stored : {"0500", "0A02"}) {
+        rig.cmdLine()->clearEditText();
+        rig.keys(stored);
+        rig.key(Qt::Key_Return);
+    }
+    QCOMPARE(firstArgs(commands), QStringList({"0500", "0A02"}));
+    commands.clear();
+    rig.cmdLine()->clearEditText();
+
+    rig.keys(typed);
+    if (then == "list") {
+        QVERIFY(QApplication::activePopupWidget());
+        rig.key(Qt::Key_Down);
+        rig.key(Qt::Key_Return);
+    } else if (then == "button") {
+        rig.key(Qt::Key_Escape); // the suggestions go; the mouse then takes the focus away
+        QTest::mouseClick(rig.get<QPushButton>("sendCommand"), Qt::LeftButton);
+    } else {
+        rig.key(Qt::Key_Return);
+    }
+    QCOMPARE(firstArgs(commands), QStringList({sent}));
+    QCOMPARE(rig.cmdLine()->currentText(), sent);
+    QCOMPARE(rig.history().join(','), history);
+}
+
+void TestConsole::commandLogFileChoice_data()
+{
+    QTest::addColumn<QString>("answer"); // the file dialog's answer, below the program folder
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<bool>("running");
+    QTest::newRow("a file chosen") << "commands.log" << QString() << true;
+    QTest::newRow("cancelled") << QString() << QString() << false;
+    QTest::newRow("a file that cannot be made")
+            << "no such folder/commands.log"
+            << "Critical Ошибка | Ошибка создания файла" << false;
+}
+
+// The menu's "Писать лог в файл" stays checked only while the link writes the command log.
+void TestConsole::commandLogFileChoice()
+{
+    QFETCH(QString, answer);
+    QFETCH(QString, box);
+    QFETCH(bool, running);
+    HistoryRig rig;
+    auto *action = rig.w().findChild<QAction *>("binLogAction");
+    QVERIFY(action && !action->isChecked());
+    QSignalSpy starts(rig.window.get(), &MainWindow::startWriteBinLogFile);
+    const QString path = answer.isEmpty() ? QString() : rig.dir.filePath(answer);
+    rig.boxes.fileAnswers << path;
+
+    action->trigger();
+    QCOMPARE(rig.boxes.fileRequests.size(), 1);
+    QCOMPARE(rig.boxes.fileRequests.at(0).title, QString("Сохранить бинарный лог"));
+    QCOMPARE(rig.boxes.describe(), box);
+    QCOMPARE(action->isChecked(), running);
+    QCOMPARE(firstArgs(starts), running ? QStringList({path}) : QStringList());
+    QCOMPARE(QFile::exists(path), running);
+    if (!running)
+        return;
+
+    // Unchecked, the log stops.
+    QSignalSpy stops(rig.window.get(), &MainWindow::stopWriteBinLogFile);
+    action->trigger();
+    QCOMPARE(stops.size(), 1);
+    QVERIFY(!action->isChecked());
 }
 
 QTEST_MAIN(TestConsole)

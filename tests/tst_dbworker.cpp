@@ -1,10 +1,6 @@
 #include "db_worker.h"
-#include "mainwindow.h"
-#include "testsupport.h"
+#include "mainwindowaccess.h"
 #include "versioncompare.h"
-
-#include <QFile>
-#include <QtTest>
 
 namespace {
 // A model table with two ranges and two group tables, as the tests of firmware groups need.
@@ -40,6 +36,9 @@ private slots:
     void brokenDatabases();
     void versionOrder_data();
     void versionOrder();
+    void shippedRanges_data();
+    void shippedRanges();
+    void unknownFirmwareRead();
 };
 
 void TestDbWorker::firmwareGroup_data()
@@ -108,6 +107,13 @@ void TestDbWorker::brokenDatabases_data()
     for (int i = 4096 + 100; i < 4096 * 3; i += 7)
         damaged[i] = char(0xA5);
     QTest::newRow("damaged pages") << damaged;
+
+    // Sound to SQLite, but a firmware range names a group that has no table: the firmware would
+    // be taken as one without read commands and form choices.
+    const QString missing = tmp.filePath("missing.db");
+    createSqliteFile(missing,
+                     QString(kFixture) + "INSERT INTO zemo221 VALUES ('2.0.0', 'groupC');\n");
+    QTest::newRow("a range naming a missing group table") << readTestFile(missing);
 }
 
 void TestDbWorker::brokenDatabases()
@@ -165,6 +171,52 @@ void TestDbWorker::versionOrder()
     QStringList sorted {newer, older, newer};
     VersionCompare::sort(sorted);
     QCOMPARE(sorted, (QStringList {older, newer, newer}));
+}
+
+void TestDbWorker::shippedRanges_data()
+{
+    QTest::addColumn<QString>("devId");
+    QTest::addColumn<QString>("version");
+    QTest::addColumn<QString>("group");
+    auto row = [](const char *name, const char *devId, const char *version, const char *group) {
+        QTest::newRow(name) << devId << version << group;
+    };
+    row("first release", "220", "1.0.0", "zemo220_base");
+    row("a patch above 9 before the uptime counter", "220", "1.1.10", "zemo220_base");
+    row("last patch before the uptime counter", "220", "1.1.99", "zemo220_base");
+    row("the uptime counter", "220", "1.2.0", "zemo220_uptime");
+    row("newer than every range", "220", "1.5.0", "zemo220_uptime");
+    row("before the first release", "220", "0.9.9", "");
+    row("model 200", "200", "1.9.10", "zemo200_base");
+}
+
+// The shipped devices.db: every release of a model lies in one of its ranges.
+void TestDbWorker::shippedRanges()
+{
+    QFETCH(QString, devId);
+    QFETCH(QString, version);
+    QFETCH(QString, group);
+    TempProgramDir dir(true);
+    DB_Worker db;
+    QVERIFY(db.checkDb());
+    QCOMPARE(db.getFwGroup(version, devId), group);
+}
+
+// A reader whose firmware the database does not list: the read has no command to send and ends
+// in the ready state, where the progress bar stands still at its start.
+void TestDbWorker::unknownFirmwareRead()
+{
+    BusWindowRig rig({simReader(1, 19200, "0.9.0")});
+    QVERIFY(rig.choose("19200", "1"));
+    rig.press("rs485_Button");
+    QVERIFY(QTest::qWaitFor([&] { return rig.w().globalState() == 3; }, 15000));
+    QCOMPARE(rig.boxes.describe(),
+             QString("Warning Предупреждение | Версия прошивки не поддерживается конфигуратором"));
+    auto *bar = rig.get<QProgressBar>("progressBar");
+    // A bar of 0 to 0 is Qt's endless busy animation.
+    QVERIFY2(bar->maximum() > bar->minimum(),
+             qPrintable(QString("range %1..%2").arg(bar->minimum()).arg(bar->maximum())));
+    QCOMPARE(bar->value(), bar->minimum());
 }
 
 QTEST_MAIN(TestDbWorker)

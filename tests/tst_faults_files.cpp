@@ -1,7 +1,7 @@
 // ctest: slow
 // Files that cannot be written, on a full disk or in a read-only folder: the configuration, the
-// console log, the command history, the command log, the program's log, a downloaded image or
-// archive, and the unpacked update. Each failure is told (a box or a log line), the earlier file
+// console log, the command history, the command log, the program's log, the settings, a
+// downloaded image or archive, and the unpacked update. Each failure is told (a box or a log line), the earlier file
 // stays as it was, and nothing half-written is left beside it.
 #include "apppaths.h"
 #include "deviceinterface.h"
@@ -33,6 +33,7 @@ enum class Target {
     History,
     CommandLog,
     ProgramLog,
+    Settings,
     Firmware,
     Archive,
     Unpacked
@@ -104,6 +105,7 @@ void TestFaultsFiles::failedWrites_data()
                      {"command history", T::History, "cmd_history.txt"},
                      {"command log", T::CommandLog, ""},
                      {"program log", T::ProgramLog, "zemo2xx.log"},
+                     {"settings", T::Settings, "settings.conf"},
                      {"downloaded image", T::Firmware, "firmware/Zemo200_v1.5.0_update.bin"},
                      {"downloaded archive", T::Archive, "updates/update.zip"},
                      {"unpacked update", T::Unpacked, "updates/update.zip"}};
@@ -121,9 +123,14 @@ void TestFaultsFiles::failedWrites()
     QFETCH(QString, earlier);
     FaultyFolder folder(kind);
     // A whole page, so that not even an append finds room on the full disk.
-    const QByteArray earlierBytes = target == Target::Firmware
-                                            ? firmwareTestImage(200, 1, 5, 0, 4096)
-                                            : QByteArray(4095, 'e') + '\n';
+    QByteArray earlierBytes = target == Target::Firmware ? firmwareTestImage(200, 1, 5, 0, 4096)
+                                                         : QByteArray(4095, 'e') + '\n';
+    if (target == Target::Settings) {
+        // The program folder itself: the settings of an earlier run, and the device database.
+        earlierBytes = "[Language]\nlang=ru\n\n[Survey]\nStatus=true\n;" + QByteArray(4050, 'e')
+                       + '\n';
+        QVERIFY(folder.writeFile("devices.db", readTestFile(appBuildPath("devices.db"))));
+    }
     if (!earlier.isEmpty())
         QVERIFY(folder.writeFile(earlier, earlierBytes));
     if (target == Target::Unpacked) {
@@ -225,6 +232,28 @@ void TestFaultsFiles::act(Target target, FaultyFolder &folder, FaultyFolder::Kin
         QVERIFY2(err.contains("Debug: first line\n") && err.contains("Debug: second line\n"),
                  err.constData());
         QCOMPARE(err.count("Log file not written: " + QFile::encodeName(path)), 1);
+        break;
+    }
+    case Target::Settings: {
+        AppPaths::setProgramDir(folder.path());
+        BoxRecorder boxes;
+        LogCapture log;
+        MainWindow window(nullptr, "ru_RU");
+        QVERIFY(!window.startupFailed());
+        QTimer *status = MainWindowTestAccess::statusTimer(window);
+        window.setGlobalState(3);
+        QVERIFY(status->isActive());
+        window.settingShow();
+        auto *form = window.findChild<QDialog *>("SettingsForm");
+        QVERIFY(form && form->isVisible());
+        child<QCheckBox>(form, "statusCheckBox")->setChecked(false);
+        QTest::mouseClick(child<QPushButton>(form, "saveButton"), Qt::LeftButton);
+        // Taken for this run, and the engineer learns that the next one will not know it.
+        QVERIFY(!status->isActive());
+        QCOMPARE(boxes.describe(), QString("Critical Ошибка | Настройки не сохранены в "
+                                           "settings.conf и действуют только до закрытия "
+                                           "конфигуратора."));
+        QCOMPARE(log.count("Settings not saved: " + path), 1);
         break;
     }
     case Target::Firmware:

@@ -79,6 +79,8 @@ private slots:
     void decode_data();
     void decode();
     void redecodeKeepsBoxesWithTheirBits();
+    void codeThatIsNoNumber_data();
+    void codeThatIsNoNumber();
 };
 
 void TestStatusCalc::decode_data()
@@ -161,6 +163,46 @@ void TestStatusCalc::redecodeKeepsBoxesWithTheirBits()
     QCOMPARE(c.text(), QString("Вход 1=Замкнут [bitN_1], Вход 3=Замкнут [bitN_3], "
                                "Сторож=Сработал [bitN_31]"));
     QCOMPARE(c.ticked(), QString("2"));
+}
+
+void TestStatusCalc::codeThatIsNoNumber_data()
+{
+    QTest::addColumn<QString>("typedIn"); // the base selected while typing
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<QString>("readAs"); // the base selected before decoding
+    QTest::addColumn<QString>("rows");
+    auto row = [](const char *name, const char *typedIn, const char *code, const char *readAs,
+                  const char *rows) {
+        QTest::newRow(name) << QString(typedIn) + "RadioButton" << code
+                            << QString(readAs) + "RadioButton" << rows;
+    };
+    row("hexadecimal digits read as decimal", "hex", "FF", "dec", "");
+    row("decimal above 32 bits", "dec", "4294967296", "dec", "");
+    row("nothing typed", "hex", "", "hex", "");
+    row("the highest decimal", "dec", "4294967295", "dec",
+        "Питание=Авария [bitN_0], Сторож=Сработал [bitN_31]");
+    row("decimal digits read as hexadecimal", "dec", "80000000", "hex",
+        "Питание=Норма [bitN_0], Сторож=Сработал [bitN_31]");
+}
+
+// A code that is no status word in the chosen base decodes to no rows; read as 0 it would show
+// every bit as cleared, the status of a reader in order.
+void TestStatusCalc::codeThatIsNoNumber()
+{
+    QFETCH(QString, typedIn);
+    QFETCH(QString, code);
+    QFETCH(QString, readAs);
+    QFETCH(QString, rows);
+    Calc c("00000001", 0, 0x80000001u);
+    c.click("decryptButton");
+    QCOMPARE(c.table->rowCount(), 2);
+    c.click(typedIn);
+    c.code()->clear();
+    QTest::keyClicks(c.code(), code);
+    QCOMPARE(c.code()->text(), code);
+    c.click(readAs);
+    c.click("decryptButton");
+    QCOMPARE(c.text(), rows);
 }
 
 QTEST_MAIN(TestStatusCalc)

@@ -1286,6 +1286,14 @@ Write the changes to the module?</translation>
         <source>Отмена</source>
         <translation>Cancel</translation>
     </message>
+    <message>
+        <source>Ошибка</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>Настройки не сохранены в settings.conf и действуют только до закрытия конфигуратора.</source>
+        <translation>The settings were not saved to settings.conf and apply only until the configurator is closed.</translation>
+    </message>
 </context>
 <context>
     <name>StatusCalc</name>

@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QFile>
+#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -88,15 +89,19 @@ bool DB_Worker::checkDb()
             if (rows == QStringList {QStringLiteral("ok")}) {
                 // An empty file is a sound but empty database: no devices database either.
                 QSqlQuery tables(m_db);
-                if (tables.exec(QStringLiteral(
+                QString damage;
+                if (!tables.exec(QStringLiteral(
                             "SELECT count(*) FROM sqlite_master WHERE type = 'table';"))
-                    && tables.next() && tables.value(0).toInt() > 0) {
+                    || !tables.next() || tables.value(0).toInt() == 0)
+                    damage = QStringLiteral("the database holds no tables");
+                else
+                    damage = missingGroupTable();
+                if (damage.isEmpty()) {
                     qDebug().noquote() << "/C:17"
                                        << "DB check OK";
                     result = true;
                 } else {
-                    qDebug().noquote() << "Error DB! "
-                                       << "the database holds no tables";
+                    qDebug().noquote() << "Error DB! " << damage;
                 }
             } else {
                 qDebug().noquote() << "Error DB! " << rows.join(QStringLiteral("; "));
@@ -107,6 +112,32 @@ bool DB_Worker::checkDb()
     }
     m_db.close();
     return result;
+}
+
+QString DB_Worker::missingGroupTable() const
+{
+    // A model table names a group table in each firmware range row; a range whose group table
+    // is not there would be taken for a firmware without read commands and form choices.
+    static const QRegularExpression modelTable(QStringLiteral("^zemo[0-9]+(v[0-9]+)?$"));
+    const QStringList tables = m_db.tables();
+    for (const QString &table : tables) {
+        if (!modelTable.match(table).hasMatch())
+            continue;
+        QSqlQuery rows(m_db);
+        if (!rows.exec(QStringLiteral("SELECT * FROM \"%1\";").arg(table)))
+            return QStringLiteral("model table not readable: ") + table + QStringLiteral(": ")
+                   + rows.lastError().text();
+        while (rows.next()) {
+            if (rows.isNull(0) || rows.isNull(1))
+                continue;
+            const QString group = rows.value(1).toString();
+            if (!tables.contains(group, Qt::CaseInsensitive))
+                return QStringLiteral("firmware group table missing: ") + group
+                       + QStringLiteral(" (table ") + table + QStringLiteral(", range ")
+                       + rows.value(0).toString() + QLatin1Char(')');
+        }
+    }
+    return QString();
 }
 
 int DB_Worker::matchFirmwareRow(const QStringList &ranges, const QString &version,

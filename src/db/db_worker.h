@@ -63,6 +63,9 @@ public slots:
 
 private:
     bool openForGroup(); // opens the database if needed; logs "DB Error: " on failure
+    // On the open database: what is wrong with the firmware ranges of the model tables (a
+    // group table they name is missing), empty when nothing is.
+    QString missingGroupTable() const;
     void replaceGroupModel(const QString &table);
 
     QSqlDatabase m_db;

@@ -14,6 +14,7 @@
 #include "settingsform.h"
 #include "statuscalc.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QBuffer>
@@ -89,11 +90,29 @@ MainWindow::MainWindow(QWidget *parent, const QString &systemLocale)
     }
 
     loadCommandHistory();
+    // The history is offered whatever the case typed, in a list under the command line; what
+    // is sent is what the line shows: the typed text, or an entry the engineer picked from the
+    // list. The completer is not the line edit's own: with one there, the combo box would match
+    // the typed text against its entries in the completer's case-insensitive way, and Enter or
+    // a click on the send button would replace "0a02" by a stored "0A02".
+    ui->cmdLine->setEditable(true);
+    ui->cmdLine->setCompleter(nullptr);
     m_completer = new QCompleter(ui->cmdLine->model(), this);
     m_completer->setCaseSensitivity(Qt::CaseInsensitive);
-    ui->cmdLine->setEditable(true);
-    m_completer->setCompletionMode(QCompleter::InlineCompletion);
-    ui->cmdLine->setCompleter(m_completer);
+    m_completer->setCompletionMode(QCompleter::PopupCompletion);
+    m_completer->setWidget(ui->cmdLine->lineEdit());
+    connect(ui->cmdLine->lineEdit(), &QLineEdit::textEdited, m_completer,
+            [this](const QString &text) {
+                m_completer->setCompletionPrefix(text);
+                if (text.isEmpty())
+                    m_completer->popup()->hide();
+                else
+                    m_completer->complete();
+            });
+    connect(m_completer, QOverload<const QString &>::of(&QCompleter::highlighted),
+            ui->cmdLine->lineEdit(), &QLineEdit::setText);
+    connect(m_completer, QOverload<const QString &>::of(&QCompleter::activated),
+            ui->cmdLine->lineEdit(), &QLineEdit::setText);
 
     ui->terminalEdit->document()->setMaximumBlockCount(10000);
 
@@ -369,7 +388,10 @@ void MainWindow::clearLabels()
 
 void MainWindow::setProgressMax(int max)
 {
-    ui->progressBar->setMaximum(max);
+    // A run with nothing to do (a write without changes, a read of a firmware without read
+    // commands) announces 0; a bar of 0 to 0 would show the endless busy animation from then
+    // on, also in the ready state.
+    ui->progressBar->setMaximum(qMax(max, ui->progressBar->minimum() + 1));
 }
 
 void MainWindow::on_minimizeButton_clicked()

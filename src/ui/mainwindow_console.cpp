@@ -94,17 +94,29 @@ void MainWindow::saveConsoleBinLog()
                                                         + QStringLiteral(".log"),
                                                 tr("LOG Files (*.log)"));
         const QString name = m_prompter.fileName(request);
-        if (!name.isEmpty()) {
-            // Connected only while the command log runs.
-            connect(this, &MainWindow::startWriteBinLogFile, m_device,
-                    &DeviceInterface::startWriteBinLogFile, Qt::UniqueConnection);
-            connect(this, &MainWindow::stopWriteBinLogFile, m_device,
-                    &DeviceInterface::stopWriteBinLogFile, Qt::UniqueConnection);
-            emit startWriteBinLogFile(name);
-        } else {
+        if (name.isEmpty()) {
+            // Cancelled: the log stays off, and nothing went wrong.
+            m_binLogAction->setChecked(false);
+            return;
+        }
+        // The link opens the file itself and only logs a failure, so the window tries it first:
+        // a log that cannot be written must not show as running. Appending leaves what a file
+        // already holds to the link, which starts it afresh.
+        QFile probe(name);
+        if (!probe.open(QIODevice::WriteOnly | QIODevice::Append)) {
+            qDebug().noquote() << "/C:12"
+                               << "Command log not started: " + name + ": " + probe.errorString();
             m_binLogAction->setChecked(false);
             m_prompter.critical(this, tr("Ошибка"), tr("Ошибка создания файла"));
+            return;
         }
+        probe.close();
+        // Connected only while the command log runs.
+        connect(this, &MainWindow::startWriteBinLogFile, m_device,
+                &DeviceInterface::startWriteBinLogFile, Qt::UniqueConnection);
+        connect(this, &MainWindow::stopWriteBinLogFile, m_device,
+                &DeviceInterface::stopWriteBinLogFile, Qt::UniqueConnection);
+        emit startWriteBinLogFile(name);
     } else {
         emit stopWriteBinLogFile();
         disconnect(this, &MainWindow::startWriteBinLogFile, m_device,

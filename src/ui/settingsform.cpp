@@ -3,6 +3,7 @@
 
 #include "settings.h"
 
+#include <QDebug>
 #include <QEvent>
 #include <QSettings>
 
@@ -54,11 +55,24 @@ void SettingsForm::on_saveButton_clicked()
 {
     m_statusRefresh = ui->statusCheckBox->isChecked();
     m_flsRefresh = ui->flsCheckBox->isChecked();
-    m_settings->setValue(kStatusKey, m_statusRefresh);
-    m_settings->setValue(kFlsKey, m_flsRefresh);
-    m_settings->sync();
+    // Written through an object of its own: a settings object keeps the first error it met for
+    // its whole life, and this one must tell whether this save reached the file.
+    QSettings settings(settingsFilePath(), QSettings::IniFormat);
+    settings.setValue(kStatusKey, m_statusRefresh);
+    settings.setValue(kFlsKey, m_flsRefresh);
+    settings.sync();
+    const bool saved = settings.status() == QSettings::NoError;
     hide();
+    // The choice holds for this run all the same; the engineer learns that it will not hold
+    // for the next one.
     emit refreshStatusChanged(m_statusRefresh);
+    if (!saved) {
+        qDebug().noquote() << "/C:12"
+                           << "Settings not saved: " + settingsFilePath();
+        m_prompter.critical(parentWidget(), tr("Ошибка"),
+                            tr("Настройки не сохранены в settings.conf и действуют только до "
+                               "закрытия конфигуратора."));
+    }
 }
 
 void SettingsForm::on_cancelButton_clicked()

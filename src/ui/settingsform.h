@@ -1,6 +1,7 @@
 #pragma once
 
 #include "framelessdialog.h"
+#include "prompter.h"
 
 class QSettings;
 
@@ -41,6 +42,7 @@ private:
 
     Ui::SettingsForm *ui;
     QSettings *m_settings;
+    Prompter m_prompter; // tells of a choice that could not be stored
     bool m_statusRefresh = true;
     bool m_flsRefresh = false;
 };

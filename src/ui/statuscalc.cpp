@@ -63,9 +63,15 @@ void StatusCalc::typeValueChanged()
 void StatusCalc::decryptStatus()
 {
     m_currentRow = 0;
-    const quint32 value = StatusWord::parse(ui->statusCode->text(), ui->hexRadioButton->isChecked());
+    bool isNumber = false;
+    const quint32 value = StatusWord::parse(ui->statusCode->text(), ui->hexRadioButton->isChecked(),
+                                            &isNumber);
     const QMap<int, QStringList> bits = emit getStatusBits();
-    const QVector<StatusWord::Row> rows = StatusWord::decode(value, m_supportMask, bits, m_service);
+    // A text that is no number of the chosen base (hexadecimal digits after a switch to DEC, a
+    // decimal number above 32 bits) shows no rows: read as 0 it would claim every bit cleared.
+    const QVector<StatusWord::Row> rows = isNumber ? StatusWord::decode(value, m_supportMask, bits,
+                                                                        m_service)
+                                                   : QVector<StatusWord::Row>();
 
     // One row per shown bit. Rows of an earlier decode are reused together with their check
     // boxes; a row that now shows another bit gets that bit's check box.

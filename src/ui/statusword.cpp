@@ -24,11 +24,13 @@ QString serviceValue(bool set, bool configured, const QStringList &description)
 }
 } // namespace
 
-quint32 parse(const QString &text, bool hex)
+quint32 parse(const QString &text, bool hex, bool *ok)
 {
-    bool ok = false;
-    const quint32 value = text.toUInt(&ok, hex ? 16 : 10);
-    return ok ? value : 0;
+    bool parsed = false;
+    const quint32 value = text.toUInt(&parsed, hex ? 16 : 10);
+    if (ok)
+        *ok = parsed;
+    return parsed ? value : 0;
 }
 
 QVector<Row> decode(quint32 value, quint32 supportMask, const QMap<int, QStringList> &bits,

@@ -27,9 +27,10 @@ struct ServiceSettings
     bool alt = false;
 };
 
-// The status code typed by the engineer: hexadecimal or decimal digits; 0 when the text is no
-// number of that base or does not fit 32 bits.
-quint32 parse(const QString &text, bool hex);
+// The status code typed by the engineer: hexadecimal or decimal digits. A text that is no
+// number of that base or does not fit 32 bits ("FF" read as decimal, "9999999999") gives 0 and
+// ok false: it is no status word, and nothing is to be decoded from it.
+quint32 parse(const QString &text, bool hex, bool *ok = nullptr);
 
 // One row per bit, from bit 0 up, that the firmware supports (supportMask) and the database
 // describes (a non-empty list), with the texts as the interface shows them (translated).
