@@ -89,7 +89,7 @@ void TestUpdateUnpacker::refusedArchives_data()
     const F script {"startupd.sh", "echo installing\n"};
     const F program {"program/zemo-configurator", "new program"};
     const QList<F> genuine = {program, script};
-    const F changed {"program/zemo-configurator", "another program"};
+    const F changed {"program/zemo-configurator", "NEW PROGRAM"}; // the same size
     const auto refused = UpdateUnpacker::Unsigned;
     const auto damaged = UpdateUnpacker::Damaged;
 

@@ -95,6 +95,8 @@ struct BusUpdateRig : WindowRig
 };
 } // namespace
 
+Q_DECLARE_METATYPE(QList<Prompt::Button>)
+
 class TestUpdateWorkflow : public QObject
 {
     Q_OBJECT

@@ -282,13 +282,20 @@ void Net::downloadUpdateSwFromFtp(QString name)
     if (!failed) {
         const QByteArray body = reply->readAll();
         const qint64 archiveSize = qMax(0, body.size() - kFtpBodyOffset);
+        // A reply without error may still bring nothing (a server that refuses a command the
+        // transfer begins with): no archive is no download.
+        if (archiveSize == 0) {
+            qDebug().noquote() << "/C:12"
+                               << "UPDATER: The FTP download brought no archive";
+            failed = true;
+        }
         QSaveFile file(programFolder(QStringLiteral("updates")) + QStringLiteral("/update.zip"));
-        bool stored = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+        bool stored = !failed && file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
         if (stored && archiveSize > 0)
             stored = file.write(body.constData() + kFtpBodyOffset, archiveSize) == archiveSize;
         if (stored)
             stored = file.commit();
-        if (!stored) {
+        if (!failed && !stored) {
             qDebug().noquote() << "/C:12"
                                << "UPDATER: Cannot write " + file.fileName() + ": "
                                           + file.errorString();

@@ -384,6 +384,7 @@ bool UpdateUnpacker::placeEntries(const QList<ZipDirectory::Entry> &directory,
     for (const QString &path : kept)
         keptPaths.insert(comparable(resolvedPath(path)));
 
+    QSet<QString> seen; // names of the manifest found in the archive
     QSet<QString> written; // files and the folders above them, as compared
     QSet<QString> folders;
     for (int index = 0; index < directory.size(); ++index) {
@@ -402,7 +403,7 @@ bool UpdateUnpacker::placeEntries(const QList<ZipDirectory::Entry> &directory,
             *why = Unsigned;
             return false;
         }
-        listed.remove(entry.name);
+        seen.insert(entry.name);
 
         *why = Damaged;
         QString relative = entry.name;
@@ -450,10 +451,15 @@ bool UpdateUnpacker::placeEntries(const QList<ZipDirectory::Entry> &directory,
         written.insert(key);
         placed->append({index, path, entry.permissions});
     }
-    if (!listed.isEmpty()) {
+    QStringList lacking;
+    for (const UpdateManifest::Entry &entry : manifest) {
+        if (!seen.contains(entry.path))
+            lacking << entry.path;
+    }
+    if (!lacking.isEmpty()) {
         qDebug().noquote() << "/C:12"
                            << "Update archive refused: its manifest names files it lacks: "
-                                      + QStringList(listed.keys()).join(QStringLiteral(", "));
+                                      + lacking.join(QStringLiteral(", "));
         *why = Unsigned;
         return false;
     }

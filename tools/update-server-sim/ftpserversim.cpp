@@ -83,6 +83,9 @@ void FtpServerSim::onCommand()
             return;
         } else if (!m_loggedIn) {
             reply("530 Not logged in");
+        } else if (verb == "HELP") {
+            reply("214-The following commands are recognized:\r\n SIZE MDTM PASV EPSV RETR TYPE\r\n"
+                  "214 Help OK");
         } else if (verb == "SYST") {
             reply("215 UNIX Type: L8");
         } else if (verb == "PWD") {
