@@ -320,6 +320,8 @@ void TestUpdateWorkflow::installWaitsForTheReader()
         QVERIFY(!rig.w().changesXml().isEmpty());
     }
     QCOMPARE(rig.boxes.describe().endsWith(kChangesQuestion), !writing);
+    // Nothing was told as failed.
+    QVERIFY2(!rig.boxes.describe().contains("Warning"), qPrintable(rig.boxes.describe()));
     UpdateUnpacker::setHandOver({});
 }
 

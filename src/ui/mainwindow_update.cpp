@@ -80,6 +80,8 @@ void MainWindow::swDownloaded()
                               "installed";
         return;
     }
+    // The download is over; the installation may still wait for the reader.
+    m_swDownloadActive = false;
     installSoftwareUpdate();
 }
 
@@ -115,7 +117,6 @@ void MainWindow::installSoftwareUpdate()
             return;
         }
     }
-    m_swDownloadActive = false;
     unpacker = new UpdateUnpacker(this);
     // The unpacker ends the program when it hands over to the archive's script; it comes back
     // only when it refused the archive, with nothing written.
