@@ -264,8 +264,9 @@ bool UpdateUnpacker::extract(const QString &archive, const QString &targetDir, R
             *why = Damaged;
             return false;
         }
-        if (QCryptographicHash::hash(data, QCryptographicHash::Sha256)
-            != listed.value(entry.name).sha256) {
+        const UpdateManifest::Entry &named = listed[entry.name];
+        if (data.size() != named.size
+            || QCryptographicHash::hash(data, QCryptographicHash::Sha256) != named.sha256) {
             qDebug().noquote() << "/C:12"
                                << "Update archive refused: " + entry.name
                                           + " is not the file its manifest names";
@@ -392,8 +393,7 @@ bool UpdateUnpacker::placeEntries(const QList<ZipDirectory::Entry> &directory,
         if (entry.name == QLatin1String(UpdateManifest::kManifestName)
             || entry.name == QLatin1String(UpdateManifest::kSignatureName))
             continue;
-        if (entry.kind != ZipDirectory::Entry::File || !listed.contains(entry.name)
-            || listed.value(entry.name) != entry.size) {
+        if (entry.kind != ZipDirectory::Entry::File || !listed.contains(entry.name)) {
             qDebug().noquote() << "/C:12"
                                << (entry.kind == ZipDirectory::Entry::SymLink
                                            ? "Archive entry refused, a link: " + entry.name
