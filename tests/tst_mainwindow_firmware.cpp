@@ -150,8 +150,7 @@ void TestMainWindowFirmware::updateOffer()
     w.setCurrentFwVer_220("0.9.0", "", devId, name);
     QCOMPARE(button->isEnabled(), offered);
     QCOMPARE(button->isVisible(), offered);
-    QCOMPARE(button->toolTip() == QString("Обновить прошивку устройства до версии 1.4.0"),
-             offered);
+    QCOMPARE(button->toolTip() == QString("Обновить прошивку устройства до версии 1.4.0"), offered);
     rig.boxes.clear();
     w.startUpdateFirmware();
     QCOMPARE(rig.boxes.describe().isEmpty(), !offered);

@@ -45,7 +45,8 @@ bool pack(const QString &kind, const QString &version, const QString &executable
           const QString &archive, QString *output, const QString &signingKey = QString())
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("ZEMO_UPDATE_PACK", QStringLiteral(ZEMO_TOOLS_BUILD_DIR "/zemo-update-pack"));
+    environment.insert("ZEMO_UPDATE_PACK",
+                       QStringLiteral(ZEMO_TOOLS_BUILD_DIR "/zemo-update-pack"));
     environment.remove("ZEMO_SIGNING_KEY");
     if (!signingKey.isEmpty())
         environment.insert("ZEMO_SIGNING_KEY", signingKey);
@@ -292,7 +293,8 @@ void TestRelease::updateArchiveIsSignedAndRepeatable()
     QStringList names;
     for (const ZipDirectory::Entry &entry : entries)
         names << entry.name;
-    QCOMPARE(names.mid(0, 3), QStringList({"zemo-update.manifest", "zemo-update.sig", "program/README.txt"}));
+    QCOMPARE(names.mid(0, 3),
+             QStringList({"zemo-update.manifest", "zemo-update.sig", "program/README.txt"}));
     QVERIFY(names.contains("startupd.sh") && names.contains("program/zemo-configurator"));
     QString error;
     const QByteArray manifest = ZipDirectory::data(first, entries.at(0), &error);

@@ -1,7 +1,7 @@
 #include "apppaths.h"
 #include "testsupport.h"
-#include "updatetestfiles.h"
 #include "updatemanifest.h"
+#include "updatetestfiles.h"
 #include "updateunpacker.h"
 
 #include <QCryptographicHash>
@@ -139,8 +139,8 @@ void TestUpdateUnpacker::refusedArchives_data()
             << updateTestArchive(fileAndFolder, fileAndFolder) << damaged
             << "its name is given twice: program/zemo-configurator";
     const QList<F> leaving = {script, {"sub/../../evil.txt", "x"}};
-    QTest::newRow("a path out of the folder")
-            << updateTestArchive(leaving, leaving) << damaged << "its path leaves the updates folder";
+    QTest::newRow("a path out of the folder") << updateTestArchive(leaving, leaving) << damaged
+                                              << "its path leaves the updates folder";
     const QList<F> throughLink = {script, {"up/settings.conf", "[Language]\nlang=en\n"}};
     QTest::newRow("a file through a link to the program folder")
             << updateTestArchive(throughLink, throughLink) << damaged
@@ -205,7 +205,8 @@ void TestUpdateUnpacker::genuineArchiveInstalls()
     QVERIFY(!QFileInfo(updates + "/startupd.sh").isExecutable());
     // The script gets the cd to the program folder in front of its own lines.
     const QByteArray script = readTestFile(updates + "/startupd.sh");
-    QVERIFY(script.startsWith("#!/bin/sh\ncd -- '" + QFile::encodeName(programDir) + "' || exit 1\n"));
+    QVERIFY(script.startsWith("#!/bin/sh\ncd -- '" + QFile::encodeName(programDir)
+                              + "' || exit 1\n"));
     QVERIFY(script.endsWith("\necho installing\n"));
     QCOMPARE(m_handOvers->calls.size(), 1);
     QCOMPARE(m_handOvers->calls.first().value(1), updates + "/startupd.sh");

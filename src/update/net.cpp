@@ -385,7 +385,6 @@ void Net::readData()
         closeConnection();
         emit availableSw(offer.version, offer.size, offer.fileName);
     }
-
 }
 
 bool Net::takeChunk(const QString &text)

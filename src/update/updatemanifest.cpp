@@ -45,9 +45,8 @@ Key readKey(const QByteArray &pem, bool isPrivate)
 
 bool isHex(const QByteArray &text)
 {
-    return std::all_of(text.cbegin(), text.cend(), [](char c) {
-        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
-    });
+    return std::all_of(text.cbegin(), text.cend(),
+                       [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
 }
 } // namespace
 
@@ -113,8 +112,7 @@ QByteArray UpdateManifest::sign(const QByteArray &message, const QByteArray &pri
     const Context context(EVP_MD_CTX_new());
     QByteArray signature(kSignatureSize, '\0');
     size_t length = size_t(signature.size());
-    if (!context
-        || EVP_DigestSignInit(context.get(), nullptr, nullptr, nullptr, key.get()) != 1
+    if (!context || EVP_DigestSignInit(context.get(), nullptr, nullptr, nullptr, key.get()) != 1
         || EVP_DigestSign(context.get(), reinterpret_cast<unsigned char *>(signature.data()),
                           &length, reinterpret_cast<const unsigned char *>(message.constData()),
                           size_t(message.size()))

@@ -15,7 +15,6 @@
 #include <QSet>
 #include <QTextCodec>
 
-
 #include <cstdlib>
 
 namespace {
@@ -318,10 +317,10 @@ bool UpdateUnpacker::verifySignature(const QByteArray &bytes,
     const ZipDirectory::Entry *manifestEntry = nullptr;
     const ZipDirectory::Entry *signatureEntry = nullptr;
     for (const ZipDirectory::Entry &entry : directory) {
-        const ZipDirectory::Entry **slot =
-                entry.name == QLatin1String(UpdateManifest::kManifestName) ? &manifestEntry
-                : entry.name == QLatin1String(UpdateManifest::kSignatureName) ? &signatureEntry
-                                                                             : nullptr;
+        const ZipDirectory::Entry **slot
+                = entry.name == QLatin1String(UpdateManifest::kManifestName)    ? &manifestEntry
+                  : entry.name == QLatin1String(UpdateManifest::kSignatureName) ? &signatureEntry
+                                                                                : nullptr;
         if (!slot)
             continue;
         if (*slot || entry.kind != ZipDirectory::Entry::File) {
@@ -345,8 +344,8 @@ bool UpdateUnpacker::verifySignature(const QByteArray &bytes,
     QString damage;
     const QByteArray text = ZipDirectory::data(bytes, *manifestEntry, &damage);
     const QByteArray signature = damage.isEmpty()
-            ? ZipDirectory::data(bytes, *signatureEntry, &damage)
-            : QByteArray();
+                                         ? ZipDirectory::data(bytes, *signatureEntry, &damage)
+                                         : QByteArray();
     if (!damage.isEmpty()
         || !UpdateManifest::verify(text, signature, UpdateManifest::builtInPublicKey())) {
         qDebug().noquote() << "/C:12"
@@ -364,9 +363,8 @@ bool UpdateUnpacker::verifySignature(const QByteArray &bytes,
 }
 
 bool UpdateUnpacker::placeEntries(const QList<ZipDirectory::Entry> &directory,
-                                  const QList<UpdateManifest::Entry> &manifest,
-                                  const QString &root, const QString &archive,
-                                  QList<Placed> *placed, Refusal *why)
+                                  const QList<UpdateManifest::Entry> &manifest, const QString &root,
+                                  const QString &archive, QList<Placed> *placed, Refusal *why)
 {
     QHash<QString, qint64> listed;
     for (const UpdateManifest::Entry &entry : manifest)
@@ -441,9 +439,9 @@ bool UpdateUnpacker::placeEntries(const QList<ZipDirectory::Entry> &directory,
         for (QString folder = QFileInfo(path).path(); folder != root && isInside(folder, root);
              folder = QFileInfo(folder).path()) {
             if (written.contains(comparable(folder))) {
-                qDebug().noquote() << "/C:12"
-                                   << "Archive entry refused, its name is given twice: "
-                                              + entry.name;
+                qDebug().noquote()
+                        << "/C:12"
+                        << "Archive entry refused, its name is given twice: " + entry.name;
                 return false;
             }
             folders.insert(comparable(folder));

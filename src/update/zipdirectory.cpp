@@ -80,7 +80,7 @@ QList<ZipDirectory::Entry> ZipDirectory::read(const QByteArray &archive, bool *w
         Entry entry;
         const QByteArray name = archive.mid(int(at + kDirectoryEntrySize), nameLength);
         entry.name = (u16(archive, at + 8) & 0x0800) ? QString::fromUtf8(name)
-                                                      : QString::fromLocal8Bit(name);
+                                                     : QString::fromLocal8Bit(name);
         const int madeOn = quint8(archive.at(int(at + 5)));
         const quint32 attributes = u32(archive, at + 38);
         const quint32 mode = attributes >> 16;
@@ -101,9 +101,8 @@ QList<ZipDirectory::Entry> ZipDirectory::read(const QByteArray &archive, bool *w
             }
             entry.permissions = permissionsOfMode(mode);
         } else {
-            entry.kind = (attributes & 0x10) || entry.name.endsWith(QLatin1Char('/'))
-                    ? Entry::Dir
-                    : Entry::File;
+            entry.kind = (attributes & 0x10) || entry.name.endsWith(QLatin1Char('/')) ? Entry::Dir
+                                                                                      : Entry::File;
         }
         entry.crc = u32(archive, at + 16);
         entry.compressedSize = u32(archive, at + 20);

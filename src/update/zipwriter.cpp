@@ -29,10 +29,11 @@ void put32(QByteArray &out, quint32 value)
 quint32 unixMode(QFileDevice::Permissions permissions)
 {
     quint32 mode = 0100000; // a regular file
-    const QFileDevice::Permission bits[9] = {
-            QFileDevice::ReadOwner, QFileDevice::WriteOwner, QFileDevice::ExeOwner,
-            QFileDevice::ReadGroup, QFileDevice::WriteGroup, QFileDevice::ExeGroup,
-            QFileDevice::ReadOther, QFileDevice::WriteOther, QFileDevice::ExeOther};
+    const QFileDevice::Permission bits[9] = {QFileDevice::ReadOwner,  QFileDevice::WriteOwner,
+                                             QFileDevice::ExeOwner,   QFileDevice::ReadGroup,
+                                             QFileDevice::WriteGroup, QFileDevice::ExeGroup,
+                                             QFileDevice::ReadOther,  QFileDevice::WriteOther,
+                                             QFileDevice::ExeOther};
     for (int i = 0; i < 9; ++i) {
         if (permissions & bits[i])
             mode |= 0400u >> i;

@@ -100,9 +100,9 @@ QByteArray updateTestArchive(const QList<ZipWriter::File> &files,
 
 QByteArray genuineUpdateArchive()
 {
-    const QList<ZipWriter::File> files = {
-            {"program/zemo-configurator", "new program",
-             QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner},
-            {"startupd.sh", "echo installing\n"}};
+    const QList<ZipWriter::File> files = {{"program/zemo-configurator", "new program",
+                                           QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                                   | QFileDevice::ExeOwner},
+                                          {"startupd.sh", "echo installing\n"}};
     return updateTestArchive(files, files);
 }

@@ -134,8 +134,8 @@ void FtpServerSim::openPassive(bool extended)
     }
     const quint32 ip = m_control->localAddress().toIPv4Address();
     reply("227 Entering Passive Mode (" + QByteArray::number(ip >> 24) + ','
-          + QByteArray::number((ip >> 16) & 0xFF) + ',' + QByteArray::number((ip >> 8) & 0xFF)
-          + ',' + QByteArray::number(ip & 0xFF) + ',' + QByteArray::number(port >> 8) + ','
+          + QByteArray::number((ip >> 16) & 0xFF) + ',' + QByteArray::number((ip >> 8) & 0xFF) + ','
+          + QByteArray::number(ip & 0xFF) + ',' + QByteArray::number(port >> 8) + ','
           + QByteArray::number(port & 0xFF) + ")");
 }
 

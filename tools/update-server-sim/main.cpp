@@ -36,10 +36,11 @@ int main(int argc, char *argv[])
     const QCommandLineOption withLast("complete-with-last",
                                       "Send the last chunk and \"complite\" in one write.");
     const QCommandLineOption ftp("ftp", "Serve the archives over FTP on port 21 as well.");
-    const QCommandLineOption ftpCloseAfter(
-            "ftp-close-after", "Drop the FTP connections after N bytes of the file.", "N", "-1");
-    parser.addOptions({folder, address, port, chunk, reject, split, silent, silentAfter,
-                       closeAfter, dropIn, withLast, ftp, ftpCloseAfter});
+    const QCommandLineOption ftpCloseAfter("ftp-close-after",
+                                           "Drop the FTP connections after N bytes of the file.",
+                                           "N", "-1");
+    parser.addOptions({folder, address, port, chunk, reject, split, silent, silentAfter, closeAfter,
+                       dropIn, withLast, ftp, ftpCloseAfter});
     parser.process(app);
 
     UpdateServerSimSettings settings;
