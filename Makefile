@@ -62,7 +62,8 @@ soak: configure
 # (zemo-configurator-<version>-linux-x86_64.tar.gz) and the archive the update server offers
 # (zemo-configurator_<version>.zip). VERSION=a.b.c makes them as that version in a build of its
 # own, $(BUILD_DIR)/versioned (only the version's two files are built again when it changes),
-# so that the normal build keeps the project's version.
+# so that the normal build keeps the project's version. The update archive is signed with the
+# private key ZEMO_SIGNING_KEY names (the release key), else with the repository's test key.
 DIST_DIR = $(abspath $(BUILD_DIR))/dist
 dist update-archive: configure
 ifdef VERSION

@@ -8,8 +8,9 @@
 # the command-line configurator zemo-cli, devices.db, translations, help, empty firmware and
 # updates) with install-menu-entry.sh, the menu icon and README.txt; an engineer unpacks it
 # anywhere and runs it there.
-# update: the same files below "program/" and the update script startupd.sh at the root: the
-# archive the update server offers.
+# update: the same files below "program/" and the update script startupd.sh at the root, with
+# the signed manifest (zemo-update-pack, key from ZEMO_SIGNING_KEY or the repository's test
+# key): the archive the update server offers.
 #
 # Only these files are packed: the settings, logs and history that a trial run left in the
 # build's program folder stay out. The programs are packed without their debugging information.
@@ -67,7 +68,12 @@ else
     mv "$folder" "$stage/archive/program"
     cp "$here/startupd.sh" "$stage/archive/startupd.sh"
     chmod 644 "$stage/archive/startupd.sh"
-    (cd "$stage/archive" && "$cmake" -E tar cf "$out.part" --format=zip -- startupd.sh program)
+    # Signed with the key ZEMO_SIGNING_KEY names, else the repository's test key (which only a
+    # build from the repository trusts); the same files give the same bytes.
+    key=${ZEMO_SIGNING_KEY:-$here/../keys/update-test-key.pem}
+    packer=${ZEMO_UPDATE_PACK:-$app/../tools-bin/zemo-update-pack}
+    [ -x "$packer" ] || { echo "missing $packer: build zemo-update-pack first" >&2; exit 1; }
+    "$packer" --key "$key" --out "$out.part" "$stage/archive"
 fi
 mv -f "$out.part" "$out"
 echo "$out: $(wc -c <"$out") bytes"

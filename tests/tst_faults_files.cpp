@@ -14,7 +14,6 @@
 #include "testsupport.h"
 #include "updatetestfiles.h"
 #include "updateunpacker.h"
-#include "ziptestfile.h"
 
 #include <QBuffer>
 #include <QComboBox>
@@ -134,12 +133,10 @@ void TestFaultsFiles::failedWrites()
     if (!earlier.isEmpty())
         QVERIFY(folder.writeFile(earlier, earlierBytes));
     if (target == Target::Unpacked) {
-        // A real archive, its script and a file larger than the whole tmpfs.
-        const QByteArray big(300 * 1024, 'b');
-        QVERIFY(writeZipTestFile(folder.filePath(earlier),
-                                 {{ZipTestEntry::File, "startupd.sh", "cp -r new/* ..\n"},
-                                  {ZipTestEntry::File, "new/big.bin", big}}));
-        QVERIFY(folder.writeFile(earlier, readTestFile(folder.filePath(earlier))));
+        // A real signed archive, its script and a file larger than the whole tmpfs.
+        const QList<ZipWriter::File> files = {{"startupd.sh", "cp -r new/* ..\n"},
+                                              {"new/big.bin", QByteArray(300 * 1024, 'b')}};
+        QVERIFY(folder.writeFile(earlier, updateTestArchive(files, files)));
     }
     if (target == Target::Firmware || target == Target::Archive) {
         m_bench.reset(new UpdateServerRig);

@@ -32,6 +32,7 @@ private slots:
     void identification();
     void localCatalogue_data();
     void localCatalogue();
+    void updateOffer_data();
     void updateOffer();
 };
 
@@ -116,35 +117,54 @@ void TestMainWindowFirmware::localCatalogue()
     QVERIFY(!log.contains("Found local FW Ver:  9.9.9"));
 }
 
+void TestMainWindowFirmware::updateOffer_data()
+{
+    QTest::addColumn<QString>("devId");
+    QTest::addColumn<QByteArray>("newImage");
+    QTest::addColumn<bool>("offered");
+    QTest::newRow("model 200") << "200" << image(200, 0, 1, 4, 0) << true;
+    QTest::newRow("model 200 variant 2") << "200v2" << image(200, 2, 1, 4, 0) << true;
+    // The upload cannot lay out a model-220 image: it is kept, never offered.
+    QTest::newRow("model 220") << "220" << image(220, 0, 1, 4, 0) << false;
+}
+
 void TestMainWindowFirmware::updateOffer()
 {
+    QFETCH(QString, devId);
+    QFETCH(QByteArray, newImage);
+    QFETCH(bool, offered);
     Rig rig;
     MainWindow &w = rig.w();
     auto *button = child<QPushButton>(&w, "updateFwButton");
-    rig.addFirmware("new.bin", image(220, 0, 1, 4, 0));
+    rig.addFirmware("new.bin", newImage);
+    const QString name = "Zemo" + devId;
 
     // The reader runs the newest local firmware already: nothing offered.
-    w.setCurrentFwVer_220("1.4.0", "", "220", "Zemo220");
+    w.setCurrentFwVer_220("1.4.0", "", devId, name);
     QVERIFY(!button->isEnabled());
     QVERIFY(button->isHidden());
 
     // An older reader is offered the local image, whether or not its firmware is supported.
     w.show();
     QVERIFY(QTest::qWaitForWindowActive(&w));
-    w.setCurrentFwVer_220("0.9.0", "", "220", "Zemo220");
-    QVERIFY(button->isEnabled());
-    QVERIFY(button->isVisible());
-    QCOMPARE(button->toolTip(), QString("Обновить прошивку устройства до версии 1.4.0"));
+    w.setCurrentFwVer_220("0.9.0", "", devId, name);
+    QCOMPARE(button->isEnabled(), offered);
+    QCOMPARE(button->isVisible(), offered);
+    QCOMPARE(button->toolTip() == QString("Обновить прошивку устройства до версии 1.4.0"), offered);
+    rig.boxes.clear();
+    w.startUpdateFirmware();
+    QCOMPARE(rig.boxes.describe().isEmpty(), !offered);
+    rig.boxes.clear();
 
     // The ready state keeps offering it.
     w.setGlobalState(4);
     QVERIFY(!button->isEnabled());
-    w.setCurrentFwVer_220("1.3.2", "", "220", "Zemo220");
+    w.setCurrentFwVer_220("1.3.2", "", devId, name);
     w.setGlobalState(3);
-    QVERIFY(button->isEnabled());
+    QCOMPARE(button->isEnabled(), offered);
     w.setGlobalState(5);
     w.setGlobalState(3);
-    QVERIFY(button->isEnabled());
+    QCOMPARE(button->isEnabled(), offered);
 }
 
 QTEST_MAIN(TestMainWindowFirmware)

@@ -32,6 +32,8 @@ class TestNet : public QObject
 private slots:
     void firmwareDownload_data();
     void firmwareDownload();
+    void brokenTransferStoresNothing_data();
+    void brokenTransferStoresNothing();
     void timeOutThenFreshTransfer();
 };
 
@@ -40,18 +42,22 @@ void TestNet::firmwareDownload_data()
     QTest::addColumn<int>("reject");
     QTest::addColumn<int>("split");
     QTest::addColumn<QStringList>("acks");
-    QTest::newRow("whole chunks") << 0 << -1
-                                  << QStringList({"WRFILE=0,0,1000", "WRFILE=0,1,1000",
-                                                  "WRFILE=0,2,500"});
+    QTest::addColumn<bool>("withLast");
+    const QStringList whole = {"WRFILE=0,0,1000", "WRFILE=0,1,1000", "WRFILE=0,2,500"};
+    QTest::newRow("whole chunks") << 0 << -1 << whole << false;
+    // The last chunk and "complite" in one delivery: the chunk belongs to the file.
+    QTest::newRow("last chunk with the end") << 0 << -1 << whole << true;
     // A chunk whose count says one byte more than its data is refused and sent again.
     QTest::newRow("wrong count") << 1 << -1
                                  << QStringList({"WRFILE=1", "WRFILE=0,0,1000", "WRFILE=0,1,1000",
-                                                 "WRFILE=0,2,500"});
+                                                 "WRFILE=0,2,500"})
+                                 << false;
     // The first half of a split chunk fails the size check; the second half alone carries no
     // marker and is ignored; the server sends the chunk again whole.
     QTest::newRow("split chunk") << 0 << 1
                                  << QStringList({"WRFILE=0,0,1000", "WRFILE=1", "WRFILE=0,1,1000",
-                                                 "WRFILE=0,2,500"});
+                                                 "WRFILE=0,2,500"})
+                                 << false;
 }
 
 void TestNet::firmwareDownload()
@@ -59,7 +65,9 @@ void TestNet::firmwareDownload()
     QFETCH(int, reject);
     QFETCH(int, split);
     QFETCH(QStringList, acks);
+    QFETCH(bool, withLast);
     UpdateServerSimSettings settings;
+    settings.completeWithLastChunk = withLast;
     settings.rejectChunks = reject;
     settings.splitChunk = split;
     settings.splitGapMs = 200;
@@ -76,7 +84,7 @@ void TestNet::firmwareDownload()
     NetSignalLog log(&net);
     net.checkUpdates("1.4.9", "Zemo712", true);
     QTRY_COMPARE(log.events, QStringList({"finished(0)", "fwDownloaded"}));
-    QCOMPARE(bench.rig.server->acknowledgements(), acks);
+    QTRY_COMPARE(bench.rig.server->acknowledgements(), acks);
     const int errors = acks.count("WRFILE=1");
     QCOMPARE(capture.count("UPDATER: Error receive part"), errors);
     QVERIFY(capture.contains(QStringLiteral("UPDATER: Errors count:  %1").arg(errors)));
@@ -85,6 +93,38 @@ void TestNet::firmwareDownload()
     QVERIFY2(stored == image, qPrintable(QString::number(stored.size())));
     QCOMPARE(readTestFile(bench.firmwareFile("Zemo200v2_v1.4.9_update.bin")), QByteArray("older"));
     QVERIFY(log.progress.isEmpty()); // firmware transfers show no progress
+}
+
+void TestNet::brokenTransferStoresNothing_data()
+{
+    QTest::addColumn<bool>("archive");
+    QTest::newRow("firmware image") << false;
+    QTest::newRow("configurator archive") << true;
+}
+
+// The server goes away in the middle of a chunk: the exchange fails, and no part of the file is
+// stored or reported as downloaded.
+void TestNet::brokenTransferStoresNothing()
+{
+    QFETCH(bool, archive);
+    UpdateServerSimSettings settings;
+    settings.dropInChunk = 1;
+    Bench bench(settings);
+    QVERIFY(bench.rig.listening);
+    bench.rig.serve("new.bin", firmwareTestImage(200, 1, 5, 0, 2500));
+    bench.rig.serve("conf_0.4.0.zip", QByteArray(2500, 'z'));
+
+    Net net;
+    NetSignalLog log(&net);
+    if (archive)
+        net.reqestDownloadSw("0.3.3", 2500, "conf_0.4.0.zip");
+    else
+        net.checkUpdates("1.0.0", "Zemo200", true);
+    QTRY_COMPARE(log.events, QStringList({"finished(0)", "finished(2)"}));
+    QTest::qWait(100);
+    QCOMPARE(log.finishedCount(), 2);
+    QVERIFY(QDir(bench.program.filePath("firmware")).isEmpty());
+    QVERIFY(!QFile::exists(bench.program.filePath("updates/update.zip")));
 }
 
 void TestNet::timeOutThenFreshTransfer()

@@ -66,6 +66,8 @@ private slots:
     void cleanup();
     void downloadOverFtp();
     void ftpErrorFallsBackToChunks();
+    void brokenFtpDownloads_data();
+    void brokenFtpDownloads();
 
 private:
     QScopedPointer<TempProgramDir> m_program;
@@ -142,6 +144,63 @@ void TestNetFtp::ftpErrorFallsBackToChunks()
             "UPDATER: Download update from FTP server error. Classic download..."));
     QCOMPARE(readTestFile(m_program->filePath("updates/update.zip")), archive);
     QCOMPARE(m_server->server->requests().size(), 1);
+}
+
+void TestNetFtp::brokenFtpDownloads_data()
+{
+    QTest::addColumn<bool>("serverCloses");
+    QTest::addColumn<bool>("ftpDrops");
+    QTest::addColumn<QStringList>("events");
+    const QStringList downloaded = {"finished(0)", "swDownloaded"};
+    // The update server closes its connection while the file still comes over FTP: the
+    // exchange ends with the download, and only then.
+    QTest::newRow("server closes during the download") << true << false << downloaded;
+    // The FTP connections drop in the middle of the file: the archive comes in chunks instead.
+    QTest::newRow("FTP drops") << false << true << downloaded;
+    // Both: nothing is left to download over, and the exchange failed.
+    QTest::newRow("FTP drops, server closed")
+            << true << true << QStringList({"finished(0)", "finished(2)"});
+}
+
+// The update server double's own FTP service with its faults: a transfer either completes
+// whole or is reported failed, never both.
+void TestNetFtp::brokenFtpDownloads()
+{
+    QFETCH(bool, serverCloses);
+    QFETCH(bool, ftpDrops);
+    QFETCH(QStringList, events);
+    UpdateServerSimSettings settings;
+    settings.serveFtp = true;
+    settings.closeOnFtpDownload = serverCloses;
+    settings.ftpDataDelayMs = 300;
+    settings.ftpCloseAfterBytes = ftpDrops ? 1000 : -1;
+    UpdateServerRig rig(settings);
+    if (!rig.listening)
+        QSKIP(qPrintable("No FTP port 21 on " + rig.host));
+    rig.pointSettings();
+    QByteArray archive(5000, '\0');
+    for (int i = 0; i < archive.size(); ++i)
+        archive[i] = char(i * 7);
+    QVERIFY(rig.serve("conf_0.4.0.zip", archive));
+    const QString stored = m_program->filePath("updates/update.zip");
+
+    Net net;
+    NetSignalLog log(&net);
+    // Where the archive is when each end of an exchange is told.
+    QList<bool> storedAtFinish;
+    connect(&net, &Net::updaterFinished, this,
+            [&storedAtFinish, stored] { storedAtFinish << QFile::exists(stored); });
+    net.reqestDownloadSw("0.3.3", archive.size(), "conf_0.4.0.zip");
+    QTRY_COMPARE_WITH_TIMEOUT(log.events, events, 30000);
+    QTest::qWait(200);
+    QCOMPARE(log.events, events);
+    QCOMPARE(rig.server->ftpDownloads(), 1);
+    if (events.contains("swDownloaded")) {
+        QCOMPARE(readTestFile(stored), archive);
+        QCOMPARE(storedAtFinish, QList<bool>({true}));
+    } else {
+        QVERIFY(!QFile::exists(stored));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestNetFtp)

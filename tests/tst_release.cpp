@@ -11,8 +11,10 @@
 #include "loghandler.h"
 #include "mainwindow.h"
 #include "testsupport.h"
+#include "updatemanifest.h"
 #include "updatetestfiles.h"
 #include "versioncompare.h"
+#include "zipdirectory.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -37,14 +39,21 @@ bool run(const QString &program, const QStringList &arguments, QString *output,
     return finished && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
 
-// make-release.sh as make dist and make update-archive run it.
+// make-release.sh as make dist and make update-archive run it; an update archive is signed with
+// the key signingKey names, or with the repository's test key.
 bool pack(const QString &kind, const QString &version, const QString &executable,
-          const QString &archive, QString *output)
+          const QString &archive, QString *output, const QString &signingKey = QString())
 {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("ZEMO_UPDATE_PACK",
+                       QStringLiteral(ZEMO_TOOLS_BUILD_DIR "/zemo-update-pack"));
+    environment.remove("ZEMO_SIGNING_KEY");
+    if (!signingKey.isEmpty())
+        environment.insert("ZEMO_SIGNING_KEY", signingKey);
     return run(QStringLiteral("/bin/sh"),
                {QStringLiteral(ZEMO_SOURCE_DIR "/release/make-release.sh"), kind, version,
                 QStringLiteral(ZEMO_APP_BUILD_DIR), executable, archive},
-               output);
+               output, environment);
 }
 
 // Every file below a folder with its bytes, by relative path.
@@ -126,6 +135,7 @@ private slots:
     void initTestCase();
     void distFolderRunsWhereItIsUnpacked();
     void menuEntryStartsTheFolderProgram();
+    void updateArchiveIsSignedAndRepeatable();
     void selfUpdate_data();
     void selfUpdate();
 
@@ -257,6 +267,49 @@ void TestRelease::menuEntryStartsTheFolderProgram()
     QVERIFY2(run(folder + "/install-menu-entry.sh", {"--remove"}, &output, environment),
              qPrintable(output));
     QVERIFY(!QFile::exists(entry));
+}
+
+// Made twice, the update archive is the same bytes; its manifest names every file and is signed
+// with the key ZEMO_SIGNING_KEY names, else with the test key this build trusts.
+void TestRelease::updateArchiveIsSignedAndRepeatable()
+{
+    QString output;
+    const QString again = m_tmp.filePath("again/zemo-configurator_" + kNextVersion + ".zip");
+    QVERIFY2(pack("update", kNextVersion, ZEMO_NEXT_CONFIGURATOR, again, &output),
+             qPrintable(output));
+    const QByteArray first = readTestFile(m_update);
+    QVERIFY(!first.isEmpty());
+    QVERIFY(readTestFile(again) == first);
+
+    const QString keyFile = m_tmp.filePath("release-key.pem");
+    QVERIFY(writeTestFile(keyFile, foreignSigningKey()));
+    const QString foreign = m_tmp.filePath("foreign/zemo-configurator_" + kNextVersion + ".zip");
+    QVERIFY2(pack("update", kNextVersion, ZEMO_NEXT_CONFIGURATOR, foreign, &output, keyFile),
+             qPrintable(output));
+
+    bool whole = false;
+    const QList<ZipDirectory::Entry> entries = ZipDirectory::read(first, &whole);
+    QVERIFY(whole);
+    QStringList names;
+    for (const ZipDirectory::Entry &entry : entries)
+        names << entry.name;
+    QCOMPARE(names.mid(0, 3),
+             QStringList({"zemo-update.manifest", "zemo-update.sig", "program/README.txt"}));
+    QVERIFY(names.contains("startupd.sh") && names.contains("program/zemo-configurator"));
+    QString error;
+    const QByteArray manifest = ZipDirectory::data(first, entries.at(0), &error);
+    const QByteArray signature = ZipDirectory::data(first, entries.at(1), &error);
+    QList<UpdateManifest::Entry> listed;
+    QVERIFY2(UpdateManifest::parse(manifest, &listed, &error), qPrintable(error));
+    QCOMPARE(listed.size(), names.size() - 2);
+    QVERIFY(UpdateManifest::verify(manifest, signature, UpdateManifest::builtInPublicKey()));
+
+    const QByteArray other = readTestFile(foreign);
+    const QList<ZipDirectory::Entry> otherEntries = ZipDirectory::read(other, &whole);
+    QVERIFY(whole && otherEntries.size() == entries.size());
+    QCOMPARE(ZipDirectory::data(other, otherEntries.at(0), &error), manifest);
+    QVERIFY(!UpdateManifest::verify(manifest, ZipDirectory::data(other, otherEntries.at(1), &error),
+                                    UpdateManifest::builtInPublicKey()));
 }
 
 void TestRelease::selfUpdate_data()

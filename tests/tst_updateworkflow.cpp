@@ -9,10 +9,14 @@
 #include "mainwindowaccess.h"
 #include "settings.h"
 #include "updatetestfiles.h"
+#include "updateunpacker.h"
 
 namespace {
 const QString kCheck = "Information Проверка обновлений | ";
 const QString kNewFirmware = kCheck + "Доступна новая версия прошивки";
+const QString kChangesQuestion = "Question Обновление конфигуратора | Имеются не записанные в "
+                                 "модуль изменения.\nПосле установки обновления они будут "
+                                 "потеряны. Установить обновление?";
 const QString kSwQuestion = "Question Обновление конфигуратора | Доступно обновление "
                             "конфигуратора v0.4.0<br>Загрузить обновление?";
 
@@ -29,8 +33,10 @@ QByteArray newFirmwareFile()
 // or at another "host:port"; an unpacked archive's script is recorded instead of started.
 struct Rig : WindowRig
 {
-    explicit Rig(const QString &elsewhere = QString())
+    explicit Rig(const QString &elsewhere = QString(),
+                 const UpdateServerSimSettings &settings = UpdateServerSimSettings())
         : WindowRig(false)
+        , updates(settings)
     {
         QVERIFY(updates.listening);
         updates.pointSettings();
@@ -59,7 +65,40 @@ struct Rig : WindowRig
     UpdateServerSim *server = updates.server.get();
     HandOverRecorder handOvers;
 };
+// A window over a simulated reader bus whose settings point at an update-server double that
+// offers a genuine configurator archive.
+struct BusUpdateRig : WindowRig
+{
+    explicit BusUpdateRig(const SimReaderSettings &reader)
+        : WindowRig(false)
+    {
+        QVERIFY(updates.listening);
+        updates.pointSettings();
+        QVERIFY(updates.serve("conf_0.4.0.zip", genuineUpdateArchive()));
+        bus.open();
+        bus.addReader(reader);
+        qputenv("ZEMO_EXTRA_PORTS", bus.devicePath().toLocal8Bit());
+        make();
+    }
+    ~BusUpdateRig() { window.reset(); }
+    bool connectReader()
+    {
+        auto *ports = get<QComboBox>("rs485_220_port");
+        if (!QTest::qWaitFor([&] { return ports->findText(bus.devicePath()) >= 0; }, 3000))
+            return false;
+        ports->setCurrentText(bus.devicePath());
+        get<QComboBox>("rs485_220_speed")->setCurrentText("19200");
+        get<QComboBox>("rs485_selAddr")->setCurrentText("1");
+        QTest::mouseClick(get<QPushButton>("rs485_Button"), Qt::LeftButton);
+        return QTest::qWaitFor([this] { return w().globalState() == 3; }, 5000);
+    }
+
+    SimBus bus;
+    UpdateServerRig updates;
+};
 } // namespace
+
+Q_DECLARE_METATYPE(QList<Prompt::Button>)
 
 class TestUpdateWorkflow : public QObject
 {
@@ -69,6 +108,9 @@ private slots:
     void manualCheck();
     void failedUpdatesAreTold_data();
     void failedUpdatesAreTold();
+    void downloadDuringFtpCloseInstalls();
+    void installWaitsForTheReader_data();
+    void installWaitsForTheReader();
     void firmwareUploadShowsTheNewVersion_data();
     void firmwareUploadShowsTheNewVersion();
 };
@@ -146,6 +188,11 @@ void TestUpdateWorkflow::failedUpdatesAreTold_data()
             << "damaged archive"
             << kSwQuestion + "\n" + download
                        + "Архив обновления поврежден и не может быть установлен.";
+    const QString unsigned_ = kSwQuestion + "\n" + download
+                              + "Обновление не подписано производителем. Ничего не изменено.";
+    QTest::newRow("archive not signed") << "unsigned archive" << unsigned_;
+    QTest::newRow("archive signed with another key") << "foreign archive" << unsigned_;
+    QTest::newRow("archive changed after signing") << "tampered archive" << unsigned_;
 }
 
 // Every update path ends with a report, and the window returns to the state it had before.
@@ -168,6 +215,16 @@ void TestUpdateWorkflow::failedUpdatesAreTold()
         rig.server->settings().closeAfterChunks = 3;
     } else if (fault == "damaged archive") {
         rig.serve("conf_0.4.0.zip", "PK\x03\x04 and then no archive at all");
+    } else if (fault.endsWith(" archive")) {
+        const QList<ZipWriter::File> files = {{"startupd.sh", "echo installing\n"},
+                                              {"program/zemo-configurator", "new program"}};
+        const QList<ZipWriter::File> other = {files.at(0), {files.at(1).name, "another one"}};
+        if (fault == "unsigned archive")
+            rig.serve("conf_0.4.0.zip", ZipWriter::write(files));
+        else if (fault == "foreign archive")
+            rig.serve("conf_0.4.0.zip", updateTestArchive(files, files, foreignSigningKey()));
+        else
+            rig.serve("conf_0.4.0.zip", updateTestArchive(other, files));
     }
     // A model-200 reader was read: the check asks for its firmware.
     rig.w().setCurrentFwVer_220("1.4.0", QString(), "200", "Zemo200");
@@ -182,6 +239,90 @@ void TestUpdateWorkflow::failedUpdatesAreTold()
     QCOMPARE(rig.get<QLabel>("globalStatusText")->text(), statusBefore);
     QVERIFY(rig.get("rs485_Button")->isEnabled() && rig.get("findDevsButton")->isEnabled());
     QVERIFY(rig.handOvers.calls.isEmpty());
+    // Nothing of a refused archive was unpacked.
+    if (fault.endsWith(" archive"))
+        QCOMPARE(QDir(rig.dir.filePath("updates")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                 QStringList({"update.zip"}));
+}
+
+// The update server closes its connection while the archive still comes over FTP: the
+// download is not told as broken off, and the archive it brings is installed.
+void TestUpdateWorkflow::downloadDuringFtpCloseInstalls()
+{
+    UpdateServerSimSettings settings;
+    settings.serveFtp = true;
+    settings.closeOnFtpDownload = true;
+    settings.ftpDataDelayMs = 300;
+    Rig rig(QString(), settings);
+    rig.serve("conf_0.4.0.zip", genuineUpdateArchive());
+    rig.boxes.clear();
+    rig.boxes.defaultAnswer = Prompt::Yes;
+    rig.press("checkUpdatesButton");
+    QTRY_COMPARE_WITH_TIMEOUT(rig.handOvers.calls.size(), 1, 20000);
+    QTest::qWait(200);
+    QCOMPARE(rig.server->ftpDownloads(), 1);
+    QCOMPARE(rig.boxes.describe(), kSwQuestion);
+    QCOMPARE(readTestFile(rig.dir.filePath("updates/program/zemo-configurator")),
+             QByteArray("new program"));
+}
+
+void TestUpdateWorkflow::installWaitsForTheReader_data()
+{
+    QTest::addColumn<bool>("writing");
+    QTest::addColumn<QList<Prompt::Button>>("answers");
+    QTest::addColumn<bool>("installed");
+    // Yes to the download; the unwritten change is asked about.
+    QTest::newRow("unwritten change kept")
+            << false << QList<Prompt::Button>({Prompt::Yes, Prompt::No}) << false;
+    QTest::newRow("unwritten change given up")
+            << false << QList<Prompt::Button>({Prompt::Yes, Prompt::Yes}) << true;
+    // The archive arrives while the write runs: the hand-over waits for its end.
+    QTest::newRow("during a write") << true << QList<Prompt::Button>({Prompt::Yes}) << true;
+}
+
+// The hand-over ends the program at once: never in the middle of a reader's job, and never
+// over unwritten changes without asking.
+void TestUpdateWorkflow::installWaitsForTheReader()
+{
+    QFETCH(bool, writing);
+    QFETCH(QList<Prompt::Button>, answers);
+    QFETCH(bool, installed);
+    SimReaderSettings reader;
+    reader.replyDelayMs = 150;
+    reader.rebootSilenceMs = 200;
+    BusUpdateRig rig(reader);
+    QVERIFY(rig.connectReader());
+    rig.get<QComboBox>("genComboBox")->setCurrentIndex(1);
+    QVERIFY(!rig.w().changesXml().isEmpty());
+
+    // What the link was doing when the program would have ended.
+    QStringList atHandOver;
+    UpdateUnpacker::setHandOver([&](const QString &, const QStringList &, const QString &) {
+        atHandOver << QString("idle %1, reboots %2")
+                              .arg(rig.w().deviceInterface()->isIdle())
+                              .arg(rig.bus.reader(1)->rebootCount());
+    });
+    rig.boxes.clear();
+    rig.boxes.answers = answers;
+    rig.boxes.defaultAnswer = Prompt::Yes;
+    if (writing)
+        QTest::mouseClick(rig.get<QPushButton>("writeConfigButton"), Qt::LeftButton);
+    rig.w().swUpdated("0.4.0", genuineUpdateArchive().size(), "conf_0.4.0.zip");
+    if (installed) {
+        QTRY_COMPARE_WITH_TIMEOUT(atHandOver.size(), 1, 15000);
+        QCOMPARE(atHandOver.first(), QString("idle 1, reboots %1").arg(writing ? 1 : 0));
+    } else {
+        QTRY_VERIFY_WITH_TIMEOUT(rig.boxes.describe().endsWith(kChangesQuestion), 15000);
+        QTRY_COMPARE(rig.w().globalState(), 3);
+        QTest::qWait(300);
+        QCOMPARE(rig.boxes.describe(), kSwQuestion + "\n" + kChangesQuestion);
+        QVERIFY(atHandOver.isEmpty());
+        QVERIFY(!rig.w().changesXml().isEmpty());
+    }
+    QCOMPARE(rig.boxes.describe().endsWith(kChangesQuestion), !writing);
+    // Nothing was told as failed.
+    QVERIFY2(!rig.boxes.describe().contains("Warning"), qPrintable(rig.boxes.describe()));
+    UpdateUnpacker::setHandOver({});
 }
 
 void TestUpdateWorkflow::firmwareUploadShowsTheNewVersion_data()

@@ -25,6 +25,10 @@
         <translation>Zemo220 reader configurator
 Version </translation>
     </message>
+    <message>
+        <source>Устанавливает обновления, подписанные тестовым ключом</source>
+        <translation>Installs updates signed with the test key</translation>
+    </message>
 </context>
 <context>
     <name>BusHealth</name>
@@ -1177,6 +1181,20 @@ Write the changes to the module?</translation>
     <message>
         <source>Подключение к серверу конфигурирования</source>
         <translation>Connecting to the configuration server</translation>
+    </message>
+    <message>
+        <source>Имеются не записанные в модуль изменения.
+После установки обновления они будут потеряны. Установить обновление?</source>
+        <translation>There are changes not written to the module.
+They will be lost when the update is installed. Install the update?</translation>
+    </message>
+    <message>
+        <source>Обновление не подписано производителем. Ничего не изменено.</source>
+        <translation>The update is not signed by the manufacturer. Nothing was changed.</translation>
+    </message>
+    <message>
+        <source>Файлы обновления не удалось записать.</source>
+        <translation>The update files could not be written.</translation>
     </message>
 </context>
 <context>

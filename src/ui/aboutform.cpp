@@ -1,6 +1,8 @@
 #include "aboutform.h"
 #include "ui_aboutform.h"
 
+#include "updatemanifest.h"
+
 #include <QEvent>
 #include <QSignalBlocker>
 
@@ -11,6 +13,15 @@ AboutForm::AboutForm(QWidget *parent, const QString &version)
 {
     ui->setupUi(this);
     setWindowModality(Qt::ApplicationModal);
+    // A build from the repository trusts the test key, whose private half is no secret: its
+    // about box says so, below the language, and is taller by that line.
+    if (UpdateManifest::trustsTestKey()) {
+        const int extra = ui->trustedKeyText->height() + 6;
+        setFixedHeight(height() + extra);
+        ui->okPushButton->move(ui->okPushButton->x(), ui->okPushButton->y() + extra);
+    } else {
+        ui->trustedKeyText->hide();
+    }
 
     // Each language is named in its own words, so these names are never translated.
     ui->languageComboBox->addItem(QIcon(QStringLiteral(":/pict/flags/Russia.png")),
@@ -58,6 +69,8 @@ void AboutForm::reject()
 void AboutForm::retranslate()
 {
     ui->aboutText->setText(tr("Конфигуратор считывателей Земо220\nВерсия ") + m_version);
+    if (UpdateManifest::trustsTestKey())
+        ui->trustedKeyText->setText(tr("Устанавливает обновления, подписанные тестовым ключом"));
 }
 
 void AboutForm::changeEvent(QEvent *event)

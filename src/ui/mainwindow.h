@@ -332,6 +332,14 @@ private:
     bool m_readAfterUpload = false; // the reader boots new firmware: read it after the reboot
     bool m_reportFirmwareAfterRead = false; // tell the new version once that read is done
     UpdateUnpacker *unpacker = nullptr;
+    // A downloaded configurator waits for the reader's job to end before it is installed.
+    bool m_installWaiting = false;
+    QMetaObject::Connection m_installWait;
+    // Checks, asks and hands the archive to the unpacker once the link is idle.
+    void installSoftwareUpdate();
+    // A local firmware of this version is newer than the reader's, and the upload can lay it out
+    // for the reader's type.
+    bool firmwareInstallable(const QString &version) const;
 
     // Remote configuration: the latest login dialog.
     RemoteConnectForm *m_remoteForm = nullptr;

@@ -6,6 +6,7 @@
 #include "apppaths.h"
 #include "db_worker.h"
 #include "firmwareheader.h"
+#include "firmwareimage.h"
 #include "versioncompare.h"
 
 #include <QDebug>
@@ -57,7 +58,7 @@ void MainWindow::setCurrentFwVer_220(QString fw_ver, QString opt, QString devID,
     }
 
     const QString latest = getLocalLastFw(devID);
-    m_fwUpdateAvailable = VersionCompare::isNewer(latest, fw_ver);
+    m_fwUpdateAvailable = firmwareInstallable(latest);
     if (m_fwUpdateAvailable) {
         ui->updateFwButton->show();
         ui->updateFwButton->setEnabled(true);
@@ -107,6 +108,15 @@ QString MainWindow::getLocalLastFw(QString devID)
     VersionCompare::sort(versions);
     qDebug().noquote() << "Local actual FW: " << versions.last();
     return versions.last();
+}
+
+bool MainWindow::firmwareInstallable(const QString &version) const
+{
+    // Only a reader whose program area the upload can lay out gets an image: model 200 and
+    // 200v2. A model-220 reader's image is stored, never offered.
+    int size = 0;
+    quint32 base = 0;
+    return VersionCompare::isNewer(version, fw_ver) && FirmwareImage::geometry(devID, &size, &base);
 }
 
 void MainWindow::offerFirmwareUpdate(const QString &latest)

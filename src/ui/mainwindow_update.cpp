@@ -59,7 +59,7 @@ void MainWindow::swSetUpdated()
 void MainWindow::fwDownloaded()
 {
     const QString latest = getLocalLastFw(devID);
-    if (VersionCompare::isNewer(latest, fw_ver)) {
+    if (firmwareInstallable(latest)) {
         m_fwUpdateAvailable = true;
         m_fwState = 2;
         offerFirmwareUpdate(latest);
@@ -72,12 +72,66 @@ void MainWindow::fwDownloaded()
 
 void MainWindow::swDownloaded()
 {
+    if (!m_swDownloadActive) {
+        // The download was already told as failed: its archive is not installed behind the
+        // engineer's back.
+        qDebug().noquote() << "/C:12"
+                           << "UPDATER: An archive arrived for no download in progress, not "
+                              "installed";
+        return;
+    }
+    // The download is over; the installation may still wait for the reader.
     m_swDownloadActive = false;
+    installSoftwareUpdate();
+}
+
+void MainWindow::installSoftwareUpdate()
+{
+    disconnect(m_installWait);
+    // The hand-over ends the program at once: a write, read or upload must end first, or the
+    // reader is left in the middle of it. No status read starts meanwhile.
+    if (!m_device->isIdle()) {
+        if (!m_installWaiting)
+            qDebug().noquote() << "UPDATER: The update is installed when the reader's job has "
+                                  "ended";
+        m_installWaiting = true;
+        m_statusTimer->stop();
+        m_installWait = connect(m_device, &DeviceInterface::busIdle, this, [this] {
+            QTimer::singleShot(0, this, &MainWindow::installSoftwareUpdate);
+        });
+        return;
+    }
+    m_installWaiting = false;
+    if (m_state != 15) {
+        m_stateBeforeUpdate = m_state == 3 ? 3 : 0;
+        setGlobalState(15);
+    }
+    if (!m_changeDoc.toString(1).isEmpty()) {
+        const Prompt::Button answer = m_prompter.question(
+                this, tr("Обновление конфигуратора"),
+                tr("Имеются не записанные в модуль изменения.\nПосле установки обновления они "
+                   "будут потеряны. Установить обновление?"));
+        if (answer != Prompt::Yes) {
+            qDebug().noquote() << "UPDATER: Update not installed: the changes are kept";
+            endSoftwareUpdate(QString());
+            return;
+        }
+    }
     unpacker = new UpdateUnpacker(this);
     // The unpacker ends the program when it hands over to the archive's script; it comes back
-    // only when it refused the archive.
-    connect(unpacker, &UpdateUnpacker::refused, this, [this] {
-        endSoftwareUpdate(tr("Архив обновления поврежден и не может быть установлен."));
+    // only when it refused the archive, with nothing written.
+    connect(unpacker, &UpdateUnpacker::refused, this, [this](UpdateUnpacker::Refusal why) {
+        switch (why) {
+        case UpdateUnpacker::Unsigned:
+            endSoftwareUpdate(tr("Обновление не подписано производителем. Ничего не изменено."));
+            break;
+        case UpdateUnpacker::NotWritten:
+            endSoftwareUpdate(tr("Файлы обновления не удалось записать."));
+            break;
+        default:
+            endSoftwareUpdate(tr("Архив обновления поврежден и не может быть установлен."));
+            break;
+        }
     });
     unpacker->startUpdate();
 }
@@ -85,7 +139,8 @@ void MainWindow::swDownloaded()
 void MainWindow::endSoftwareUpdate(const QString &reason)
 {
     m_swDownloadActive = false;
-    m_prompter.warning(this, tr("Обновление конфигуратора"), reason);
+    if (!reason.isEmpty())
+        m_prompter.warning(this, tr("Обновление конфигуратора"), reason);
     if (m_state == 15)
         setGlobalState(m_stateBeforeUpdate);
     ui->checkUpdatesButton->setEnabled(true);
@@ -115,9 +170,14 @@ void MainWindow::swUpdated(QString newVer, qint64 swFsize, QString swFileName)
         return;
 
     m_swDownloadActive = true;
+    m_net->reqestDownloadSw(AppVersion::text(), swFsize, swFileName);
+    // A job of the reader (read, write, upload) keeps the window's state and the progress bar;
+    // the archive waits for its end (installSoftwareUpdate).
+    const DeviceInterface::Job job = m_device->job();
+    if (job != DeviceInterface::Job::Idle && job != DeviceInterface::Job::Poll)
+        return;
     // The window returns there if the download or the unpacking fails.
     m_stateBeforeUpdate = m_state == 3 ? 3 : 0;
-    m_net->reqestDownloadSw(AppVersion::text(), swFsize, swFileName);
     // A chunked download counts to 100000; an FTP download announces its size first and then
     // counts bytes.
     connect(m_net, &Net::updateProgress, ui->progressBar, &QProgressBar::setValue,
@@ -194,7 +254,7 @@ QString MainWindow::failureText(int exitCode) const
 void MainWindow::startUpdateFirmware()
 {
     const QString latest = getLocalLastFw(devID);
-    if (!VersionCompare::isNewer(latest, fw_ver))
+    if (!firmwareInstallable(latest))
         return;
 
     MessageRequest request;

@@ -233,6 +233,10 @@ void Net::downloadUpdateSwFromFtp(QString name)
 {
     qDebug().noquote() << "UPDATER: Start download file from FTP...";
     prepareUpdatesFolder();
+    // The server's connection may close while the file comes over FTP: the exchange then ends
+    // with the download, not before it.
+    m_ftpActive = true;
+    m_closedDuringFtp = false;
 
     QUrl url(QStringLiteral("ftp://") + m_serverHost + QLatin1Char('/') + name, QUrl::TolerantMode);
     url.setUserName(QString::fromLatin1(kFtpUser));
@@ -268,6 +272,7 @@ void Net::downloadUpdateSwFromFtp(QString name)
         loop.exec();
     stall.stop();
 
+    m_ftpActive = false;
     bool failed = reply->error() != QNetworkReply::NoError;
     if (failed)
         qDebug().noquote() << "UPDATER: Reply error: "
@@ -276,14 +281,21 @@ void Net::downloadUpdateSwFromFtp(QString name)
     // Only a whole download becomes update.zip, and only once it is completely on disk.
     if (!failed) {
         const QByteArray body = reply->readAll();
+        const qint64 archiveSize = qMax(0, body.size() - kFtpBodyOffset);
+        // A reply without error may still bring nothing (a server that refuses a command the
+        // transfer begins with): no archive is no download.
+        if (archiveSize == 0) {
+            qDebug().noquote() << "/C:12"
+                               << "UPDATER: The FTP download brought no archive";
+            failed = true;
+        }
         QSaveFile file(programFolder(QStringLiteral("updates")) + QStringLiteral("/update.zip"));
-        bool stored = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
-        if (stored && body.size() > kFtpBodyOffset)
-            stored = file.write(body.constData() + kFtpBodyOffset, body.size() - kFtpBodyOffset)
-                     == body.size() - kFtpBodyOffset;
+        bool stored = !failed && file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+        if (stored && archiveSize > 0)
+            stored = file.write(body.constData() + kFtpBodyOffset, archiveSize) == archiveSize;
         if (stored)
             stored = file.commit();
-        if (!stored) {
+        if (!failed && !stored) {
             qDebug().noquote() << "/C:12"
                                << "UPDATER: Cannot write " + file.fileName() + ": "
                                           + file.errorString();
@@ -293,12 +305,28 @@ void Net::downloadUpdateSwFromFtp(QString name)
     delete reply;
 
     if (failed) {
-        qDebug().noquote() << "UPDATER: Download update from FTP server error. Classic download...";
-        downloadUpdateSw(m_currentVersion);
+        if (m_socket->state() == QAbstractSocket::ConnectedState) {
+            qDebug().noquote()
+                    << "UPDATER: Download update from FTP server error. Classic download...";
+            downloadUpdateSw(m_currentVersion);
+            return;
+        }
+        // No connection left to download over: the exchange failed.
+        qDebug().noquote() << "/C:12"
+                           << "UPDATER: Download update from FTP server error, and the server "
+                              "has closed the connection";
+        m_closedDuringFtp = false;
+        emit updaterFinished(Closed);
+        emit updaterFinished(NoAnswer);
         return;
     }
     qDebug().noquote() << "UPDATER: File downloaded OK!";
-    closeConnection();
+    if (m_closedDuringFtp) {
+        m_closedDuringFtp = false;
+        emit updaterFinished(Closed);
+    } else {
+        closeConnection();
+    }
     emit swDownloaded();
 }
 
@@ -322,6 +350,11 @@ void Net::readData()
         && !UpdateProtocol::isChunk(text))
         return;
     m_answerTimer->stop();
+
+    // The last chunk and "complite" may come in one delivery: the chunk is taken first, so
+    // that the file is stored whole.
+    if (UpdateProtocol::isChunk(text) && !takeChunk(text))
+        return;
 
     if (done) {
         // Only a file that was asked for is stored.
@@ -352,33 +385,34 @@ void Net::readData()
         closeConnection();
         emit availableSw(offer.version, offer.size, offer.fileName);
     }
+}
 
-    if (UpdateProtocol::isChunk(text)) {
-        m_answerTimer->start(AnswerTimeoutMs);
-        const UpdateProtocol::Chunk chunk = UpdateProtocol::parseChunk(text);
-        if (chunk.matches() && m_receiveBuffer->size() + chunk.count > transferLimit()) {
-            qDebug().noquote() << "/C:12"
-                               << QStringLiteral("UPDATER: Transfer abandoned: more than %1 "
-                                                 "bytes")
-                                          .arg(transferLimit());
-            abandonExchange();
-            return;
-        }
-        if (chunk.matches()) {
-            m_receivedBytes += chunk.count;
-            if (m_softwareDownload) {
-                m_progressValue += m_progressStep;
-                emit updateProgress(m_progressValue);
-            }
-            m_receiveBuffer->write(chunk.data);
-            sendText(UpdateProtocol::chunkAccepted(chunk));
-        } else {
-            sendText(UpdateProtocol::chunkRejected());
-            qDebug().noquote() << "/C:12"
-                               << "UPDATER: Error receive part";
-            ++m_errorCount;
-        }
+bool Net::takeChunk(const QString &text)
+{
+    m_answerTimer->start(AnswerTimeoutMs);
+    const UpdateProtocol::Chunk chunk = UpdateProtocol::parseChunk(text);
+    if (chunk.matches() && m_receiveBuffer->size() + chunk.count > transferLimit()) {
+        qDebug().noquote() << "/C:12"
+                           << QStringLiteral("UPDATER: Transfer abandoned: more than %1 bytes")
+                                      .arg(transferLimit());
+        abandonExchange();
+        return false;
     }
+    if (chunk.matches()) {
+        m_receivedBytes += chunk.count;
+        if (m_softwareDownload) {
+            m_progressValue += m_progressStep;
+            emit updateProgress(m_progressValue);
+        }
+        m_receiveBuffer->write(chunk.data);
+        sendText(UpdateProtocol::chunkAccepted(chunk));
+    } else {
+        sendText(UpdateProtocol::chunkRejected());
+        qDebug().noquote() << "/C:12"
+                           << "UPDATER: Error receive part";
+        ++m_errorCount;
+    }
+    return true;
 }
 
 void Net::finishTransfer()
@@ -444,6 +478,10 @@ void Net::connectionClosed()
 {
     qDebug().noquote() << "/C:16"
                        << "UPDATER: Connection closed";
+    if (m_ftpActive) {
+        m_closedDuringFtp = true;
+        return;
+    }
     if (m_answerTimer->isActive())
         m_answerTimer->stop();
     m_transferTimer->stop();
@@ -484,6 +522,9 @@ void Net::socketError(QAbstractSocket::SocketError error)
         qDebug().noquote() << "UPDATER: Other soket error." << m_socket->errorString();
         break;
     }
+    // The FTP download decides how the exchange ends.
+    if (m_ftpActive)
+        return;
     // The exchange cannot go on: end it, so that the window enables its check again and tells
     // the engineer that the server is not reachable.
     m_transferOpen = false;

@@ -79,6 +79,8 @@ private:
     // No file is coming any more; what came of it is dropped.
     void dropTransfer();
     void sendText(const QByteArray &text);
+    // Takes one chunk message into the file; false when the transfer was abandoned.
+    bool takeChunk(const QString &text);
     void finishTransfer();
     // Closes the connection; a connected socket reports it through connectionClosed at once.
     void closeConnection();
@@ -106,6 +108,8 @@ private:
     bool m_softwareDownload = false;
     int m_errorCount = 0; // rejected chunks of the current transfer
     bool m_transferOpen = false; // a file was asked for and its "complite" has not come yet
+    bool m_ftpActive = false; // the archive comes over FTP
+    bool m_closedDuringFtp = false; // ... and the server's connection closed meanwhile
     QTimer *m_transferTimer = nullptr;
     qint64 m_elapsedMs = 0;
     QString m_swFileName;

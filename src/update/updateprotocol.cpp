@@ -111,7 +111,19 @@ UpdateProtocol::Chunk UpdateProtocol::parseChunk(const QString &text)
     chunk.echo = fields.value(1);
     chunk.countText = fields.value(2);
     chunk.count = chunk.countText.toInt();
-    chunk.data = QByteArray::fromBase64(parts.value(1).toLatin1());
+    // The data ends with the Base64 text: a "complite" that came in the same delivery behind
+    // the last chunk is not part of it.
+    const QString data = parts.value(1);
+    int end = 0;
+    while (end < data.size()) {
+        const QChar c = data.at(end);
+        if (!(c.isLetterOrNumber() && c.unicode() < 128) && c != QLatin1Char('+')
+            && c != QLatin1Char('/') && c != QLatin1Char('=') && c != QLatin1Char('\r')
+            && c != QLatin1Char('\n'))
+            break;
+        ++end;
+    }
+    chunk.data = QByteArray::fromBase64(data.left(end).toLatin1());
     return chunk;
 }
 

@@ -2,18 +2,18 @@
 
 #include "apppaths.h"
 #include "net.h"
-#include "zipdirectory.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDebug>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTextCodec>
-
-#include <QtGui/private/qzipreader_p.h>
 
 #include <cstdlib>
 
@@ -38,6 +38,34 @@ void startAndExit(const QString &program, const QStringList &arguments, const QS
 bool isInside(const QString &path, const QString &folder)
 {
     return path.startsWith(folder + QLatin1Char('/'));
+}
+
+// Windows takes names without regard to letter case: "Update.ZIP" there is "update.zip".
+QString comparable(const QString &path)
+{
+#ifdef Q_OS_WIN
+    return path.toLower();
+#else
+    return path;
+#endif
+}
+
+// Where a path leads: the links of its deepest folder that exists resolved, the rest as named
+// (it may not exist yet).
+QString resolvedPath(const QString &path)
+{
+    QString rest = QFileInfo(path).fileName();
+    QString folder = QFileInfo(path).absolutePath();
+    for (;;) {
+        const QString real = QFileInfo(folder).canonicalFilePath();
+        if (!real.isEmpty())
+            return real + QLatin1Char('/') + rest;
+        const QFileInfo info(folder);
+        if (info.absolutePath() == folder)
+            return path;
+        rest = info.fileName() + QLatin1Char('/') + rest;
+        folder = info.absolutePath();
+    }
 }
 
 #ifndef Q_OS_WIN
@@ -136,12 +164,13 @@ void UpdateUnpacker::startUpdate()
 
     if (!QFileInfo::exists(archive)) {
         qDebug().noquote() << "No update files. Updater closed";
-        emit refused();
+        emit refused(NoArchive);
         deleteLater();
         return;
     }
-    if (!extract(archive, updatesDir)) {
-        emit refused();
+    Refusal why = Damaged;
+    if (!extract(archive, updatesDir, &why)) {
+        emit refused(why);
         return;
     }
 
@@ -163,36 +192,10 @@ void UpdateUnpacker::startUpdate()
 #endif
 }
 
-bool UpdateUnpacker::extract(const QString &archive, const QString &targetDir)
+bool UpdateUnpacker::extract(const QString &archive, const QString &targetDir, Refusal *why)
 {
-    QZipReader zip(archive);
-    if (!zip.exists()) {
-        zip.close();
-        return false;
-    }
-    const QVector<QZipReader::FileInfo> entries = zip.fileInfoList();
-    qDebug() << "Number of items in the zip archive =" << zip.count();
-    // A file that is no archive, or an archive of nothing, installs nothing: handing over to a
-    // script would only end the program.
-    if (zip.status() != QZipReader::NoError || entries.isEmpty()) {
-        qDebug().noquote() << "/C:12"
-                           << "Update archive refused: no archive, or one without files";
-        zip.close();
-        return false;
-    }
-    for (const QZipReader::FileInfo &entry : entries) {
-        if (entry.isFile)
-            qDebug().noquote() << "File:" << entry.filePath << "size: " << entry.size;
-        else if (entry.isDir)
-            qDebug().noquote() << "Dir:" << entry.filePath;
-        else
-            qDebug().noquote() << "SymLink:" << entry.filePath;
-    }
-    zip.close();
-
-    // The reader lists the entries; their bytes are taken from the archive here, within the
-    // sizes its directory claims (see ZipDirectory), which are checked before anything is
-    // inflated.
+    // The archive is read into memory, not mapped: the bytes checked are the bytes written,
+    // whatever happens to the file meanwhile.
     QFile file(archive);
     if (!file.open(QIODevice::ReadOnly) || file.size() > Net::MaxArchiveBytes) {
         qDebug().noquote() << "/C:12"
@@ -200,65 +203,82 @@ bool UpdateUnpacker::extract(const QString &archive, const QString &targetDir)
                                              "taken")
                                       .arg(file.size())
                                       .arg(Net::MaxArchiveBytes);
+        *why = Damaged;
         return false;
     }
-    const uchar *mapped = file.map(0, file.size());
-    const QByteArray bytes = mapped ? QByteArray::fromRawData(reinterpret_cast<const char *>(mapped),
-                                                              int(file.size()))
-                                    : file.readAll();
-    const QList<ZipDirectory::Entry> directory = ZipDirectory::read(bytes);
-    QList<EntrySize> sizes;
-    for (const QZipReader::FileInfo &entry : entries) {
-        if (entry.isFile)
-            sizes.append({entry.filePath, entry.size});
+    const QByteArray bytes = file.readAll();
+    file.close();
+
+    bool whole = false;
+    const QList<ZipDirectory::Entry> directory = ZipDirectory::read(bytes, &whole);
+    qDebug() << "Number of items in the zip archive =" << directory.size();
+    // A file that is no archive, or an archive of nothing, installs nothing: handing over to a
+    // script would only end the program.
+    if (!whole || directory.isEmpty()) {
+        qDebug().noquote() << "/C:12"
+                           << "Update archive refused: no archive, or one without files";
+        *why = Damaged;
+        return false;
     }
-    QString refusal = sizeRefusal(sizes);
-    if (directory.size() != entries.size())
-        refusal = QStringLiteral("its directory cannot be read whole");
+    QList<EntrySize> sizes;
+    for (const ZipDirectory::Entry &entry : directory) {
+        if (entry.kind == ZipDirectory::Entry::File) {
+            qDebug().noquote() << "File:" << entry.name << "size: " << entry.size;
+            sizes.append({entry.name, entry.size});
+        } else if (entry.kind == ZipDirectory::Entry::Dir) {
+            qDebug().noquote() << "Dir:" << entry.name;
+        } else {
+            qDebug().noquote() << "SymLink:" << entry.name;
+        }
+    }
+    const QString refusal = sizeRefusal(sizes);
     if (!refusal.isEmpty()) {
         qDebug().noquote() << "/C:12"
                            << "Update archive refused: " + refusal;
+        *why = Damaged;
         return false;
     }
 
-    // Never extractAll(): it follows "sub/../../x" and link entries out of the target folder.
-    // Every entry is checked and written by itself. A file that comes out damaged or cannot be
-    // written stops the update: the script would install an incomplete program.
-    QDir target(targetDir);
-    target.mkpath(QStringLiteral("."));
-    const QString root = QFileInfo(targetDir).canonicalFilePath();
-    for (int index = 0; index < entries.size(); ++index) {
-        const QZipReader::FileInfo &entry = entries.at(index);
-        if (entry.isSymLink) {
-            qDebug().noquote() << "/C:12"
-                               << "Archive entry refused, a link: " + entry.filePath;
-            continue;
-        }
-        if (!isSafeEntryPath(entry.filePath)) {
-            qDebug().noquote() << "/C:12"
-                               << "Archive entry refused, its path leaves the updates folder: "
-                                          + entry.filePath;
-            continue;
-        }
-        QString relative = entry.filePath;
-        relative.replace(QLatin1Char('\\'), QLatin1Char('/'));
-        const QString path = QDir::cleanPath(root + QLatin1Char('/') + relative);
-        if (!isInside(path, root)) {
-            qDebug().noquote() << "/C:12"
-                               << "Archive entry refused, its path leaves the updates folder: "
-                                          + entry.filePath;
-            continue;
-        }
-        if (entry.isDir) {
-            if (!QDir().mkpath(path))
-                qDebug().noquote() << "/C:12"
-                                   << "Cannot create folder " + path;
-            continue;
-        }
-        if (!entry.isFile)
-            continue;
+    QList<UpdateManifest::Entry> manifest;
+    if (!verifySignature(bytes, directory, &manifest, why))
+        return false;
 
-        const QString parent = QFileInfo(path).absolutePath();
+    QDir().mkpath(targetDir);
+    const QString root = QFileInfo(targetDir).canonicalFilePath();
+    QList<Placed> placed;
+    if (root.isEmpty() || !placeEntries(directory, manifest, root, archive, &placed, why))
+        return false;
+
+    // Every file inflated and compared with the manifest before the first is written.
+    QHash<QString, UpdateManifest::Entry> listed;
+    for (const UpdateManifest::Entry &entry : qAsConst(manifest))
+        listed.insert(entry.path, entry);
+    for (const Placed &one : qAsConst(placed)) {
+        const ZipDirectory::Entry &entry = directory.at(one.index);
+        QString damage;
+        const QByteArray data = ZipDirectory::data(bytes, entry, &damage);
+        if (!damage.isEmpty()) {
+            qDebug().noquote() << "/C:12"
+                               << "Update archive damaged: " + entry.name + ": " + damage;
+            *why = Damaged;
+            return false;
+        }
+        const UpdateManifest::Entry &named = listed[entry.name];
+        if (data.size() != named.size
+            || QCryptographicHash::hash(data, QCryptographicHash::Sha256) != named.sha256) {
+            qDebug().noquote() << "/C:12"
+                               << "Update archive refused: " + entry.name
+                                          + " is not the file its manifest names";
+            *why = Unsigned;
+            return false;
+        }
+    }
+
+    for (const Placed &one : qAsConst(placed)) {
+        const ZipDirectory::Entry &entry = directory.at(one.index);
+        QString damage;
+        const QByteArray data = ZipDirectory::data(bytes, entry, &damage);
+        const QString parent = QFileInfo(one.path).absolutePath();
         QDir().mkpath(parent);
         // A folder of the target reached through a link of an earlier run must not carry the
         // file elsewhere either.
@@ -266,34 +286,187 @@ bool UpdateUnpacker::extract(const QString &archive, const QString &targetDir)
         if (realParent != root && !isInside(realParent, root)) {
             qDebug().noquote() << "/C:12"
                                << "Archive entry refused, its folder leaves the updates folder: "
-                                          + entry.filePath;
-            continue;
-        }
-        if (QFileInfo(path).isSymLink())
-            QFile::remove(path);
-        QString damage;
-        const QByteArray data = ZipDirectory::data(bytes, directory.at(index), &damage);
-        if (!damage.isEmpty()) {
-            qDebug().noquote() << "/C:12"
-                               << "Update archive damaged: " + entry.filePath + ": " + damage;
+                                          + entry.name;
+            *why = NotWritten;
             return false;
         }
-        QFile out(path);
-        if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
+        if (QFileInfo(one.path).isSymLink())
+            QFile::remove(one.path);
+        QFile out(one.path);
+        if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)
+            || out.write(data) != data.size()) {
             qDebug().noquote() << "/C:12"
-                               << "Cannot write " + path + ": " + out.errorString();
-            return false;
-        }
-        if (out.write(data) != data.size()) {
-            qDebug().noquote() << "/C:12"
-                               << "Cannot write " + path + ": " + out.errorString();
+                               << "Cannot write " + one.path + ": " + out.errorString();
             out.close();
-            QFile::remove(path); // no half-written file stays behind
+            QFile::remove(one.path); // no half-written file stays behind
+            *why = NotWritten;
             return false;
         }
         out.close();
-        if (entry.permissions)
-            out.setPermissions(entry.permissions | QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        if (one.permissions)
+            out.setPermissions(one.permissions | QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    }
+    return true;
+}
+
+bool UpdateUnpacker::verifySignature(const QByteArray &bytes,
+                                     const QList<ZipDirectory::Entry> &directory,
+                                     QList<UpdateManifest::Entry> *manifest, Refusal *why)
+{
+    *why = Unsigned;
+    const ZipDirectory::Entry *manifestEntry = nullptr;
+    const ZipDirectory::Entry *signatureEntry = nullptr;
+    for (const ZipDirectory::Entry &entry : directory) {
+        const ZipDirectory::Entry **slot
+                = entry.name == QLatin1String(UpdateManifest::kManifestName)    ? &manifestEntry
+                  : entry.name == QLatin1String(UpdateManifest::kSignatureName) ? &signatureEntry
+                                                                                : nullptr;
+        if (!slot)
+            continue;
+        if (*slot || entry.kind != ZipDirectory::Entry::File) {
+            qDebug().noquote() << "/C:12"
+                               << "Update archive refused: more than one " + entry.name;
+            return false;
+        }
+        *slot = &entry;
+    }
+    if (!manifestEntry || !signatureEntry) {
+        qDebug().noquote() << "/C:12"
+                           << "Update archive refused: it carries no signed manifest";
+        return false;
+    }
+    if (manifestEntry->size > UpdateManifest::kMaxManifestBytes
+        || signatureEntry->size != UpdateManifest::kSignatureSize) {
+        qDebug().noquote() << "/C:12"
+                           << "Update archive refused: its manifest or signature has a wrong size";
+        return false;
+    }
+    QString damage;
+    const QByteArray text = ZipDirectory::data(bytes, *manifestEntry, &damage);
+    const QByteArray signature = damage.isEmpty()
+                                         ? ZipDirectory::data(bytes, *signatureEntry, &damage)
+                                         : QByteArray();
+    if (!damage.isEmpty()
+        || !UpdateManifest::verify(text, signature, UpdateManifest::builtInPublicKey())) {
+        qDebug().noquote() << "/C:12"
+                           << "Update archive refused: its manifest is not signed with the key "
+                              "this configurator trusts";
+        return false;
+    }
+    QString error;
+    if (!UpdateManifest::parse(text, manifest, &error)) {
+        qDebug().noquote() << "/C:12"
+                           << "Update archive refused: " + error;
+        return false;
+    }
+    return true;
+}
+
+bool UpdateUnpacker::placeEntries(const QList<ZipDirectory::Entry> &directory,
+                                  const QList<UpdateManifest::Entry> &manifest, const QString &root,
+                                  const QString &archive, QList<Placed> *placed, Refusal *why)
+{
+    QHash<QString, qint64> listed;
+    for (const UpdateManifest::Entry &entry : manifest)
+        listed.insert(entry.path, entry.size);
+
+    // The files the running program keeps, which no entry may replace: the archive itself
+    // (it is read while the entries are written), the program, its settings, database, log
+    // and command history. The hand-over's script and program files are the archive's own.
+    const QStringList kept = {archive,
+                              QCoreApplication::applicationFilePath(),
+                              AppPaths::filePath(QStringLiteral("settings.conf")),
+                              AppPaths::filePath(QStringLiteral("devices.db")),
+                              AppPaths::filePath(QStringLiteral("zemo2xx.log")),
+                              AppPaths::filePath(QStringLiteral("cmd_history.txt"))};
+    QSet<QString> keptPaths;
+    for (const QString &path : kept)
+        keptPaths.insert(comparable(resolvedPath(path)));
+
+    QSet<QString> seen; // names of the manifest found in the archive
+    QSet<QString> written; // files and the folders above them, as compared
+    QSet<QString> folders;
+    for (int index = 0; index < directory.size(); ++index) {
+        const ZipDirectory::Entry &entry = directory.at(index);
+        if (entry.name == QLatin1String(UpdateManifest::kManifestName)
+            || entry.name == QLatin1String(UpdateManifest::kSignatureName))
+            continue;
+        if (entry.kind != ZipDirectory::Entry::File || !listed.contains(entry.name)) {
+            qDebug().noquote() << "/C:12"
+                               << (entry.kind == ZipDirectory::Entry::SymLink
+                                           ? "Archive entry refused, a link: " + entry.name
+                                           : "Archive entry refused, not the file its manifest "
+                                             "names: "
+                                                     + entry.name);
+            *why = Unsigned;
+            return false;
+        }
+        seen.insert(entry.name);
+
+        *why = Damaged;
+        QString relative = entry.name;
+        relative.replace(QLatin1Char('\\'), QLatin1Char('/'));
+        const QString path = QDir::cleanPath(root + QLatin1Char('/') + relative);
+        if (!isSafeEntryPath(entry.name) || !isInside(path, root)) {
+            qDebug().noquote() << "/C:12"
+                               << "Archive entry refused, its path leaves the updates folder: "
+                                          + entry.name;
+            return false;
+        }
+        // A folder of the target that is a link (left by an earlier run) must not carry the
+        // file elsewhere either.
+        if (!isInside(resolvedPath(path), root)) {
+            qDebug().noquote() << "/C:12"
+                               << "Archive entry refused, its folder leaves the updates folder: "
+                                          + entry.name;
+            return false;
+        }
+        const QString key = comparable(path);
+        if (written.contains(key) || folders.contains(key)) {
+            qDebug().noquote() << "/C:12"
+                               << "Archive entry refused, its name is given twice: " + entry.name;
+            return false;
+        }
+        if (keptPaths.contains(comparable(resolvedPath(path)))) {
+            qDebug().noquote() << "/C:12"
+                               << "Archive entry refused, it would replace a file of the running "
+                                  "program: "
+                                          + entry.name;
+            return false;
+        }
+        // Every folder above the file: a file of that name elsewhere in the archive would
+        // collide with it.
+        for (QString folder = QFileInfo(path).path(); folder != root && isInside(folder, root);
+             folder = QFileInfo(folder).path()) {
+            if (written.contains(comparable(folder))) {
+                qDebug().noquote()
+                        << "/C:12"
+                        << "Archive entry refused, its name is given twice: " + entry.name;
+                return false;
+            }
+            folders.insert(comparable(folder));
+        }
+        written.insert(key);
+        placed->append({index, path, entry.permissions});
+    }
+    QStringList lacking;
+    for (const UpdateManifest::Entry &entry : manifest) {
+        if (!seen.contains(entry.path))
+            lacking << entry.path;
+    }
+    if (!lacking.isEmpty()) {
+        qDebug().noquote() << "/C:12"
+                           << "Update archive refused: its manifest names files it lacks: "
+                                      + lacking.join(QStringLiteral(", "));
+        *why = Unsigned;
+        return false;
+    }
+    // The hand-over needs the archive's script at its root.
+    if (!written.contains(comparable(root + QLatin1Char('/') + scriptName()))) {
+        qDebug().noquote() << "/C:12"
+                           << "Update archive refused: it carries no " + scriptName();
+        *why = Damaged;
+        return false;
     }
     return true;
 }

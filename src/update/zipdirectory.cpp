@@ -11,6 +11,32 @@ constexpr int kEndRecordSize = 22;
 constexpr int kDirectoryEntrySize = 46;
 constexpr int kLocalHeaderSize = 30;
 constexpr int kMaxCommentSearch = 65535;
+constexpr int kMadeOnUnix = 3;
+
+// The owner's bits of a Unix mode count for the program's user as well.
+QFileDevice::Permissions permissionsOfMode(quint32 mode)
+{
+    QFileDevice::Permissions permissions;
+    if (mode & 0400)
+        permissions |= QFileDevice::ReadOwner | QFileDevice::ReadUser;
+    if (mode & 0200)
+        permissions |= QFileDevice::WriteOwner | QFileDevice::WriteUser;
+    if (mode & 0100)
+        permissions |= QFileDevice::ExeOwner | QFileDevice::ExeUser;
+    if (mode & 0040)
+        permissions |= QFileDevice::ReadGroup;
+    if (mode & 0020)
+        permissions |= QFileDevice::WriteGroup;
+    if (mode & 0010)
+        permissions |= QFileDevice::ExeGroup;
+    if (mode & 0004)
+        permissions |= QFileDevice::ReadOther;
+    if (mode & 0002)
+        permissions |= QFileDevice::WriteOther;
+    if (mode & 0001)
+        permissions |= QFileDevice::ExeOther;
+    return permissions;
+}
 
 quint16 u16(const QByteArray &bytes, qint64 at)
 {
@@ -23,9 +49,11 @@ quint32 u32(const QByteArray &bytes, qint64 at)
 }
 } // namespace
 
-QList<ZipDirectory::Entry> ZipDirectory::read(const QByteArray &archive)
+QList<ZipDirectory::Entry> ZipDirectory::read(const QByteArray &archive, bool *whole)
 {
     QList<Entry> entries;
+    if (whole)
+        *whole = false;
     const qint64 size = archive.size();
     qint64 end = -1;
     for (int back = 0; back <= kMaxCommentSearch; ++back) {
@@ -44,12 +72,38 @@ QList<ZipDirectory::Entry> ZipDirectory::read(const QByteArray &archive)
     qint64 at = u32(archive, end + 16);
     for (int i = 0; i < count; ++i) {
         if (at + kDirectoryEntrySize > size || u32(archive, at) != 0x02014b50)
-            break;
-        const qint64 variable = qint64(u16(archive, at + 28)) + u16(archive, at + 30)
-                                + u16(archive, at + 32);
+            return entries;
+        const int nameLength = u16(archive, at + 28);
+        const qint64 variable = qint64(nameLength) + u16(archive, at + 30) + u16(archive, at + 32);
         if (at + kDirectoryEntrySize + variable > size)
-            break;
+            return entries;
         Entry entry;
+        const QByteArray name = archive.mid(int(at + kDirectoryEntrySize), nameLength);
+        entry.name = (u16(archive, at + 8) & 0x0800) ? QString::fromUtf8(name)
+                                                     : QString::fromLocal8Bit(name);
+        const int madeOn = quint8(archive.at(int(at + 5)));
+        const quint32 attributes = u32(archive, at + 38);
+        const quint32 mode = attributes >> 16;
+        if (madeOn == kMadeOnUnix && mode != 0) {
+            switch (mode & 0170000) {
+            case 0040000:
+                entry.kind = Entry::Dir;
+                break;
+            case 0120000:
+                entry.kind = Entry::SymLink;
+                break;
+            case 0100000:
+                entry.kind = Entry::File;
+                break;
+            default: // devices, pipes, sockets
+                entry.kind = Entry::Other;
+                break;
+            }
+            entry.permissions = permissionsOfMode(mode);
+        } else {
+            entry.kind = (attributes & 0x10) || entry.name.endsWith(QLatin1Char('/')) ? Entry::Dir
+                                                                                      : Entry::File;
+        }
         entry.crc = u32(archive, at + 16);
         entry.compressedSize = u32(archive, at + 20);
         entry.size = u32(archive, at + 24);
@@ -64,6 +118,8 @@ QList<ZipDirectory::Entry> ZipDirectory::read(const QByteArray &archive)
         entries.append(entry);
         at += kDirectoryEntrySize + variable;
     }
+    if (whole)
+        *whole = true;
     return entries;
 }
 

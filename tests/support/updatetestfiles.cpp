@@ -1,7 +1,14 @@
 #include "updatetestfiles.h"
 
 #include "settings.h"
+#include "updatemanifest.h"
 #include "updateunpacker.h"
+
+#include <QCryptographicHash>
+
+#include <openssl/bio.h>
+#include <openssl/evp.h>
+#include <openssl/pem.h>
 
 QByteArray firmwareTestImage(quint16 typeId, quint8 major, quint8 minor, quint8 build, int size)
 {
@@ -54,4 +61,48 @@ HandOverRecorder::HandOverRecorder()
 HandOverRecorder::~HandOverRecorder()
 {
     UpdateUnpacker::setHandOver({});
+}
+
+QByteArray testSigningKey()
+{
+    return readTestFile(QStringLiteral(ZEMO_SOURCE_DIR "/keys/update-test-key.pem"));
+}
+
+QByteArray foreignSigningKey()
+{
+    EVP_PKEY *key = EVP_PKEY_Q_keygen(nullptr, nullptr, "ED25519");
+    BIO *bio = BIO_new(BIO_s_mem());
+    QByteArray pem;
+    if (key && bio && PEM_write_bio_PrivateKey(bio, key, nullptr, nullptr, 0, nullptr, nullptr)) {
+        char *data = nullptr;
+        const long size = BIO_get_mem_data(bio, &data);
+        pem = QByteArray(data, int(size));
+    }
+    BIO_free(bio);
+    EVP_PKEY_free(key);
+    return pem;
+}
+
+QByteArray updateTestArchive(const QList<ZipWriter::File> &files,
+                             const QList<ZipWriter::File> &listed, const QByteArray &key)
+{
+    QList<UpdateManifest::Entry> entries;
+    for (const ZipWriter::File &file : listed)
+        entries.append({file.name, file.data.size(),
+                        QCryptographicHash::hash(file.data, QCryptographicHash::Sha256)});
+    const QByteArray manifest = UpdateManifest::text(entries);
+    QString error;
+    const QByteArray signature = UpdateManifest::sign(manifest, key, &error);
+    QList<ZipWriter::File> all = {{UpdateManifest::kManifestName, manifest},
+                                  {UpdateManifest::kSignatureName, signature}};
+    return ZipWriter::write(all + files);
+}
+
+QByteArray genuineUpdateArchive()
+{
+    const QList<ZipWriter::File> files = {{"program/zemo-configurator", "new program",
+                                           QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                                   | QFileDevice::ExeOwner},
+                                          {"startupd.sh", "echo installing\n"}};
+    return updateTestArchive(files, files);
 }

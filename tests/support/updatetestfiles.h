@@ -2,6 +2,7 @@
 
 #include "testsupport.h"
 #include "updateserversim.h"
+#include "zipwriter.h"
 
 #include <QByteArray>
 #include <QList>
@@ -14,6 +15,20 @@
 // A firmware image file as the update server holds it: the 16-byte header (magic, "VERSION",
 // device type id little-endian, version bytes) followed by filler of the given total size.
 QByteArray firmwareTestImage(quint16 typeId, quint8 major, quint8 minor, quint8 build, int size);
+
+// The repository's test signing key (PEM), whose public half a build from the repository trusts,
+// and a new key that no build trusts.
+QByteArray testSigningKey();
+QByteArray foreignSigningKey();
+
+// An update archive of the files, in their order (names may repeat), with a manifest of the
+// files `listed` signed with the key: a genuine archive when both lists are the same and the
+// key is the test key; a tampered one otherwise.
+QByteArray updateTestArchive(const QList<ZipWriter::File> &files,
+                             const QList<ZipWriter::File> &listed,
+                             const QByteArray &key = testSigningKey());
+// A genuine archive of these files: the update script (startupd.sh) and a program file.
+QByteArray genuineUpdateArchive();
 
 // While it lives, the update unpacker's hand-over to the archive's script is recorded instead
 // of run: the program, its arguments and the working folder of each.

@@ -30,8 +30,17 @@ int main(int argc, char *argv[])
                                          "-1");
     const QCommandLineOption closeAfter("close-after", "Close the connection after N chunks.", "N",
                                         "-1");
-    parser.addOptions(
-            {folder, address, port, chunk, reject, split, silent, silentAfter, closeAfter});
+    const QCommandLineOption dropIn("drop-in-chunk",
+                                    "Close the connection halfway through chunk N (0 = first).",
+                                    "N", "-1");
+    const QCommandLineOption withLast("complete-with-last",
+                                      "Send the last chunk and \"complite\" in one write.");
+    const QCommandLineOption ftp("ftp", "Serve the archives over FTP on port 21 as well.");
+    const QCommandLineOption ftpCloseAfter("ftp-close-after",
+                                           "Drop the FTP connections after N bytes of the file.",
+                                           "N", "-1");
+    parser.addOptions({folder, address, port, chunk, reject, split, silent, silentAfter, closeAfter,
+                       dropIn, withLast, ftp, ftpCloseAfter});
     parser.process(app);
 
     UpdateServerSimSettings settings;
@@ -42,6 +51,10 @@ int main(int argc, char *argv[])
     settings.silent = parser.isSet(silent);
     settings.silentAfterChunks = parser.value(silentAfter).toInt();
     settings.closeAfterChunks = parser.value(closeAfter).toInt();
+    settings.dropInChunk = parser.value(dropIn).toInt();
+    settings.completeWithLastChunk = parser.isSet(withLast);
+    settings.serveFtp = parser.isSet(ftp);
+    settings.ftpCloseAfterBytes = parser.value(ftpCloseAfter).toInt();
 
     QTextStream out(stdout);
     if (settings.folder.isEmpty()) {

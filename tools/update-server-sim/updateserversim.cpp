@@ -1,6 +1,7 @@
 #include "updateserversim.h"
 
 #include "firmwareheader.h"
+#include "ftpserversim.h"
 #include "versioncompare.h"
 
 #include <QDir>
@@ -35,7 +36,23 @@ UpdateServerSim::~UpdateServerSim() = default;
 
 bool UpdateServerSim::listen(const QHostAddress &address, quint16 port)
 {
-    return m_server->listen(address, port);
+    if (!m_server->listen(address, port))
+        return false;
+    if (!m_settings.serveFtp)
+        return true;
+    m_ftp = new FtpServerSim(m_settings.folder, this);
+    connect(m_ftp, &FtpServerSim::downloadStarted, this, [this] {
+        m_ftp->closeAfterBytes = m_settings.ftpCloseAfterBytes;
+        m_ftp->dataDelayMs = m_settings.ftpDataDelayMs;
+        if (m_settings.closeOnFtpDownload && m_client)
+            m_client->disconnectFromHost();
+    });
+    return m_ftp->listen(address, m_settings.ftpPort);
+}
+
+int UpdateServerSim::ftpDownloads() const
+{
+    return m_ftp ? m_ftp->downloadsStarted() : 0;
 }
 
 quint16 UpdateServerSim::port() const
@@ -226,6 +243,18 @@ void UpdateServerSim::sendChunk(QTcpSocket *socket)
                                + QByteArray::number(m_chunkIndex) + ',' + QByteArray::number(count)
                                + ';' + data.toBase64();
     const int sentIndex = m_chunksSent++;
+    if (sentIndex == m_settings.dropInChunk) {
+        // The connection breaks off in the middle of the chunk.
+        socket->write(message.left(message.size() / 2));
+        socket->flush();
+        socket->disconnectFromHost();
+        return;
+    }
+    if (m_settings.completeWithLastChunk && offset + data.size() >= m_file.size()) {
+        socket->write(message + "{\"status\":\"complite\"}");
+        emit transferDone();
+        return;
+    }
     if (sentIndex == m_settings.splitChunk) {
         const int half = message.size() / 2;
         socket->write(message.left(half));

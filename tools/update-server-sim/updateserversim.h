@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+class FtpServerSim;
 class QTcpServer;
 class QTcpSocket;
 
@@ -23,6 +24,16 @@ struct UpdateServerSimSettings
     bool silent = false; // read requests, never answer
     int silentAfterChunks = -1; // stop answering after this many chunks were sent
     int closeAfterChunks = -1; // close the connection after this many chunks were sent
+    int dropInChunk = -1; // this chunk (0 = first) breaks off halfway: the connection closes
+    bool completeWithLastChunk = false; // the last chunk and "complite" go out in one write
+
+    // FTP on port ftpPort of the same address (set before listen), serving the archives behind
+    // a 16-byte block.
+    bool serveFtp = false;
+    quint16 ftpPort = 21;
+    int ftpCloseAfterBytes = -1; // the FTP connections drop after this many bytes of the file
+    int ftpDataDelayMs = 0; // the file's bytes start this long after RETR
+    bool closeOnFtpDownload = false; // the update connection closes when a RETR comes
 };
 
 // One update server on a TCP port. Requests are the configurator's JSON texts:
@@ -40,6 +51,8 @@ public:
     explicit UpdateServerSim(const UpdateServerSimSettings &settings, QObject *parent = nullptr);
     ~UpdateServerSim() override;
 
+    // Listens for update requests, and for FTP when the settings ask for it; false when either
+    // port cannot be had.
     bool listen(const QHostAddress &address = QHostAddress::LocalHost, quint16 port = 0);
     quint16 port() const;
     QHostAddress address() const;
@@ -54,6 +67,7 @@ public:
     QStringList acknowledgements() const { return m_acks; } // "WRFILE=..." texts in order
     int connections() const { return m_connections; }
     int chunksSent() const { return m_chunksSent; }
+    int ftpDownloads() const; // RETR of an existing file
     void clearRecords();
 
 signals:
@@ -70,6 +84,7 @@ private:
 
     UpdateServerSimSettings m_settings;
     QTcpServer *m_server = nullptr;
+    FtpServerSim *m_ftp = nullptr;
     QPointer<QTcpSocket> m_client;
     QByteArray m_pending; // bytes of the client not yet understood
     QByteArray m_file; // file of the current transfer
