@@ -89,6 +89,7 @@ void TestFaultsFiles::cleanup()
 {
     m_bench.reset();
     AppPaths::setProgramDir(QString());
+    AppPaths::setUserDataDir(QString());
 }
 
 void TestFaultsFiles::failedWrites_data()
@@ -189,6 +190,7 @@ void TestFaultsFiles::act(Target target, FaultyFolder &folder, FaultyFolder::Kin
         rig.get<QComboBox>("cmdLine")->addItem("0200");
         // The history is saved when the window goes.
         AppPaths::setProgramDir(folder.path());
+        AppPaths::setUserDataDir(folder.path());
         LogCapture log;
         rig.window.reset();
         QCOMPARE(log.count("Command history not saved: " + path), 1);
@@ -217,6 +219,7 @@ void TestFaultsFiles::act(Target target, FaultyFolder &folder, FaultyFolder::Kin
     }
     case Target::ProgramLog: {
         AppPaths::setProgramDir(folder.path());
+        AppPaths::setUserDataDir(folder.path());
         const QByteArray err = stderrOf([] {
             LogHandler::handle(QtDebugMsg, QMessageLogContext(), "first line");
             LogHandler::handle(QtDebugMsg, QMessageLogContext(), "second line");
@@ -231,6 +234,7 @@ void TestFaultsFiles::act(Target target, FaultyFolder &folder, FaultyFolder::Kin
     case Target::Firmware:
     case Target::Archive: {
         AppPaths::setProgramDir(folder.path());
+        AppPaths::setUserDataDir(folder.path());
         const bool firmware = target == Target::Firmware;
         LogCapture log;
         Net net;
@@ -248,6 +252,7 @@ void TestFaultsFiles::act(Target target, FaultyFolder &folder, FaultyFolder::Kin
     }
     case Target::Unpacked: {
         AppPaths::setProgramDir(folder.path());
+        AppPaths::setUserDataDir(folder.path());
         HandOverRecorder handOvers;
         LogCapture log;
         UpdateUnpacker unpacker;

@@ -1198,6 +1198,10 @@ Write the changes to the module?</translation>
         <translation>The help file could not be opened. Open it with a PDF viewer:
 %1</translation>
     </message>
+    <message>
+        <source>Доступна новая версия конфигуратора v%1. Установите её менеджером пакетов системы.</source>
+        <translation>Configurator v%1 is available. Install it with the system&apos;s package manager.</translation>
+    </message>
 </context>
 <context>
     <name>ReloadForm</name>

@@ -418,21 +418,28 @@ bool CliSession::printOut(const QString &line)
     return printRaw(line.toUtf8() + '\n');
 }
 
-bool CliSession::printRaw(const QByteArray &bytes)
+bool CliSession::writeOut(const QByteArray &bytes, QString *error)
 {
-    if (!m_outputError.isEmpty())
-        return false;
     errno = 0;
     // Flushed at once: a script reading the pipe gets each line as it is made.
     if (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) == size_t(bytes.size())
         && std::fflush(stdout) == 0)
         return true;
-    const int error = errno;
-    m_outputError = tr("стандартный вывод не записывается: %1")
-                            .arg(QString::fromLocal8Bit(std::strerror(error ? error : EIO)));
+    const int code = errno;
+    *error = tr("стандартный вывод не записывается: %1")
+                     .arg(QString::fromLocal8Bit(std::strerror(code ? code : EIO)));
     // The bytes that did not go out are dropped, so that the end of the run does not try
     // them again.
     std::clearerr(stdout);
+    return false;
+}
+
+bool CliSession::printRaw(const QByteArray &bytes)
+{
+    if (!m_outputError.isEmpty())
+        return false;
+    if (writeOut(bytes, &m_outputError))
+        return true;
     settle(CliExit::FileError, m_outputError);
     return false;
 }

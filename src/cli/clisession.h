@@ -37,6 +37,9 @@ public:
     // Runs the command; returns the exit code (CliExit) after printing its error line.
     int run(const CliOptions &options);
 
+    // Writes to standard output and flushes; false, with the reason, when that failed.
+    static bool writeOut(const QByteArray &bytes, QString *error);
+
 private:
     // What the link is doing for the command; the outcome of a phase is decided by what the
     // link reports while it runs.

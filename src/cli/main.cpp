@@ -45,8 +45,27 @@ int main(int argc, char *argv[])
     if (translator.load(translationFilePath(language)))
         QCoreApplication::installTranslator(&translator);
 
-    CliSession session;
     const QStringList arguments = app.arguments().mid(1);
+    // Help and version need neither the link nor the database: they are answered before either
+    // is made (a command line whose values would need the link's lists to be checked takes the
+    // long way and gets the same answer).
+    const CliArguments::Result early = CliArguments::parse(arguments, QStringList());
+    if (early.ok()
+        && (early.options.command == CliOptions::Help
+            || early.options.command == CliOptions::Version)) {
+        const QString text = (early.options.command == CliOptions::Help
+                                      ? CliArguments::usage()
+                                      : CliArguments::versionLine())
+                             + QLatin1Char('\n');
+        QString error;
+        if (CliSession::writeOut(text.toUtf8(), &error))
+            return CliExit::Done;
+        LogHandler::writeToStderr(
+                CliOutput::errorLine(error, CliExit::FileError, early.options.json).toUtf8() + '\n');
+        return CliExit::FileError;
+    }
+
+    CliSession session;
     const CliArguments::Result parsed = CliArguments::parse(arguments, session.baudList());
     if (!parsed.ok()) {
         const bool json = parsed.options.json || arguments.contains(QStringLiteral("--json"));
