@@ -13,7 +13,7 @@
 #    passes desktop-file-validate, and shellcheck finds nothing in the shipped shell scripts.
 # Prints one line per check and "N passed, N failed" at the end; exits 1 when one failed.
 set -u
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 2
 source_dir=$(pwd)
 build=${1:-build}
 [ -d "$build" ] || { echo "no build folder $build: run make build first" >&2; exit 2; }
@@ -38,22 +38,24 @@ check() {
 
 version=$(sed -n 's/^project(zemo-configurator VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 dist_dir=$build_dir/dist
-archive=$dist_dir/zemo-configurator-$version-linux-x86_64.tar.gz
-deb=$(ls "$dist_dir"/zemo-configurator_"$version"_*.deb 2>/dev/null | head -n 1)
+archive=$dist_dir/zemo-configurator-$version-linux-$(uname -m).tar.gz
+deb=$dist_dir/zemo-configurator_${version}_$(dpkg --print-architecture).deb
 
 cmake --build "$build_dir" -j2 --target dist >"$work/dist1.log" 2>&1 \
     || { cat "$work/dist1.log"; exit 1; }
 cmake --build "$build_dir" -j2 --target deb >"$work/deb1.log" 2>&1 \
     || { cat "$work/deb1.log"; exit 1; }
-deb=$(ls "$dist_dir"/zemo-configurator_"$version"_*.deb | head -n 1)
 cp "$archive" "$work/first.tar.gz"
 cp "$deb" "$work/first.deb"
 mkdir "$work/folder"
 tar -xzf "$archive" -C "$work/folder"
 folder=$work/folder/zemo-configurator-$version
 
+# Control-flow integrity (x86 IBT and shadow stack) is not asked: a program has it only when
+# every object it links has it, and Debian 12's C start files do not (its own /usr/bin/ls fails
+# that line the same way).
 hardened() {
-    hardening-check "$folder/zemo-configurator" "$folder/zemo-cli"
+    hardening-check --nocfprotection "$folder/zemo-configurator" "$folder/zemo-cli"
 }
 check "hardening-check: zemo-configurator, zemo-cli" hardened
 

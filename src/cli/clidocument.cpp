@@ -30,7 +30,7 @@ constexpr int kMinAddress = 1;
 constexpr int kMaxAddress = 254;
 
 // The choices of a list with the indexes to type, each as index, blank, item.
-// "0 Выключена (Off), 1 Включена (On)".
+// The items with their numbers and, in brackets, their other names: "0 <item> (<name>), ...".
 QString numbered(const QStringList &items, const CliDocument::OtherNames &otherNames = {})
 {
     QStringList out;
