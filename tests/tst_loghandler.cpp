@@ -116,7 +116,8 @@ void TestLogHandler::sinkGetsEveryLine_data()
                                              << "1 16 late answer ";
     QTest::newRow("first of two tags") << int(QtDebugMsg) << "/C:13 sent /C:9 done"
                                        << "0 13  sent  done";
-    QTest::newRow("untagged") << int(QtInfoMsg) << "plain" << "4 0 plain";
+    QTest::newRow("untagged") << int(QtInfoMsg) << "plain"
+                              << "4 0 plain";
 }
 
 void TestLogHandler::sinkGetsEveryLine()
