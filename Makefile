@@ -1,7 +1,8 @@
 # Two commands do all set-up on a fresh Debian 12 machine:
 #   make run   installs what is missing, builds, starts the configurator with a simulated bus
 #   make test  the same set-up, then the whole test suite
-# Further targets: build, bench, soak, dist, update-archive, test-asan, test-tsan, fuzz, clean.
+# Further targets: build, bench, soak, dist, update-archive, deb, check-release, test-asan,
+# test-tsan, fuzz, clean.
 
 BUILD_DIR ?= build
 JOBS ?= 2
@@ -12,14 +13,19 @@ PACKAGES := cmake make g++ pkg-config ccache sqlite3 \
 	qtbase5-dev qtbase5-dev-tools qtbase5-private-dev qttools5-dev qttools5-dev-tools \
 	libqt5serialport5-dev libqt5sql5-sqlite libqt5svg5-dev libqt5svg5 qttranslations5-l10n \
 	libudev-dev libssl-dev zlib1g-dev \
-	xvfb xauth fonts-paratype python3 python3-pyftpdlib
+	xvfb xauth fonts-paratype python3 python3-pyftpdlib xdg-utils
+
+# The release checks of `make test` (the package test) and `make check-release`: building and
+# checking the Debian package, the programs' hardening, the scripts and the menu entry.
+RELEASE_PACKAGES := dpkg-dev lintian devscripts desktop-file-utils shellcheck
 
 # The fuzz build also needs clang with its sanitizer and libFuzzer runtimes.
 FUZZ_PACKAGES := clang libclang-rt-14-dev
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: deps configure build run test bench soak dist update-archive test-asan test-tsan fuzz clean
+.PHONY: deps release-deps configure build run test bench soak dist update-archive deb \
+	check-release test-asan test-tsan fuzz clean
 
 deps:
 	@missing=$$(for p in $(PACKAGES) $(EXTRA_PACKAGES); do \
@@ -30,6 +36,9 @@ deps:
 		$(SUDO) apt-get update -q && \
 		DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -q --no-install-recommends $$missing; \
 	fi
+
+release-deps:
+	@$(MAKE) --no-print-directory deps EXTRA_PACKAGES="$(RELEASE_PACKAGES)"
 
 configure: deps
 	cmake -S . -B $(BUILD_DIR) $(CMAKE_FLAGS)
@@ -42,7 +51,7 @@ run: configure
 	cmake --build $(BUILD_DIR) -j$(JOBS) --target zemo-configurator zemo-reader-sim
 	@./scripts/run-with-sim.sh $(BUILD_DIR)
 
-test: build
+test: release-deps build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j$(JOBS)
 
 bench: build
@@ -72,6 +81,23 @@ ifdef VERSION
 else
 	cmake --build $(BUILD_DIR) -j$(JOBS) --target $@
 endif
+
+# The Debian package, $(BUILD_DIR)/dist/zemo-configurator_<version>_<architecture>.deb: the program
+# in /usr/lib/zemo-configurator, zemo-configurator and zemo-cli on the PATH, menu entry, icon,
+# manual pages and licences (release/make-deb.sh). VERSION=a.b.c as for dist.
+deb: release-deps configure
+ifdef VERSION
+	cmake -S . -B $(BUILD_DIR)/versioned -DZEMO_VERSION=$(VERSION) -DZEMO_DIST_DIR=$(DIST_DIR) $(CMAKE_FLAGS)
+	cmake --build $(BUILD_DIR)/versioned -j$(JOBS) --target deb
+else
+	cmake --build $(BUILD_DIR) -j$(JOBS) --target deb
+endif
+
+# What a distribution checks before it takes a release: the programs hardened, no build path or
+# build date inside them, make dist and make deb the same bytes twice, lintian without errors,
+# the shell scripts and the menu entry clean (scripts/check-release.sh).
+check-release: release-deps build
+	./scripts/check-release.sh $(BUILD_DIR)
 
 # The whole suite built with AddressSanitizer and UndefinedBehaviorSanitizer.
 test-asan: deps

@@ -1,17 +1,29 @@
 // zemo-cli against the window on the same simulated bus: a scan, a read and a write of a whole
 // configuration file with its reboot. The window is timed from its button to its result, the
-// command line as the program a script starts (process start and end included).
+// command line as the program a script starts (process start and end included). First, the
+// start-up of "zemo-cli --help" against a bare QtCore program that prints as much: wall time
+// and peak resident memory of the whole process.
 #include "clirun.h"
 #include "deviceinterface.h"
 #include "linkonbus.h"
 #include "mainwindowaccess.h"
+#include "testsupport.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QVector>
 
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
 
 namespace {
 constexpr int kRounds = 5;
@@ -48,6 +60,72 @@ double timed(const std::function<void()> &start, const std::function<bool()> &do
     return clock.nsecsElapsed() / 1e6;
 }
 
+struct ProcessFigures
+{
+    double ms = -1;
+    double maxRssMiB = -1;
+};
+
+// One run of a program to its end, its output to /dev/null: wall time from fork to the reaped
+// end, and the peak resident memory the kernel counted for it.
+ProcessFigures runProcess(const QByteArray &program, const QList<QByteArray> &arguments)
+{
+    QList<QByteArray> all {program};
+    all += arguments;
+    std::vector<char *> argv;
+    for (QByteArray &arg : all)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    timespec start {}, end {};
+    clock_gettime(CLOCK_MONOTONIC, &start);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, STDOUT_FILENO);
+        dup2(null, STDERR_FILENO);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    ProcessFigures figures;
+    int status = 0;
+    rusage usage {};
+    if (pid < 0 || wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status)
+        || WEXITSTATUS(status) != 0)
+        return figures;
+    clock_gettime(CLOCK_MONOTONIC, &end);
+    figures.ms = (end.tv_sec - start.tv_sec) * 1e3 + (end.tv_nsec - start.tv_nsec) / 1e6;
+    figures.maxRssMiB = usage.ru_maxrss / 1024.0;
+    return figures;
+}
+
+// Medians of 30 alternating runs of each: zemo-cli, the bare QtCore program, and the bare
+// program loading zemo-cli's shared libraries.
+bool printStartup()
+{
+    const QList<QByteArray> programs {QFile::encodeName(appBuildPath(QStringLiteral("zemo-cli"))),
+                                      ZEMO_BARE_QTCORE, ZEMO_BARE_CLI_LIBRARIES};
+    QVector<QList<double>> ms(programs.size()), rss(programs.size());
+    for (int i = 0; i < 30; ++i) {
+        for (int p = 0; p < programs.size(); ++p) {
+            const ProcessFigures figures = runProcess(programs.at(p), {"--help"});
+            if (figures.ms < 0) {
+                std::printf("start-up: %s failed\n", programs.at(p).constData());
+                return false;
+            }
+            ms[p] << figures.ms;
+            rss[p] << figures.maxRssMiB;
+        }
+    }
+    std::printf("start  zemo-cli --help %6.1f ms %5.1f MiB   bare QtCore %6.1f ms %5.1f MiB   "
+                "(%.2f times the time, medians of 30)\n",
+                median(ms[0]), median(rss[0]), median(ms[1]), median(rss[1]),
+                median(ms[0]) / median(ms[1]));
+    std::printf("       the bare program loading zemo-cli's libraries %6.1f ms %5.1f MiB "
+                "(%.2f times)\n",
+                median(ms[2]), median(rss[2]), median(ms[2]) / median(ms[1]));
+    return true;
+}
+
 void print(const char *what, double window, double cli, const char *note)
 {
     std::printf("%-6s window %9.1f ms   zemo-cli %9.1f ms   (%s)\n", what, window, cli, note);
@@ -58,6 +136,8 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
+    if (!printStartup())
+        return 1;
     QList<SimReaderSettings> readers;
     for (quint8 address : {1, 2, 3}) {
         SimReaderSettings reader;

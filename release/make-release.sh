@@ -6,14 +6,17 @@
 #
 # dist: one folder "zemo-configurator-<version>" that is the program folder (the executable,
 # the command-line configurator zemo-cli, devices.db, translations, help, empty firmware and
-# updates) with install-menu-entry.sh, the menu icon and README.txt; an engineer unpacks it
-# anywhere and runs it there.
+# updates) with install-menu-entry.sh, the menu icon, README.txt and the licences (LICENSE, the
+# font's LICENSE-ptsans.txt, NOTICES.txt); an engineer unpacks it anywhere and runs it there.
 # update: the same files below "program/" and the update script startupd.sh at the root, with
 # the signed manifest (zemo-update-pack, key from ZEMO_SIGNING_KEY or the repository's test
 # key): the archive the update server offers.
 #
 # Only these files are packed: the settings, logs and history that a trial run left in the
 # build's program folder stay out. The programs are packed without their debugging information.
+# The archives are the same bytes every time they are made from the same build: every file
+# carries the time of the sources (SOURCE_DATE_EPOCH, else the last commit), names are sorted,
+# owners are 0 and gzip records no name or time.
 set -eu
 
 if [ $# -ne 5 ] || { [ "$1" != dist ] && [ "$1" != update ]; }; then
@@ -36,6 +39,14 @@ for f in "$exe" "$app/zemo-cli" "$app/devices.db"; do
     [ -f "$f" ] || { echo "missing $f: build the program first" >&2; exit 1; }
 done
 
+if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
+    SOURCE_DATE_EPOCH=$(git -C "$here" log -1 --format=%ct 2>/dev/null || date -r "$0" +%s)
+fi
+case $SOURCE_DATE_EPOCH in
+'' | *[!0-9]*) echo "SOURCE_DATE_EPOCH must be seconds, not \"$SOURCE_DATE_EPOCH\"" >&2; exit 2 ;;
+esac
+export SOURCE_DATE_EPOCH
+
 mkdir -p "$(dirname "$out")"
 out=$(cd "$(dirname "$out")" && pwd)/$(basename "$out")
 stage=$(mktemp -d)
@@ -46,7 +57,8 @@ mkdir -p "$folder/translations" "$folder/help" "$folder/firmware" "$folder/updat
 cp "$exe" "$folder/zemo-configurator"
 cp "$app/zemo-cli" "$folder/zemo-cli"
 if command -v strip >/dev/null 2>&1; then
-    strip "$folder/zemo-configurator" "$folder/zemo-cli"
+    strip --remove-section=.comment --remove-section=.note \
+        "$folder/zemo-configurator" "$folder/zemo-cli"
 fi
 cp "$app/devices.db" "$folder/"
 for f in "$app"/translations/*.qm "$app"/help/*.pdf; do
@@ -57,12 +69,17 @@ done
 cp "$here/install-menu-entry.sh" "$folder/"
 cp "$icon" "$folder/zemo-configurator.svg"
 sed "s/@VERSION@/$version/g" "$here/README.txt" >"$folder/README.txt"
+cp "$here/../LICENSE" "$folder/LICENSE"
+cp "$here/../src/resources/font/LICENSE-ptsans.txt" "$folder/LICENSE-ptsans.txt"
+cp "$here/NOTICES.txt" "$folder/NOTICES.txt"
 chmod -R u=rwX,go=rX "$folder"
 chmod 755 "$folder/zemo-configurator" "$folder/zemo-cli" "$folder/install-menu-entry.sh"
+find "$folder" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
 
 if [ "$kind" = dist ]; then
-    tar -C "$stage" --sort=name --owner=0 --group=0 --numeric-owner \
-        -czf "$out.part" "zemo-configurator-$version"
+    tar -C "$stage" --sort=name --owner=0 --group=0 --numeric-owner --format=gnu \
+        --mtime="@$SOURCE_DATE_EPOCH" -cf "$stage/folder.tar" "zemo-configurator-$version"
+    gzip -9n <"$stage/folder.tar" >"$out.part"
 else
     mkdir "$stage/archive"
     mv "$folder" "$stage/archive/program"

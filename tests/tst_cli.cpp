@@ -10,6 +10,7 @@
 #include "firmwareimage.h"
 #include "linkonbus.h"
 #include "mainwindowaccess.h"
+#include "settings.h"
 #include "updatetestfiles.h"
 
 #include <QJsonDocument>
@@ -18,8 +19,8 @@
 
 namespace {
 
-const char *const kCommandNames[] = {"help", "ports",  "scan", "read",    "write",
-                                     "set",  "reboot", "send", "firmware"};
+const char *const kCommandNames[] = {"help", "ports",  "scan", "read",     "write",
+                                     "set",  "reboot", "send", "firmware", "version"};
 
 const QStringList &bauds()
 {
@@ -39,6 +40,8 @@ QString summary(const CliArguments::Result &result)
         out << "json";
     if (o.retries != 1)
         out << QStringLiteral("retries=%1").arg(o.retries);
+    if (o.timeoutMs != 5000)
+        out << QStringLiteral("timeout=%1").arg(o.timeoutMs);
     if (o.isRemote())
         out << QStringLiteral("remote=%1/%2@%3:%4")
                         .arg(o.imei, o.password, o.serverHost)
@@ -57,6 +60,16 @@ QString summary(const CliArguments::Result &result)
 
 // The requests of a read of a current-firmware reader: identity, then the list from its end.
 const QString kReadCodes = "0100 0700 0500 0603 0301";
+
+// The environment of a run in a language: LANG alone decides.
+QProcessEnvironment languageEnvironment(const QString &lang)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove("LC_ALL");
+    environment.remove("LC_MESSAGES");
+    environment.insert("LANG", lang);
+    return environment;
+}
 
 QJsonObject jsonLine(const QByteArray &line)
 {
@@ -77,6 +90,8 @@ private slots:
     void values();
     void consoleLines_data();
     void consoleLines();
+    void language_data();
+    void language();
 
     void readSavesWhatTheWindowSaves();
     void writeFileToAnotherReader();
@@ -87,6 +102,14 @@ private slots:
     void remote();
     void firmware_data();
     void firmware();
+
+    void choicesByAnyName_data();
+    void choicesByAnyName();
+    void outputRefusals_data();
+    void outputRefusals();
+    void failedStandardOutput_data();
+    void failedStandardOutput();
+    void silentReaderWithinTimeout();
 };
 
 void TestCli::arguments_data()
@@ -117,6 +140,9 @@ void TestCli::arguments_data()
        "reboot  19200 1 remote=356938035643809/pw@10.0.0.2:12358");
     ok("ports need no port", {"ports"}, "ports  19200 1");
     ok("help before anything else", {"--port", "P", "frobnicate", "--help"}, "help P 19200 1");
+    ok("version before anything else", {"--version", "frobnicate"}, "version  19200 1");
+    ok("answer time-out", {"--port", "P", "--timeout", "250", "read"}, "read P 19200 1 timeout=250");
+    ok("read to standard output", {"--port", "P", "read", "-o", "-"}, "read P 19200 1 file=-");
 
     refused("address 255", {"--port", "P", "--address", "255", "read"}, "255");
     refused("speed not in the list", {"--port", "P", "--speed", "1234", "read"}, "1234");
@@ -130,6 +156,8 @@ void TestCli::arguments_data()
     refused("unknown option", {"--port", "P", "--baud", "9600", "read"}, "--baud");
     refused("option without value", {"read", "--port"}, "--port");
     refused("retries 100", {"--port", "P", "--retries", "100", "read"}, "100");
+    refused("time-out too short", {"--port", "P", "--timeout", "10", "read"}, "10");
+    refused("time-out not a number", {"--port", "P", "--timeout=5s", "read"}, "5s");
     refused("server without port", {"--remote", "1", "--password", "p", "--server", "host", "read"},
             "host");
     refused("password without remote", {"--port", "P", "--password", "p", "read"}, "--password");
@@ -241,6 +269,36 @@ void TestCli::consoleLines()
     QCOMPARE(got, expected);
 }
 
+void TestCli::language_data()
+{
+    QTest::addColumn<QByteArray>("lcAll");
+    QTest::addColumn<QByteArray>("lcMessages");
+    QTest::addColumn<QByteArray>("lang");
+    QTest::addColumn<QString>("language");
+    QTest::newRow("Russian LANG") << QByteArray() << QByteArray() << QByteArray("ru_RU.UTF-8")
+                                  << "ru";
+    QTest::newRow("another Russian locale")
+            << QByteArray() << QByteArray() << QByteArray("ru_UA.UTF-8") << "ru";
+    QTest::newRow("plain ru") << QByteArray() << QByteArray() << QByteArray("ru") << "ru";
+    QTest::newRow("LC_MESSAGES before LANG")
+            << QByteArray() << QByteArray("en_GB.UTF-8") << QByteArray("ru_RU.UTF-8") << "en";
+    QTest::newRow("LC_ALL before both")
+            << QByteArray("ru_RU.UTF-8") << QByteArray("C") << QByteArray("en_US.UTF-8") << "ru";
+    QTest::newRow("C locale") << QByteArray() << QByteArray() << QByteArray("C.UTF-8") << "en";
+    QTest::newRow("nothing set") << QByteArray() << QByteArray() << QByteArray() << "en";
+    QTest::newRow("Rusyn is not Russian")
+            << QByteArray() << QByteArray() << QByteArray("rue_UA") << "en";
+}
+
+void TestCli::language()
+{
+    QFETCH(QByteArray, lcAll);
+    QFETCH(QByteArray, lcMessages);
+    QFETCH(QByteArray, lang);
+    QFETCH(QString, language);
+    QCOMPARE(languageForEnvironment(lcAll, lcMessages, lang), language);
+}
+
 void TestCli::readSavesWhatTheWindowSaves()
 {
     SimReaderSettings settings = simReader(26, 9600);
@@ -267,6 +325,11 @@ void TestCli::readSavesWhatTheWindowSaves()
     const CliRun toOutput = runCli(bus + QStringList {"read"});
     QVERIFY2(toOutput.exitCode == 0, qPrintable(toOutput.describe()));
     QCOMPARE(toOutput.out, saved);
+    // "-o -" is standard output, also beside --json, whose line then stays out of the file.
+    const CliRun dash = runCli(bus + QStringList {"--json", "read", "-o", "-"});
+    QVERIFY2(dash.exitCode == 0, qPrintable(dash.describe()));
+    QCOMPARE(dash.out, saved);
+    QVERIFY(!QFile::exists("-"));
 }
 
 void TestCli::writeFileToAnotherReader()
@@ -498,6 +561,157 @@ void TestCli::firmware()
     if (prepareStatus == 0 && exitCode != 0)
         QVERIFY2(!commandCodes(bus.requests()).contains("0a00"),
                  qPrintable(commandCodes(bus.requests())));
+}
+
+// A choice is taken by its index, its Russian text and its English text, whatever the language
+// of the messages; a name of no item is refused before anything is written, in that language.
+void TestCli::choicesByAnyName_data()
+{
+    QTest::addColumn<QString>("lang");
+    QTest::addColumn<QString>("pair");
+    QTest::addColumn<int>("genMode"); // what the reader keeps; -1: refused
+    QTest::addColumn<QString>("message");
+    QTest::newRow("English text in a Russian environment") << "ru_RU.UTF-8"
+                                                           << "genmode=on event" << 2 << "";
+    QTest::newRow("Russian text in an English environment") << "en_US.UTF-8"
+                                                            << "genmode=Импульсная" << 1 << "";
+    QTest::newRow("index in an English environment") << "en_US.UTF-8"
+                                                     << "genmode=2" << 2 << "";
+    QTest::newRow("unknown name, English message")
+            << "en_US.UTF-8"
+            << "genmode=sometimes" << -1 << "1 Импульсная (Pulsed)";
+    QTest::newRow("unknown name, Russian message") << "ru_RU.UTF-8"
+                                                   << "genmode=иногда" << -1 << "не из вариантов";
+}
+
+void TestCli::choicesByAnyName()
+{
+    QFETCH(QString, lang);
+    QFETCH(QString, pair);
+    QFETCH(int, genMode);
+    QFETCH(QString, message);
+    SimBus bus;
+    QVERIFY(bus.open());
+    SimReader *sim = bus.addReader(simReader(1));
+    const CliRun run = runCliWith({"--port", bus.devicePath(), "set", pair},
+                                  languageEnvironment(lang));
+    if (genMode < 0) {
+        QVERIFY2(run.exitCode == 2, qPrintable(run.describe()));
+        QVERIFY2(QString::fromUtf8(run.err).contains(message), qPrintable(run.describe()));
+        QCOMPARE(sim->rebootCount(), 0);
+        return;
+    }
+    QVERIFY2(run.exitCode == 0, qPrintable(run.describe()));
+    QCOMPARE(int(sim->settings().genMode), genMode);
+}
+
+// "read -o" writes regular files only: a folder, a FIFO or a device is refused before the reader
+// is asked anything, and left as it was.
+void TestCli::outputRefusals_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("folder") << "folder";
+    QTest::newRow("FIFO") << "fifo";
+    QTest::newRow("device") << "device";
+    QTest::newRow("link to a folder") << "link";
+}
+
+void TestCli::outputRefusals()
+{
+    QFETCH(QString, kind);
+    QTemporaryDir dir;
+    QString target = dir.filePath("out");
+    if (kind == "folder" || kind == "link") {
+        QVERIFY(QDir().mkpath(dir.filePath("out/inside")));
+        if (kind == "link") {
+            QVERIFY(QFile::link(dir.filePath("out"), dir.filePath("link")));
+            target = dir.filePath("link");
+        }
+    } else if (kind == "fifo") {
+        QCOMPARE(QProcess::execute("mkfifo", {target}), 0);
+    } else {
+        target = "/dev/null";
+    }
+    SimBus bus;
+    QVERIFY(bus.open());
+    bus.addReader(simReader(1));
+    const CliRun run = runCli({"--port", bus.devicePath(), "read", "-o", target});
+    QVERIFY2(run.exitCode == 5, qPrintable(run.describe()));
+    QVERIFY2(run.err.contains(target.toUtf8()), qPrintable(run.describe()));
+    QVERIFY(run.out.isEmpty());
+    QCOMPARE(bus.requests().size(), 0);
+    const QFileInfo after(target);
+    if (kind == "folder" || kind == "link")
+        QVERIFY(after.isDir() && QFileInfo::exists(dir.filePath("out/inside")));
+    else if (kind == "fifo")
+        QVERIFY(after.exists() && !after.isFile() && !after.isDir());
+    // Nothing was put beside it either (the atomic save's temporary file).
+    QCOMPARE(QDir(dir.path())
+                     .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System)
+                     .size(),
+             kind == "link" ? 2 : (kind == "device" ? 0 : 1));
+}
+
+// Results that do not reach standard output fail the command with code 5 and a line on standard
+// error: a full disk, and a reader of the pipe that went away.
+void TestCli::failedStandardOutput_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("version to a full disk") << "full" << QStringList {"--version"};
+    QTest::newRow("help to a full disk") << "full" << QStringList {"--help"};
+    QTest::newRow("read to a full disk") << "full" << QStringList {"read"};
+    QTest::newRow("read into a closed pipe") << "pipe" << QStringList {"read"};
+    QTest::newRow("JSON send into a closed pipe")
+            << "pipe" << QStringList {"--json", "send", "0100"};
+}
+
+void TestCli::failedStandardOutput()
+{
+    QFETCH(QString, how);
+    QFETCH(QStringList, arguments);
+    SimBus bus;
+    QVERIFY(bus.open());
+    bus.addReader(simReader(1));
+    const QStringList all = QStringList {"--port", bus.devicePath()} + arguments;
+    CliRun run;
+    if (how == "full") {
+        run = runCliWith(all, QProcessEnvironment::systemEnvironment(), "/dev/full");
+    } else {
+        // The pipe's reader ends at once; zemo-cli learns it when it writes its result, and its
+        // code comes back on standard error through the shell.
+        QProcess shell;
+        QEventLoop loop;
+        connect(&shell, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), &loop,
+                &QEventLoop::quit);
+        shell.start("/bin/sh", QStringList {"-c", R"(("$0" "$@"; echo "exit $?" >&2) | true)",
+                                            appBuildPath("zemo-cli")}
+                                       + all);
+        QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+        loop.exec();
+        run.err = shell.readAllStandardError();
+        const int at = run.err.lastIndexOf("exit ");
+        run.exitCode = at < 0 ? -1 : run.err.mid(at + 5).trimmed().toInt();
+    }
+    QVERIFY2(run.exitCode == 5, qPrintable(run.describe()));
+    QVERIFY2(run.err.contains("stdout") || run.err.contains("standard output")
+                     || QString::fromUtf8(run.err).contains("стандартный вывод"),
+             qPrintable(run.describe()));
+}
+
+// A short answer time-out gives up on a silent reader after the same four identity requests,
+// in a fraction of the five seconds each.
+void TestCli::silentReaderWithinTimeout()
+{
+    SimBus bus;
+    QVERIFY(bus.open());
+    SimReaderSettings settings = simReader(1);
+    settings.silentRequests = 1000;
+    bus.addReader(settings);
+    const CliRun run = runCli({"--port", bus.devicePath(), "--timeout", "100", "read"});
+    QVERIFY2(run.exitCode == 3, qPrintable(run.describe()));
+    QCOMPARE(commandCodes(bus.requests()), QString("0100 0100 0100 0100"));
+    QVERIFY2(run.err.contains("0100"), run.err.constData());
 }
 
 QTEST_MAIN(TestCli)

@@ -14,6 +14,8 @@ class TestCliSlow : public QObject
     Q_OBJECT
 private slots:
     void scanInAddressOrder();
+    void scanTellsEachReaderAsItAnswers();
+    void scanOfAnEmptyBus();
     void silentReader_data();
     void silentReader();
 };
@@ -41,6 +43,47 @@ void TestCliSlow::scanInAddressOrder()
     }
     QCOMPARE(found, QStringList({"1 220 1.3.2", "3 220 1.1.0", "9 220 1.0.5"}));
     QCOMPARE(bus.requests().size(), 254);
+}
+
+// The reader at address 2 is on standard output while the scan still probes the other 252
+// addresses: a script piping the scan sees each reader at once.
+void TestCliSlow::scanTellsEachReaderAsItAnswers()
+{
+    SimBus bus;
+    QVERIFY(bus.open());
+    bus.addReader(simReader(2, 19200, "1.3.2"));
+    QProcess cli;
+    QByteArray firstLine;
+    bool runningThen = false;
+    QEventLoop loop;
+    connect(&cli, &QProcess::readyReadStandardOutput, &loop, [&] {
+        if (!firstLine.isEmpty() || !cli.canReadLine())
+            return;
+        firstLine = cli.readLine();
+        runningThen = cli.state() == QProcess::Running && bus.requests().size() < 254;
+    });
+    connect(&cli, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), &loop,
+            &QEventLoop::quit);
+    QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+    cli.start(appBuildPath("zemo-cli"), {"--port", bus.devicePath(), "scan"});
+    loop.exec();
+    QCOMPARE(firstLine, QByteArray("2 220 1.3.2\n"));
+    QVERIFY2(runningThen, "the reader came with the end of the scan");
+    QCOMPARE(cli.exitCode(), 0);
+    QCOMPARE(bus.requests().size(), 254);
+}
+
+// No reader answered: code 3 and the reason on standard error, nothing on standard output.
+void TestCliSlow::scanOfAnEmptyBus()
+{
+    SimBus bus;
+    QVERIFY(bus.open());
+    const CliRun scan = runCli({"--port", bus.devicePath(), "--json", "scan"});
+    QVERIFY2(scan.exitCode == 3, qPrintable(scan.describe()));
+    QVERIFY(scan.out.isEmpty());
+    const QJsonObject error = QJsonDocument::fromJson(scan.err.trimmed()).object();
+    QCOMPARE(error.value("code").toInt(), 3);
+    QVERIFY2(error.value("error").toString().contains(bus.devicePath()), scan.err.constData());
 }
 
 void TestCliSlow::silentReader_data()

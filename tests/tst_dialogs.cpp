@@ -85,7 +85,7 @@ void TestDialogs::aboutBox()
     window.aboutShow();
     QPointer<AboutForm> about = window.findChild<AboutForm *>();
     QVERIFY(about && about->isVisible());
-    const QString version = AppVersion::text() + " (" __DATE__ ")";
+    const QString version = AppVersion::text() + " (" + AppVersion::sourceDate() + ")";
     QCOMPARE(child<QLabel>(about, "aboutText")->text(),
              "Конфигуратор считывателей Земо220\nВерсия " + version);
     auto *languages = child<QComboBox>(about, "languageComboBox");

@@ -89,6 +89,7 @@ void TestFaultsFiles::cleanup()
 {
     m_bench.reset();
     AppPaths::setProgramDir(QString());
+    AppPaths::setUserDataDir(QString());
 }
 
 void TestFaultsFiles::failedWrites_data()
@@ -193,6 +194,7 @@ void TestFaultsFiles::act(Target target, FaultyFolder &folder, FaultyFolder::Kin
         rig.get<QComboBox>("cmdLine")->addItem("0200");
         // The history is saved when the window goes.
         AppPaths::setProgramDir(folder.path());
+        AppPaths::setUserDataDir(folder.path());
         LogCapture log;
         rig.window.reset();
         QCOMPARE(log.count("Command history not saved: " + path), 1);
@@ -220,6 +222,7 @@ void TestFaultsFiles::act(Target target, FaultyFolder &folder, FaultyFolder::Kin
     }
     case Target::ProgramLog: {
         AppPaths::setProgramDir(folder.path());
+        AppPaths::setUserDataDir(folder.path());
         const QByteArray err = stderrOf([] {
             LogHandler::handle(QtDebugMsg, QMessageLogContext(), "first line");
             LogHandler::handle(QtDebugMsg, QMessageLogContext(), "second line");
@@ -233,6 +236,7 @@ void TestFaultsFiles::act(Target target, FaultyFolder &folder, FaultyFolder::Kin
     }
     case Target::Settings: {
         AppPaths::setProgramDir(folder.path());
+        AppPaths::setUserDataDir(folder.path());
         BoxRecorder boxes;
         LogCapture log;
         MainWindow window(nullptr, "ru_RU");
@@ -256,6 +260,7 @@ void TestFaultsFiles::act(Target target, FaultyFolder &folder, FaultyFolder::Kin
     case Target::Firmware:
     case Target::Archive: {
         AppPaths::setProgramDir(folder.path());
+        AppPaths::setUserDataDir(folder.path());
         const bool firmware = target == Target::Firmware;
         LogCapture log;
         Net net;
@@ -273,6 +278,7 @@ void TestFaultsFiles::act(Target target, FaultyFolder &folder, FaultyFolder::Kin
     }
     case Target::Unpacked: {
         AppPaths::setProgramDir(folder.path());
+        AppPaths::setUserDataDir(folder.path());
         HandOverRecorder handOvers;
         LogCapture log;
         UpdateUnpacker unpacker;

@@ -23,6 +23,8 @@ private slots:
     void lineFormats_data();
     void lineFormats();
     void windowShowsEveryLineAsText();
+    void sinkGetsEveryLine_data();
+    void sinkGetsEveryLine();
     void windowDisposedOfOnce();
 };
 
@@ -87,8 +89,9 @@ void TestLogHandler::lineFormats()
 // and as text, whatever markup a console line holds.
 void TestLogHandler::windowShowsEveryLineAsText()
 {
+    // A folder where the log file should be: the file cannot be opened.
     TempProgramDir dir;
-    AppPaths::setProgramDir(dir.filePath("no/such/folder"));
+    QVERIFY(QDir().mkpath(dir.filePath("zemo2xx.log")));
     DebugLogWindow window;
     QMessageLogContext context;
     LogHandler::handle(QtDebugMsg, context, "/C:12 Port error: ReadError");
@@ -96,7 +99,42 @@ void TestLogHandler::windowShowsEveryLineAsText()
     QCoreApplication::processEvents();
     QCOMPARE(window.toPlainText(),
              QString(" Port error: ReadError\nReceive buffer: <b>01</b> &amp; 02"));
-    QVERIFY(!QFile::exists(dir.filePath("no/such/folder/zemo2xx.log")));
+    QVERIFY(QFileInfo(dir.filePath("zemo2xx.log")).isDir());
+}
+
+// The handler knows no widget: every line, of every level, reaches whatever sink is installed
+// with its level, its first tag's category and its text without tags; without a sink it only
+// writes.
+void TestLogHandler::sinkGetsEveryLine_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("received"); // level category text
+    QTest::newRow("tagged debug") << int(QtDebugMsg) << "/C:12 Error open Com port: COM7"
+                                  << "0 12  Error open Com port: COM7";
+    QTest::newRow("warning keeps its level") << int(QtWarningMsg) << "late answer /C:16"
+                                             << "1 16 late answer ";
+    QTest::newRow("first of two tags") << int(QtDebugMsg) << "/C:13 sent /C:9 done"
+                                       << "0 13  sent  done";
+    QTest::newRow("untagged") << int(QtInfoMsg) << "plain"
+                              << "4 0 plain";
+}
+
+void TestLogHandler::sinkGetsEveryLine()
+{
+    QFETCH(int, type);
+    QFETCH(QString, message);
+    QFETCH(QString, received);
+    TempProgramDir dir;
+    QStringList lines;
+    LogHandler::setLineSink([&lines](QtMsgType level, int category, const QString &text) {
+        lines << QStringLiteral("%1 %2 %3").arg(int(level)).arg(category).arg(text);
+    });
+    LogHandler::handle(QtMsgType(type), QMessageLogContext(), message);
+    LogHandler::setLineSink(nullptr);
+    LogHandler::handle(QtMsgType(type), QMessageLogContext(), message);
+    QCOMPARE(lines, QStringList {received});
+    QCOMPARE(readTestFile(dir.filePath("zemo2xx.log")).count("\r\n"), 2);
 }
 
 // The window is disposed of by the main window's deleteDebugLog; ending the program afterwards

@@ -10,6 +10,9 @@
 #include "linkonbus.h"
 #include "loghandler.h"
 #include "mainwindow.h"
+#include "mainwindowaccess.h"
+#include "settings.h"
+#include "simbus.h"
 #include "testsupport.h"
 #include "updatemanifest.h"
 #include "updatetestfiles.h"
@@ -21,6 +24,8 @@
 
 #include <csignal>
 #include <memory>
+
+#include <unistd.h>
 
 namespace {
 const QString kNextVersion = QStringLiteral(ZEMO_NEXT_VERSION);
@@ -136,6 +141,12 @@ private slots:
     void distFolderRunsWhereItIsUnpacked();
     void menuEntryStartsTheFolderProgram();
     void updateArchiveIsSignedAndRepeatable();
+    void dataFolder_data();
+    void dataFolder();
+    void packageInstallsLikeASystemProgram();
+    void newConfiguratorOfAPackage_data();
+    void newConfiguratorOfAPackage();
+    void helpWithoutAViewerSaysWhere();
     void selfUpdate_data();
     void selfUpdate();
 
@@ -192,6 +203,7 @@ void TestRelease::distFolderRunsWhereItIsUnpacked()
                             top + "zemo-configurator.svg"};
     for (const QString &pdf : QDir(ZEMO_SOURCE_DIR "/help").entryList({"*.pdf"}, QDir::Files))
         expected << top + "help/" + pdf;
+    expected << top + "LICENSE" << top + "LICENSE-ptsans.txt" << top + "NOTICES.txt";
     expected.sort();
     QStringList listed = output.split('\n', Qt::SkipEmptyParts).mid(1);
     listed.sort();
@@ -294,8 +306,10 @@ void TestRelease::updateArchiveIsSignedAndRepeatable()
     for (const ZipDirectory::Entry &entry : entries)
         names << entry.name;
     QCOMPARE(names.mid(0, 3),
-             QStringList({"zemo-update.manifest", "zemo-update.sig", "program/README.txt"}));
-    QVERIFY(names.contains("startupd.sh") && names.contains("program/zemo-configurator"));
+             QStringList({"zemo-update.manifest", "zemo-update.sig", "program/LICENSE"}));
+    for (const char *name : {"startupd.sh", "program/zemo-configurator", "program/NOTICES.txt",
+                             "program/LICENSE-ptsans.txt"})
+        QVERIFY2(names.contains(name), name);
     QString error;
     const QByteArray manifest = ZipDirectory::data(first, entries.at(0), &error);
     const QByteArray signature = ZipDirectory::data(first, entries.at(1), &error);
@@ -310,6 +324,230 @@ void TestRelease::updateArchiveIsSignedAndRepeatable()
     QCOMPARE(ZipDirectory::data(other, otherEntries.at(0), &error), manifest);
     QVERIFY(!UpdateManifest::verify(manifest, ZipDirectory::data(other, otherEntries.at(1), &error),
                                     UpdateManifest::builtInPublicKey()));
+}
+
+// What the program writes goes to its own folder when that is the user's portable folder, and
+// to the user's data folder when a package installed it or the folder is another user's; the
+// shipped files are read from the program folder in every case.
+void TestRelease::dataFolder_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("xdgDataHome"); // "abs": a folder of the test
+    QTest::addColumn<bool>("portable");
+    QTest::addColumn<QString>("userData"); // relative to HOME, or "abs"
+    QTest::newRow("the user's folder") << "own"
+                                       << "abs" << true << "abs";
+    QTest::newRow("installed by a package") << "package"
+                                            << "abs" << false << "abs";
+    QTest::newRow("another user's folder") << "foreign"
+                                           << "abs" << false << "abs";
+    QTest::newRow("no XDG_DATA_HOME") << "package"
+                                      << "" << false << ".local/share/zemo-configurator";
+    QTest::newRow("relative XDG_DATA_HOME is ignored")
+            << "package"
+            << "relative/share" << false << ".local/share/zemo-configurator";
+}
+
+void TestRelease::dataFolder()
+{
+    QFETCH(QString, folder);
+    QFETCH(QString, xdgDataHome);
+    QFETCH(bool, portable);
+    QFETCH(QString, userData);
+    QTemporaryDir home;
+    TempProgramDir program(true);
+    const QByteArray oldHome = qgetenv("HOME"), oldXdg = qgetenv("XDG_DATA_HOME");
+    const auto restore = qScopeGuard([&] {
+        qputenv("HOME", oldHome);
+        qputenv("XDG_DATA_HOME", oldXdg);
+    });
+    qputenv("HOME", home.path().toUtf8());
+    const QString xdg = xdgDataHome == "abs" ? home.filePath("data") : xdgDataHome;
+    qputenv("XDG_DATA_HOME", xdg.toUtf8());
+    if (folder == "package") {
+        QVERIFY(writeTestFile(program.filePath(AppPaths::packageMarkerName()), "package\n"));
+    } else if (folder == "foreign") {
+        // Root hands the folder to nobody; anyone else cannot write a folder without write bits.
+        if (::geteuid() == 0)
+            QCOMPARE(::chown(QFile::encodeName(program.path()).constData(), 65534, 65534), 0);
+        else
+            QVERIFY(QFile::setPermissions(program.path(), QFile::ReadOwner | QFile::ExeOwner));
+    }
+    const auto reopen = qScopeGuard([&] {
+        if (::geteuid() == 0 && ::chown(QFile::encodeName(program.path()).constData(), 0, 0) != 0)
+            qWarning("folder not given back to root: %s", qPrintable(program.path()));
+        QFile::setPermissions(program.path(),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    });
+
+    const QString expectedUserData = userData == "abs" ? xdg + "/zemo-configurator"
+                                                       : home.filePath(userData);
+    QCOMPARE(AppPaths::userDataDir(), expectedUserData);
+    QCOMPARE(AppPaths::selfUpdateAllowed(), portable);
+    const QString written = portable ? program.path() : expectedUserData;
+    QCOMPARE(AppPaths::dataDir(), written);
+    QCOMPARE(settingsFilePath(), written + "/settings.conf");
+    QCOMPARE(LogHandler::logFilePath(), written + "/zemo2xx.log");
+    for (const char *name : {"cmd_history.txt", "firmware", "updates/update.zip"})
+        QCOMPARE(AppPaths::filePath(name), written + "/" + name);
+    for (const char *name : {"devices.db", "translations/en.qm", "help/guide.pdf"})
+        QCOMPARE(AppPaths::filePath(name), program.path() + "/" + name);
+    QVERIFY(QFileInfo(written).isDir());
+
+    // The first start writes its language there and nowhere else.
+    writeSetting("Language", "lang", "en");
+    QCOMPARE(QSettings(written + "/settings.conf", QSettings::IniFormat).value("Language/lang"),
+             QVariant("en"));
+    if (!portable)
+        QVERIFY(!QFile::exists(program.filePath("settings.conf")));
+}
+
+// The Debian package: its files where a distribution puts them, Depends worked out from the
+// programs, and, unpacked as dpkg unpacks it, programs that run from the PATH's links: zemo-cli
+// reads a simulated reader, and the configurator keeps its settings and log in the user's data
+// folder and writes nothing into its own.
+void TestRelease::packageInstallsLikeASystemProgram()
+{
+    if (QStandardPaths::findExecutable("dpkg-shlibdeps").isEmpty())
+        QSKIP("dpkg-shlibdeps is missing: make release-deps installs the release tools");
+    QString output;
+    QVERIFY2(run("dpkg", {"--print-architecture"}, &output), qPrintable(output));
+    const QString architecture = output.split('\n').value(1).trimmed();
+    const QString deb = m_tmp.filePath("dist/zemo-configurator_" + AppVersion::text() + "_"
+                                       + architecture + ".deb");
+    QVERIFY2(run("/bin/sh",
+                 {ZEMO_SOURCE_DIR "/release/make-deb.sh", AppVersion::text(), ZEMO_APP_BUILD_DIR,
+                  deb},
+                 &output),
+             qPrintable(output));
+
+    QVERIFY2(run("dpkg-deb", {"-c", deb}, &output), qPrintable(output));
+    QStringList listed;
+    for (const QString &line : output.split('\n', Qt::SkipEmptyParts).mid(1)) {
+        const QStringList fields = line.simplified().split(' ');
+        if (fields.size() < 6 || line.startsWith('d'))
+            continue;
+        QCOMPARE(fields.at(1), QString("root/root"));
+        listed << fields.mid(5).join(' ');
+    }
+    listed.sort();
+    const QString lib = "./usr/lib/zemo-configurator/";
+    QStringList expected
+            = {"./usr/bin/zemo-cli -> ../lib/zemo-configurator/zemo-cli",
+               "./usr/bin/zemo-configurator -> ../lib/zemo-configurator/zemo-configurator",
+               lib + "devices.db",
+               lib + "installed-by-package",
+               lib + "translations/en.qm",
+               lib + "zemo-cli",
+               lib + "zemo-configurator",
+               "./usr/share/applications/zemo-configurator.desktop",
+               "./usr/share/doc/zemo-configurator/NOTICES.txt",
+               "./usr/share/doc/zemo-configurator/changelog.gz",
+               "./usr/share/doc/zemo-configurator/copyright",
+               "./usr/share/icons/hicolor/scalable/apps/zemo-configurator.svg",
+               "./usr/share/man/man1/zemo-cli.1.gz",
+               "./usr/share/man/man1/zemo-configurator.1.gz"};
+    for (const QString &pdf : QDir(ZEMO_SOURCE_DIR "/help").entryList({"*.pdf"}, QDir::Files))
+        expected << lib + "help/" + pdf;
+    expected.sort();
+    QCOMPARE(listed, expected);
+
+    QVERIFY2(run("dpkg-deb", {"-f", deb, "Depends"}, &output), qPrintable(output));
+    for (const char *package :
+         {"libc6", "libqt5core5a", "libqt5widgets5", "libqt5serialport5", "libqt5sql5-sqlite",
+          "libqt5svg5", "libudev1", "libssl3", "xdg-utils"})
+        QVERIFY2(output.contains(QString(package) + " ") || output.contains(QString(package) + ",")
+                         || output.trimmed().endsWith(package),
+                 qPrintable(QString(package) + " not in " + output));
+
+    const QString root = m_tmp.filePath("system");
+    QVERIFY2(run("dpkg-deb", {"-x", deb, root}, &output), qPrintable(output));
+    const QString programFolder = root + "/usr/lib/zemo-configurator";
+    const QMap<QString, QByteArray> shipped = filesBelow(programFolder);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    const QString home = m_tmp.filePath("home");
+    QVERIFY(QDir().mkpath(home));
+    environment.insert("HOME", home);
+    environment.remove("XDG_DATA_HOME");
+    const QString data = home + "/.local/share/zemo-configurator";
+
+    SimBus bus;
+    QVERIFY(bus.open());
+    bus.addReader(simReader(4, 19200, "1.3.2"));
+    QProcess cli;
+    cli.setProcessEnvironment(environment);
+    cli.start(root + "/usr/bin/zemo-cli",
+              {"--port", bus.devicePath(), "--address", "4", "--json", "read"});
+    QVERIFY(QTest::qWaitFor([&] { return cli.state() == QProcess::NotRunning; }, 60000));
+    const QByteArray answer = cli.readAllStandardOutput();
+    QVERIFY2(cli.exitCode() == 0 && answer.contains("\"firmware\":\"1.3.2\""),
+             qPrintable(answer + cli.readAllStandardError()));
+
+    QProcess program;
+    program.setProcessEnvironment(environment);
+    program.setWorkingDirectory(QDir::rootPath());
+    program.start(root + "/usr/bin/zemo-configurator", {"-log"});
+    QVERIFY(program.waitForStarted());
+    auto language = [&] {
+        return QSettings(data + "/settings.conf", QSettings::IniFormat).value("Language/lang");
+    };
+    const bool up = QTest::qWaitFor([&] { return language().isValid(); }, 30000);
+    program.terminate();
+    program.waitForFinished(10000);
+    QVERIFY2(up, program.readAllStandardError().constData());
+    QVERIFY(QFile::exists(data + "/zemo2xx.log"));
+    QCOMPARE(banners(data), QStringList {AppVersion::text()});
+    // The program folder is as the package left it.
+    QCOMPARE(filesBelow(programFolder).keys(), shipped.keys());
+}
+
+// The update check tells of a new configurator in any install; only a portable folder offers to
+// download it, a package install points at the package manager.
+void TestRelease::newConfiguratorOfAPackage_data()
+{
+    QTest::addColumn<bool>("package");
+    QTest::addColumn<QString>("boxes");
+    QTest::newRow("portable folder")
+            << false
+            << "Question Обновление конфигуратора | Доступно обновление конфигуратора v9.9.9<br>"
+               "Загрузить обновление?";
+    QTest::newRow("package install")
+            << true
+            << "Information Обновление конфигуратора | Доступна новая версия конфигуратора "
+               "v9.9.9. Установите её менеджером пакетов системы.";
+}
+
+void TestRelease::newConfiguratorOfAPackage()
+{
+    QFETCH(bool, package);
+    QFETCH(QString, boxes);
+    QTemporaryDir data;
+    const QByteArray oldXdg = qgetenv("XDG_DATA_HOME");
+    const auto restore = qScopeGuard([&] { qputenv("XDG_DATA_HOME", oldXdg); });
+    qputenv("XDG_DATA_HOME", data.path().toUtf8());
+    WindowRig rig;
+    if (package)
+        QVERIFY(writeTestFile(rig.dir.filePath(AppPaths::packageMarkerName()), "package\n"));
+    rig.boxes.clear();
+    rig.boxes.answers << Prompt::No;
+    rig.w().swUpdated("9.9.9", 1000, "zemo-configurator_9.9.9.zip");
+    QCOMPARE(rig.boxes.describe(), boxes);
+    QVERIFY(!QFile::exists(rig.dir.filePath("updates/update.zip")));
+}
+
+// No program opens the guide: a box says where it lies, instead of nothing at all.
+void TestRelease::helpWithoutAViewerSaysWhere()
+{
+    WindowRig rig;
+    const QString guide = rig.dir.filePath("help/guide.pdf");
+    QVERIFY(writeTestFile(guide, "%PDF-1.4\n"));
+    rig.boxes.clear();
+    rig.boxes.urlsOpen = false;
+    rig.w().helpShow();
+    QCOMPARE(rig.boxes.openedUrls, QList<QUrl>({QUrl::fromLocalFile(guide)}));
+    QCOMPARE(rig.boxes.boxes.size(), 1);
+    QCOMPARE(int(rig.boxes.boxes.first().icon), int(Prompt::Information));
+    QVERIFY2(rig.boxes.boxes.first().text.endsWith(guide), qPrintable(rig.boxes.describe()));
 }
 
 void TestRelease::selfUpdate_data()

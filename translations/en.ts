@@ -172,6 +172,10 @@ Version </translation>
         <translation>no port given: --port (list: zemo-cli ports)</translation>
     </message>
     <message>
+        <source>время ожидания ответа не от %1 до %2 мс: %3</source>
+        <translation>answer time-out not from %1 to %2 ms: %3</translation>
+    </message>
+    <message>
         <source>Использование: zemo-cli [--port ПОРТ] [--speed СКОРОСТЬ] [--address АДРЕС] [--json]
                 [--retries N] [--verbose] КОМАНДА [АРГУМЕНТЫ]
 
@@ -180,7 +184,8 @@ Version </translation>
   scan                     опрос адресов 1..254; строка на каждый найденный модуль: адрес,
                            код устройства, версия прошивки
   read [-o ФАЙЛ]           читает модуль; конфигурация XML, как её сохраняет окно,
-                           в ФАЙЛ или на стандартный вывод
+                           в ФАЙЛ (только обычный файл) или на стандартный вывод
+                           (без -o или -o -)
   write ФАЙЛ [КЛЮЧ=ЗНАЧЕНИЕ...]
                            записывает все настройки файла конфигурации (с заменами),
                            перезагружает модуль и читает его по новому адресу и скорости
@@ -199,12 +204,18 @@ Version </translation>
                            как у окна, или --server)
   --retries N              кругов по три повтора, прежде чем молчащий модуль провалит
                            команду (по умолчанию 1)
+  --timeout МС             сколько ждать каждого ответа, мс (по умолчанию 5000)
   --json                   каждый результат и ошибка одним объектом JSON в строке
   --verbose                журнал обмена в stderr
+  --version                версия программы
 
-Коды выхода: 0 выполнено; 2 неверные аргументы; 3 нет ответа; 4 модуль отклонил
-значение или прошивку; 5 файл не читается или не пишется; 6 ошибка сервера или входа;
-7 прошивка модуля не поддерживается devices.db.
+Варианты gen, genmode и pullup: номер, русский или английский текст варианта.
+Язык сообщений — из окружения (LC_ALL, LC_MESSAGES, LANG).
+
+Коды выхода: 0 выполнено; 2 неверные аргументы; 3 нет ответа (scan: ни один модуль
+не ответил); 4 модуль отклонил значение или прошивку; 5 файл (или стандартный вывод)
+не читается или не пишется; 6 ошибка сервера или входа; 7 прошивка модуля не
+поддерживается devices.db.
 </source>
         <translation>Usage: zemo-cli [--port PORT] [--speed SPEED] [--address ADDRESS] [--json]
                 [--retries N] [--verbose] COMMAND [ARGUMENTS]
@@ -214,7 +225,8 @@ Commands:
   scan                     probes addresses 1..254; one line per reader found: address,
                            device id, firmware version
   read [-o FILE]           reads the reader; the configuration XML as the window saves it,
-                           to FILE or standard output
+                           to FILE (a regular file only) or to standard output
+                           (without -o, or -o -)
   write FILE [KEY=VALUE...]
                            writes every setting of a configuration file (with the values
                            given), reboots the reader and reads it at its new address and speed
@@ -233,12 +245,18 @@ Options:
                            as the window takes it, or --server)
   --retries N              rounds of three resends before a silent reader fails the
                            command (default 1)
+  --timeout MS             how long to wait for each answer, in ms (default 5000)
   --json                   every result and error as one JSON object a line
   --verbose                the exchange log on stderr
+  --version                the program&apos;s version
 
-Exit codes: 0 done; 2 bad arguments; 3 no answer; 4 the reader refused a value
-or an image; 5 a file could not be read or written; 6 server or login failed;
-7 the reader&apos;s firmware is not supported by devices.db.
+Choices of gen, genmode and pullup: their number, Russian or English text.
+The language of the messages comes from the environment (LC_ALL, LC_MESSAGES, LANG).
+
+Exit codes: 0 done; 2 bad arguments; 3 no answer (scan: no reader answered);
+4 the reader refused a value or an image; 5 a file (or standard output) could not
+be read or written; 6 server or login failed; 7 the reader&apos;s firmware is not
+supported by devices.db.
 </translation>
     </message>
 </context>
@@ -410,6 +428,26 @@ or an image; 5 a file could not be read or written; 6 server or login failed;
     <message>
         <source>модуль %1 отклонил перезагрузку</source>
         <translation>reader %1 refused the reboot</translation>
+    </message>
+    <message>
+        <source>стандартный вывод не записывается: %1</source>
+        <translation>standard output not written: %1</translation>
+    </message>
+    <message>
+        <source>ни один модуль не ответил на порту %1 на скорости %2</source>
+        <translation>no reader answered on port %1 at %2 baud</translation>
+    </message>
+    <message>
+        <source>%1 — ссылка в никуда, а не обычный файл</source>
+        <translation>%1 is a dangling link, not a regular file</translation>
+    </message>
+    <message>
+        <source>%1 — папка, а не обычный файл</source>
+        <translation>%1 is a folder, not a regular file</translation>
+    </message>
+    <message>
+        <source>%1 — устройство или канал, а не обычный файл</source>
+        <translation>%1 is a device or a pipe, not a regular file</translation>
     </message>
 </context>
 <context>
@@ -1195,6 +1233,16 @@ They will be lost when the update is installed. Install the update?</translation
     <message>
         <source>Файлы обновления не удалось записать.</source>
         <translation>The update files could not be written.</translation>
+    </message>
+    <message>
+        <source>Не удалось открыть файл справки. Откройте его программой просмотра PDF:
+%1</source>
+        <translation>The help file could not be opened. Open it with a PDF viewer:
+%1</translation>
+    </message>
+    <message>
+        <source>Доступна новая версия конфигуратора v%1. Установите её менеджером пакетов системы.</source>
+        <translation>Configurator v%1 is available. Install it with the system&apos;s package manager.</translation>
     </message>
 </context>
 <context>

@@ -10,4 +10,7 @@ class AppVersion
 {
 public:
     static QString text();
+    // The day of the sources this program was built from, "Sep 14 2022": the last commit's, or
+    // SOURCE_DATE_EPOCH's for a distribution's build, never the day of the build itself.
+    static QString sourceDate();
 };

@@ -5,8 +5,8 @@
 #include <QTextEdit>
 
 // The debug log window of "-console": a read-only black text view with coloured lines and a
-// context menu holding "Clear log". Only one exists; the log handler reaches it through
-// instance(), which is empty when the window was not made or is gone.
+// context menu holding "Clear log". Only one exists: it installs itself as the log handler's line
+// sink, which reaches it through instance(), empty when the window was not made or is gone.
 class DebugLogWindow : public QTextEdit
 {
     Q_OBJECT
@@ -17,6 +17,9 @@ public:
     static DebugLogWindow *instance();
     // Deletes the window if it is still there: it may have been disposed of already.
     static void destroyInstance();
+
+    // The colour of a log category's lines (192, 192, 192 for any category not listed).
+    static QColor colourOf(int category);
 
 public slots:
     void appendLine(const QColor &colour, const QString &text);

@@ -1,7 +1,6 @@
 #include "loghandler.h"
 
 #include "apppaths.h"
-#include "debuglogwindow.h"
 
 #include <QFile>
 #include <QMutex>
@@ -23,6 +22,18 @@ QMutex &fileMutex()
 {
     static QMutex mutex;
     return mutex;
+}
+
+QMutex &sinkMutex()
+{
+    static QMutex mutex;
+    return mutex;
+}
+
+LogHandler::LineSink &lineSink()
+{
+    static LogHandler::LineSink sink;
+    return sink;
 }
 
 const char *levelWord(QtMsgType type)
@@ -49,9 +60,15 @@ void LogHandler::install()
     qInstallMessageHandler(&LogHandler::handle);
 }
 
+void LogHandler::setLineSink(LineSink sink)
+{
+    QMutexLocker lock(&sinkMutex());
+    lineSink() = std::move(sink);
+}
+
 QString LogHandler::logFilePath()
 {
-    return AppPaths::programDir() + QStringLiteral("/zemo2xx") + QStringLiteral(".log");
+    return AppPaths::dataFilePath(QStringLiteral("zemo2xx.log"));
 }
 
 bool LogHandler::removeLogFile()
@@ -75,34 +92,6 @@ QString LogHandler::stripTags(const QString &message)
     QString text = message;
     text.remove(tagPattern());
     return text;
-}
-
-QColor LogHandler::colourOf(int category)
-{
-    switch (category) {
-    case 2:
-        return QColor(0, 127, 14);
-    case 8:
-        return QColor(64, 64, 64);
-    case 9:
-        return QColor(0, 0, 255);
-    case 10:
-        return QColor(0, 255, 0);
-    case 12:
-        return QColor(255, 0, 0);
-    case 13:
-        return QColor(255, 0, 255);
-    case 14:
-        return QColor(255, 255, 0);
-    case 15:
-        return QColor(255, 255, 255);
-    case 16:
-        return QColor(255, 106, 0);
-    case 17:
-        return QColor(255, 50, 145);
-    default:
-        return QColor(192, 192, 192);
-    }
 }
 
 QByteArray LogHandler::fileLine(QtMsgType type, const QDateTime &when, const QString &text)
@@ -130,11 +119,18 @@ QByteArray LogHandler::stderrLine(QtMsgType type, const QMessageLogContext &cont
            + ", " + QByteArray(context.function ? context.function : "") + ")\n";
 }
 
+bool LogHandler::writeToStderr(const QByteArray &text)
+{
+    // Through the printf family, whose checked form a hardened build uses (the format is a
+    // constant; "%.*s" takes the length, so that no terminating NUL is needed).
+    const int written = std::fprintf(stderr, "%.*s", int(text.size()), text.constData());
+    return std::fflush(stderr) == 0 && written >= 0;
+}
+
 void LogHandler::handle(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
     const int category = categoryOf(message);
     const QString text = stripTags(message);
-    const QColor colour = colourOf(category);
 
     bool written = false;
     {
@@ -143,7 +139,7 @@ void LogHandler::handle(QtMsgType type, const QMessageLogContext &context, const
         // cannot be written (a read-only folder, a full disk); that is said there once per file.
         static QString failedPath;
         const QByteArray errLine = stderrLine(type, context, text);
-        std::fwrite(errLine.constData(), 1, size_t(errLine.size()), stderr);
+        writeToStderr(errLine);
         const QString path = logFilePath();
         QFile file(path);
         if (file.open(QIODevice::WriteOnly | QIODevice::Append)) {
@@ -157,23 +153,20 @@ void LogHandler::handle(QtMsgType type, const QMessageLogContext &context, const
             failedPath = path;
             const QByteArray note = "Log file not written: " + QFile::encodeName(path) + ": "
                                     + file.errorString().toLocal8Bit() + '\n';
-            std::fwrite(note.constData(), 1, size_t(note.size()), stderr);
+            writeToStderr(note);
         }
         std::fflush(stderr);
     }
 
-    // The window lives on the GUI thread: the colour and the line travel there as one queued
-    // call, so each line keeps its own colour whichever thread logged it. Lines of the other
-    // levels only change the colour. A line the file did not take is still shown: the window
-    // is where the engineer looks.
-    if (DebugLogWindow *window = DebugLogWindow::instance()) {
-        if (type == QtDebugMsg)
-            QMetaObject::invokeMethod(window, "appendLine", Qt::QueuedConnection,
-                                      Q_ARG(QColor, colour), Q_ARG(QString, text));
-        else
-            QMetaObject::invokeMethod(window, "setLineColour", Qt::QueuedConnection,
-                                      Q_ARG(QColor, colour));
+    // A line the file did not take still goes on: the debug log window is where the engineer
+    // looks.
+    LineSink sink;
+    {
+        QMutexLocker lock(&sinkMutex());
+        sink = lineSink();
     }
+    if (sink)
+        sink(type, category, text);
 
     if (type == QtFatalMsg)
         std::abort();

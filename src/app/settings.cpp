@@ -6,7 +6,7 @@
 
 QString settingsFilePath()
 {
-    return AppPaths::filePath(QStringLiteral("settings.conf"));
+    return AppPaths::dataFilePath(QStringLiteral("settings.conf"));
 }
 
 QVariant readSetting(const QString &group, const QString &key)
@@ -27,6 +27,22 @@ QString languageForLocale(const QString &localeName)
     return localeName == QLatin1String("ru_RU") ? QStringLiteral("ru") : QStringLiteral("en");
 }
 
+QString languageForEnvironment(const QByteArray &lcAll, const QByteArray &lcMessages,
+                               const QByteArray &lang)
+{
+    QByteArray locale = lang;
+    if (!lcAll.isEmpty())
+        locale = lcAll;
+    else if (!lcMessages.isEmpty())
+        locale = lcMessages;
+    // "ru_RU.UTF-8", "ru_UA@modifier", "ru": the language is what comes before '_', '.' or '@'.
+    int end = 0;
+    while (end < locale.size() && locale.at(end) != '_' && locale.at(end) != '.'
+           && locale.at(end) != '@')
+        ++end;
+    return locale.left(end) == "ru" ? QStringLiteral("ru") : QStringLiteral("en");
+}
+
 QString startupLanguage(const QString &systemLocaleName)
 {
     const QVariant stored = readSetting(QStringLiteral("Language"), QStringLiteral("lang"));
@@ -39,5 +55,5 @@ QString startupLanguage(const QString &systemLocaleName)
 
 QString translationFilePath(const QString &code)
 {
-    return AppPaths::filePath(QStringLiteral("translations/") + code + QStringLiteral(".qm"));
+    return AppPaths::programFilePath(QStringLiteral("translations/") + code + QStringLiteral(".qm"));
 }

@@ -12,6 +12,12 @@ void writeSetting(const QString &group, const QString &key, const QVariant &valu
 // Language code for a system locale name: exactly "ru_RU" gives "ru", anything else "en".
 QString languageForLocale(const QString &localeName);
 
+// The language of a program that follows the environment, as every POSIX program does (the
+// command-line tool): the first of LC_ALL, LC_MESSAGES and LANG that is set decides; "ru" and
+// "ru_*" give "ru", anything else (C, POSIX, en_US.UTF-8, nothing) "en".
+QString languageForEnvironment(const QByteArray &lcAll, const QByteArray &lcMessages,
+                               const QByteArray &lang);
+
 // The language at start-up: the stored "Language/lang", or the code for the system locale,
 // which is then stored at once.
 QString startupLanguage(const QString &systemLocaleName);

@@ -1,5 +1,6 @@
 #include "cliarguments.h"
 
+#include "appversion.h"
 #include "clidocument.h"
 
 namespace {
@@ -17,9 +18,9 @@ const CommandName kCommands[] = {
 };
 
 // Options that take a value; the rest are switches.
-const char *const kValued[] = {"--port",   "--speed",    "--address", "--retries",
+const char *const kValued[] = {"--port",   "--speed",    "--address", "--retries", "--timeout",
                                "--remote", "--password", "--server",  "-o"};
-const char *const kSwitches[] = {"--json", "--verbose", "--help", "-h"};
+const char *const kSwitches[] = {"--json", "--verbose", "--help", "-h", "--version"};
 
 bool listed(const QString &name, const char *const *names, int count)
 {
@@ -71,6 +72,7 @@ CliArguments::Result CliArguments::parse(const QStringList &arguments, const QSt
 
     QStringList positional;
     bool help = false;
+    bool version = false;
     bool outputGiven = false;
     bool passwordGiven = false;
     bool optionsEnded = false;
@@ -100,6 +102,8 @@ CliArguments::Result CliArguments::parse(const QStringList &arguments, const QSt
                 o.json = true;
             else if (name == QLatin1String("--verbose"))
                 o.verbose = true;
+            else if (name == QLatin1String("--version"))
+                version = true;
             else
                 help = true;
             continue;
@@ -134,6 +138,15 @@ CliArguments::Result CliArguments::parse(const QStringList &arguments, const QSt
             if (!ok || o.retries < 1 || o.retries > kMaxRetries)
                 return fail(
                         tr("число кругов повторов не от 1 до %1: %2").arg(kMaxRetries).arg(value));
+        } else if (name == QLatin1String("--timeout")) {
+            bool ok = false;
+            o.timeoutMs = value.trimmed().toInt(&ok);
+            if (!ok || o.timeoutMs < CliArguments::MinTimeoutMs
+                || o.timeoutMs > CliArguments::MaxTimeoutMs)
+                return fail(tr("время ожидания ответа не от %1 до %2 мс: %3")
+                                    .arg(CliArguments::MinTimeoutMs)
+                                    .arg(CliArguments::MaxTimeoutMs)
+                                    .arg(value));
         } else if (name == QLatin1String("--remote")) {
             if (value.trimmed().isEmpty())
                 return fail(tr("пустой IMEI: %1").arg(name));
@@ -163,6 +176,10 @@ CliArguments::Result CliArguments::parse(const QStringList &arguments, const QSt
 
     if (help) {
         o.command = CliOptions::Help;
+        return result;
+    }
+    if (version) {
+        o.command = CliOptions::Version;
         return result;
     }
     if (positional.isEmpty())
@@ -216,6 +233,7 @@ CliArguments::Result CliArguments::parse(const QStringList &arguments, const QSt
     QString error;
     switch (o.command) {
     case CliOptions::Help:
+    case CliOptions::Version:
         break;
     case CliOptions::Ports:
     case CliOptions::Scan:
@@ -276,7 +294,8 @@ QString CliArguments::usage()
             "адрес,\n"
             "                           код устройства, версия прошивки\n"
             "  read [-o ФАЙЛ]           читает модуль; конфигурация XML, как её сохраняет окно,\n"
-            "                           в ФАЙЛ или на стандартный вывод\n"
+            "                           в ФАЙЛ (только обычный файл) или на стандартный вывод\n"
+            "                           (без -o или -o -)\n"
             "  write ФАЙЛ [КЛЮЧ=ЗНАЧЕНИЕ...]\n"
             "                           записывает все настройки файла конфигурации (с "
             "заменами),\n"
@@ -302,11 +321,21 @@ QString CliArguments::usage()
             "  --retries N              кругов по три повтора, прежде чем молчащий модуль "
             "провалит\n"
             "                           команду (по умолчанию 1)\n"
+            "  --timeout МС             сколько ждать каждого ответа, мс (по умолчанию 5000)\n"
             "  --json                   каждый результат и ошибка одним объектом JSON в строке\n"
             "  --verbose                журнал обмена в stderr\n"
+            "  --version                версия программы\n"
             "\n"
-            "Коды выхода: 0 выполнено; 2 неверные аргументы; 3 нет ответа; 4 модуль отклонил\n"
-            "значение или прошивку; 5 файл не читается или не пишется; 6 ошибка сервера или "
-            "входа;\n"
-            "7 прошивка модуля не поддерживается devices.db.\n");
+            "Варианты gen, genmode и pullup: номер, русский или английский текст варианта.\n"
+            "Язык сообщений — из окружения (LC_ALL, LC_MESSAGES, LANG).\n"
+            "\n"
+            "Коды выхода: 0 выполнено; 2 неверные аргументы; 3 нет ответа (scan: ни один модуль\n"
+            "не ответил); 4 модуль отклонил значение или прошивку; 5 файл (или стандартный вывод)\n"
+            "не читается или не пишется; 6 ошибка сервера или входа; 7 прошивка модуля не\n"
+            "поддерживается devices.db.\n");
+}
+
+QString CliArguments::versionLine()
+{
+    return QStringLiteral("zemo-cli ") + AppVersion::text();
 }

@@ -11,7 +11,7 @@ constexpr int Done = 0;
 constexpr int Usage = 2; // bad arguments or values; nothing was sent
 constexpr int NoAnswer = 3; // the reader (or the port) did not answer
 constexpr int Refused = 4; // the reader refused a value or an image
-constexpr int FileError = 5; // a file could not be read or written
+constexpr int FileError = 5; // a file (standard output too) could not be read or written
 constexpr int ServerError = 6; // the configuration server or the login failed
 constexpr int Unsupported = 7; // firmware not in devices.db
 } // namespace CliExit
@@ -26,7 +26,7 @@ struct CliSetting
 // What the command line asks for.
 struct CliOptions
 {
-    enum Command { Help, Ports, Scan, Read, Write, Set, Reboot, Send, Firmware };
+    enum Command { Help, Ports, Scan, Read, Write, Set, Reboot, Send, Firmware, Version };
     Command command = Help;
 
     QString port;
@@ -36,6 +36,8 @@ struct CliOptions
     bool verbose = false;
     // Rounds of three resends before a silent reader fails the command.
     int retries = 1;
+    // How long the link waits for each answer before it resends.
+    int timeoutMs = 5000;
 
     // Remote: the terminal's IMEI and password; the server from settings.conf unless given.
     QString imei;
@@ -43,7 +45,7 @@ struct CliOptions
     QString serverHost;
     quint16 serverPort = 0;
 
-    QString file; // read -o, write, firmware
+    QString file; // read -o ("-": standard output), write, firmware
     QList<CliSetting> settings; // set, and the overrides of write
     QString console; // send: the command as typed, pieces joined by blanks
 
@@ -67,6 +69,12 @@ public:
     // arguments: without the program name; baudList: the speeds the link can set.
     static Result parse(const QStringList &arguments, const QStringList &baudList);
     static QString usage();
+    // "zemo-cli 0.3.3".
+    static QString versionLine();
+
+    // The answer time-out --timeout takes, in milliseconds.
+    static constexpr int MinTimeoutMs = 50;
+    static constexpr int MaxTimeoutMs = 600000;
 
     // A console command for "send" must be four hexadecimal digits of the code and then whole
     // bytes of two digits, blanks anywhere: the console itself skips what is no digit and takes

@@ -30,11 +30,17 @@ constexpr int kMinAddress = 1;
 constexpr int kMaxAddress = 254;
 
 // The choices of a list with the indexes to type, each as index, blank, item.
-QString numbered(const QStringList &items)
+// The items with their numbers and, in brackets, their other names: "0 <item> (<name>), ...".
+QString numbered(const QStringList &items, const CliDocument::OtherNames &otherNames = {})
 {
     QStringList out;
-    for (int i = 0; i < items.size(); ++i)
-        out << QString::number(i) + QLatin1Char(' ') + items.at(i);
+    for (int i = 0; i < items.size(); ++i) {
+        QString item = QString::number(i) + QLatin1Char(' ') + items.at(i);
+        const QStringList others = otherNames ? otherNames(items.at(i)) : QStringList();
+        if (!others.isEmpty())
+            item += QStringLiteral(" (") + others.join(QStringLiteral(", ")) + QLatin1Char(')');
+        out << item;
+    }
     return out.join(QStringLiteral(", "));
 }
 } // namespace
@@ -101,7 +107,7 @@ QString CliDocument::checkSetting(const CliSetting &setting, const QStringList &
 }
 
 QString CliDocument::paramOf(const CliSetting &setting, const QMap<QString, QStringList> &lists,
-                             QString *error)
+                             QString *error, const OtherNames &otherNames)
 {
     error->clear();
     const QString value = setting.value.trimmed();
@@ -126,7 +132,18 @@ QString CliDocument::paramOf(const CliSetting &setting, const QMap<QString, QStr
         if (items.at(i).compare(value, Qt::CaseInsensitive) == 0)
             return QString::number(i);
     }
-    *error = tr("значение %1 не из вариантов ключа %2: %3").arg(value, setting.key, numbered(items));
+    // The item's own text first: a translation that happens to equal another item's text does
+    // not take its place.
+    if (otherNames) {
+        for (int i = 0; i < items.size(); ++i) {
+            for (const QString &name : otherNames(items.at(i))) {
+                if (name.compare(value, Qt::CaseInsensitive) == 0)
+                    return QString::number(i);
+            }
+        }
+    }
+    *error = tr("значение %1 не из вариантов ключа %2: %3")
+                     .arg(value, setting.key, numbered(items, otherNames));
     return QString();
 }
 

@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 // The reader's settings as zemo-cli names them (address, speed, gen, genmode, pullup) and the
 // configuration documents of the main window that carry them: the root "configuration" with
 // one element per setting whose attribute "param" holds the value, the address as hexadecimal
@@ -32,13 +34,17 @@ public:
     // the link's list, for a choice an item index (0, 1, ...) or any text. Empty when sound.
     static QString checkSetting(const CliSetting &setting, const QStringList &baudList);
 
+    // The other names of a list item besides its own (Russian) text: its English text and its
+    // text in the language of the messages.
+    using OtherNames = std::function<QStringList(const QString &item)>;
+
     // The value as the window's form writes it into a document: the address in hexadecimal,
     // the speed in decimal, a choice as its item index, typed or found by its text (case does
     // not matter) in the lists of the reader's firmware group (key -> items, cut as the form
-    // cuts them). Empty, with an error text, for a
-    // value that is no number or no item's text; ranges are the document check's.
+    // cuts them) or by one of its other names. Empty, with an error text, for a value that is
+    // no number or no item's name; ranges are the document check's.
     static QString paramOf(const CliSetting &setting, const QMap<QString, QStringList> &lists,
-                           QString *error);
+                           QString *error, const OtherNames &otherNames = {});
 
     // The first setting of a document that the window's form could not have produced for
     // these lists, as an error text that names it and what would fit; empty when all fit.

@@ -1,17 +1,19 @@
 #include "clisession.h"
 
-#include "answerdecoder.h"
 #include "appversion.h"
 #include "clidocument.h"
 #include "commands220.h"
 #include "frame220.h"
+#include "loghandler.h"
 #include "remoteprotocol.h"
 #include "settings.h"
 
 #include <QBuffer>
 #include <QEventLoop>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #ifdef Q_OS_WIN
 #include <io.h>
@@ -21,17 +23,12 @@
 #define ZEMO_ISATTY(f) isatty(fileno(f))
 #endif
 
-namespace {
-// The link waits at most this long for an answer (5000 ms on the bus, 7000 ms for a line of the
-// server) before it resends, asks or gives up, and each resend is echoed; a phase with nothing
-// reported for longer is stuck.
-constexpr int kIdleLimitMs = DeviceInterface::RemoteTimeoutMs + DeviceInterface::AnswerTimeoutMs;
-} // namespace
-
 CliSession::CliSession(QObject *parent)
     : QObject(parent)
 {
     m_progressOnTerminal = ZEMO_ISATTY(stderr);
+    // Whatever the language of the messages, a choice may be named in English.
+    m_english.load(translationFilePath(QStringLiteral("en")));
 
     m_watchdog.setSingleShot(true);
     connect(&m_watchdog, &QTimer::timeout, this, [this] {
@@ -66,6 +63,7 @@ CliSession::CliSession(QObject *parent)
             [this](INPUT_STAT_220 info) { m_counter = info.value; });
     connect(&m_link, &DeviceInterface::showUpTimeInfo_220, this,
             [this](UPTIME_INFO_220 info) { m_uptime = info.uptime; });
+    connect(&m_link, &DeviceInterface::readerFound, this, &CliSession::onReaderFound);
     connect(&m_link, &DeviceInterface::fillFoundAddrs, this, [this](const QList<int> &found) {
         m_found = found;
         m_foundReported = true;
@@ -85,6 +83,7 @@ int CliSession::run(const CliOptions &options)
 {
     m_options = options;
     m_yesLeft = options.retries - 1;
+    m_link.setAnswerTimeoutMs(options.timeoutMs);
     if (options.isRemote() && !options.serverHost.isEmpty())
         m_link.setServerAddress(options.serverHost, options.serverPort);
 
@@ -92,6 +91,9 @@ int CliSession::run(const CliOptions &options)
     switch (options.command) {
     case CliOptions::Help:
         printOut(CliArguments::usage());
+        break;
+    case CliOptions::Version:
+        printOut(CliArguments::versionLine());
         break;
     case CliOptions::Ports:
         code = ports();
@@ -117,6 +119,11 @@ int CliSession::run(const CliOptions &options)
         break;
     }
     closeLink();
+    // Results that did not reach standard output are a failed command, whatever the reader did.
+    if (!m_outputError.isEmpty() && (code == CliExit::Done || code == CliExit::FileError)) {
+        code = CliExit::FileError;
+        m_error = m_outputError;
+    }
     if (code != CliExit::Done)
         printError(code, m_error);
     return code;
@@ -129,7 +136,7 @@ int CliSession::runPhase(Phase phase, const std::function<void()> &start, int de
     m_outcome = CliExit::Done;
     m_outcomeMessage.clear();
     m_lastBox.clear();
-    m_watchdog.start(kIdleLimitMs);
+    m_watchdog.start(idleLimitMs());
     QTimer deadline;
     if (deadlineMs > 0) {
         deadline.setSingleShot(true);
@@ -170,6 +177,23 @@ int CliSession::failWith(int code, const QString &message)
     return code;
 }
 
+int CliSession::idleLimitMs() const
+{
+    return DeviceInterface::RemoteTimeoutMs + qMax(m_link.answerTimeoutMs(), 0);
+}
+
+QStringList CliSession::otherNames(const QString &item) const
+{
+    QStringList names;
+    const QByteArray source = item.toUtf8();
+    for (const QString &name :
+         {m_english.translate("DeviceDatabase", source.constData()), DB_Worker::shownText(item)}) {
+        if (!name.isEmpty() && name != item && !names.contains(name))
+            names << name;
+    }
+    return names;
+}
+
 void CliSession::pause(int ms)
 {
     QEventLoop loop;
@@ -181,7 +205,7 @@ void CliSession::onState(int code)
 {
     if (m_phase == Phase::Idle)
         return;
-    m_watchdog.start(kIdleLimitMs);
+    m_watchdog.start(idleLimitMs());
     switch (code) {
     case 0:
         // The port or the connection closed: the engineer's "No" after the resends, a pulled
@@ -260,7 +284,7 @@ void CliSession::onDocument(QBuffer *buffer)
 void CliSession::onConsoleLine(const QString &html)
 {
     if (m_phase != Phase::Idle)
-        m_watchdog.start(kIdleLimitMs);
+        m_watchdog.start(idleLimitMs());
     const CliOutput::ConsoleLine line = CliOutput::parseConsoleLine(html);
     if (line.direction == CliOutput::ConsoleLine::Sent) {
         m_lastSent = line.bytes;
@@ -269,27 +293,28 @@ void CliSession::onConsoleLine(const QString &html)
     if (line.direction != CliOutput::ConsoleLine::Received)
         return;
     m_lastReceived = line.bytes;
-    const DecodedAnswer answer = decodeAnswerFrame(Frame220::frameOfChunk(line.bytes));
-
-    switch (m_phase) {
-    case Phase::Scanning:
-        // The scan reports addresses only; the identity answers it got name the readers.
-        if (answer.kind == DecodedAnswer::Version)
-            m_scanned.insert(answer.version.address,
-                             {answer.version.address, answer.version.devId, answer.version.fwVer});
-        break;
-    case Phase::Console:
+    if (m_phase == Phase::Console)
         settle(CliExit::Done);
-        break;
-    default:
-        break;
-    }
+}
+
+void CliSession::onReaderFound(int address, const VERSION_INFO_220 &info)
+{
+    if (m_phase != Phase::Scanning)
+        return;
+    m_found.append(address);
+    // Each reader is told as it answers, so that a script sees it at once: the progress line
+    // makes room for it and is drawn again below it.
+    const QString progress = m_progressDrawn;
+    endProgress();
+    if (!printOut(CliOutput::readerLine({address, info.devId, info.fwVer}, m_options.json)))
+        return;
+    drawProgress(progress);
 }
 
 void CliSession::onProgress(int value)
 {
     if (m_phase != Phase::Idle)
-        m_watchdog.start(kIdleLimitMs);
+        m_watchdog.start(idleLimitMs());
     if (m_phase == Phase::Scanning)
         drawProgress(CliOutput::progressLine(tr("опрос адресов"), value, 254));
     else if (m_phase == Phase::Uploading && value > 0)
@@ -384,34 +409,52 @@ QString CliSession::remoteStateText(int code) const
     }
 }
 
-void CliSession::printOut(const QString &line)
+bool CliSession::printOut(const QString &line)
 {
-    printRaw(line.toUtf8() + '\n');
+    return printRaw(line.toUtf8() + '\n');
 }
 
-void CliSession::printRaw(const QByteArray &bytes)
+bool CliSession::writeOut(const QByteArray &bytes, QString *error)
 {
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
-    std::fflush(stdout);
+    errno = 0;
+    // Flushed at once: a script reading the pipe gets each line as it is made.
+    if (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) == size_t(bytes.size())
+        && std::fflush(stdout) == 0)
+        return true;
+    const int code = errno;
+    *error = tr("стандартный вывод не записывается: %1")
+                     .arg(QString::fromLocal8Bit(std::strerror(code ? code : EIO)));
+    // The bytes that did not go out are dropped, so that the end of the run does not try
+    // them again.
+    std::clearerr(stdout);
+    return false;
+}
+
+bool CliSession::printRaw(const QByteArray &bytes)
+{
+    if (!m_outputError.isEmpty())
+        return false;
+    if (writeOut(bytes, &m_outputError))
+        return true;
+    settle(CliExit::FileError, m_outputError);
+    return false;
 }
 
 void CliSession::printError(int code, const QString &message)
 {
     endProgress();
     const QByteArray line = CliOutput::errorLine(message, code, m_options.json).toUtf8() + '\n';
-    std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
-    std::fflush(stderr);
+    LogHandler::writeToStderr(line);
 }
 
 void CliSession::drawProgress(const QString &line)
 {
-    if (!m_progressOnTerminal || line == m_progressDrawn)
+    if (!m_progressOnTerminal || line.isEmpty() || line == m_progressDrawn)
         return;
     // One line, drawn over itself; blanks wipe what a longer line left.
     const int wipe = qMax(0, m_progressDrawn.size() - line.size());
     const QByteArray text = '\r' + line.toUtf8() + QByteArray(wipe, ' ');
-    std::fwrite(text.constData(), 1, size_t(text.size()), stderr);
-    std::fflush(stderr);
+    LogHandler::writeToStderr(text);
     m_progressDrawn = line;
 }
 
@@ -419,7 +462,10 @@ void CliSession::endProgress()
 {
     if (m_progressDrawn.isEmpty())
         return;
-    std::fputc('\n', stderr);
-    std::fflush(stderr);
+    // The line is wiped, not left behind: what follows on the terminal (a result, an error,
+    // the prompt) starts on a clean line. Blanks rather than an escape sequence, which a
+    // terminal without one would print.
+    const QByteArray wipe = '\r' + QByteArray(m_progressDrawn.size(), ' ') + '\r';
+    LogHandler::writeToStderr(wipe);
     m_progressDrawn.clear();
 }

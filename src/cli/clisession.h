@@ -12,6 +12,7 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <QTranslator>
 
 #include <functional>
 
@@ -35,6 +36,9 @@ public:
 
     // Runs the command; returns the exit code (CliExit) after printing its error line.
     int run(const CliOptions &options);
+
+    // Writes to standard output and flushes; false, with the reason, when that failed.
+    static bool writeOut(const QByteArray &bytes, QString *error);
 
 private:
     // What the link is doing for the command; the outcome of a phase is decided by what the
@@ -78,6 +82,14 @@ private:
     void closeLink();
     // A sleep that keeps the event loop (and so the link's timers) running.
     void pause(int ms);
+    // How long a phase may go without the link reporting anything: longer than the link ever
+    // waits for one answer (the bus's time-out, or a line of the server).
+    int idleLimitMs() const;
+    // Where "read -o" writes: the file must be a regular file or not yet exist. Empty when it
+    // may be written, else why not.
+    QString outputFileRefusal() const;
+    // The other names of a form list item (English, and the language of the messages).
+    QStringList otherNames(const QString &item) const;
 
     // link signals
     void onState(int code);
@@ -86,6 +98,7 @@ private:
     void onDocument(QBuffer *buffer);
     void onConsoleLine(const QString &html);
     void onProgress(int value);
+    void onReaderFound(int address, const VERSION_INFO_220 &info);
     Prompt::Button answerBox(const MessageRequest &request);
 
     // texts
@@ -95,8 +108,10 @@ private:
     QString refusedText() const;
     QString remoteStateText(int code) const;
 
-    void printOut(const QString &line);
-    void printRaw(const QByteArray &bytes);
+    // Standard output: false (and the command fails with FileError) when it cannot be written,
+    // a full disk or a closed pipe; after the first failure nothing more is written.
+    bool printOut(const QString &line);
+    bool printRaw(const QByteArray &bytes);
     void printError(int code, const QString &message);
     void drawProgress(const QString &line);
     void endProgress();
@@ -125,7 +140,8 @@ private:
     qint64 m_uptime = -1;
     QList<int> m_found;
     bool m_foundReported = false;
-    QMap<int, CliOutput::Identity> m_scanned; // identity answers of a scan by address
+    QTranslator m_english; // the English names of the form lists' items
+    QString m_outputError; // why standard output failed; empty while it works
     QByteArray m_lastSent;
     QByteArray m_lastReceived;
     QDomDocument m_writing; // the changes being written

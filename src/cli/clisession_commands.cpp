@@ -10,6 +10,7 @@
 
 #include <QBuffer>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 namespace {
@@ -38,6 +39,7 @@ int CliSession::scan()
 {
     m_link.setPortName(m_options.port);
     m_link.setBaudRate(m_options.speed);
+    // Each reader is printed as it answers (onReaderFound).
     const int code = runPhase(Phase::Scanning, [this] {
         m_link.findDevices_220();
         if (!m_link.isPortOpen())
@@ -45,16 +47,40 @@ int CliSession::scan()
     });
     if (code != CliExit::Done)
         return code;
-    for (const int address : qAsConst(m_found)) {
-        CliOutput::Identity reader = m_scanned.value(address);
-        reader.address = address;
-        printOut(CliOutput::readerLine(reader, m_options.json));
-    }
+    if (m_found.isEmpty())
+        return failWith(CliExit::NoAnswer,
+                        tr("ни один модуль не ответил на порту %1 на скорости %2")
+                                .arg(m_options.port)
+                                .arg(m_options.speed));
     return CliExit::Done;
+}
+
+QString CliSession::outputFileRefusal() const
+{
+    // A device, a FIFO or a folder is refused without being opened: opening a FIFO would wait
+    // for a reader, and the atomic save would put a file in place of the device's name.
+    const QFileInfo info(m_options.file);
+    if (!info.exists() && !info.isSymLink())
+        return QString();
+    if (!info.exists())
+        return tr("%1 — ссылка в никуда, а не обычный файл").arg(m_options.file);
+    if (info.isDir())
+        return tr("%1 — папка, а не обычный файл").arg(m_options.file);
+    if (!info.isFile())
+        return tr("%1 — устройство или канал, а не обычный файл").arg(m_options.file);
+    return QString();
 }
 
 int CliSession::read()
 {
+    const bool toStandardOutput = m_options.file == QLatin1String("-");
+    if (!m_options.file.isEmpty() && !toStandardOutput) {
+        const QString refusal = outputFileRefusal();
+        if (!refusal.isEmpty())
+            return failWith(CliExit::FileError,
+                            tr("файл %1 не записывается: %2").arg(m_options.file, refusal));
+    }
+
     int code = requireDatabase();
     if (code == CliExit::Done)
         code = connectAndRead();
@@ -71,13 +97,15 @@ int CliSession::read()
         return failWith(CliExit::FileError,
                         tr("прочитанная конфигурация модуля %1 не сохраняется как файл")
                                 .arg(readerText()));
+    if (toStandardOutput || (m_options.file.isEmpty() && !m_options.json)) {
+        // "-o -": the file on standard output, also with --json, whose line then stays out.
+        return printRaw(bytes) ? CliExit::Done : CliExit::FileError;
+    }
     if (!m_options.file.isEmpty()) {
         QSaveFile file(m_options.file);
         if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
             return failWith(CliExit::FileError, tr("файл %1 не записывается: %2")
                                                         .arg(m_options.file, file.errorString()));
-    } else if (!m_options.json) {
-        printRaw(bytes);
     }
     if (m_options.json)
         printOut(CliOutput::settingsLine(CliDocument::valuesOf(doc), m_identity, m_counter,
@@ -117,7 +145,10 @@ int CliSession::write()
     // the reader's firmware, before anything is written.
     for (const CliSetting &setting : qAsConst(m_options.settings)) {
         QString error;
-        const QString param = CliDocument::paramOf(setting, m_formLists, &error);
+        const QString param = CliDocument::paramOf(setting, m_formLists, &error,
+                                                   [this](const QString &item) {
+                                                       return otherNames(item);
+                                                   });
         if (!error.isEmpty())
             return failWith(CliExit::Usage, error);
         CliDocument::setParameter(changes, CliDocument::elementOf(setting.key), param);
@@ -175,7 +206,7 @@ int CliSession::send()
     // A console command is never resent: one answer time-out.
     code = runPhase(
             Phase::Console, [this] { m_link.sendTerminalCmd(m_options.console); },
-            DeviceInterface::AnswerTimeoutMs);
+            m_link.answerTimeoutMs());
     if (code == CliExit::Done)
         printOut(CliOutput::answerLine(m_lastSent, m_lastReceived, m_options.json));
     return code;

@@ -52,9 +52,6 @@ void fadeDisabledIcons(const QList<QPushButton *> &buttons)
     }
 }
 
-// The build date as the about box and the start banner show it, e.g. "Sep 14 2022".
-const char *const kBuildDate = __DATE__;
-
 // Only the title area, the top 64 pixels, moves the frameless window.
 const int kDragHandleHeight = 64;
 
@@ -75,7 +72,8 @@ MainWindow::MainWindow(QWidget *parent, const QString &systemLocale)
     ui->rs485_Button->setDefault(false);
 
     qDebug() << "\n-----------------Configurator started-----------------\n";
-    qDebug().noquote() << "Version:" << AppVersion::text() << "build date:" << kBuildDate;
+    qDebug().noquote() << "Version:" << AppVersion::text()
+                       << "build date:" << AppVersion::sourceDate();
 
     m_language = startupLanguage(systemLocale.isEmpty() ? QLocale::system().name() : systemLocale);
     installLanguage();

@@ -19,7 +19,7 @@ namespace {
 // The version the about box shows: the program version and its build date, "0.3.3 (Sep 14 2022)".
 QString versionText()
 {
-    return AppVersion::text() + QStringLiteral(" (" __DATE__ ")");
+    return AppVersion::text() + QStringLiteral(" (") + AppVersion::sourceDate() + QLatin1Char(')');
 }
 
 // A calculator wired to the window and the device database, knowing which status bits the
@@ -99,7 +99,13 @@ void MainWindow::helpShow()
         m_prompter.warning(this, tr("Справка"), tr("Отсутствует файл справки."));
         return;
     }
-    m_prompter.openUrl(QUrl::fromLocalFile(helpDir.absoluteFilePath(pdfs.first())));
+    const QString guide = helpDir.absoluteFilePath(pdfs.first());
+    // No PDF viewer, or no desktop to start one (xdg-open missing): say where the guide is.
+    if (!m_prompter.openUrl(QUrl::fromLocalFile(guide)))
+        m_prompter.information(this, tr("Справка"),
+                               tr("Не удалось открыть файл справки. Откройте его программой "
+                                  "просмотра PDF:\n%1")
+                                       .arg(QDir::toNativeSeparators(guide)));
 }
 
 void MainWindow::goToWebSite(QString url)

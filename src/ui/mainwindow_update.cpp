@@ -2,6 +2,7 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "apppaths.h"
 #include "appversion.h"
 #include "deviceinterface.h"
 #include "net.h"
@@ -166,6 +167,14 @@ void MainWindow::swUpdated(QString newVer, qint64 swFsize, QString swFileName)
     // The check has found what there is: the question is its report.
     m_updateCheckPending = false;
     showStateStatus();
+    // A package install (or a folder that is not the user's) is updated by the package manager.
+    if (!AppPaths::selfUpdateAllowed()) {
+        m_prompter.information(this, request.title,
+                               tr("Доступна новая версия конфигуратора v%1. Установите её "
+                                  "менеджером пакетов системы.")
+                                       .arg(newVer));
+        return;
+    }
     if (m_prompter.message(request) != Prompt::Yes)
         return;
 

@@ -159,7 +159,8 @@ QByteArray UpdateUnpacker::shellPrefix(const QString &programDir)
 void UpdateUnpacker::startUpdate()
 {
     const QString programDir = AppPaths::programDir();
-    const QString updatesDir = programDir + QStringLiteral("/updates");
+    // Where the update client stored the archive: the program folder of a portable install.
+    const QString updatesDir = AppPaths::dataFilePath(QStringLiteral("updates"));
     const QString archive = updatesDir + QStringLiteral("/update.zip");
 
     if (!QFileInfo::exists(archive)) {

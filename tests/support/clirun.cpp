@@ -17,8 +17,17 @@ QString CliRun::describe() const
 
 CliRun runCli(const QStringList &arguments, int timeoutMs)
 {
+    return runCliWith(arguments, QProcessEnvironment::systemEnvironment(), QString(), timeoutMs);
+}
+
+CliRun runCliWith(const QStringList &arguments, const QProcessEnvironment &environment,
+                  const QString &stdoutFile, int timeoutMs)
+{
     CliRun run;
     QProcess process;
+    process.setProcessEnvironment(environment);
+    if (!stdoutFile.isEmpty())
+        process.setStandardOutputFile(stdoutFile);
     QEventLoop loop;
     QObject::connect(&process, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), &loop,
                      &QEventLoop::quit);

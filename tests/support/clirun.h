@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 
@@ -18,3 +19,7 @@ struct CliRun
 };
 
 CliRun runCli(const QStringList &arguments, int timeoutMs = 60000);
+// The same with an environment of its own and, when stdoutFile is given, standard output
+// written to that file (/dev/full for a full disk) instead of read.
+CliRun runCliWith(const QStringList &arguments, const QProcessEnvironment &environment,
+                  const QString &stdoutFile = QString(), int timeoutMs = 60000);

@@ -96,7 +96,7 @@ BoxRecorder::BoxRecorder()
             },
             [this](const QUrl &url) {
                 openedUrls.append(url);
-                return true;
+                return urlsOpen;
             });
 }
 

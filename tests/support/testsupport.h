@@ -56,6 +56,7 @@ public:
     QList<FileRequest> fileRequests;
     QStringList fileAnswers;
     QList<QUrl> openedUrls;
+    bool urlsOpen = true; // false: as where no program opens them
 
     // One line a box: "<icon> title | text" (icon Information, Warning, Critical, Question or
     // NoIcon), to compare with an expected text or to print in a message.
