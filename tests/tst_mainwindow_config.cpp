@@ -34,7 +34,8 @@ struct Rig : WindowRig
         QObject::connect(window.get(), &MainWindow::startWriteConfiguration, window.get(),
                          [this](QBuffer *buffer) { writes << buffer->data(); });
         // As after the first port listing and in a read: what the read puts into the form is
-        // no edit.
+        // no edit. The real listing does not come later and close the connections.
+        MainWindowTestAccess::portTimer(*window)->stop();
         window->setGlobalState(0);
         window->setGlobalState(4);
         window->setCurrentFwVer_220("1.3.2", "", "220", "Zemo220");

@@ -299,8 +299,9 @@ void TestMainWindowPaths::writeEndsWithoutItsReboot()
     QVERIFY(rig.w().isVisible());
 }
 
-// The converter is pulled while the engineer is asked whether to write: declining leaves the
-// window closed, as the link is.
+// The converter is pulled while the engineer is asked whether to write: after the No the window
+// shows the session waiting for its converter, with the change kept; given up, the window is
+// closed, as the link is.
 void TestMainWindowPaths::converterPulledDuringWriteQuestion()
 {
     Rig rig({reader(1)});
@@ -308,11 +309,20 @@ void TestMainWindowPaths::converterPulledDuringWriteQuestion()
     rig.edit("pullUpComboBox", 1);
     rig.w().prompter().setMessageHandler([&rig](const MessageRequest &) {
         rig.bus.close();
-        // Checked below: the window must show the closed connections after the No.
-        (void)QTest::qWaitFor([&rig] { return rig.w().globalState() == 0; }, 3000);
+        (void)QTest::qWaitFor(
+                [&rig] {
+                    return rig.link()->connection() == DeviceInterface::Connection::SerialLost;
+                },
+                3000);
         return Prompt::No;
     });
     rig.press("writeConfigButton");
+    QCOMPARE(rig.link()->connection(), DeviceInterface::Connection::SerialLost);
+    QCOMPARE(rig.status(), QString("Преобразователь отключен от ПК. Сеанс продолжится, когда он "
+                                   "будет подключен снова"));
+    QVERIFY(!rig.get("restartButton")->isEnabled() && !rig.get("writeConfigButton")->isEnabled());
+    QVERIFY(rig.w().changesXml().contains("pull_up_220"));
+    rig.press("rs485_Button");
     QCOMPARE(rig.w().globalState(), 0);
     QCOMPARE(rig.status(), QString("Соединения закрыты"));
     QVERIFY(!rig.get("restartButton")->isEnabled() && rig.get("findDevsButton")->isEnabled());
