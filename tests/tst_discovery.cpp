@@ -13,6 +13,8 @@ private slots:
     void fullScanFindsReadersInAnswerOrder();
     void stopReportsWhatWasFound_data();
     void stopReportsWhatWasFound();
+    void everyReaderThatAnswersIsOffered_data();
+    void everyReaderThatAnswersIsOffered();
 };
 
 namespace {
@@ -99,6 +101,67 @@ void TestDiscovery::stopReportsWhatWasFound()
     QTest::qWait(200);
     QCOMPARE(t.bus.requests().size(), 10);
     QCOMPARE(t.foundAddresses.size(), 1);
+}
+
+void TestDiscovery::everyReaderThatAnswersIsOffered_data()
+{
+    QTest::addColumn<int>("replyDelayMs");
+    QTest::addColumn<int>("parserDelayMs");
+    QTest::addColumn<int>("stallMs"); // the event loop held up while address 2 is probed
+    QTest::addColumn<QString>("end"); // "stop" pressed, or the converter "pulled"
+
+    // The identity record comes 30 ms after the answer (a slow disk under the log): the next
+    // probe waits for it.
+    QTest::newRow("slow parser") << 2 << 30 << 0 << "stop";
+    // A time-out that fires late must not make the following probes shorter than 50 ms: a
+    // reader answering after 46 ms would meet the next probe.
+    QTest::newRow("late time-out, slow readers") << 46 << 0 << 60 << "stop";
+    // The readers found before the converter went are offered all the same.
+    QTest::newRow("converter pulled") << 2 << 0 << 0 << "pulled";
+}
+
+// Readers at 3, 4 and 5 answer the scan; whatever slows the program or ends the scan early,
+// each is offered, no probe goes while an answer is due, and the link is back at address 1
+// with the port closed.
+void TestDiscovery::everyReaderThatAnswersIsOffered()
+{
+    QFETCH(int, replyDelayMs);
+    QFETCH(int, parserDelayMs);
+    QFETCH(int, stallMs);
+    QFETCH(QString, end);
+
+    BoxRecorder boxes;
+    LinkOnBus t;
+    for (quint8 address : {3, 4, 5}) {
+        SimReaderSettings s = simReader(address);
+        s.replyDelayMs = replyDelayMs;
+        t.addReader(s);
+    }
+    t.link.setPortName(t.bus.devicePath());
+    t.link.setBaudRate(19200);
+    t.link.setDeviceAddress("7");
+    t.link.setParserDelayMs(parserDelayMs);
+    bool stalled = false;
+    connect(&t.bus, &SimBus::requestReceived, this, [&](const QByteArray &frame) {
+        if (stallMs > 0 && quint8(frame.at(0)) == 2 && !stalled) {
+            stalled = true;
+            QTimer::singleShot(5, this, [stallMs] { QThread::msleep(ulong(stallMs)); });
+        }
+    });
+    t.link.findDevices_220();
+    QVERIFY(LinkOnBus::waitFor([&] { return t.bus.requests().size() >= 8; }, 5000));
+    if (end == "stop")
+        t.link.findExchangeStop();
+    else
+        t.bus.close();
+    QVERIFY(LinkOnBus::waitFor([&] { return !t.foundAddresses.isEmpty(); }, 2000));
+
+    QCOMPARE(t.foundAddresses, QList<QList<int>> {(QList<int> {3, 4, 5})});
+    QCOMPARE(t.bus.overlappingRequests(), 0);
+    QVERIFY(!t.link.isPortOpen() && !t.link.isSearching());
+    QCOMPARE(int(t.link.deviceAddress()), 1);
+    QCOMPARE(t.states.last(), 0);
+    QCOMPARE(boxes.describe(), QString());
 }
 
 QTEST_GUILESS_MAIN(TestDiscovery)

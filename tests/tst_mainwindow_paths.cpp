@@ -19,6 +19,19 @@ SimReaderSettings reader(quint8 address, quint32 speed = 19200)
     return s;
 }
 
+// The element names of a configuration document, sorted: "gen_mode_220 pull_up_220".
+QString elementNames(const QString &xml)
+{
+    QDomDocument doc;
+    doc.setContent(xml);
+    QStringList names;
+    for (QDomElement e = doc.documentElement().firstChildElement(); !e.isNull();
+         e = e.nextSiblingElement())
+        names << e.tagName();
+    names.sort();
+    return names.join(' ');
+}
+
 struct Rig : BusWindowRig
 {
     // The link's answer time-out is shortened where the real 5 s would only make the test slow.
@@ -90,6 +103,11 @@ private slots:
     void writeEndsWithoutItsReboot();
     void converterPulledDuringWriteQuestion();
     void addressTypedButNotWritten();
+    void rebootQuestionDuringStatusRead_data();
+    void rebootQuestionDuringStatusRead();
+    void editedDuringARefusedWrite();
+    void jobAfterAWriteWaitsForTheReboot();
+    void unsupportedReaderAfterASupportedOne();
 };
 
 void TestMainWindowPaths::statusReadInFlight_data()
@@ -177,17 +195,22 @@ void TestMainWindowPaths::questionsEndTrue_data()
     QTest::addColumn<QString>("codes"); // requests of the operation
     QTest::addColumn<int>("state");
     QTest::addColumn<QString>("status");
+    QTest::addColumn<QString>("left"); // changes not in the reader afterwards
     const int yes = Prompt::Yes;
     const int no = Prompt::No;
     const QString ready = "Соединение установлено";
     const QString closed = "Соединения закрыты";
     // Nobody answers the identity: No closes; Yes asks it again, and it is answered then.
-    QTest::newRow("identity, No") << "identity" << no << "0100 0100 0100 0100" << 0 << closed;
+    QTest::newRow("identity, No") << "identity" << no << "0100 0100 0100 0100" << 0 << closed << "";
     QTest::newRow("identity, Yes")
-            << "identity" << yes << "0100 0100 0100 0100 0100 0700 0500 0603 0301" << 3 << ready;
-    // A write command without an answer: No closes the port without a reboot; Yes goes on.
-    QTest::newRow("write, No") << "write" << no << "0602 0602 0602 0602" << 0 << closed;
-    QTest::newRow("write, Yes") << "write" << yes << "0602 0602 0602 0602 0601 0200" << 3 << ready;
+            << "identity" << yes << "0100 0100 0100 0100 0100 0700 0500 0603 0301" << 3 << ready
+            << "";
+    // A write command without an answer: No closes the port without a reboot, and both values
+    // stay changes; Yes goes on with the next value, and the one given up stays a change.
+    QTest::newRow("write, No") << "write" << no << "0602 0602 0602 0602" << 0 << closed
+                               << "gen_mode_220 pull_up_220";
+    QTest::newRow("write, Yes") << "write" << yes << "0602 0602 0602 0602 0601 0200" << 3 << ready
+                                << "gen_mode_220";
 }
 
 // After each answer to the question about a silent reader the window shows what the link does,
@@ -199,6 +222,7 @@ void TestMainWindowPaths::questionsEndTrue()
     QFETCH(QString, codes);
     QFETCH(int, state);
     QFETCH(QString, status);
+    QFETCH(QString, left);
     Rig rig({reader(1)});
     SimReader *sim = rig.bus.reader(1);
     rig.boxes.answers << Prompt::Button(answer);
@@ -228,6 +252,9 @@ void TestMainWindowPaths::questionsEndTrue()
     QCOMPARE(rig.get("findDevsButton")->isEnabled(), state == 0);
     QCOMPARE(sim->rebootCount(), when == "write" && answer == Prompt::Yes ? 1 : 0);
     QCOMPARE(rig.bus.overlappingRequests(), 0);
+    QCOMPARE(elementNames(rig.w().changesXml()), left);
+    // Values not in the reader are told while a reader is connected.
+    QCOMPARE(rig.boxes.describe().contains("Не записаны в модуль"), state == 3 && !left.isEmpty());
     if (state != 0)
         return;
 
@@ -309,7 +336,7 @@ void TestMainWindowPaths::converterPulledDuringWriteQuestion()
     rig.w().prompter().setMessageHandler([&rig](const MessageRequest &) {
         rig.bus.close();
         // Checked below: the window must show the closed connections after the No.
-        (void)QTest::qWaitFor([&rig] { return rig.w().globalState() == 0; }, 3000);
+        (void) QTest::qWaitFor([&rig] { return rig.w().globalState() == 0; }, 3000);
         return Prompt::No;
     });
     rig.press("writeConfigButton");
@@ -340,6 +367,123 @@ void TestMainWindowPaths::addressTypedButNotWritten()
     QTRY_VERIFY_WITH_TIMEOUT(rig.bus.requests().size() >= 2, 5000);
     QCOMPARE(quint8(rig.bus.requests().last().at(0)), quint8(26));
     QCOMPARE(rig.states.count(0), 0);
+}
+
+void TestMainWindowPaths::rebootQuestionDuringStatusRead_data()
+{
+    QTest::addColumn<bool>("confirmed");
+    QTest::newRow("confirmed, then Escape") << true;
+    QTest::newRow("Escape") << false;
+}
+
+// The reboot question is answered while a status read is on the bus, and Escape is pressed on
+// it 30 ms later, before that read has ended: a confirmed reboot goes once after the status
+// read and is not cancelled any more; a cancelled one sends nothing, and polling goes on.
+void TestMainWindowPaths::rebootQuestionDuringStatusRead()
+{
+    QFETCH(bool, confirmed);
+    SimReaderSettings settings = reader(1);
+    settings.replyDelayMs = 150;
+    Rig rig({settings}, 5000);
+    SimReader *sim = rig.bus.reader(1);
+    QVERIFY(rig.connectAndRead());
+    QVERIFY(rig.statusReadInFlight());
+    const int first = rig.bus.requests().size();
+    rig.press("restartButton");
+    QPointer<ReloadForm> form = rig.w().findChild<ReloadForm *>();
+    QVERIFY(form);
+    QSignalSpy cancels(form.data(), &ReloadForm::rebootCancel);
+    QTimer::singleShot(30, rig.window.get(), [&form] {
+        if (form)
+            QTest::keyClick(form.data(), Qt::Key_Escape);
+    });
+    if (confirmed)
+        QTest::mouseClick(child<QPushButton>(form, "reloadButt"), Qt::LeftButton);
+    QTest::qWait(500);
+    QCOMPARE(cancels.count(), confirmed ? 0 : 1);
+    QTRY_COMPARE_WITH_TIMEOUT(sim->rebootCount(), confirmed ? 1 : 0, 3000);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.w().globalState(), 3, 5000);
+    QCOMPARE(rig.codesFrom(first).count("0200"), confirmed ? 1 : 0);
+    QCOMPARE(rig.bus.overlappingRequests(), 0);
+    // Ready again, the status reads go on.
+    const int after = rig.bus.requests().size();
+    QTRY_VERIFY_WITH_TIMEOUT(rig.bus.requests().size() > after, 3000);
+}
+
+// The reader refuses the first value of a write while the engineer changes another field: the
+// refused value stays a change beside the new edit, and the engineer is told.
+void TestMainWindowPaths::editedDuringARefusedWrite()
+{
+    SimReaderSettings settings = reader(1);
+    settings.rejectWrites = 1;
+    settings.replyDelayMs = 100;
+    Rig rig({settings});
+    QVERIFY(rig.connectAndRead());
+    rig.edit("pullUpComboBox", 1);
+    QObject::connect(rig.link(), &DeviceInterface::changeDeviceStatus, rig.window.get(),
+                     [&rig](int code) {
+                         if (code == 5)
+                             QTimer::singleShot(0, rig.window.get(),
+                                                [&rig] { rig.edit("genTypeComboBox", 1); });
+                     });
+    rig.boxes.answers << Prompt::Yes;
+    rig.press("writeConfigButton");
+    QTRY_VERIFY_WITH_TIMEOUT(rig.boxes.describe().contains(
+                                     "Модуль отклонил записываемое значение."),
+                             5000);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.w().globalState(), 3, 2000);
+    QCOMPARE(elementNames(rig.w().changesXml()), QString("gen_mode_220 pull_up_220"));
+    QCOMPARE(rig.bus.reader(1)->rebootCount(), 0);
+    QVERIFY(rig.get("writeConfigButton")->isEnabled());
+}
+
+// A console command given while a write runs waits until the rebooted reader can answer: it is
+// answered, not timed out.
+void TestMainWindowPaths::jobAfterAWriteWaitsForTheReboot()
+{
+    SimReaderSettings settings = reader(1);
+    settings.rebootSilenceMs = 500;
+    Rig rig({settings});
+    QVERIFY(rig.connectAndRead());
+    rig.edit("pullUpComboBox", 1);
+    rig.boxes.answers << Prompt::Yes;
+    rig.press("writeConfigButton");
+    QTRY_COMPARE_WITH_TIMEOUT(rig.w().globalState(), 5, 2000);
+    const int first = rig.bus.requests().size();
+    rig.link()->sendTerminalCmd("0100");
+    QTRY_VERIFY_WITH_TIMEOUT(rig.codesFrom(first).contains("0100"), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(rig.link()->isIdle(), 3000);
+    QCOMPARE(rig.bus.reader(1)->rebootCount(), 1);
+    const QString console = rig.get<QPlainTextEdit>("terminalEdit")->toPlainText();
+    QVERIFY2(!console.contains("нет ответа"), qPrintable(console));
+    QCOMPARE(rig.codesFrom(first).count("0100"), 1);
+    QCOMPARE(rig.bus.overlappingRequests(), 0);
+}
+
+// After a reader whose firmware the configurator supports, one whose firmware it does not: the
+// form shows nothing of the first reader, nor does the status calculator use its mask.
+void TestMainWindowPaths::unsupportedReaderAfterASupportedOne()
+{
+    SimReaderSettings known = reader(1);
+    known.genState = 1;
+    known.pullUp = 1;
+    known.genMode = 1;
+    SimReaderSettings unknown = reader(2);
+    unknown.firmware = "0.1.0";
+    Rig rig({known, unknown});
+    QVERIFY(rig.connectAndRead("1"));
+    QCOMPARE(rig.get<QLineEdit>("setAddrLine")->text(), QString("1"));
+    QVERIFY(MainWindowTestAccess::statusBitMask(rig.w()) != 0);
+    rig.press("rs485_Button");
+    QTRY_COMPARE_WITH_TIMEOUT(rig.w().globalState(), 0, 3000);
+
+    QVERIFY(rig.connectAndRead("2"));
+    QVERIFY(rig.boxes.describe().contains("не поддерживается"));
+    QCOMPARE(rig.get<QLineEdit>("setAddrLine")->text(), QString());
+    for (const char *box : {"setBaudComboBox", "genComboBox", "genTypeComboBox", "pullUpComboBox"})
+        QVERIFY2(rig.get<QComboBox>(box)->currentText().isEmpty(),
+                 qPrintable(QString("%1: %2").arg(box, rig.get<QComboBox>(box)->currentText())));
+    QCOMPARE(MainWindowTestAccess::statusBitMask(rig.w()), 0u);
 }
 
 QTEST_MAIN(TestMainWindowPaths)
