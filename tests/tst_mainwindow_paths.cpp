@@ -105,7 +105,8 @@ private slots:
     void addressTypedButNotWritten();
     void rebootQuestionDuringStatusRead_data();
     void rebootQuestionDuringStatusRead();
-    void editedDuringARefusedWrite();
+    void editedDuringAWrite_data();
+    void editedDuringAWrite();
     void jobAfterAWriteWaitsForTheReboot();
     void unsupportedReaderAfterASupportedOne();
 };
@@ -410,31 +411,50 @@ void TestMainWindowPaths::rebootQuestionDuringStatusRead()
     QTRY_VERIFY_WITH_TIMEOUT(rig.bus.requests().size() > after, 3000);
 }
 
-// The reader refuses the first value of a write while the engineer changes another field: the
-// refused value stays a change beside the new edit, and the engineer is told.
-void TestMainWindowPaths::editedDuringARefusedWrite()
+void TestMainWindowPaths::editedDuringAWrite_data()
 {
+    QTest::addColumn<int>("rejectWrites"); // the reader's result byte for every write command
+    QTest::addColumn<QString>("box"); // the field edited while the write runs
+    QTest::addColumn<QList<int>>("indexes"); // the choices made in it, in order
+    QTest::addColumn<QString>("left"); // changes not in the reader afterwards
+    // The refused value stays a change beside the new edit, and the engineer is told.
+    QTest::newRow("refused, another field edited")
+            << 1 << "genTypeComboBox" << QList<int> {1} << "gen_mode_220 pull_up_220";
+    // The value being written is chosen again: once the reader has taken it, it is no change.
+    QTest::newRow("taken, the same value chosen again")
+            << 0 << "pullUpComboBox" << QList<int> {0, 1} << "";
+}
+
+// The pull-up is written while the engineer edits the form; afterwards exactly the values the
+// reader does not hold are changes.
+void TestMainWindowPaths::editedDuringAWrite()
+{
+    QFETCH(int, rejectWrites);
+    QFETCH(QString, box);
+    QFETCH(QList<int>, indexes);
+    QFETCH(QString, left);
     SimReaderSettings settings = reader(1);
-    settings.rejectWrites = 1;
+    settings.rejectWrites = quint8(rejectWrites);
     settings.replyDelayMs = 100;
     Rig rig({settings});
     QVERIFY(rig.connectAndRead());
     rig.edit("pullUpComboBox", 1);
     QObject::connect(rig.link(), &DeviceInterface::changeDeviceStatus, rig.window.get(),
-                     [&rig](int code) {
-                         if (code == 5)
-                             QTimer::singleShot(0, rig.window.get(),
-                                                [&rig] { rig.edit("genTypeComboBox", 1); });
+                     [&](int code) {
+                         if (code != 5)
+                             return;
+                         QTimer::singleShot(0, rig.window.get(), [&] {
+                             for (int index : indexes)
+                                 rig.edit(qPrintable(box), index);
+                         });
                      });
     rig.boxes.answers << Prompt::Yes;
     rig.press("writeConfigButton");
-    QTRY_VERIFY_WITH_TIMEOUT(rig.boxes.describe().contains(
-                                     "Модуль отклонил записываемое значение."),
-                             5000);
-    QTRY_COMPARE_WITH_TIMEOUT(rig.w().globalState(), 3, 2000);
-    QCOMPARE(elementNames(rig.w().changesXml()), QString("gen_mode_220 pull_up_220"));
-    QCOMPARE(rig.bus.reader(1)->rebootCount(), 0);
-    QVERIFY(rig.get("writeConfigButton")->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(rig.link()->isIdle() && rig.w().globalState() == 3, 5000);
+    QCOMPARE(elementNames(rig.w().changesXml()), left);
+    QCOMPARE(rig.bus.reader(1)->rebootCount(), rejectWrites ? 0 : 1);
+    QCOMPARE(rig.boxes.describe().contains("Модуль отклонил записываемое значение."),
+             rejectWrites != 0);
 }
 
 // A console command given while a write runs waits until the rebooted reader can answer: it is

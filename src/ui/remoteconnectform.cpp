@@ -42,7 +42,7 @@ void RemoteConnectForm::on_connectButton_clicked()
         m_lastImei = imei;
         writeSetting(kGroup, kLastImeiKey, imei);
     }
-    // The device link connects before this returns (up to 10 s).
+    // The device link starts its login and returns at once; the window shows the login under way.
     emit connectToServer(imei, password);
     finish(Accepted);
 }
