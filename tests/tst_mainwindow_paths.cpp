@@ -4,9 +4,11 @@
 // reader, a console command on closed connections, a write that ends without its reboot, an
 // address typed but never written. After each, the status
 // shown is the link's, the buttons do what they say, and the bus carried one request at a time.
+#include "configserversim.h"
 #include "deviceinterface.h"
 #include "mainwindowaccess.h"
 #include "reloadform.h"
+#include "settings.h"
 
 namespace {
 
@@ -108,6 +110,7 @@ private slots:
     void editedDuringAWrite_data();
     void editedDuringAWrite();
     void jobAfterAWriteWaitsForTheReboot();
+    void unsupportedReaderAfterASupportedOne_data();
     void unsupportedReaderAfterASupportedOne();
 };
 
@@ -480,30 +483,51 @@ void TestMainWindowPaths::jobAfterAWriteWaitsForTheReboot()
     QCOMPARE(rig.bus.overlappingRequests(), 0);
 }
 
+void TestMainWindowPaths::unsupportedReaderAfterASupportedOne_data()
+{
+    QTest::addColumn<bool>("remote"); // the second reader sits behind the configuration server
+    QTest::newRow("on the bus") << false;
+    QTest::newRow("through the server") << true;
+}
+
 // After a reader whose firmware the configurator supports, one whose firmware it does not: the
 // form shows nothing of the first reader, nor does the status calculator use its mask.
 void TestMainWindowPaths::unsupportedReaderAfterASupportedOne()
 {
+    QFETCH(bool, remote);
     SimReaderSettings known = reader(1);
     known.genState = 1;
     known.pullUp = 1;
     known.genMode = 1;
-    SimReaderSettings unknown = reader(2);
+    SimReaderSettings unknown = reader(remote ? 1 : 2);
     unknown.firmware = "0.1.0";
-    Rig rig({known, unknown});
+    Rig rig(remote ? QList<SimReaderSettings> {known} : QList<SimReaderSettings> {known, unknown});
+    ConfigServerSim server;
+    QVERIFY(server.listen());
+    server.setTerminal("356938035643809", "1234");
+    server.addReader(unknown);
+    writeSetting("UpdateServer", "IP", "127.0.0.1");
+    writeSetting("UpdateServer", "Port", server.port());
     QVERIFY(rig.connectAndRead("1"));
     QCOMPARE(rig.get<QLineEdit>("setAddrLine")->text(), QString("1"));
     QVERIFY(MainWindowTestAccess::statusBitMask(rig.w()) != 0);
+    rig.edit("pullUpComboBox", 0); // a change the first reader never got
     rig.press("rs485_Button");
     QTRY_COMPARE_WITH_TIMEOUT(rig.w().globalState(), 0, 3000);
 
-    QVERIFY(rig.connectAndRead("2"));
+    if (remote) {
+        rig.link()->connectToServer("356938035643809", "1234");
+        QTRY_COMPARE_WITH_TIMEOUT(rig.w().globalState(), 3, 8000);
+    } else {
+        QVERIFY(rig.connectAndRead("2"));
+    }
     QVERIFY(rig.boxes.describe().contains("не поддерживается"));
     QCOMPARE(rig.get<QLineEdit>("setAddrLine")->text(), QString());
     for (const char *box : {"setBaudComboBox", "genComboBox", "genTypeComboBox", "pullUpComboBox"})
         QVERIFY2(rig.get<QComboBox>(box)->currentText().isEmpty(),
                  qPrintable(QString("%1: %2").arg(box, rig.get<QComboBox>(box)->currentText())));
     QCOMPARE(MainWindowTestAccess::statusBitMask(rig.w()), 0u);
+    QCOMPARE(rig.w().changesXml(), QString());
 }
 
 QTEST_MAIN(TestMainWindowPaths)

@@ -184,6 +184,14 @@ void MainWindow::setGlobalState(int code)
         qDebug() << "\n------------------DEVICE STATUS: read config-----------------\n";
         // Values the read puts into the form are not edits of the engineer.
         m_fieldMapper->blockSignals(true);
+        // A read of a reader just connected starts from nothing, also one the window did not
+        // ask for itself (the first read through the configuration server): neither the form
+        // nor the changes of the reader before stay.
+        if (!m_configLoaded) {
+            m_changeDoc.clear();
+            m_changesInWrite.clear();
+            clearForm();
+        }
         clearLabels();
         m_statusTimer->stop();
         m_rebootTimer->stop();
