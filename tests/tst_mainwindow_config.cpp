@@ -89,6 +89,8 @@ private slots:
     void write();
     void closeWithChanges_data();
     void closeWithChanges();
+    void writeTakesWhatTheFormShows_data();
+    void writeTakesWhatTheFormShows();
 };
 
 void TestMainWindowConfig::edits_data()
@@ -354,6 +356,51 @@ void TestMainWindowConfig::closeWithChanges()
     QTimer::singleShot(5000, &loop, [&loop] { loop.exit(1); });
     QCOMPARE(loop.exec(), 0);
     QCOMPARE(rig.boxes.boxes.last().text, QString("Устройство перезагружается..."));
+}
+
+void TestMainWindowConfig::writeTakesWhatTheFormShows_data()
+{
+    QTest::addColumn<QString>("edit");
+    QTest::addColumn<QByteArray>("written"); // empty: nothing to write
+    // Write is pressed while the address field still has the focus: the field never lost it.
+    QTest::newRow("address typed, not left")
+            << "type" << QByteArray(" <rs485_addr_220 param=\"1e\"/>\n");
+    // Focus in and out of the field without a change, or edits taken back: no reboot for them.
+    QTest::newRow("address field entered and left") << "leave" << QByteArray();
+    QTest::newRow("address typed back") << "address back" << QByteArray();
+    QTest::newRow("choice taken back") << "choice back" << QByteArray();
+}
+
+// The write takes what the fields show when it is asked for, and a value equal to the reader's
+// is no change.
+void TestMainWindowConfig::writeTakesWhatTheFormShows()
+{
+    QFETCH(QString, edit);
+    QFETCH(QByteArray, written);
+    Rig rig;
+    rig.loadRead();
+    auto *address = rig.get<QLineEdit>("setAddrLine");
+    if (edit == "type") {
+        address->clear();
+        QTest::keyClicks(address, "30");
+    } else if (edit == "leave") {
+        emit address->editingFinished();
+    } else if (edit == "address back") {
+        rig.editAddress("30");
+        rig.editAddress("26");
+    } else {
+        rig.get<QComboBox>("genTypeComboBox")->setCurrentIndex(1);
+        rig.get<QComboBox>("genTypeComboBox")->setCurrentIndex(0);
+    }
+    rig.boxes.answers << Prompt::Yes;
+    rig.w().writeConfig();
+    if (written.isEmpty()) {
+        QCOMPARE(rig.boxes.describe(), QString("Information Запись конфигурации | Отсутствуют "
+                                               "изменения для записи в модуль"));
+        QCOMPARE(rig.writes.size(), 0);
+    } else {
+        QCOMPARE(rig.writes, QList<QByteArray> {document(written)});
+    }
 }
 
 QTEST_MAIN(TestMainWindowConfig)

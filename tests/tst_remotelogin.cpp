@@ -31,6 +31,8 @@ class TestRemoteLogin : public QObject
 private slots:
     void remoteButtonConnectsAndDisconnects();
     void refusedOrUnreachableIsTold();
+    void serialConnectAfterFailedLogin_data();
+    void serialConnectAfterFailedLogin();
 };
 
 // A window whose connection panel shows 9600 baud and address 5, talking to the server double.
@@ -121,6 +123,44 @@ void TestRemoteLogin::refusedOrUnreachableIsTold()
     QCOMPARE(window.globalState(), 0);
     QCOMPARE(rig.get<QLabel>("globalStatusText")->text(), QString("Соединения закрыты"));
     QVERIFY(rig.get("rs485_Button")->isEnabled() && rig.get("findDevsButton")->isEnabled());
+}
+
+void TestRemoteLogin::serialConnectAfterFailedLogin_data()
+{
+    QTest::addColumn<bool>("reachable");
+    QTest::newRow("password refused") << true;
+    QTest::newRow("server unreachable") << false;
+}
+
+// A login that failed leaves the serial side as it was: the port the panel shows connects at the
+// first press.
+void TestRemoteLogin::serialConnectAfterFailedLogin()
+{
+    QFETCH(bool, reachable);
+    BusWindowRig rig({simReader(1)});
+    ConfigServerSim server;
+    QVERIFY(server.listen());
+    server.setTerminal(kImei, "1234");
+    const quint16 port = server.port();
+    if (!reachable)
+        server.close();
+    writeSetting("UpdateServer", "IP", "127.0.0.1");
+    writeSetting("UpdateServer", "Port", port);
+    QVERIFY(rig.choose("19200", "1"));
+    DeviceInterface *device = rig.w().deviceInterface();
+
+    device->connectToServer(kImei, "wrong");
+    QTRY_VERIFY(rig.boxes.describe().contains(reachable ? "Неверный пароль терминала."
+                                                        : "Сервер удаленного конфигурирования "
+                                                          "недоступен."));
+    QTRY_VERIFY(!device->isRemoteMode());
+    QTRY_COMPARE(rig.w().globalState(), 0);
+    rig.boxes.clear();
+
+    rig.press("rs485_Button");
+    QTRY_COMPARE_WITH_TIMEOUT(rig.w().globalState(), 3, 5000);
+    QVERIFY(device->isPortOpen());
+    QCOMPARE(rig.boxes.describe(), QString());
 }
 
 QTEST_MAIN(TestRemoteLogin)

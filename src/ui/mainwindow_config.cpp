@@ -320,6 +320,20 @@ void MainWindow::writeFinished(const QStringList &notTaken, bool refused)
         }
     }
     m_changesInWrite.clear();
+    // An edit made while the write ran that equals what the reader holds now is no change: it
+    // would only ask to write, and reboot the reader, for nothing.
+    const QDomElement held = m_readerDoc.documentElement();
+    QDomElement change = m_changeDoc.documentElement().firstChildElement();
+    while (!change.isNull()) {
+        const QDomElement next = change.nextSiblingElement();
+        const QDomElement value = held.firstChildElement(change.tagName());
+        if (!value.isNull()
+            && value.attribute(QStringLiteral("param")) == change.attribute(QStringLiteral("param")))
+            m_changeDoc.documentElement().removeChild(change);
+        change = next;
+    }
+    if (!m_changeDoc.isNull() && m_changeDoc.documentElement().firstChildElement().isNull())
+        m_changeDoc.clear();
     markPendingFields();
     if (!m_changeDoc.isNull() && m_configLoaded && m_state != 5)
         ui->writeConfigButton->setEnabled(true);

@@ -189,6 +189,15 @@ void MainWindow::setGlobalState(int code)
         qDebug() << "\n------------------DEVICE STATUS: read config-----------------\n";
         // Values the read puts into the form are not edits of the engineer.
         m_fieldMapper->blockSignals(true);
+        // The first read through the configuration server, which the window did not ask for
+        // itself, starts from nothing, as startRead() makes a read on the bus start: neither
+        // the form nor the changes of the reader before stay. (A serial session resumed after
+        // its converter came back keeps its changes.)
+        if (!m_configLoaded && m_device->isRemoteMode()) {
+            m_changeDoc.clear();
+            m_changesInWrite.clear();
+            clearForm();
+        }
         clearLabels();
         m_statusTimer->stop();
         m_rebootTimer->stop();
