@@ -503,6 +503,13 @@ void CommissioningRun::afterRead(const QByteArray &document)
         return;
     }
     m_cur.read = CommissioningPlan::readValues(document);
+    // The image first: the reader is configured with the firmware it will keep, whose lists
+    // the template must fit (and an image devices.db knows may bring up a firmware it does not).
+    if (m_phase == Phase::Identify && firmwareWanted()) {
+        if (!stopWanted())
+            startFirmware();
+        return;
+    }
     if (!m_cur.supported) {
         fail(CommissionRecord::Unsupported,
              tr("прошивка %1 (устройство %2) не поддерживается devices.db")
@@ -515,10 +522,6 @@ void CommissioningRun::afterRead(const QByteArray &document)
     if (!misfit.isEmpty()) {
         fail(CommissionRecord::TemplateMisfit,
              tr("шаблон не подходит прошивке %1: %2").arg(r.firmwareAfter, misfit));
-        return;
-    }
-    if (m_phase == Phase::Identify && firmwareWanted()) {
-        startFirmware();
         return;
     }
     startWrite();
