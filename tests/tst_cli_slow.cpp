@@ -43,6 +43,16 @@ QList<QStringList> reportRows(const QString &path)
     return rows;
 }
 
+// The report's texts and the wait's line are checked in Russian, whatever the test's locale.
+QProcessEnvironment russian()
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove("LC_ALL");
+    environment.remove("LC_MESSAGES");
+    environment.insert("LANG", "ru_RU.UTF-8");
+    return environment;
+}
+
 QList<QJsonObject> jsonLines(const QByteArray &out)
 {
     QList<QJsonObject> objects;
@@ -255,8 +265,9 @@ void TestCliSlow::commissionAssignsAddresses()
             QTimer::singleShot(700, this, [&] { QVERIFY(bus.open(port)); });
         }
     });
-    const CliRun run = runCli({"--port", port, "commission", "--template", templatePath, "--assign",
-                               "21-30", "--wait", "2", "--report", reportPath});
+    const CliRun run = runCliWith({"--port", port, "commission", "--template", templatePath,
+                                   "--assign", "21-30", "--wait", "2", "--report", reportPath},
+                                  russian());
     QVERIFY2(run.exitCode == 0, qPrintable(run.describe()));
     QVERIFY(pulled);
     QCOMPARE(plugged.size(), 3);
@@ -302,6 +313,7 @@ void TestCliSlow::commissionInterrupted()
     connect(&cli, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), &loop,
             &QEventLoop::quit);
     QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+    cli.setProcessEnvironment(russian());
     cli.start(appBuildPath("zemo-cli"),
               {"--port", bus.devicePath(), "commission", "--template", templatePath, "--addresses",
                "11-13", "--report", reportPath});
