@@ -176,6 +176,38 @@ Version </translation>
         <translation>answer time-out not from %1 to %2 ms: %3</translation>
     </message>
     <message>
+        <source>параметр %1 указан дважды</source>
+        <translation>option %1 given twice</translation>
+    </message>
+    <message>
+        <source>время ожидания модуля не от 1 до %1 с: %2</source>
+        <translation>wait for a reader not within 1 to %1 s: %2</translation>
+    </message>
+    <message>
+        <source>%1 действует только с командой commission</source>
+        <translation>%1 works only with the command commission</translation>
+    </message>
+    <message>
+        <source>команде commission нужен шаблон: --template ФАЙЛ</source>
+        <translation>commission needs a template: --template FILE</translation>
+    </message>
+    <message>
+        <source>команде commission нужен отчёт: --report ФАЙЛ</source>
+        <translation>commission needs a report: --report FILE</translation>
+    </message>
+    <message>
+        <source>команде commission нужен ровно один из параметров --addresses и --assign</source>
+        <translation>commission needs exactly one of --addresses and --assign</translation>
+    </message>
+    <message>
+        <source>--factory и --wait действуют только вместе с --assign</source>
+        <translation>--factory and --wait work only with --assign</translation>
+    </message>
+    <message>
+        <source>заводской адрес %1 внутри диапазона %2-%3</source>
+        <translation>factory address %1 inside the range %2-%3</translation>
+    </message>
+    <message>
         <source>Использование: zemo-cli [--port ПОРТ] [--speed СКОРОСТЬ] [--address АДРЕС] [--json]
                 [--retries N] [--verbose] КОМАНДА [АРГУМЕНТЫ]
 
@@ -194,6 +226,19 @@ Version </translation>
   reboot                   перезагружает модуль
   send HEX                 одна команда консоли (&quot;0100&quot;, &quot;0300 00 00 25 80&quot;); выводит ответ
   firmware ФАЙЛ            загружает прошивку в модуль модели 200, ход загрузки в stderr
+  commission --template ФАЙЛ (--addresses СПИСОК | --assign ОТ-ДО [--factory АДРЕС])
+             [--firmware ФАЙЛ] [--note ТЕКСТ] [--wait С] --report ФАЙЛ
+                           ввод модулей в работу: каждому настройки шаблона,
+                           перезагрузка, проверка; отчёт CSV в ФАЙЛ после каждого модуля.
+                           --addresses 11-40 или 5,7,9-12: модули на этих адресах
+                           (каждый сохраняет адрес, скорость --speed);
+                           --assign 11-40: новые модули по одному на заводском адресе
+                           (--factory, по умолчанию 1, скорость --speed) получают
+                           следующий адрес диапазона; --wait С: сколько ждать
+                           следующего модуля (по умолчанию 300 с), затем отчёт;
+                           --firmware: прошивка для модулей со старой (модель 200);
+                           строка (--json: объект) на каждый модуль; SIGINT и SIGTERM
+                           завершают запуск с отчётом (коды выхода 130 и 143)
 
 Параметры:
   --port ПОРТ              порт преобразователя (имя или путь)
@@ -215,7 +260,10 @@ Version </translation>
 Коды выхода: 0 выполнено; 2 неверные аргументы; 3 нет ответа (scan: ни один модуль
 не ответил); 4 модуль отклонил значение или прошивку; 5 файл (или стандартный вывод)
 не читается или не пишется; 6 ошибка сервера или входа; 7 прошивка модуля не
-поддерживается devices.db.
+поддерживается devices.db. commission: 0, когда каждый модуль проверен, иначе код
+первого непроверенного (3 молчит или не закончен, 4 отклонил значение или хранит
+другое, 5 файл прошивки не подошёл, 7 прошивка не поддерживается или шаблон ей не
+подходит); 3, когда ни один модуль не ответил.
 </source>
         <translation>Usage: zemo-cli [--port PORT] [--speed SPEED] [--address ADDRESS] [--json]
                 [--retries N] [--verbose] COMMAND [ARGUMENTS]
@@ -235,6 +283,19 @@ Commands:
   reboot                   reboots the reader
   send HEX                 one console command (&quot;0100&quot;, &quot;0300 00 00 25 80&quot;); prints the answer
   firmware FILE            uploads a firmware image to a model-200 reader, progress on stderr
+  commission --template FILE (--addresses LIST | --assign FROM-TO [--factory ADDRESS])
+             [--firmware FILE] [--note TEXT] [--wait S] --report FILE
+                           commissioning: the template&apos;s settings to each reader, the
+                           reboot, the check; the CSV report to FILE after each reader.
+                           --addresses 11-40 or 5,7,9-12: the readers at these addresses
+                           (each keeps its address, speed --speed);
+                           --assign 11-40: new readers one at a time at the factory address
+                           (--factory, default 1, speed --speed) get the next address of
+                           the range; --wait S: how long to wait for the next reader
+                           (default 300 s), then the report;
+                           --firmware: firmware for readers with an older one (model 200);
+                           a line (--json: an object) per reader; SIGINT and SIGTERM end
+                           the run with the report (exit codes 130 and 143)
 
 Options:
   --port PORT              the converter&apos;s port (name or path)
@@ -256,7 +317,10 @@ The language of the messages comes from the environment (LC_ALL, LC_MESSAGES, LA
 Exit codes: 0 done; 2 bad arguments; 3 no answer (scan: no reader answered);
 4 the reader refused a value or an image; 5 a file (or standard output) could not
 be read or written; 6 server or login failed; 7 the reader&apos;s firmware is not
-supported by devices.db.
+supported by devices.db. commission: 0 when every reader was verified, otherwise the
+code of the first one that was not (3 silent or incomplete, 4 refused a value or holds
+another, 5 the firmware file did not suit it, 7 firmware not supported or the template
+does not fit it); 3 when no reader answered.
 </translation>
     </message>
 </context>
@@ -448,6 +512,319 @@ supported by devices.db.
     <message>
         <source>%1 — устройство или канал, а не обычный файл</source>
         <translation>%1 is a device or a pipe, not a regular file</translation>
+    </message>
+    <message>
+        <source>Подключите следующий считыватель (адрес %1, получит %2)</source>
+        <translation>Connect the next reader (address %1, it gets %2)</translation>
+    </message>
+    <message>
+        <source>преобразователь отключен от ПК: запуск ждёт его возвращения</source>
+        <translation>the converter was disconnected from the PC: the run waits for it to come back</translation>
+    </message>
+    <message>
+        <source>преобразователь подключен снова: запуск продолжается</source>
+        <translation>the converter is connected again: the run goes on</translation>
+    </message>
+    <message>
+        <source>отчёт %1 не записывается: %2</source>
+        <translation>report %1 cannot be written: %2</translation>
+    </message>
+    <message>
+        <source>запуск прерван сигналом %1, отчёт записан в %2</source>
+        <translation>run ended by signal %1, report written to %2</translation>
+    </message>
+    <message>
+        <source>ни один модуль не ответил на заводском адресе %1 на порту %2</source>
+        <translation>no reader answered at the factory address %1 on port %2</translation>
+    </message>
+</context>
+<context>
+    <name>CommissionReport</name>
+    <message>
+        <source>проверен</source>
+        <translation>verified</translation>
+    </message>
+    <message>
+        <source>отличается</source>
+        <translation>differs</translation>
+    </message>
+    <message>
+        <source>не настроен</source>
+        <translation>failed</translation>
+    </message>
+    <message>
+        <source>не закончен</source>
+        <translation>incomplete</translation>
+    </message>
+    <message>
+        <source>не затронут</source>
+        <translation>untouched</translation>
+    </message>
+    <message>
+        <source>Время</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>Адрес до</source>
+        <translation>Address before</translation>
+    </message>
+    <message>
+        <source>Адрес после</source>
+        <translation>Address after</translation>
+    </message>
+    <message>
+        <source>Скорость до</source>
+        <translation>Speed before</translation>
+    </message>
+    <message>
+        <source>Скорость после</source>
+        <translation>Speed after</translation>
+    </message>
+    <message>
+        <source>Устройство</source>
+        <translation>Device</translation>
+    </message>
+    <message>
+        <source>Прошивка до</source>
+        <translation>Firmware before</translation>
+    </message>
+    <message>
+        <source>Прошивка после</source>
+        <translation>Firmware after</translation>
+    </message>
+    <message>
+        <source>Записано</source>
+        <translation>Written</translation>
+    </message>
+    <message>
+        <source>Итог</source>
+        <translation>Verdict</translation>
+    </message>
+    <message>
+        <source>Отличия или причина</source>
+        <translation>Differences or reason</translation>
+    </message>
+    <message>
+        <source>Ответов</source>
+        <translation>Answers</translation>
+    </message>
+    <message>
+        <source>Повторов</source>
+        <translation>Resends</translation>
+    </message>
+    <message>
+        <source>Ошибок КС</source>
+        <translation>Checksum errors</translation>
+    </message>
+    <message>
+        <source>Медиана ответа, мс</source>
+        <translation>Median answer, ms</translation>
+    </message>
+    <message>
+        <source>Отчёт о вводе модулей в работу</source>
+        <translation>Commissioning report</translation>
+    </message>
+    <message>
+        <source>Начало</source>
+        <translation>Started</translation>
+    </message>
+    <message>
+        <source>Конец</source>
+        <translation>Ended</translation>
+    </message>
+    <message>
+        <source>Шаблон</source>
+        <translation>Template</translation>
+    </message>
+    <message>
+        <source>Режим</source>
+        <translation>Mode</translation>
+    </message>
+    <message>
+        <source>Прошивка</source>
+        <translation>Firmware</translation>
+    </message>
+    <message>
+        <source>Версия программы</source>
+        <translation>Program version</translation>
+    </message>
+    <message>
+        <source>Примечание</source>
+        <translation>Note</translation>
+    </message>
+</context>
+<context>
+    <name>CommissioningPlan</name>
+    <message>
+        <source>шаблон не является файлом конфигурации</source>
+        <translation>the template is no configuration file</translation>
+    </message>
+    <message>
+        <source>значение шаблона не число: %1</source>
+        <translation>template value is not a number: %1</translation>
+    </message>
+    <message>
+        <source>адрес шаблона вне диапазона %1..%2: %3</source>
+        <translation>template address outside %1..%2: %3</translation>
+    </message>
+    <message>
+        <source>скорость шаблона не из списка %1: %2</source>
+        <translation>template speed not in the list %1: %2</translation>
+    </message>
+    <message>
+        <source>значение шаблона меньше 0: %1</source>
+        <translation>template value below 0: %1</translation>
+    </message>
+    <message>
+        <source>нет</source>
+        <translation>none</translation>
+    </message>
+    <message>
+        <source>диапазон адресов задаётся как ОТ-ДО внутри %1..%2: %3</source>
+        <translation>an address range is FROM-TO within %1..%2: %3</translation>
+    </message>
+    <message>
+        <source>адрес %1 указан дважды: %2</source>
+        <translation>address %1 given twice: %2</translation>
+    </message>
+</context>
+<context>
+    <name>CommissioningRun</name>
+    <message>
+        <source>запуск уже идёт</source>
+        <translation>a run is under way already</translation>
+    </message>
+    <message>
+        <source>нет связи с модулями</source>
+        <translation>no link to the readers</translation>
+    </message>
+    <message>
+        <source>запуск работает только на шине RS-485, не через сервер конфигурирования</source>
+        <translation>the run works on the RS-485 bus only, not through the configuration server</translation>
+    </message>
+    <message>
+        <source>преобразователь отключен от ПК</source>
+        <translation>the converter is disconnected from the PC</translation>
+    </message>
+    <message>
+        <source>не выбран ни один модуль</source>
+        <translation>no reader selected</translation>
+    </message>
+    <message>
+        <source>адрес модуля вне диапазона %1..%2: %3</source>
+        <translation>reader address outside %1..%2: %3</translation>
+    </message>
+    <message>
+        <source>скорость модуля %1 не из списка: %2</source>
+        <translation>speed of reader %1 not in the list: %2</translation>
+    </message>
+    <message>
+        <source>модуль %1 выбран дважды</source>
+        <translation>reader %1 selected twice</translation>
+    </message>
+    <message>
+        <source>заводской адрес вне диапазона %1..%2: %3</source>
+        <translation>factory address outside %1..%2: %3</translation>
+    </message>
+    <message>
+        <source>заводская скорость не из списка: %1</source>
+        <translation>factory speed not in the list: %1</translation>
+    </message>
+    <message>
+        <source>диапазон адресов вне %1..%2 или пуст: %3-%4</source>
+        <translation>address range outside %1..%2 or empty: %3-%4</translation>
+    </message>
+    <message>
+        <source>заводской адрес %1 внутри диапазона %2-%3</source>
+        <translation>factory address %1 inside the range %2-%3</translation>
+    </message>
+    <message>
+        <source>файл прошивки %1 не читается: %2</source>
+        <translation>firmware file %1 cannot be read: %2</translation>
+    </message>
+    <message>
+        <source>файл %1 не является файлом прошивки</source>
+        <translation>file %1 is no firmware file</translation>
+    </message>
+    <message>
+        <source>прошивка %1 устройства %2 не поддерживается devices.db</source>
+        <translation>firmware %1 of device %2 is not supported by devices.db</translation>
+    </message>
+    <message>
+        <source>не выбран порт</source>
+        <translation>no port selected</translation>
+    </message>
+    <message>
+        <source>порт %1 не открывается</source>
+        <translation>port %1 does not open</translation>
+    </message>
+    <message>
+        <source>запуск остановлен</source>
+        <translation>run stopped</translation>
+    </message>
+    <message>
+        <source>запуск прерван</source>
+        <translation>run abandoned</translation>
+    </message>
+    <message>
+        <source>модуль не отвечает после возврата преобразователя</source>
+        <translation>the reader does not answer after the converter came back</translation>
+    </message>
+    <message>
+        <source>соединение закрыто</source>
+        <translation>connection closed</translation>
+    </message>
+    <message>
+        <source>модуль не ответил на запрос версии</source>
+        <translation>the reader did not answer the version request</translation>
+    </message>
+    <message>
+        <source>прошивка %1 (устройство %2) не поддерживается devices.db</source>
+        <translation>firmware %1 (device %2) is not supported by devices.db</translation>
+    </message>
+    <message>
+        <source>шаблон не подходит прошивке %1: %2</source>
+        <translation>the template does not fit firmware %1: %2</translation>
+    </message>
+    <message>
+        <source>модуль не отвечает</source>
+        <translation>the reader does not answer</translation>
+    </message>
+    <message>
+        <source>модуль не отвечает после перезагрузки: адрес %1, скорость %2</source>
+        <translation>the reader does not answer after the reboot: address %1, speed %2</translation>
+    </message>
+    <message>
+        <source>модуль отклонил прошивку %1</source>
+        <translation>the reader refused firmware %1</translation>
+    </message>
+    <message>
+        <source>файл прошивки %1 не подходит модулю</source>
+        <translation>firmware file %1 does not suit the reader</translation>
+    </message>
+    <message>
+        <source>модуль не отвечает при загрузке прошивки</source>
+        <translation>the reader does not answer during the firmware upload</translation>
+    </message>
+    <message>
+        <source>модуль отклонил значение %1</source>
+        <translation>the reader refused the value %1</translation>
+    </message>
+    <message>
+        <source>модуль отклонил перезагрузку</source>
+        <translation>the reader refused the reboot</translation>
+    </message>
+    <message>
+        <source>модуль не отвечает при записи</source>
+        <translation>the reader does not answer during the write</translation>
+    </message>
+    <message>
+        <source>; прошивка обновлена до %1</source>
+        <translation>; firmware updated to %1</translation>
+    </message>
+    <message>
+        <source>преобразователь отключен от ПК и не вернулся</source>
+        <translation>the converter was disconnected from the PC and did not come back</translation>
     </message>
 </context>
 <context>
