@@ -14,6 +14,9 @@
 #include <QStringList>
 #include <QTranslator>
 
+class BusScan;
+class BusTableModel;
+class BusWatch;
 class DB_Worker;
 class DebugLogWindow;
 class DeviceInterface;
@@ -156,6 +159,14 @@ public slots:
     void startUpdateFirmware();
     QString getLocalLastFw(QString devID);
 
+    // The bus page.
+    void busScanClicked();
+    void busWatchClicked();
+    void busExportClicked();
+    // A double-click on a row connects to that reader.
+    void busRowActivated(const QModelIndex &index);
+    void updateBusButtons();
+
     // Status calculator.
     void runStatusCalc(QString value);
     void runStatusCalc();
@@ -195,6 +206,10 @@ protected:
 #endif
 
 private slots:
+    void busScanProgress();
+    void busScanFinished(bool stopped);
+    void busWatchLooked();
+    void busWatchStopped();
     // A serial port came or went: re-list the ports after a pause, unless the link is busy.
     void deviceChangeNotified();
     // A write has ended: what the reader did not take stays a change, and is told.
@@ -214,6 +229,16 @@ private:
     void saveCommandHistory();
     void setConsoleLayout(bool console);
     bool isConsolePageShown() const;
+    // The console and the bus page take the device data panel's height.
+    bool isWidePageShown() const;
+    bool isBusPageShown() const;
+    void setupBusPage();
+    // The scan and the watch of the bus page tell whether they run; the window keeps no flag.
+    bool busScanRunning() const;
+    bool busWatchRunning() const;
+    void startBusScan(bool allSpeeds);
+    QString busScanStatusText() const;
+    QString busWatchStatusText() const;
     bool statusPollingEnabled() const;
     void offerFirmwareUpdate(const QString &latest);
     // Creates the update client and connects its outcomes to the update workflow.
@@ -350,6 +375,11 @@ private:
 
     // Remote configuration: the latest login dialog.
     RemoteConnectForm *m_remoteForm = nullptr;
+
+    // The bus page: the readers found, the scan that finds them and the watch.
+    BusTableModel *m_busModel = nullptr;
+    BusScan *m_busScan = nullptr;
+    BusWatch *m_busWatch = nullptr;
 
     // Status calculator: the open dialog (null when none), the ticked events, and the status
     // code text handed back on a refresh.

@@ -7,6 +7,7 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "buswatch.h"
 #include "configurationfile.h"
 #include "deviceinterface.h"
 
@@ -38,6 +39,9 @@ const char *const kGenModeElement = "gen_mode_220";
 
 void MainWindow::readConfig_220()
 {
+    // Connecting ends the bus watch; the port it opened closes with it.
+    if (busWatchRunning())
+        m_busWatch->stop();
     // The link connects to what the panel shows, whatever an earlier connection or error left
     // in it.
     if (!m_device->isPortOpen()) {

@@ -1,0 +1,271 @@
+// The bus page: the table of the readers on the bus, filled by the scan as they answer and kept
+// up to date by the watch; its export, and a double-click that connects to a reader.
+#include "mainwindow.h"
+#include "ui_mainwindow.h"
+
+#include "busexport.h"
+#include "busrowcolours.h"
+#include "busscan.h"
+#include "bustablemodel.h"
+#include "buswatch.h"
+#include "deviceinterface.h"
+
+#include <QDateTime>
+#include <QDebug>
+#include <QDir>
+#include <QHeaderView>
+#include <QSaveFile>
+
+namespace {
+// Widths of the table's columns, in the order of BusTableModel's columns.
+const int kColumnWidths[] = {52, 64, 84, 72, 78, 72, 70, 80, 96, 104, 60};
+} // namespace
+
+void MainWindow::setupBusPage()
+{
+    m_busModel = new BusTableModel(this);
+    m_busScan = new BusScan(m_device, m_busModel, m_db, this);
+    m_busWatch = new BusWatch(m_device, m_busModel, this);
+    auto *colours = new BusRowColours(this);
+    colours->setSourceModel(m_busModel);
+    ui->busTable->setModel(colours);
+    QHeaderView *header = ui->busTable->horizontalHeader();
+    header->setStretchLastSection(true);
+    header->setSectionResizeMode(QHeaderView::Interactive);
+    for (int column = 0; column < BusTableModel::ColumnCount; ++column)
+        ui->busTable->setColumnWidth(column, kColumnWidths[column]);
+    ui->busTable->verticalHeader()->setDefaultSectionSize(22);
+    // The watch's columns appear once it has run.
+    for (int column = BusTableModel::FirstWatchColumn; column < BusTableModel::ColumnCount; ++column)
+        ui->busTable->setColumnHidden(column, true);
+
+    connect(ui->busScanButton, &QPushButton::clicked, this, &MainWindow::busScanClicked);
+    connect(ui->busWatchButton, &QPushButton::clicked, this, &MainWindow::busWatchClicked);
+    connect(ui->busExportButton, &QPushButton::clicked, this, &MainWindow::busExportClicked);
+    connect(ui->busTable, &QAbstractItemView::doubleClicked, this, &MainWindow::busRowActivated);
+    connect(m_busScan, &BusScan::progress, this, &MainWindow::busScanProgress);
+    connect(m_busScan, &BusScan::readerAdded, ui->busTable,
+            [this](int row) { ui->busTable->scrollTo(ui->busTable->model()->index(row, 0)); });
+    connect(m_busScan, &BusScan::finished, this, &MainWindow::busScanFinished);
+    connect(m_busWatch, &BusWatch::looked, this, &MainWindow::busWatchLooked);
+    connect(m_busWatch, &BusWatch::stopped, this, &MainWindow::busWatchStopped);
+    connect(m_busModel, &QAbstractItemModel::rowsInserted, this, &MainWindow::updateBusButtons);
+    connect(m_busModel, &QAbstractItemModel::modelReset, this, &MainWindow::updateBusButtons);
+    // Until the commissioning run is part of the program, its button is not offered.
+    ui->commissionButton->hide();
+    updateBusButtons();
+}
+
+bool MainWindow::isBusPageShown() const
+{
+    return ui->stackedWidget->currentWidget() == ui->busPage;
+}
+
+bool MainWindow::busWatchRunning() const
+{
+    return m_busWatch && m_busWatch->isRunning();
+}
+
+bool MainWindow::busScanRunning() const
+{
+    return m_busScan && m_busScan->isRunning();
+}
+
+QString MainWindow::busScanStatusText() const
+{
+    // "Поиск устройств, 9600 бод: адрес 37, найдено 2"
+    QString text = tr("Поиск устройств");
+    if (m_busScan->speedCount() > 1)
+        text += tr(", %1 бод").arg(m_busScan->speed());
+    return text
+           + tr(": адрес %1, найдено %2").arg(m_busScan->probedAddress()).arg(m_busScan->found());
+}
+
+QString MainWindow::busWatchStatusText() const
+{
+    const int suspect = m_busWatch->suspectReaders();
+    QString text = tr("Наблюдение за шиной: считывателей %1, кругов %2")
+                           .arg(m_busModel->rowCount())
+                           .arg(m_busWatch->rounds());
+    if (suspect > 0)
+        text += tr(", с ошибками %1").arg(suspect);
+    return text;
+}
+
+void MainWindow::updateBusButtons()
+{
+    if (!m_busScan)
+        return;
+    const bool scanning = busScanRunning();
+    const bool watching = busWatchRunning();
+    const DeviceInterface::Connection connection = m_device->connection();
+    // The port is free for a scan: nothing is open, or only the watch holds it (it gives way).
+    const bool portFree = connection == DeviceInterface::Connection::Closed
+                          || (watching && m_busWatch->ownsPort());
+    const bool updating = m_state == 15;
+    const bool rows = m_busModel->rowCount() > 0;
+
+    ui->busScanButton->setText(scanning ? tr("Стоп") : tr("Поиск"));
+    ui->busScanButton->setEnabled(scanning || (portFree && !updating));
+    ui->busAllSpeedsCheck->setEnabled(!scanning);
+    ui->busWatchButton->setText(watching ? tr("Стоп наблюдения") : tr("Наблюдение"));
+    // The watch runs on a port it opens itself, or beside a reader connected on the bus.
+    const bool watchable = connection == DeviceInterface::Connection::Closed
+                           || (connection == DeviceInterface::Connection::Serial && m_state == 3);
+    ui->busWatchButton->setEnabled(watching || (rows && !scanning && !updating && watchable));
+    ui->busExportButton->setEnabled(rows);
+}
+
+void MainWindow::startBusScan(bool allSpeeds)
+{
+    // The watch gives way to the scan; the port it opened closes with it.
+    if (busWatchRunning())
+        m_busWatch->stop();
+    if (m_device->connection() == DeviceInterface::Connection::Closed) {
+        // The scan goes to the port and speed the panel shows.
+        m_device->setPortName(ui->rs485_220_port->currentText());
+        const int speed = ui->rs485_220_speed->currentText().toInt();
+        if (speed > 0)
+            m_device->setBaudRate(speed);
+    }
+    QString error;
+    if (!m_busScan->start(allSpeeds, &error)) {
+        ui->busRunLabel->setText(error);
+        updateBusButtons();
+        return;
+    }
+    if (allSpeeds)
+        ui->busRunLabel->setText(tr("Поиск на всех скоростях"));
+    else
+        ui->busRunLabel->setText(tr("Поиск на скорости %1 бод").arg(m_busScan->speed()));
+    updateBusButtons();
+}
+
+void MainWindow::busScanClicked()
+{
+    if (busScanRunning()) {
+        m_busScan->stop();
+        return;
+    }
+    startBusScan(ui->busAllSpeedsCheck->isChecked());
+}
+
+void MainWindow::busScanProgress()
+{
+    if (m_state == 1 && busScanRunning())
+        displayDeviceStatus(2, busScanStatusText());
+}
+
+void MainWindow::busScanFinished(bool stopped)
+{
+    const int rows = m_busModel->rowCount();
+    ui->busRunLabel->setText(stopped ? tr("Поиск остановлен, найдено считывателей: %1").arg(rows)
+                                     : tr("Поиск завершён, найдено считывателей: %1").arg(rows));
+    // A search over every speed offers in the connection panel the readers at the panel's
+    // speed (each speed's own end would offer only the last speed's).
+    if (m_busScan->speedCount() > 1 && m_device->connection() == DeviceInterface::Connection::Closed)
+        getFoundAddrs(m_busScan->addressesAt(m_device->rememberedSpeed()));
+    updateBusButtons();
+    if (m_state == 0)
+        showStateStatus();
+}
+
+void MainWindow::busWatchClicked()
+{
+    if (busWatchRunning()) {
+        m_busWatch->stop();
+        return;
+    }
+    if (m_device->connection() == DeviceInterface::Connection::Closed)
+        m_device->setPortName(ui->rs485_220_port->currentText());
+    QString error;
+    if (!m_busWatch->start(&error)) {
+        ui->busRunLabel->setText(error);
+        updateBusButtons();
+        return;
+    }
+    for (int column = BusTableModel::FirstWatchColumn; column < BusTableModel::ColumnCount; ++column)
+        ui->busTable->setColumnHidden(column, false);
+    ui->busRunLabel->setText(busWatchStatusText());
+    updateBusButtons();
+    if (m_state == 0)
+        showStateStatus();
+}
+
+void MainWindow::busWatchLooked()
+{
+    ui->busRunLabel->setText(busWatchStatusText());
+    if (m_state == 0)
+        showStateStatus();
+}
+
+void MainWindow::busWatchStopped()
+{
+    ui->busRunLabel->setText(
+            tr("Наблюдение остановлено после кругов: %1").arg(m_busWatch->rounds()));
+    updateBusButtons();
+    if (m_state == 0)
+        showStateStatus();
+}
+
+void MainWindow::busExportClicked()
+{
+    if (m_busModel->rowCount() == 0)
+        return;
+    const QString proposed = QStringLiteral("bus-%1.csv")
+                                     .arg(QDateTime::currentDateTime().toString(
+                                             QStringLiteral("yyyyMMdd-HHmm")));
+    const FileRequest request = fileRequest(FileRequest::Save, tr("Сохранить таблицу шины"),
+                                            proposed, tr("CSV (*.csv);;JSON (*.json)"));
+    QString name = m_prompter.fileName(request);
+    if (name.isEmpty())
+        return;
+    if (!name.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive)
+        && !name.endsWith(QLatin1String(".json"), Qt::CaseInsensitive))
+        name += QStringLiteral(".csv");
+    const QByteArray bytes = BusExport::encode(m_busModel->readers(), BusExport::formatOf(name));
+    // Written beside the target and renamed over it only when complete.
+    QSaveFile file(name);
+    const bool saved = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size()
+                       && file.commit();
+    if (!saved) {
+        qDebug().noquote() << "/C:12"
+                           << "Bus table not saved:" << name << file.errorString();
+        m_prompter.critical(this, tr("Ошибка"),
+                            tr("Не удалось сохранить таблицу шины:\n%1").arg(name));
+        return;
+    }
+    qDebug().noquote() << "Bus table saved:" << name;
+    ui->busRunLabel->setText(tr("Таблица сохранена: %1").arg(QDir::toNativeSeparators(name)));
+}
+
+void MainWindow::busRowActivated(const QModelIndex &index)
+{
+    if (!index.isValid())
+        return;
+    const BusReader reader = m_busModel->reader(index.row());
+    if (reader.address < 1 || reader.address > 254)
+        return;
+    // The connection button decides what may be done: no connecting while a write, an update
+    // or a session through the server runs.
+    if (busScanRunning())
+        m_busScan->stop();
+    else if (!ui->rs485_Button->isEnabled() || m_device->isRemoteMode())
+        return;
+    if (busWatchRunning())
+        m_busWatch->stop();
+    // A reader connected now is left for the one chosen.
+    if (m_device->hasSession())
+        m_device->togglePort();
+    if (m_device->connection() != DeviceInterface::Connection::Closed)
+        return;
+    qDebug().noquote() << "Connect to the reader of the bus table:" << reader.address
+                       << reader.baud;
+    ui->rs485_220_speed->setCurrentText(QString::number(reader.baud));
+    m_device->setRememberedAddress(reader.address);
+    ui->rs485_selAddr->setCurrentText(QString::number(reader.address));
+    // The form shows what is read.
+    ui->terminalMenu->setCurrentRow(0);
+    itemSelected(ui->terminalMenu->model()->index(0, 0));
+    readConfig_220();
+}
