@@ -61,9 +61,24 @@ struct CommissionRecord
     QString device; // the reader's device id, e.g. "220"
     QString firmwareBefore;
     QString firmwareAfter;
-    QStringList written; // the settings written, "element=value" in the template's form
+    // The settings the reader took, "element=value" with the element names of the template and
+    // every value in decimal (the address too: "rs485_addr_220=11").
+    QStringList written;
     Verdict verdict = Untouched;
-    QStringList differences; // "element: template value, read back value"
+    QStringList differences; // "element: template value, read back value", both in decimal
+    // What stopped a failed or incomplete reader, for a face that acts on it (the command line's
+    // exit code); reason says it in words.
+    enum Cause {
+        NoCause,
+        Silent, // no answer after the resends
+        Refused, // the reader refused a value, the reboot or the firmware image
+        Unsupported, // its firmware is not in devices.db
+        TemplateMisfit, // a template value its firmware's lists do not offer: nothing was sent
+        FirmwareFile, // the firmware image could not be used for this reader
+        ConnectionLost, // the converter did not come back, or the port was closed
+        Stopped, // the run was ended while the reader was served
+    };
+    Cause cause = NoCause;
     QString reason; // why it failed or is incomplete
     // The line while this reader was served.
     int answers = 0;
@@ -82,4 +97,5 @@ struct CommissionHeader
     QString programVersion;
     QString note;
     QString mode; // "selected" or "assign 11-40 from 1"
+    QString firmware; // the firmware image offered, its file name and version (empty: none)
 };

@@ -2,6 +2,7 @@
 
 #include "appversion.h"
 #include "clidocument.h"
+#include "commissioningplan.h"
 
 namespace {
 struct CommandName
@@ -14,12 +15,17 @@ const CommandName kCommands[] = {
         {"scan", CliOptions::Scan},         {"read", CliOptions::Read},
         {"write", CliOptions::Write},       {"set", CliOptions::Set},
         {"reboot", CliOptions::Reboot},     {"send", CliOptions::Send},
-        {"firmware", CliOptions::Firmware},
+        {"firmware", CliOptions::Firmware}, {"commission", CliOptions::Commission},
 };
 
 // Options that take a value; the rest are switches.
-const char *const kValued[] = {"--port",   "--speed",    "--address", "--retries", "--timeout",
-                               "--remote", "--password", "--server",  "-o"};
+const char *const kValued[] = {"--port",      "--speed",    "--address", "--retries",  "--timeout",
+                               "--remote",    "--password", "--server",  "-o",         "--template",
+                               "--addresses", "--assign",   "--factory", "--firmware", "--report",
+                               "--note",      "--wait"};
+// The options of "commission" alone.
+const char *const kCommissionOptions[] = {"--template", "--addresses", "--assign", "--factory",
+                                          "--firmware", "--report",    "--note",   "--wait"};
 const char *const kSwitches[] = {"--json", "--verbose", "--help", "-h", "--version"};
 
 bool listed(const QString &name, const char *const *names, int count)
@@ -76,6 +82,10 @@ CliArguments::Result CliArguments::parse(const QStringList &arguments, const QSt
     bool outputGiven = false;
     bool passwordGiven = false;
     bool optionsEnded = false;
+    QStringList commissionGiven;
+    bool addressesGiven = false;
+    bool factoryGiven = false;
+    bool waitGiven = false;
     for (int i = 0; i < arguments.size(); ++i) {
         const QString arg = arguments.at(i);
         if (optionsEnded || !arg.startsWith(QLatin1Char('-')) || arg == QLatin1String("-")) {
@@ -114,6 +124,12 @@ CliArguments::Result CliArguments::parse(const QStringList &arguments, const QSt
             if (i + 1 >= arguments.size())
                 return fail(tr("параметру %1 нужно значение").arg(name));
             value = arguments.at(++i);
+        }
+
+        if (listed(name, kCommissionOptions, int(std::size(kCommissionOptions)))) {
+            if (commissionGiven.contains(name))
+                return fail(tr("параметр %1 указан дважды").arg(name));
+            commissionGiven << name;
         }
 
         if (name == QLatin1String("--port")) {
@@ -166,6 +182,43 @@ CliArguments::Result CliArguments::parse(const QStringList &arguments, const QSt
                 return fail(tr("сервер задаётся как АДРЕС:ПОРТ: %1").arg(value));
             o.serverHost = host;
             o.serverPort = quint16(port);
+        } else if (name == QLatin1String("--template") || name == QLatin1String("--firmware")
+                   || name == QLatin1String("--report")) {
+            if (value.isEmpty())
+                return fail(tr("пустое имя файла: %1").arg(name));
+            if (name == QLatin1String("--template"))
+                o.templateFile = value;
+            else if (name == QLatin1String("--firmware"))
+                o.firmwareFile = value;
+            else
+                o.reportFile = value;
+        } else if (name == QLatin1String("--addresses")) {
+            QString error;
+            if (!CommissioningPlan::parseAddressList(value, &o.addresses, &error))
+                return fail(error);
+            addressesGiven = true;
+        } else if (name == QLatin1String("--assign")) {
+            QString error;
+            if (!CommissioningPlan::parseRange(value, &o.assignFirst, &o.assignLast, &error))
+                return fail(error);
+            o.assign = true;
+        } else if (name == QLatin1String("--factory")) {
+            const QString error = CliDocument::checkSetting({QStringLiteral("address"), value},
+                                                            baudList);
+            if (!error.isEmpty())
+                return fail(error);
+            o.factory = value.trimmed().toInt();
+            factoryGiven = true;
+        } else if (name == QLatin1String("--note")) {
+            o.note = value;
+        } else if (name == QLatin1String("--wait")) {
+            bool ok = false;
+            o.waitSeconds = value.trimmed().toInt(&ok);
+            if (!ok || o.waitSeconds < 1 || o.waitSeconds > CliArguments::MaxWaitSeconds)
+                return fail(tr("время ожидания модуля не от 1 до %1 с: %2")
+                                    .arg(CliArguments::MaxWaitSeconds)
+                                    .arg(value));
+            waitGiven = true;
         } else if (name == QLatin1String("-o")) {
             if (value.isEmpty())
                 return fail(tr("пустое имя файла: %1").arg(name));
@@ -204,6 +257,8 @@ CliArguments::Result CliArguments::parse(const QStringList &arguments, const QSt
         return fail(tr("--password и --server действуют только вместе с --remote"));
     if (outputGiven && o.command != CliOptions::Read)
         return fail(tr("-o действует только с командой read: %1").arg(commandName));
+    if (!commissionGiven.isEmpty() && o.command != CliOptions::Commission)
+        return fail(tr("%1 действует только с командой commission").arg(commissionGiven.first()));
 
     auto noArguments = [&]() -> QString {
         return positional.isEmpty()
@@ -264,6 +319,28 @@ CliArguments::Result CliArguments::parse(const QStringList &arguments, const QSt
         else
             error = takeSettings(0);
         break;
+    case CliOptions::Commission:
+        if (o.isRemote()) {
+            error = tr("команда %1 не работает через сервер конфигурирования").arg(commandName);
+            break;
+        }
+        error = noArguments();
+        if (!error.isEmpty())
+            break;
+        if (o.templateFile.isEmpty())
+            error = tr("команде commission нужен шаблон: --template ФАЙЛ");
+        else if (o.reportFile.isEmpty())
+            error = tr("команде commission нужен отчёт: --report ФАЙЛ");
+        else if (addressesGiven == o.assign)
+            error = tr("команде commission нужен ровно один из параметров --addresses и --assign");
+        else if (!o.assign && (factoryGiven || waitGiven))
+            error = tr("--factory и --wait действуют только вместе с --assign");
+        else if (o.assign && o.factory >= o.assignFirst && o.factory <= o.assignLast)
+            error = tr("заводской адрес %1 внутри диапазона %2-%3")
+                            .arg(o.factory)
+                            .arg(o.assignFirst)
+                            .arg(o.assignLast);
+        break;
     case CliOptions::Send:
         if (o.isRemote()) {
             error = tr("команда %1 не работает через сервер конфигурирования").arg(commandName);
@@ -309,6 +386,22 @@ QString CliArguments::usage()
             "выводит ответ\n"
             "  firmware ФАЙЛ            загружает прошивку в модуль модели 200, ход загрузки в "
             "stderr\n"
+            "  commission --template ФАЙЛ (--addresses СПИСОК | --assign ОТ-ДО [--factory АДРЕС])\n"
+            "             [--firmware ФАЙЛ] [--note ТЕКСТ] [--wait С] --report ФАЙЛ\n"
+            "                           ввод модулей в работу: каждому настройки шаблона,\n"
+            "                           перезагрузка, проверка; отчёт CSV в ФАЙЛ после каждого "
+            "модуля.\n"
+            "                           --addresses 11-40 или 5,7,9-12: модули на этих адресах\n"
+            "                           (каждый сохраняет адрес, скорость --speed);\n"
+            "                           --assign 11-40: новые модули по одному на заводском "
+            "адресе\n"
+            "                           (--factory, по умолчанию 1, скорость --speed) получают\n"
+            "                           следующий адрес диапазона; --wait С: сколько ждать\n"
+            "                           следующего модуля (по умолчанию 300 с), затем отчёт;\n"
+            "                           --firmware: прошивка для модулей со старой (модель 200);\n"
+            "                           строка (--json: объект) на каждый модуль; SIGINT и "
+            "SIGTERM\n"
+            "                           завершают запуск с отчётом (коды выхода 130 и 143)\n"
             "\n"
             "Параметры:\n"
             "  --port ПОРТ              порт преобразователя (имя или путь)\n"
@@ -332,7 +425,10 @@ QString CliArguments::usage()
             "Коды выхода: 0 выполнено; 2 неверные аргументы; 3 нет ответа (scan: ни один модуль\n"
             "не ответил); 4 модуль отклонил значение или прошивку; 5 файл (или стандартный вывод)\n"
             "не читается или не пишется; 6 ошибка сервера или входа; 7 прошивка модуля не\n"
-            "поддерживается devices.db.\n");
+            "поддерживается devices.db. commission: 0, когда каждый модуль проверен, иначе код\n"
+            "первого непроверенного (3 молчит или не закончен, 4 отклонил значение или хранит\n"
+            "другое, 5 файл прошивки не подошёл, 7 прошивка не поддерживается или шаблон ей не\n"
+            "подходит); 3, когда ни один модуль не ответил.\n");
 }
 
 QString CliArguments::versionLine()

@@ -26,7 +26,19 @@ struct CliSetting
 // What the command line asks for.
 struct CliOptions
 {
-    enum Command { Help, Ports, Scan, Read, Write, Set, Reboot, Send, Firmware, Version };
+    enum Command {
+        Help,
+        Ports,
+        Scan,
+        Read,
+        Write,
+        Set,
+        Reboot,
+        Send,
+        Firmware,
+        Version,
+        Commission
+    };
     Command command = Help;
 
     QString port;
@@ -48,6 +60,20 @@ struct CliOptions
     QString file; // read -o ("-": standard output), write, firmware
     QList<CliSetting> settings; // set, and the overrides of write
     QString console; // send: the command as typed, pieces joined by blanks
+
+    // commission: the template, the readers (--addresses) or the range to give (--assign)
+    // with the factory address, the firmware image to bring readers up to, the report, the
+    // engineer's note, and how long the factory address may stay silent.
+    QString templateFile;
+    QList<int> addresses;
+    bool assign = false;
+    int assignFirst = 0;
+    int assignLast = 0;
+    int factory = 1;
+    QString firmwareFile;
+    QString reportFile;
+    QString note;
+    int waitSeconds = 300;
 
     bool isRemote() const { return !imei.isEmpty(); }
 };
@@ -74,6 +100,9 @@ public:
 
     // The answer time-out --timeout takes, in milliseconds.
     static constexpr int MinTimeoutMs = 50;
+    // How long "commission --assign" waits for the next reader at the factory address.
+    static constexpr int DefaultWaitSeconds = 300;
+    static constexpr int MaxWaitSeconds = 24 * 3600;
     static constexpr int MaxTimeoutMs = 600000;
 
     // A console command for "send" must be four hexadecimal digits of the code and then whole

@@ -1,7 +1,9 @@
 #include "clioutput.h"
 
 #include "clidocument.h"
+#include "commissionreport.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
@@ -28,6 +30,44 @@ QString CliOutput::readerLine(const Identity &reader, bool json)
         return compact(object);
     }
     return QStringLiteral("%1 %2 %3").arg(reader.address).arg(reader.device).arg(reader.firmware);
+}
+
+QString CliOutput::commissionLine(const CommissionRecord &record, bool json)
+{
+    QStringList why = record.differences;
+    if (!record.reason.isEmpty())
+        why << record.reason;
+    if (!json) {
+        QString line = QStringLiteral("%1 %2 %3 %4 %5")
+                               .arg(record.addressBefore)
+                               .arg(record.addressAfter)
+                               .arg(record.device.isEmpty() ? QStringLiteral("-") : record.device,
+                                    record.firmwareAfter.isEmpty() ? QStringLiteral("-")
+                                                                   : record.firmwareAfter,
+                                    CommissionReport::verdictKey(record.verdict));
+        if (!why.isEmpty())
+            line += QStringLiteral(": ") + why.join(QStringLiteral("; "));
+        return line;
+    }
+    QJsonObject object;
+    object.insert(QStringLiteral("time"),
+                  record.time.isValid() ? record.time.toString(Qt::ISODate) : QString());
+    object.insert(QStringLiteral("addressBefore"), record.addressBefore);
+    object.insert(QStringLiteral("addressAfter"), record.addressAfter);
+    object.insert(QStringLiteral("speedBefore"), record.baudBefore);
+    object.insert(QStringLiteral("speedAfter"), record.baudAfter);
+    object.insert(QStringLiteral("device"), record.device);
+    object.insert(QStringLiteral("firmwareBefore"), record.firmwareBefore);
+    object.insert(QStringLiteral("firmwareAfter"), record.firmwareAfter);
+    object.insert(QStringLiteral("written"), QJsonArray::fromStringList(record.written));
+    object.insert(QStringLiteral("verdict"), CommissionReport::verdictKey(record.verdict));
+    object.insert(QStringLiteral("differences"), QJsonArray::fromStringList(record.differences));
+    object.insert(QStringLiteral("reason"), record.reason);
+    object.insert(QStringLiteral("answers"), record.answers);
+    object.insert(QStringLiteral("resends"), record.resends);
+    object.insert(QStringLiteral("checksumErrors"), record.checksumErrors);
+    object.insert(QStringLiteral("medianAnswerMs"), record.medianAnswerMs);
+    return compact(object);
 }
 
 QString CliOutput::portLine(const QString &port, bool json)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "commissioning.h"
+
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QMap>
@@ -33,6 +35,10 @@ public:
     // The answer to a console command: its bytes in hexadecimal, blank-separated; as JSON the
     // request frame beside it.
     static QString answerLine(const QByteArray &request, const QByteArray &answer, bool json);
+    // One reader of a commissioning run as it is done: "1 11 220 1.3.2 verified" (address before
+    // and after, device, firmware, verdict, then the differences or the reason), or one JSON
+    // object with every field of the report's row.
+    static QString commissionLine(const CommissionRecord &record, bool json);
     // {"error":"...","code":N}, or the message itself.
     static QString errorLine(const QString &message, int code, bool json);
     // A progress line for a terminal: what, value/maximum and the percentage.

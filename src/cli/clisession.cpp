@@ -117,6 +117,9 @@ int CliSession::run(const CliOptions &options)
     case CliOptions::Firmware:
         code = firmware();
         break;
+    case CliOptions::Commission:
+        code = commission();
+        break;
     }
     closeLink();
     // Results that did not reach standard output are a failed command, whatever the reader did.

@@ -62,6 +62,7 @@ private:
     int reboot();
     int send();
     int firmware();
+    int commission(); // clisession_commission.cpp
 
     // steps
     int requireDatabase();
@@ -87,7 +88,7 @@ private:
     int idleLimitMs() const;
     // Where "read -o" writes: the file must be a regular file or not yet exist. Empty when it
     // may be written, else why not.
-    QString outputFileRefusal() const;
+    QString outputFileRefusal(const QString &path) const;
     // The other names of a form list item (English, and the language of the messages).
     QStringList otherNames(const QString &item) const;
 

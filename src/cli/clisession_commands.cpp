@@ -55,19 +55,19 @@ int CliSession::scan()
     return CliExit::Done;
 }
 
-QString CliSession::outputFileRefusal() const
+QString CliSession::outputFileRefusal(const QString &path) const
 {
     // A device, a FIFO or a folder is refused without being opened: opening a FIFO would wait
     // for a reader, and the atomic save would put a file in place of the device's name.
-    const QFileInfo info(m_options.file);
+    const QFileInfo info(path);
     if (!info.exists() && !info.isSymLink())
         return QString();
     if (!info.exists())
-        return tr("%1 — ссылка в никуда, а не обычный файл").arg(m_options.file);
+        return tr("%1 — ссылка в никуда, а не обычный файл").arg(path);
     if (info.isDir())
-        return tr("%1 — папка, а не обычный файл").arg(m_options.file);
+        return tr("%1 — папка, а не обычный файл").arg(path);
     if (!info.isFile())
-        return tr("%1 — устройство или канал, а не обычный файл").arg(m_options.file);
+        return tr("%1 — устройство или канал, а не обычный файл").arg(path);
     return QString();
 }
 
@@ -75,7 +75,7 @@ int CliSession::read()
 {
     const bool toStandardOutput = m_options.file == QLatin1String("-");
     if (!m_options.file.isEmpty() && !toStandardOutput) {
-        const QString refusal = outputFileRefusal();
+        const QString refusal = outputFileRefusal(m_options.file);
         if (!refusal.isEmpty())
             return failWith(CliExit::FileError,
                             tr("файл %1 не записывается: %2").arg(m_options.file, refusal));
