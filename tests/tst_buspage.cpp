@@ -3,10 +3,12 @@
 // to a reader, and the watch keeps every reader's figures and counts the errors of a reader
 // whose line is bad, beside the window's own work on the bus.
 #include "bustablemodel.h"
+#include "commissionform.h"
 #include "deviceinterface.h"
 #include "mainwindowaccess.h"
 #include "resources.h"
 
+#include <algorithm>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -84,6 +86,7 @@ private slots:
     void doubleClickConnects();
     void watchCountsBadLine();
     void watchBesideSession();
+    void commissionFromPage();
 };
 
 // The third entry of the menu is there in the closed state and during a session, and shows the
@@ -343,6 +346,116 @@ void TestBusPage::watchBesideSession()
     rig.press("busWatchButton");
     QVERIFY(rig.w().deviceInterface()->isPortOpen());
     QCOMPARE(rig.w().globalState(), 3);
+}
+
+// The run started from the page on the readers selected in the table: while it drives the link
+// the window stands aside (no state of its own, no reboot box, no status reads, no session
+// controls) and says what the run does; at the end it is closed again, the reports are in the
+// data folder and the PDF is offered for opening.
+void TestBusPage::commissionFromPage()
+{
+    Rig rig;
+    QVERIFY(rig.scanUpTo(4));
+    auto *view = rig.get<QTableView>("busTable");
+    view->selectionModel()->select(view->model()->index(rig.row(2), 0),
+                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    view->selectionModel()->select(view->model()->index(rig.row(4), 0),
+                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    const QString templatePath = rig.dir.filePath("site.xml");
+    QVERIFY(writeTestFile(templatePath, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                                        "<configuration>\n"
+                                        " <rs485_addr_220 param=\"5\"/>\n"
+                                        " <gen_stat_220 param=\"1\"/>\n"
+                                        " <pull_up_220 param=\"1\"/>\n"
+                                        " <gen_mode_220 param=\"2\"/>\n"
+                                        "</configuration>\n"));
+
+    QVERIFY(rig.get("commissionButton")->isEnabled());
+    rig.press("commissionButton");
+    auto *form = rig.w().findChild<CommissionForm *>();
+    QVERIFY(form);
+    QVERIFY(child<QRadioButton>(form, "targetsSelectedRadio")->isChecked());
+    QCOMPARE(child<QRadioButton>(form, "targetsSelectedRadio")->text(),
+             QString("Выбранные в таблице: 2"));
+    // A template that is not there: the dialog stays, with the reason.
+    child<QLineEdit>(form, "templateFileEdit")->setText(rig.dir.filePath("none.xml"));
+    QTest::mouseClick(child<QPushButton>(form, "startCommissionButton"), Qt::LeftButton);
+    QVERIFY(!child<QLabel>(form, "commissionErrorLabel")->text().isEmpty());
+    QVERIFY(!rig.w().deviceInterface()->isPortOpen());
+
+    child<QLineEdit>(form, "templateFileEdit")->setText(templatePath);
+    child<QLineEdit>(form, "noteEdit")->setText("щит 2");
+    QList<int> states;
+    connect(rig.w().deviceInterface(), &DeviceInterface::changeDeviceStatus, this,
+            [&](int code) { states << code; });
+    rig.boxes.answers << Prompt::Yes;
+    QTest::mouseClick(child<QPushButton>(form, "startCommissionButton"), Qt::LeftButton);
+    processDeletions();
+    QVERIFY(!rig.w().findChild<CommissionForm *>());
+
+    // While it runs: the run's state codes come, the window's state stays, the strip says what
+    // the run does and nothing that would reach the link can be used but the run's own button.
+    QStringList shown;
+    QStringList violations;
+    const bool ended = QTest::qWaitFor(
+            [&] {
+                const QString status = rig.status();
+                if (rig.get<QPushButton>("commissionButton")->text() != "Завершить")
+                    return true;
+                if (!shown.contains(status))
+                    shown << status;
+                if (rig.w().globalState() != 0)
+                    violations << "state " + QString::number(rig.w().globalState());
+                for (const char *name : {"rs485_Button", "findDevsButton", "writeConfigButton",
+                                         "restartButton", "busScanButton", "busWatchButton"})
+                    if (rig.get(name)->isEnabled())
+                        violations << QString(name) + " on";
+                if (MainWindowTestAccess::statusTimer(rig.w())->isActive())
+                    violations << "status timer";
+                return false;
+            },
+            30000);
+    QVERIFY(ended);
+    violations.removeDuplicates();
+    QVERIFY2(violations.isEmpty(), qPrintable(violations.join(", ")));
+    QVERIFY2(states.contains(4) && states.contains(5) && states.contains(7),
+             qPrintable(QString::number(states.size())));
+    QVERIFY2(shown.contains("Ввод в работу: считыватель 2, запись настроек"),
+             qPrintable(shown.join(" / ")));
+    QVERIFY2(std::any_of(shown.cbegin(), shown.cend(),
+                         [](const QString &s) {
+                             return s.startsWith("Ввод в работу: считыватель 4, ");
+                         }),
+             qPrintable(shown.join(" / ")));
+
+    for (int address : {2, 4}) {
+        const SimReaderSettings &s = rig.bus.reader(quint8(address))->settings();
+        QCOMPARE(QString("%1 %2 %3").arg(s.genState).arg(s.pullUp).arg(s.genMode),
+                 QString("1 1 2"));
+    }
+    // Only the question about the report was asked: no reboot box, no firmware warning.
+    QCOMPARE(rig.boxes.boxes.size(), 1);
+    const QString question = rig.boxes.describe();
+    QVERIFY2(question.startsWith("Question Ввод в работу | Ввод в работу завершён: проверено 2 "
+                                 "из 2.\nОтчёт сохранён:\n"),
+             qPrintable(question));
+    const QDir reports(rig.dir.filePath("reports"));
+    const QStringList files = reports.entryList(QDir::Files, QDir::Name);
+    QCOMPARE(files.size(), 2);
+    QVERIFY(files.at(0).endsWith(".csv") && files.at(1).endsWith(".pdf"));
+    QCOMPARE(rig.boxes.openedUrls,
+             QList<QUrl>({QUrl::fromLocalFile(reports.filePath(files.at(1)))}));
+    QVERIFY(readTestFile(reports.filePath(files.at(1))).startsWith("%PDF-"));
+    QVERIFY(readTestFile(reports.filePath(files.at(0))).contains("щит 2"));
+
+    // The window has the link back, closed.
+    QVERIFY(!rig.w().deviceInterface()->isPortOpen());
+    QCOMPARE(rig.w().globalState(), 0);
+    QCOMPARE(rig.status(), QString("Соединения закрыты"));
+    QVERIFY(rig.get("rs485_Button")->isEnabled());
+    QVERIFY(rig.get("busScanButton")->isEnabled());
+    QCOMPARE(rig.get<QPushButton>("commissionButton")->text(), QString("Ввод в работу"));
+    QVERIFY(rig.runText().startsWith("Ввод в работу завершён: проверено 2 из 2. Отчёт: "));
 }
 
 QTEST_MAIN(TestBusPage)

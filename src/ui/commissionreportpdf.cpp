@@ -1,6 +1,7 @@
 #include "commissionreportpdf.h"
 
 #include "apppaths.h"
+#include "commissionreport.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -41,27 +42,9 @@ QString addressText(int address, int baud)
 }
 } // namespace
 
-QString CommissionReportPdf::verdictText(CommissionRecord::Verdict verdict)
-{
-    switch (verdict) {
-    case CommissionRecord::Verified:
-        return tr("проверен");
-    case CommissionRecord::Differs:
-        return tr("отличается от шаблона");
-    case CommissionRecord::Failed:
-        return tr("ошибка");
-    case CommissionRecord::Incomplete:
-        return tr("не завершён");
-    case CommissionRecord::Untouched:
-        return tr("не обслужен");
-    }
-    return QString();
-}
-
 QString CommissionReportPdf::html(const CommissionHeader &header,
                                   const QList<CommissionRecord> &records)
 {
-    const QString dateFormat = QStringLiteral("dd.MM.yyyy HH:mm:ss");
     QString h;
     h += QStringLiteral("<html><body>");
     h += QStringLiteral("<h2>") + tr("Ввод в работу считывателей шины") + QStringLiteral("</h2>");
@@ -69,8 +52,8 @@ QString CommissionReportPdf::html(const CommissionHeader &header,
     auto headerRow = [&h](const QString &name, const QString &value) {
         h += QStringLiteral("<tr><td><b>%1</b></td><td>%2</td></tr>").arg(esc(name), value);
     };
-    headerRow(tr("Начало:"), esc(header.started.toString(dateFormat)));
-    headerRow(tr("Окончание:"), esc(header.ended.toString(dateFormat)));
+    headerRow(tr("Начало:"), esc(CommissionReport::timeText(header.started)));
+    headerRow(tr("Окончание:"), esc(CommissionReport::timeText(header.ended)));
     headerRow(tr("Шаблон:"), esc(header.templateName));
     headerRow(tr("Режим:"), esc(header.mode));
     headerRow(tr("Версия программы:"), esc(header.programVersion));
@@ -90,7 +73,7 @@ QString CommissionReportPdf::html(const CommissionHeader &header,
         h += QStringLiteral("<th>") + esc(column) + QStringLiteral("</th>");
     h += QStringLiteral("</tr>");
     for (const CommissionRecord &r : records) {
-        QString verdict = QStringLiteral("<b>") + esc(verdictText(r.verdict))
+        QString verdict = QStringLiteral("<b>") + esc(CommissionReport::verdictText(r.verdict))
                           + QStringLiteral("</b>");
         for (const QString &difference : r.differences)
             verdict += QStringLiteral("<br>") + esc(difference);
@@ -174,12 +157,4 @@ QString CommissionReportPdf::reportsDir()
     const QString dir = AppPaths::dataFilePath(QStringLiteral("reports"));
     QDir().mkpath(dir);
     return dir;
-}
-
-QString CommissionReportPdf::fileName(const CommissionHeader &header)
-{
-    const QDateTime started = header.started.isValid() ? header.started
-                                                       : QDateTime::currentDateTime();
-    return QStringLiteral("commissioning-%1.pdf")
-            .arg(started.toString(QStringLiteral("yyyyMMdd-HHmmss")));
 }

@@ -8,7 +8,8 @@
 // The hand-over document of a commissioning run as a PDF: a header (date, template, program
 // version, mode, the engineer's note) and one row per reader (time, address and firmware before
 // and after, settings written, verdict, and the line's health while it was served). Laid out by
-// a text document and printed by the PDF writer; no other library.
+// a text document and printed by the PDF writer; no other library. Its words and dates are the
+// CSV report's.
 class CommissionReportPdf
 {
 public:
@@ -19,7 +20,4 @@ public:
                          const QList<CommissionRecord> &records, QString *error = nullptr);
     // The folder of the reports: "reports" in the program's data folder (made when missing).
     static QString reportsDir();
-    // "commissioning-20261207-1530.pdf" for a run started at that minute.
-    static QString fileName(const CommissionHeader &header);
-    static QString verdictText(CommissionRecord::Verdict verdict);
 };

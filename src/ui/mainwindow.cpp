@@ -5,6 +5,7 @@
 #include "ui_mainwindow.h"
 
 #include "busscan.h"
+#include "commissioningrun.h"
 #include "buswatch.h"
 #include "db_worker.h"
 #include "debuglogwindow.h"
@@ -238,7 +239,9 @@ MainWindow::~MainWindow()
         saveCommandHistory();
     // Open status calculators go while the window is whole: their closing is reported to it.
     qDeleteAll(findChildren<StatusCalc *>(QString(), Qt::FindDirectChildrenOnly));
-    // The scan and the watch go before the link whose signals they follow.
+    // The run, the scan and the watch go before the link whose signals they follow.
+    delete m_run;
+    m_run = nullptr;
     delete m_busWatch;
     m_busWatch = nullptr;
     delete m_busScan;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "bushealth.h"
+#include "commissioning.h"
 #include "configurationfile.h"
 #include "prompter.h"
 #include "records.h"
@@ -16,6 +17,7 @@
 
 class BusScan;
 class BusTableModel;
+class CommissioningRun;
 class BusWatch;
 class DB_Worker;
 class DebugLogWindow;
@@ -166,6 +168,8 @@ public slots:
     // A double-click on a row connects to that reader.
     void busRowActivated(const QModelIndex &index);
     void updateBusButtons();
+    // The commissioning run: its dialog, or a stop of the run under way.
+    void commissionClicked();
 
     // Status calculator.
     void runStatusCalc(QString value);
@@ -210,6 +214,11 @@ private slots:
     void busScanFinished(bool stopped);
     void busWatchLooked();
     void busWatchStopped();
+    void runStep(int address, const QString &step);
+    void runReaderDone();
+    void runWaiting(int factoryAddress, int nextAddress);
+    void runPaused(bool on);
+    void runFinished();
     // A serial port came or went: re-list the ports after a pause, unless the link is busy.
     void deviceChangeNotified();
     // A write has ended: what the reader did not take stays a change, and is told.
@@ -239,6 +248,15 @@ private:
     void startBusScan(bool allSpeeds);
     QString busScanStatusText() const;
     QString busWatchStatusText() const;
+    // While the commissioning run drives the link the window's session machinery stands aside:
+    // the state codes, records and documents of the run's reads and writes are the run's.
+    bool commissionRunning() const;
+    QString runStatusText() const;
+    void applyRunControls();
+    bool startCommissioning(const CommissionOptions &options, QString *error);
+    // The form as a configuration document for the run's template; empty when it holds nothing.
+    QByteArray formTemplateXml() const;
+    void saveRunReports();
     bool statusPollingEnabled() const;
     void offerFirmwareUpdate(const QString &latest);
     // Creates the update client and connects its outcomes to the update workflow.
@@ -380,6 +398,11 @@ private:
     BusTableModel *m_busModel = nullptr;
     BusScan *m_busScan = nullptr;
     BusWatch *m_busWatch = nullptr;
+    CommissioningRun *m_run = nullptr;
+    // What the run is doing, as it told last (the status strip shows it).
+    QString m_runStep;
+    int m_runAddress = 0;
+    int m_runWaitingFor = 0; // assign mode: the address the next reader gets, 0 when not waiting
 
     // Status calculator: the open dialog (null when none), the ticked events, and the status
     // code text handed back on a refresh.

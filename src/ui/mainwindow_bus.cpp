@@ -3,18 +3,26 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "apppaths.h"
 #include "busexport.h"
 #include "busrowcolours.h"
 #include "busscan.h"
 #include "bustablemodel.h"
 #include "buswatch.h"
+#include "commissionform.h"
+#include "commissioningrun.h"
+#include "commissionreport.h"
+#include "commissionreportpdf.h"
 #include "deviceinterface.h"
 
 #include <QDateTime>
 #include <QDebug>
 #include <QDir>
+#include <QDomDocument>
 #include <QHeaderView>
 #include <QSaveFile>
+#include <QTimer>
+#include <QUrl>
 
 namespace {
 // Widths of the table's columns, in the order of BusTableModel's columns.
@@ -51,8 +59,13 @@ void MainWindow::setupBusPage()
     connect(m_busWatch, &BusWatch::stopped, this, &MainWindow::busWatchStopped);
     connect(m_busModel, &QAbstractItemModel::rowsInserted, this, &MainWindow::updateBusButtons);
     connect(m_busModel, &QAbstractItemModel::modelReset, this, &MainWindow::updateBusButtons);
-    // Until the commissioning run is part of the program, its button is not offered.
-    ui->commissionButton->hide();
+    m_run = new CommissioningRun(m_device, m_db, this);
+    connect(ui->commissionButton, &QPushButton::clicked, this, &MainWindow::commissionClicked);
+    connect(m_run, &CommissioningRun::step, this, &MainWindow::runStep);
+    connect(m_run, &CommissioningRun::readerDone, this, &MainWindow::runReaderDone);
+    connect(m_run, &CommissioningRun::waitingForReader, this, &MainWindow::runWaiting);
+    connect(m_run, &CommissioningRun::paused, this, &MainWindow::runPaused);
+    connect(m_run, &CommissioningRun::finished, this, &MainWindow::runFinished);
     updateBusButtons();
 }
 
@@ -104,6 +117,18 @@ void MainWindow::updateBusButtons()
                           || (watching && m_busWatch->ownsPort());
     const bool updating = m_state == 15;
     const bool rows = m_busModel->rowCount() > 0;
+    if (commissionRunning()) {
+        ui->busScanButton->setEnabled(false);
+        ui->busAllSpeedsCheck->setEnabled(false);
+        ui->busWatchButton->setEnabled(false);
+        ui->busExportButton->setEnabled(rows);
+        ui->commissionButton->setText(tr("Завершить"));
+        ui->commissionButton->setEnabled(true);
+        return;
+    }
+    ui->commissionButton->setText(tr("Ввод в работу"));
+    // The run opens the port itself (the watch gives it up), as the scan does.
+    ui->commissionButton->setEnabled(!scanning && portFree && !updating);
 
     ui->busScanButton->setText(scanning ? tr("Стоп") : tr("Поиск"));
     ui->busScanButton->setEnabled(scanning || (portFree && !updating));
@@ -268,4 +293,212 @@ void MainWindow::busRowActivated(const QModelIndex &index)
     ui->terminalMenu->setCurrentRow(0);
     itemSelected(ui->terminalMenu->model()->index(0, 0));
     readConfig_220();
+}
+
+bool MainWindow::commissionRunning() const
+{
+    return m_run && m_run->isRunning();
+}
+
+QString MainWindow::runStatusText() const
+{
+    if (m_device->connection() == DeviceInterface::Connection::SerialLost)
+        return tr("Ввод в работу приостановлен: преобразователь отключен от ПК");
+    if (m_runWaitingFor > 0)
+        return tr("Подключите следующий считыватель");
+    if (m_runAddress > 0)
+        return tr("Ввод в работу: считыватель %1, %2").arg(m_runAddress).arg(m_runStep);
+    return tr("Ввод в работу");
+}
+
+void MainWindow::applyRunControls()
+{
+    // Nothing of the window's own may reach the link while the run drives it.
+    m_statusTimer->stop();
+    const QList<QWidget *> controls = {ui->rs485_Button,      ui->findDevsButton,
+                                       ui->writeConfigButton, ui->restartButton,
+                                       ui->remCfgButton,      ui->updateFwButton,
+                                       ui->openFileButton,    ui->rs485_220_port,
+                                       ui->rs485_220_speed,   ui->rs485_selAddr,
+                                       ui->devParamsField};
+    for (QWidget *w : controls)
+        w->setEnabled(false);
+    displayDeviceStatus(m_device->connection() == DeviceInterface::Connection::SerialLost ? 3 : 2,
+                        runStatusText());
+    updateBusButtons();
+}
+
+QByteArray MainWindow::formTemplateXml() const
+{
+    // Only a form that holds a reader's configuration (read, or opened from a file) is one.
+    if (m_configDoc.isNull() || ui->setBaudComboBox->count() == 0)
+        return QByteArray();
+    QDomDocument doc;
+    QDomElement root = doc.createElement(QStringLiteral("configuration"));
+    doc.appendChild(root);
+    for (int id = 0; id < 5; ++id) {
+        const QPair<QString, QString> field = fieldValue(id);
+        QDomElement element = doc.createElement(field.first);
+        element.setAttribute(QStringLiteral("param"), field.second);
+        root.appendChild(element);
+    }
+    return doc.toByteArray(1);
+}
+
+void MainWindow::commissionClicked()
+{
+    if (commissionRunning()) {
+        // The step under way is answered first; the readers after it stay untouched.
+        m_run->stop();
+        ui->busRunLabel->setText(tr("Ввод в работу завершается после текущего шага"));
+        return;
+    }
+    QList<CommissionTarget> targets;
+    const QModelIndexList selected = ui->busTable->selectionModel()->selectedRows();
+    QList<int> rows;
+    for (const QModelIndex &index : selected)
+        rows << index.row();
+    std::sort(rows.begin(), rows.end());
+    for (int row : qAsConst(rows)) {
+        const BusReader reader = m_busModel->reader(row);
+        targets << CommissionTarget {reader.address, reader.baud};
+    }
+    auto *form = new CommissionForm(this, &m_prompter, targets, formTemplateXml(),
+                                    m_device->baudList());
+    connect(form, &CommissionForm::startRequested, this, [this, form] {
+        CommissionOptions options;
+        QString error;
+        if (!form->options(&options, &error) || !startCommissioning(options, &error)) {
+            form->showError(error);
+            return;
+        }
+        form->started();
+    });
+    form->show();
+}
+
+bool MainWindow::startCommissioning(const CommissionOptions &options, QString *error)
+{
+    // The run needs the port: the watch gives it up.
+    if (busWatchRunning())
+        m_busWatch->stop();
+    if (m_device->connection() == DeviceInterface::Connection::Closed)
+        m_device->setPortName(ui->rs485_220_port->currentText());
+    m_runStep.clear();
+    m_runAddress = 0;
+    m_runWaitingFor = 0;
+    if (!m_run->start(options, error)) {
+        qDebug().noquote() << "/C:12"
+                           << "Commissioning run not started:" << *error;
+        return false;
+    }
+    ui->busRunLabel->setText(tr("Ввод в работу начат"));
+    applyRunControls();
+    return true;
+}
+
+void MainWindow::runStep(int address, const QString &step)
+{
+    static const QMap<QString, const char *> steps
+            = {{QStringLiteral("identify"), QT_TR_NOOP("опознание")},
+               {QStringLiteral("firmware"), QT_TR_NOOP("обновление прошивки")},
+               {QStringLiteral("write"), QT_TR_NOOP("запись настроек")},
+               {QStringLiteral("reboot"), QT_TR_NOOP("перезагрузка")},
+               {QStringLiteral("read back"), QT_TR_NOOP("проверочное чтение")},
+               {QStringLiteral("compare"), QT_TR_NOOP("сравнение с шаблоном")}};
+    m_runAddress = address;
+    m_runWaitingFor = 0;
+    m_runStep = steps.contains(step) ? tr(steps.value(step)) : step;
+    if (commissionRunning())
+        applyRunControls();
+}
+
+void MainWindow::runReaderDone()
+{
+    const QList<CommissionRecord> records = m_run->records();
+    int done = 0;
+    int verified = 0;
+    for (const CommissionRecord &r : records) {
+        done += r.verdict != CommissionRecord::Untouched ? 1 : 0;
+        verified += r.verdict == CommissionRecord::Verified ? 1 : 0;
+    }
+    ui->busRunLabel->setText(
+            tr("Обслужено считывателей: %1, проверено: %2").arg(done).arg(verified));
+}
+
+void MainWindow::runWaiting(int factoryAddress, int nextAddress)
+{
+    // The engineer wires the next reader; the run looks at the factory address until it
+    // answers. The button ends the run.
+    m_runWaitingFor = nextAddress;
+    ui->busRunLabel->setText(
+            tr("Подключите следующий считыватель (адрес %1): он получит адрес %2. Кнопка "
+               "\"Завершить\" заканчивает ввод в работу.")
+                    .arg(factoryAddress)
+                    .arg(nextAddress));
+    if (commissionRunning())
+        applyRunControls();
+}
+
+void MainWindow::runPaused(bool)
+{
+    if (commissionRunning())
+        applyRunControls();
+}
+
+void MainWindow::runFinished()
+{
+    m_runAddress = 0;
+    m_runWaitingFor = 0;
+    // The window takes the link back as the run left it.
+    if (m_device->connection() == DeviceInterface::Connection::Closed)
+        setGlobalState(0);
+    else
+        applyConnection();
+    saveRunReports();
+}
+
+void MainWindow::saveRunReports()
+{
+    const CommissionHeader header = m_run->header();
+    const QList<CommissionRecord> records = m_run->records();
+    int verified = 0;
+    for (const CommissionRecord &r : records)
+        verified += r.verdict == CommissionRecord::Verified ? 1 : 0;
+    const QString summary
+            = tr("Ввод в работу завершён: проверено %1 из %2").arg(verified).arg(records.size());
+
+    const QDir dir(CommissionReportPdf::reportsDir());
+    const QString csvPath = dir.filePath(CommissionReport::fileName(header.started));
+    const QString pdfPath = dir.filePath(
+            CommissionReport::fileName(header.started, QStringLiteral("pdf")));
+    const QByteArray csv = CommissionReport::csv(header, records);
+    QSaveFile csvFile(csvPath);
+    const bool csvSaved = csvFile.open(QIODevice::WriteOnly) && csvFile.write(csv) == csv.size()
+                          && csvFile.commit();
+    QString error;
+    const bool pdfSaved = CommissionReportPdf::writePdf(pdfPath, header, records, &error);
+    if (!csvSaved || !pdfSaved) {
+        qDebug().noquote() << "/C:12"
+                           << "Commissioning report not saved:" << csvPath << pdfPath;
+        ui->busRunLabel->setText(summary);
+        m_prompter.critical(this, tr("Ввод в работу"),
+                            tr("Не удалось сохранить отчёт в папку:\n%1")
+                                    .arg(QDir::toNativeSeparators(dir.path())));
+        return;
+    }
+    ui->busRunLabel->setText(summary + tr(". Отчёт: %1").arg(QDir::toNativeSeparators(pdfPath)));
+    const Prompt::Button open
+            = m_prompter.question(this, tr("Ввод в работу"),
+                                  summary
+                                          + tr(".\nОтчёт сохранён:\n%1\n\nОткрыть отчёт?")
+                                                    .arg(QDir::toNativeSeparators(pdfPath)));
+    if (open != Prompt::Yes)
+        return;
+    // No PDF viewer, or no desktop to start one: say where the report is.
+    if (!m_prompter.openUrl(QUrl::fromLocalFile(pdfPath)))
+        m_prompter.information(this, tr("Ввод в работу"),
+                               tr("Не удалось открыть отчёт. Откройте его программой просмотра "
+                                  "PDF:\n%1")
+                                       .arg(QDir::toNativeSeparators(pdfPath)));
 }

@@ -70,6 +70,8 @@ void MainWindow::startRead()
 
 void MainWindow::resumeSession()
 {
+    if (commissionRunning())
+        return; // the commissioning run's
     // The converter is back: the reader is read again, and the changes not yet written stay
     // changes, shown over what it gives.
     qDebug().noquote() << "/C:16"
@@ -99,6 +101,8 @@ void MainWindow::clearForm()
 
 void MainWindow::readXmlBuffer(QBuffer *buffer)
 {
+    if (commissionRunning())
+        return; // the commissioning run's
     if (buffer && !m_configLoaded && buffer->open(QIODevice::ReadOnly)) {
         qDebug().noquote() << "/C:14"
                            << "Configuration read OK";
@@ -308,6 +312,8 @@ void MainWindow::markPendingFields()
 
 void MainWindow::writeFinished(const QStringList &notTaken, bool refused)
 {
+    if (commissionRunning())
+        return; // the commissioning run's
     // Every value the reader did not take stays a change, unless the engineer changed that
     // field again while the write ran; the values it took are the reader's now.
     const QDomElement sent = m_changesInWrite.documentElement();

@@ -105,6 +105,12 @@ QString MainWindow::statusTextForState(int code) const
 
 void MainWindow::setGlobalState(int code)
 {
+    // The commissioning run's reads, writes and reboots are not the window's session: the
+    // strip shows the run, and the window's own state waits for the run's end.
+    if (commissionRunning()) {
+        applyRunControls();
+        return;
+    }
     m_state = quint8(code);
     m_stateGiven = true;
     if (stateHasStatus(code))
@@ -309,6 +315,10 @@ void MainWindow::applyConnection()
     // The link's one connection decides what the connection panel offers, whatever state code
     // was shown last: no serial connection or search beside a session through the server (or
     // its login), and no remote session beside a serial one.
+    if (commissionRunning()) {
+        applyRunControls();
+        return;
+    }
     updateBusButtons();
     const DeviceInterface::Connection connection = m_device->connection();
     const bool remote = m_device->isRemoteMode();
