@@ -87,6 +87,7 @@ private slots:
     void watchCountsBadLine();
     void watchBesideSession();
     void commissionFromPage();
+    void commissionAssignsAddresses();
 };
 
 // The third entry of the menu is there in the closed state and during a session, and shows the
@@ -456,6 +457,68 @@ void TestBusPage::commissionFromPage()
     QVERIFY(rig.get("busScanButton")->isEnabled());
     QCOMPARE(rig.get<QPushButton>("commissionButton")->text(), QString("Ввод в работу"));
     QVERIFY(rig.runText().startsWith("Ввод в работу завершён: проверено 2 из 2. Отчёт: "));
+}
+
+// Address assignment from the page: new readers come one at a time at the factory address. When
+// none answers there the window asks for the next one, in the status strip and on the page, with
+// the run's button to end it; the reader wired then is served, and the button ends the run while
+// it waits. A report not opened is left where it was saved.
+void TestBusPage::commissionAssignsAddresses()
+{
+    Rig rig({simReader(1)});
+    QVERIFY(rig.listed());
+    rig.showBusPage();
+    const QString templatePath = rig.dir.filePath("site.xml");
+    QVERIFY(writeTestFile(templatePath, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                                        "<configuration>\n"
+                                        " <gen_stat_220 param=\"1\"/>\n"
+                                        " <gen_mode_220 param=\"2\"/>\n"
+                                        "</configuration>\n"));
+    rig.press("commissionButton");
+    auto *form = rig.w().findChild<CommissionForm *>();
+    QVERIFY(form);
+    // Nothing selected and nothing in the form: new readers, from a file.
+    QVERIFY(!child<QRadioButton>(form, "targetsSelectedRadio")->isEnabled());
+    QVERIFY(child<QRadioButton>(form, "targetsAssignRadio")->isChecked());
+    QVERIFY(!child<QRadioButton>(form, "templateFormRadio")->isEnabled());
+    QVERIFY(child<QRadioButton>(form, "templateFileRadio")->isChecked());
+    child<QLineEdit>(form, "templateFileEdit")->setText(templatePath);
+    child<QSpinBox>(form, "firstAddressSpin")->setValue(11);
+    child<QSpinBox>(form, "lastAddressSpin")->setValue(13);
+    rig.boxes.answers << Prompt::No;
+    QTest::mouseClick(child<QPushButton>(form, "startCommissionButton"), Qt::LeftButton);
+    processDeletions();
+    QVERIFY(!rig.w().findChild<CommissionForm *>());
+
+    auto *button = rig.get<QPushButton>("commissionButton");
+    auto waitingForNext = [&] {
+        return rig.status() == "Подключите следующий считыватель" && button->isEnabled()
+               && button->text() == "Завершить";
+    };
+    QVERIFY2(QTest::qWaitFor(waitingForNext, 20000), qPrintable(rig.status()));
+    QVERIFY2(rig.runText().startsWith("Подключите следующий считыватель (адрес 1): он получит "
+                                      "адрес 12."),
+             qPrintable(rig.runText()));
+    QCOMPARE(rig.bus.readers().at(0)->settings().address, quint8(11));
+    // The engineer wires the next reader.
+    SimReader *second = rig.bus.addReader(simReader(1));
+    QVERIFY(QTest::qWaitFor([&] { return rig.runText().contains("адрес 13"); }, 20000));
+    QVERIFY(waitingForNext());
+    QCOMPARE(second->settings().address, quint8(12));
+    QCOMPARE(rig.boxes.boxes.size(), 0);
+
+    rig.press("commissionButton");
+    QVERIFY(QTest::qWaitFor([&] { return button->text() == "Ввод в работу"; }, 5000));
+    QCOMPARE(rig.boxes.boxes.size(), 1);
+    QVERIFY2(rig.boxes.describe().contains("проверено 2 из 2"), qPrintable(rig.boxes.describe()));
+    QVERIFY(rig.boxes.openedUrls.isEmpty());
+    const QStringList files
+            = QDir(rig.dir.filePath("reports")).entryList({"*.pdf", "*.csv"}, QDir::Files);
+    QCOMPARE(files.size(), 2);
+    QVERIFY(rig.runText().contains(files.filter(".pdf").value(0)));
+    QCOMPARE(rig.status(), QString("Соединения закрыты"));
+    QVERIFY(!rig.w().deviceInterface()->isPortOpen());
+    QVERIFY(rig.get("busScanButton")->isEnabled());
 }
 
 QTEST_MAIN(TestBusPage)
