@@ -512,8 +512,8 @@ void TestBusPage::commissionAssignsAddresses()
     QCOMPARE(rig.boxes.boxes.size(), 1);
     QVERIFY2(rig.boxes.describe().contains("проверено 2 из 2"), qPrintable(rig.boxes.describe()));
     QVERIFY(rig.boxes.openedUrls.isEmpty());
-    const QStringList files
-            = QDir(rig.dir.filePath("reports")).entryList({"*.pdf", "*.csv"}, QDir::Files);
+    const QStringList files = QDir(rig.dir.filePath("reports"))
+                                      .entryList({"*.pdf", "*.csv"}, QDir::Files);
     QCOMPARE(files.size(), 2);
     QVERIFY(rig.runText().contains(files.filter(".pdf").value(0)));
     QCOMPARE(rig.status(), QString("Соединения закрыты"));
