@@ -88,6 +88,7 @@ private slots:
     void watchBesideSession();
     void commissionFromPage();
     void commissionAssignsAddresses();
+    void closeDuringRun();
 };
 
 // The third entry of the menu is there in the closed state and during a session, and shows the
@@ -519,6 +520,54 @@ void TestBusPage::commissionAssignsAddresses()
     QCOMPARE(rig.status(), QString("Соединения закрыты"));
     QVERIFY(!rig.w().deviceInterface()->isPortOpen());
     QVERIFY(rig.get("busScanButton")->isEnabled());
+}
+
+// Closing the window while a run goes asks first; "No" leaves the run going. "Yes" ends it and
+// the window closes, and the readers it served are in the reports all the same: the reader being
+// served is not finished and those after it are not touched. No question about opening the
+// report stands in the way of the closing.
+void TestBusPage::closeDuringRun()
+{
+    Rig rig;
+    QVERIFY(rig.scanUpTo(6));
+    auto *view = rig.get<QTableView>("busTable");
+    for (int address : {2, 3, 4, 5, 6})
+        view->selectionModel()->select(view->model()->index(rig.row(address), 0),
+                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    const QString templatePath = rig.dir.filePath("site.xml");
+    QVERIFY(writeTestFile(templatePath, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                                        "<configuration>\n"
+                                        " <gen_stat_220 param=\"1\"/>\n"
+                                        "</configuration>\n"));
+    rig.press("commissionButton");
+    auto *form = rig.w().findChild<CommissionForm *>();
+    QVERIFY(form);
+    child<QLineEdit>(form, "templateFileEdit")->setText(templatePath);
+    QTest::mouseClick(child<QPushButton>(form, "startCommissionButton"), Qt::LeftButton);
+    processDeletions();
+    QVERIFY(QTest::qWaitFor([&] { return rig.status().startsWith("Ввод в работу: считыватель 3"); },
+                            20000));
+
+    rig.boxes.answers << Prompt::No;
+    rig.press("closeMainWindow");
+    QCOMPARE(rig.boxes.boxes.size(), 1);
+    QVERIFY2(rig.boxes.describe().startsWith("Question Ввод в работу | Ввод в работу не завершён."),
+             qPrintable(rig.boxes.describe()));
+    QVERIFY(rig.w().isVisible());
+    QCOMPARE(rig.get<QPushButton>("commissionButton")->text(), QString("Завершить"));
+
+    rig.boxes.answers << Prompt::Yes;
+    rig.press("closeMainWindow");
+    QVERIFY(!rig.w().isVisible());
+    QCOMPARE(rig.boxes.boxes.size(), 2);
+    QVERIFY(rig.boxes.openedUrls.isEmpty());
+    const QDir reports(rig.dir.filePath("reports"));
+    const QStringList csv = reports.entryList({"*.csv"}, QDir::Files);
+    QCOMPARE(csv.size(), 1);
+    QCOMPARE(reports.entryList({"*.pdf"}, QDir::Files).size(), 1);
+    const QString text = QString::fromUtf8(readTestFile(reports.filePath(csv.at(0))));
+    QVERIFY2(text.contains("проверен") && text.contains("не затронут"), qPrintable(text));
+    QVERIFY(!rig.w().deviceInterface()->isPortOpen());
 }
 
 QTEST_MAIN(TestBusPage)

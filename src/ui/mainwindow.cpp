@@ -239,6 +239,11 @@ MainWindow::~MainWindow()
         saveCommandHistory();
     // Open status calculators go while the window is whole: their closing is reported to it.
     qDeleteAll(findChildren<StatusCalc *>(QString(), Qt::FindDirectChildrenOnly));
+    // A run still going ends here: what it did is saved in its reports, without questions.
+    if (commissionRunning()) {
+        m_runClosing = true;
+        m_run->abandon();
+    }
     // The run, the scan and the watch go before the link whose signals they follow.
     delete m_run;
     m_run = nullptr;

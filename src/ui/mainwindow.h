@@ -257,6 +257,9 @@ private:
     // The form as a configuration document for the run's template; empty when it holds nothing.
     QByteArray formTemplateXml() const;
     void saveRunReports();
+    // Closing while the run goes asks; true when the window may close (the run then ended and
+    // its reports are saved).
+    bool commissionAllowsClose();
     bool statusPollingEnabled() const;
     void offerFirmwareUpdate(const QString &latest);
     // Creates the update client and connects its outcomes to the update workflow.
@@ -403,6 +406,7 @@ private:
     QString m_runStep;
     int m_runAddress = 0;
     int m_runWaitingFor = 0; // assign mode: the address the next reader gets, 0 when not waiting
+    bool m_runClosing = false; // the window closes: the reports are saved without questions
 
     // Status calculator: the open dialog (null when none), the ticked events, and the status
     // code text handed back on a refresh.

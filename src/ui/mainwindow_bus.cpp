@@ -450,12 +450,31 @@ void MainWindow::runFinished()
 {
     m_runAddress = 0;
     m_runWaitingFor = 0;
-    // The window takes the link back as the run left it.
+    // The window takes the link back as the run left it, unless it closes.
+    if (m_runClosing) {
+        saveRunReports();
+        return;
+    }
     if (m_device->connection() == DeviceInterface::Connection::Closed)
         setGlobalState(0);
     else
         applyConnection();
     saveRunReports();
+}
+
+bool MainWindow::commissionAllowsClose()
+{
+    if (!commissionRunning())
+        return true;
+    const Prompt::Button answer = m_prompter.question(
+            this, tr("Ввод в работу"),
+            tr("Ввод в работу не завершён. Прервать его и закрыть программу?\nОтчёт об "
+               "обслуженных считывателях будет сохранён."));
+    if (answer != Prompt::Yes || !commissionRunning())
+        return !commissionRunning();
+    m_runClosing = true;
+    m_run->abandon();
+    return true;
 }
 
 void MainWindow::saveRunReports()
@@ -482,12 +501,16 @@ void MainWindow::saveRunReports()
         qDebug().noquote() << "/C:12"
                            << "Commissioning report not saved:" << csvPath << pdfPath;
         ui->busRunLabel->setText(summary);
+        if (m_runClosing)
+            return;
         m_prompter.critical(this, tr("Ввод в работу"),
                             tr("Не удалось сохранить отчёт в папку:\n%1")
                                     .arg(QDir::toNativeSeparators(dir.path())));
         return;
     }
     ui->busRunLabel->setText(summary + tr(". Отчёт: %1").arg(QDir::toNativeSeparators(pdfPath)));
+    if (m_runClosing)
+        return;
     const Prompt::Button open
             = m_prompter.question(this, tr("Ввод в работу"),
                                   summary

@@ -541,6 +541,8 @@ void MainWindow::writeConfig()
 
 void MainWindow::on_closeMainWindow_clicked()
 {
+    if (!commissionAllowsClose())
+        return;
     if (m_state == 3)
         takeTypedFields();
     if (!m_changeDoc.toString(1).isEmpty() && m_state == 3) {
