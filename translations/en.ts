@@ -74,6 +74,103 @@ Version </translation>
     </message>
 </context>
 <context>
+    <name>BusScan</name>
+    <message>
+        <source>Поиск уже идёт</source>
+        <translation>A search is already running</translation>
+    </message>
+    <message>
+        <source>Сначала закройте соединение</source>
+        <translation>Close the connection first</translation>
+    </message>
+    <message>
+        <source>Порт не открывается: %1</source>
+        <translation>The port does not open: %1</translation>
+    </message>
+</context>
+<context>
+    <name>BusTableModel</name>
+    <message>
+        <source>да</source>
+        <translation>yes</translation>
+    </message>
+    <message>
+        <source>нет</source>
+        <translation>no</translation>
+    </message>
+    <message>
+        <source>нет ответа</source>
+        <translation>no answer</translation>
+    </message>
+    <message>
+        <source>Без ответа: %1, искажённых ответов: %2, опросов: %3</source>
+        <translation>Unanswered: %1, damaged answers: %2, polls: %3</translation>
+    </message>
+    <message>
+        <source>Код устройства %1</source>
+        <translation>Device id %1</translation>
+    </message>
+    <message>
+        <source>Адрес</source>
+        <translation>Address</translation>
+    </message>
+    <message>
+        <source>Скорость</source>
+        <translation>Speed</translation>
+    </message>
+    <message>
+        <source>Устройство</source>
+        <translation>Device</translation>
+    </message>
+    <message>
+        <source>Прошивка</source>
+        <translation>Firmware</translation>
+    </message>
+    <message>
+        <source>Поддержка</source>
+        <translation>Supported</translation>
+    </message>
+    <message>
+        <source>Ответ, мс</source>
+        <translation>Answer, ms</translation>
+    </message>
+    <message>
+        <source>Искажено</source>
+        <translation>Damaged</translation>
+    </message>
+    <message>
+        <source>Счётчик</source>
+        <translation>Counter</translation>
+    </message>
+    <message>
+        <source>Время работы</source>
+        <translation>Uptime</translation>
+    </message>
+    <message>
+        <source>Посл. ответ, мс</source>
+        <translation>Last answer, ms</translation>
+    </message>
+    <message>
+        <source>Ошибки</source>
+        <translation>Errors</translation>
+    </message>
+</context>
+<context>
+    <name>BusWatch</name>
+    <message>
+        <source>В таблице нет считывателей: сначала выполните поиск</source>
+        <translation>No readers in the table: search first</translation>
+    </message>
+    <message>
+        <source>Порт не открывается: %1</source>
+        <translation>The port does not open: %1</translation>
+    </message>
+    <message>
+        <source>Наблюдение за шиной возможно только через последовательный порт</source>
+        <translation>The bus can be watched only through a serial port</translation>
+    </message>
+</context>
+<context>
     <name>CliArguments</name>
     <message>
         <source>команда не в шестнадцатеричном виде: %1</source>
@@ -176,6 +273,38 @@ Version </translation>
         <translation>answer time-out not from %1 to %2 ms: %3</translation>
     </message>
     <message>
+        <source>параметр %1 указан дважды</source>
+        <translation>option %1 given twice</translation>
+    </message>
+    <message>
+        <source>время ожидания модуля не от 1 до %1 с: %2</source>
+        <translation>the wait for a reader is not 1 to %1 s: %2</translation>
+    </message>
+    <message>
+        <source>%1 действует только с командой commission</source>
+        <translation>%1 works only with the commission command</translation>
+    </message>
+    <message>
+        <source>команде commission нужен шаблон: --template ФАЙЛ</source>
+        <translation>the commission command needs a template: --template FILE</translation>
+    </message>
+    <message>
+        <source>команде commission нужен отчёт: --report ФАЙЛ</source>
+        <translation>the commission command needs a report: --report FILE</translation>
+    </message>
+    <message>
+        <source>команде commission нужен ровно один из параметров --addresses и --assign</source>
+        <translation>the commission command needs exactly one of --addresses and --assign</translation>
+    </message>
+    <message>
+        <source>--factory и --wait действуют только вместе с --assign</source>
+        <translation>--factory and --wait work only with --assign</translation>
+    </message>
+    <message>
+        <source>заводской адрес %1 внутри диапазона %2-%3</source>
+        <translation>the factory address %1 is inside the range %2-%3</translation>
+    </message>
+    <message>
         <source>Использование: zemo-cli [--port ПОРТ] [--speed СКОРОСТЬ] [--address АДРЕС] [--json]
                 [--retries N] [--verbose] КОМАНДА [АРГУМЕНТЫ]
 
@@ -194,6 +323,19 @@ Version </translation>
   reboot                   перезагружает модуль
   send HEX                 одна команда консоли (&quot;0100&quot;, &quot;0300 00 00 25 80&quot;); выводит ответ
   firmware ФАЙЛ            загружает прошивку в модуль модели 200, ход загрузки в stderr
+  commission --template ФАЙЛ (--addresses СПИСОК | --assign ОТ-ДО [--factory АДРЕС])
+             [--firmware ФАЙЛ] [--note ТЕКСТ] [--wait С] --report ФАЙЛ
+                           ввод модулей в работу: каждому настройки шаблона,
+                           перезагрузка, проверка; отчёт CSV в ФАЙЛ после каждого модуля.
+                           --addresses 11-40 или 5,7,9-12: модули на этих адресах
+                           (каждый сохраняет адрес, скорость --speed);
+                           --assign 11-40: новые модули по одному на заводском адресе
+                           (--factory, по умолчанию 1, скорость --speed) получают
+                           следующий адрес диапазона; --wait С: сколько ждать
+                           следующего модуля (по умолчанию 300 с), затем отчёт;
+                           --firmware: прошивка для модулей со старой (модель 200);
+                           строка (--json: объект) на каждый модуль; SIGINT и SIGTERM
+                           завершают запуск с отчётом (коды выхода 130 и 143)
 
 Параметры:
   --port ПОРТ              порт преобразователя (имя или путь)
@@ -215,7 +357,10 @@ Version </translation>
 Коды выхода: 0 выполнено; 2 неверные аргументы; 3 нет ответа (scan: ни один модуль
 не ответил); 4 модуль отклонил значение или прошивку; 5 файл (или стандартный вывод)
 не читается или не пишется; 6 ошибка сервера или входа; 7 прошивка модуля не
-поддерживается devices.db.
+поддерживается devices.db. commission: 0, когда каждый модуль проверен, иначе код
+первого непроверенного (3 молчит или не закончен, 4 отклонил значение или хранит
+другое, 5 файл прошивки не подошёл, 7 прошивка не поддерживается или шаблон ей не
+подходит); 3, когда ни один модуль не ответил.
 </source>
         <translation>Usage: zemo-cli [--port PORT] [--speed SPEED] [--address ADDRESS] [--json]
                 [--retries N] [--verbose] COMMAND [ARGUMENTS]
@@ -235,6 +380,19 @@ Commands:
   reboot                   reboots the reader
   send HEX                 one console command (&quot;0100&quot;, &quot;0300 00 00 25 80&quot;); prints the answer
   firmware FILE            uploads a firmware image to a model-200 reader, progress on stderr
+  commission --template FILE (--addresses LIST | --assign FROM-TO [--factory ADDRESS])
+             [--firmware FILE] [--note TEXT] [--wait S] --report FILE
+                           brings readers into service: each gets the template&apos;s settings,
+                           a reboot and a check; the CSV report into FILE after each reader.
+                           --addresses 11-40 or 5,7,9-12: the readers at these addresses
+                           (each keeps its address, speed --speed);
+                           --assign 11-40: new readers one at a time at the factory address
+                           (--factory, default 1, speed --speed) get the next address
+                           of the range; --wait S: how long to wait for the next
+                           reader (default 300 s), then the report;
+                           --firmware: an image for readers with an older one (model 200);
+                           a line (--json: an object) per reader; SIGINT and SIGTERM
+                           end the run with its report (exit codes 130 and 143)
 
 Options:
   --port PORT              the converter&apos;s port (name or path)
@@ -256,7 +414,10 @@ The language of the messages comes from the environment (LC_ALL, LC_MESSAGES, LA
 Exit codes: 0 done; 2 bad arguments; 3 no answer (scan: no reader answered);
 4 the reader refused a value or an image; 5 a file (or standard output) could not
 be read or written; 6 server or login failed; 7 the reader&apos;s firmware is not
-supported by devices.db.
+supported by devices.db. commission: 0 when every reader was verified, else the code
+of the first one not verified (3 silent or not finished, 4 refused a value or keeps
+another, 5 the firmware image did not fit, 7 firmware not supported or the template
+does not fit it); 3 when no reader answered.
 </translation>
     </message>
 </context>
@@ -448,6 +609,485 @@ supported by devices.db.
     <message>
         <source>%1 — устройство или канал, а не обычный файл</source>
         <translation>%1 is a device or a pipe, not a regular file</translation>
+    </message>
+    <message>
+        <source>Подключите следующий считыватель (адрес %1, получит %2)</source>
+        <translation>Connect the next reader (address %1, it gets %2)</translation>
+    </message>
+    <message>
+        <source>преобразователь отключен от ПК: запуск ждёт его возвращения</source>
+        <translation>the converter is disconnected from the PC: the run waits for it to come back</translation>
+    </message>
+    <message>
+        <source>преобразователь подключен снова: запуск продолжается</source>
+        <translation>the converter is connected again: the run goes on</translation>
+    </message>
+    <message>
+        <source>отчёт %1 не записывается: %2</source>
+        <translation>the report %1 cannot be written: %2</translation>
+    </message>
+    <message>
+        <source>запуск прерван сигналом %1, отчёт записан в %2</source>
+        <translation>the run was ended by signal %1, the report is written to %2</translation>
+    </message>
+    <message>
+        <source>ни один модуль не ответил на заводском адресе %1 на порту %2</source>
+        <translation>no reader answered at the factory address %1 on port %2</translation>
+    </message>
+</context>
+<context>
+    <name>CommissionForm</name>
+    <message>
+        <source>Ввод в работу</source>
+        <translation>Commissioning</translation>
+    </message>
+    <message>
+        <source>    Ввод в работу</source>
+        <translation>    Commissioning</translation>
+    </message>
+    <message>
+        <source>Шаблон настроек:</source>
+        <translation>Settings template:</translation>
+    </message>
+    <message>
+        <source>Файл</source>
+        <translation>File</translation>
+    </message>
+    <message>
+        <source>Обзор...</source>
+        <translation>Browse...</translation>
+    </message>
+    <message>
+        <source>Форма как есть</source>
+        <translation>The form as it stands</translation>
+    </message>
+    <message>
+        <source>Считыватели:</source>
+        <translation>Readers:</translation>
+    </message>
+    <message>
+        <source>Выбранные в таблице: %1</source>
+        <translation>Selected in the table: %1</translation>
+    </message>
+    <message>
+        <source>Новые, по одному: назначение адресов</source>
+        <translation>New ones, one at a time: address assignment</translation>
+    </message>
+    <message>
+        <source>Заводской адрес и скорость:</source>
+        <translation>Factory address and speed:</translation>
+    </message>
+    <message>
+        <source>по</source>
+        <translation>to</translation>
+    </message>
+    <message>
+        <source>Новые адреса с:</source>
+        <translation>New addresses from:</translation>
+    </message>
+    <message>
+        <source>не обновлять</source>
+        <translation>do not update</translation>
+    </message>
+    <message>
+        <source>Прошивка:</source>
+        <translation>Firmware:</translation>
+    </message>
+    <message>
+        <source>Примечание:</source>
+        <translation>Note:</translation>
+    </message>
+    <message>
+        <source>Начать</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>Отмена</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Шаблон настроек</source>
+        <translation>Settings template</translation>
+    </message>
+    <message>
+        <source>XML Files (*.xml)</source>
+        <translation>XML Files (*.xml)</translation>
+    </message>
+    <message>
+        <source>Файл прошивки</source>
+        <translation>Firmware file</translation>
+    </message>
+    <message>
+        <source>Файл шаблона не читается: %1</source>
+        <translation>The template file cannot be read: %1</translation>
+    </message>
+</context>
+<context>
+    <name>CommissionReport</name>
+    <message>
+        <source>проверен</source>
+        <translation>verified</translation>
+    </message>
+    <message>
+        <source>отличается</source>
+        <translation>differs</translation>
+    </message>
+    <message>
+        <source>не настроен</source>
+        <translation>not configured</translation>
+    </message>
+    <message>
+        <source>не закончен</source>
+        <translation>not finished</translation>
+    </message>
+    <message>
+        <source>не затронут</source>
+        <translation>untouched</translation>
+    </message>
+    <message>
+        <source>Время</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>Адрес до</source>
+        <translation>Address before</translation>
+    </message>
+    <message>
+        <source>Адрес после</source>
+        <translation>Address after</translation>
+    </message>
+    <message>
+        <source>Скорость до</source>
+        <translation>Speed before</translation>
+    </message>
+    <message>
+        <source>Скорость после</source>
+        <translation>Speed after</translation>
+    </message>
+    <message>
+        <source>Устройство</source>
+        <translation>Device</translation>
+    </message>
+    <message>
+        <source>Прошивка до</source>
+        <translation>Firmware before</translation>
+    </message>
+    <message>
+        <source>Прошивка после</source>
+        <translation>Firmware after</translation>
+    </message>
+    <message>
+        <source>Записано</source>
+        <translation>Written</translation>
+    </message>
+    <message>
+        <source>Итог</source>
+        <translation>Verdict</translation>
+    </message>
+    <message>
+        <source>Отличия или причина</source>
+        <translation>Differences or reason</translation>
+    </message>
+    <message>
+        <source>Ответов</source>
+        <translation>Answers</translation>
+    </message>
+    <message>
+        <source>Повторов</source>
+        <translation>Resends</translation>
+    </message>
+    <message>
+        <source>Ошибок КС</source>
+        <translation>Checksum errors</translation>
+    </message>
+    <message>
+        <source>Медиана ответа, мс</source>
+        <translation>Median answer, ms</translation>
+    </message>
+    <message>
+        <source>Отчёт о вводе модулей в работу</source>
+        <translation>Commissioning report</translation>
+    </message>
+    <message>
+        <source>Начало</source>
+        <translation>Started</translation>
+    </message>
+    <message>
+        <source>Конец</source>
+        <translation>Ended</translation>
+    </message>
+    <message>
+        <source>Шаблон</source>
+        <translation>Template</translation>
+    </message>
+    <message>
+        <source>Режим</source>
+        <translation>Mode</translation>
+    </message>
+    <message>
+        <source>Прошивка</source>
+        <translation>Firmware</translation>
+    </message>
+    <message>
+        <source>Версия программы</source>
+        <translation>Program version</translation>
+    </message>
+    <message>
+        <source>Примечание</source>
+        <translation>Note</translation>
+    </message>
+</context>
+<context>
+    <name>CommissionReportPdf</name>
+    <message>
+        <source>Ввод в работу считывателей шины</source>
+        <translation>Commissioning of the bus readers</translation>
+    </message>
+    <message>
+        <source>Начало:</source>
+        <translation>Started:</translation>
+    </message>
+    <message>
+        <source>Окончание:</source>
+        <translation>Ended:</translation>
+    </message>
+    <message>
+        <source>Шаблон:</source>
+        <translation>Template:</translation>
+    </message>
+    <message>
+        <source>Режим:</source>
+        <translation>Mode:</translation>
+    </message>
+    <message>
+        <source>Версия программы:</source>
+        <translation>Program version:</translation>
+    </message>
+    <message>
+        <source>Примечание:</source>
+        <translation>Note:</translation>
+    </message>
+    <message>
+        <source>Считыватели:</source>
+        <translation>Readers:</translation>
+    </message>
+    <message>
+        <source>%1, проверено %2</source>
+        <translation>%1, verified %2</translation>
+    </message>
+    <message>
+        <source>Время</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>Адрес</source>
+        <translation>Address</translation>
+    </message>
+    <message>
+        <source>Устройство</source>
+        <translation>Device</translation>
+    </message>
+    <message>
+        <source>Прошивка</source>
+        <translation>Firmware</translation>
+    </message>
+    <message>
+        <source>Записано</source>
+        <translation>Written</translation>
+    </message>
+    <message>
+        <source>Итог</source>
+        <translation>Verdict</translation>
+    </message>
+    <message>
+        <source>Линия</source>
+        <translation>Line</translation>
+    </message>
+    <message>
+        <source>ответов %1, повторов %2, ошибок КС %3, медиана %4</source>
+        <translation>answers %1, resends %2, checksum errors %3, median %4</translation>
+    </message>
+    <message>
+        <source>%1 мс</source>
+        <translation>%1 ms</translation>
+    </message>
+    <message>
+        <source>Не удалось записать отчёт: %1</source>
+        <translation>The report could not be written: %1</translation>
+    </message>
+</context>
+<context>
+    <name>CommissioningPlan</name>
+    <message>
+        <source>шаблон не является файлом конфигурации</source>
+        <translation>the template is not a configuration file</translation>
+    </message>
+    <message>
+        <source>значение шаблона не число: %1</source>
+        <translation>a template value is not a number: %1</translation>
+    </message>
+    <message>
+        <source>адрес шаблона вне диапазона %1..%2: %3</source>
+        <translation>the template&apos;s address is outside %1..%2: %3</translation>
+    </message>
+    <message>
+        <source>скорость шаблона не из списка %1: %2</source>
+        <translation>the template&apos;s speed is not one of %1: %2</translation>
+    </message>
+    <message>
+        <source>значение шаблона меньше 0: %1</source>
+        <translation>a template value is below 0: %1</translation>
+    </message>
+    <message>
+        <source>нет</source>
+        <translation>none</translation>
+    </message>
+    <message>
+        <source>диапазон адресов задаётся как ОТ-ДО внутри %1..%2: %3</source>
+        <translation>an address range is given as FROM-TO inside %1..%2: %3</translation>
+    </message>
+    <message>
+        <source>адрес %1 указан дважды: %2</source>
+        <translation>address %1 given twice: %2</translation>
+    </message>
+</context>
+<context>
+    <name>CommissioningRun</name>
+    <message>
+        <source>запуск уже идёт</source>
+        <translation>a run is already going</translation>
+    </message>
+    <message>
+        <source>нет связи с модулями</source>
+        <translation>no link to the readers</translation>
+    </message>
+    <message>
+        <source>запуск работает только на шине RS-485, не через сервер конфигурирования</source>
+        <translation>a run works only on the RS-485 bus, not through the configuration server</translation>
+    </message>
+    <message>
+        <source>преобразователь отключен от ПК</source>
+        <translation>the converter is disconnected from the PC</translation>
+    </message>
+    <message>
+        <source>не выбран ни один модуль</source>
+        <translation>no reader selected</translation>
+    </message>
+    <message>
+        <source>адрес модуля вне диапазона %1..%2: %3</source>
+        <translation>a reader address outside %1..%2: %3</translation>
+    </message>
+    <message>
+        <source>скорость модуля %1 не из списка: %2</source>
+        <translation>the speed of reader %1 is not in the list: %2</translation>
+    </message>
+    <message>
+        <source>модуль %1 выбран дважды</source>
+        <translation>reader %1 selected twice</translation>
+    </message>
+    <message>
+        <source>заводской адрес вне диапазона %1..%2: %3</source>
+        <translation>the factory address is outside %1..%2: %3</translation>
+    </message>
+    <message>
+        <source>заводская скорость не из списка: %1</source>
+        <translation>the factory speed is not in the list: %1</translation>
+    </message>
+    <message>
+        <source>диапазон адресов вне %1..%2 или пуст: %3-%4</source>
+        <translation>the address range is outside %1..%2 or empty: %3-%4</translation>
+    </message>
+    <message>
+        <source>заводской адрес %1 внутри диапазона %2-%3</source>
+        <translation>the factory address %1 is inside the range %2-%3</translation>
+    </message>
+    <message>
+        <source>файл прошивки %1 не читается: %2</source>
+        <translation>the firmware file %1 cannot be read: %2</translation>
+    </message>
+    <message>
+        <source>файл %1 не является файлом прошивки</source>
+        <translation>the file %1 is not a firmware image</translation>
+    </message>
+    <message>
+        <source>прошивка %1 устройства %2 не поддерживается devices.db</source>
+        <translation>firmware %1 of device %2 is not supported by devices.db</translation>
+    </message>
+    <message>
+        <source>не выбран порт</source>
+        <translation>no port chosen</translation>
+    </message>
+    <message>
+        <source>порт %1 не открывается</source>
+        <translation>the port %1 does not open</translation>
+    </message>
+    <message>
+        <source>запуск остановлен</source>
+        <translation>the run was stopped</translation>
+    </message>
+    <message>
+        <source>запуск прерван</source>
+        <translation>the run was broken off</translation>
+    </message>
+    <message>
+        <source>модуль не отвечает после возврата преобразователя</source>
+        <translation>the reader does not answer after the converter came back</translation>
+    </message>
+    <message>
+        <source>соединение закрыто</source>
+        <translation>the connection is closed</translation>
+    </message>
+    <message>
+        <source>модуль не ответил на запрос версии</source>
+        <translation>the reader did not answer the version request</translation>
+    </message>
+    <message>
+        <source>прошивка %1 (устройство %2) не поддерживается devices.db</source>
+        <translation>firmware %1 (device %2) is not supported by devices.db</translation>
+    </message>
+    <message>
+        <source>шаблон не подходит прошивке %1: %2</source>
+        <translation>the template does not fit firmware %1: %2</translation>
+    </message>
+    <message>
+        <source>модуль не отвечает</source>
+        <translation>the reader does not answer</translation>
+    </message>
+    <message>
+        <source>модуль не отвечает после перезагрузки: адрес %1, скорость %2</source>
+        <translation>the reader does not answer after its reboot: address %1, speed %2</translation>
+    </message>
+    <message>
+        <source>модуль отклонил прошивку %1</source>
+        <translation>the reader refused firmware %1</translation>
+    </message>
+    <message>
+        <source>файл прошивки %1 не подходит модулю</source>
+        <translation>the firmware file %1 does not fit the reader</translation>
+    </message>
+    <message>
+        <source>модуль не отвечает при загрузке прошивки</source>
+        <translation>the reader does not answer during the firmware upload</translation>
+    </message>
+    <message>
+        <source>модуль отклонил значение %1</source>
+        <translation>the reader refused the value %1</translation>
+    </message>
+    <message>
+        <source>модуль отклонил перезагрузку</source>
+        <translation>the reader refused the reboot</translation>
+    </message>
+    <message>
+        <source>модуль не отвечает при записи</source>
+        <translation>the reader does not answer during the write</translation>
+    </message>
+    <message>
+        <source>; прошивка обновлена до %1</source>
+        <translation>; firmware updated to %1</translation>
+    </message>
+    <message>
+        <source>преобразователь отключен от ПК и не вернулся</source>
+        <translation>the converter was disconnected from the PC and did not come back</translation>
     </message>
 </context>
 <context>
@@ -1247,6 +1887,210 @@ They will be lost when the update is installed. Install the update?</translation
     <message>
         <source>Преобразователь отключен от ПК. Сеанс продолжится, когда он будет подключен снова</source>
         <translation>The converter is unplugged. The session goes on when it is plugged in again</translation>
+    </message>
+    <message>
+        <source>Шина</source>
+        <translation>Bus</translation>
+    </message>
+    <message>
+        <source>ШИНА:</source>
+        <translation>BUS:</translation>
+    </message>
+    <message>
+        <source>Все скорости</source>
+        <translation>All speeds</translation>
+    </message>
+    <message>
+        <source>Искать на каждой скорости списка по очереди</source>
+        <translation>Search at every speed of the list in turn</translation>
+    </message>
+    <message>
+        <source>Поиск</source>
+        <translation>Search</translation>
+    </message>
+    <message>
+        <source>Опросить адреса 1-254</source>
+        <translation>Probe addresses 1-254</translation>
+    </message>
+    <message>
+        <source>Наблюдение</source>
+        <translation>Watch</translation>
+    </message>
+    <message>
+        <source>Опрашивать найденные считыватели по очереди</source>
+        <translation>Poll the readers found in turn</translation>
+    </message>
+    <message>
+        <source>Экспорт</source>
+        <translation>Export</translation>
+    </message>
+    <message>
+        <source>Сохранить таблицу в файл CSV или JSON</source>
+        <translation>Save the table as a CSV or JSON file</translation>
+    </message>
+    <message>
+        <source>Ввод в работу</source>
+        <translation>Commissioning</translation>
+    </message>
+    <message>
+        <source>Настроить и проверить считыватели шины по шаблону</source>
+        <translation>Configure and check the bus readers with a template</translation>
+    </message>
+    <message>
+        <source>, %1 бод</source>
+        <translation>, %1 baud</translation>
+    </message>
+    <message>
+        <source>: адрес %1, найдено %2</source>
+        <translation>: address %1, found %2</translation>
+    </message>
+    <message>
+        <source>Наблюдение за шиной: считывателей %1, кругов %2</source>
+        <translation>Watching the bus: %1 readers, %2 rounds</translation>
+    </message>
+    <message>
+        <source>, с ошибками %1</source>
+        <translation>, with errors %1</translation>
+    </message>
+    <message>
+        <source>Завершить</source>
+        <translation>End</translation>
+    </message>
+    <message>
+        <source>Стоп</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>Стоп наблюдения</source>
+        <translation>Stop watching</translation>
+    </message>
+    <message>
+        <source>Поиск на всех скоростях</source>
+        <translation>Search at all speeds</translation>
+    </message>
+    <message>
+        <source>Поиск на скорости %1 бод</source>
+        <translation>Search at %1 baud</translation>
+    </message>
+    <message>
+        <source>Поиск остановлен, найдено считывателей: %1</source>
+        <translation>Search stopped, readers found: %1</translation>
+    </message>
+    <message>
+        <source>Поиск завершён, найдено считывателей: %1</source>
+        <translation>Search finished, readers found: %1</translation>
+    </message>
+    <message>
+        <source>Наблюдение остановлено после кругов: %1</source>
+        <translation>Watch stopped after rounds: %1</translation>
+    </message>
+    <message>
+        <source>Сохранить таблицу шины</source>
+        <translation>Save the bus table</translation>
+    </message>
+    <message>
+        <source>CSV (*.csv);;JSON (*.json)</source>
+        <translation>CSV (*.csv);;JSON (*.json)</translation>
+    </message>
+    <message>
+        <source>Не удалось сохранить таблицу шины:
+%1</source>
+        <translation>The bus table could not be saved:
+%1</translation>
+    </message>
+    <message>
+        <source>Таблица сохранена: %1</source>
+        <translation>Table saved: %1</translation>
+    </message>
+    <message>
+        <source>Ввод в работу приостановлен: преобразователь отключен от ПК</source>
+        <translation>Commissioning paused: the converter is disconnected from the PC</translation>
+    </message>
+    <message>
+        <source>Подключите следующий считыватель</source>
+        <translation>Connect the next reader</translation>
+    </message>
+    <message>
+        <source>Ввод в работу: считыватель %1, %2</source>
+        <translation>Commissioning: reader %1, %2</translation>
+    </message>
+    <message>
+        <source>Ввод в работу завершается после текущего шага</source>
+        <translation>Commissioning ends after the current step</translation>
+    </message>
+    <message>
+        <source>Ввод в работу начат</source>
+        <translation>Commissioning started</translation>
+    </message>
+    <message>
+        <source>опознание</source>
+        <translation>identifying</translation>
+    </message>
+    <message>
+        <source>обновление прошивки</source>
+        <translation>updating the firmware</translation>
+    </message>
+    <message>
+        <source>запись настроек</source>
+        <translation>writing the settings</translation>
+    </message>
+    <message>
+        <source>перезагрузка</source>
+        <translation>rebooting</translation>
+    </message>
+    <message>
+        <source>проверочное чтение</source>
+        <translation>reading back</translation>
+    </message>
+    <message>
+        <source>сравнение с шаблоном</source>
+        <translation>comparing with the template</translation>
+    </message>
+    <message>
+        <source>Обслужено считывателей: %1, проверено: %2</source>
+        <translation>Readers served: %1, verified: %2</translation>
+    </message>
+    <message>
+        <source>Подключите следующий считыватель (адрес %1): он получит адрес %2. Кнопка &quot;Завершить&quot; заканчивает ввод в работу.</source>
+        <translation>Connect the next reader (address %1): it gets address %2. The &quot;End&quot; button ends the commissioning.</translation>
+    </message>
+    <message>
+        <source>Ввод в работу не завершён. Прервать его и закрыть программу?
+Отчёт об обслуженных считывателях будет сохранён.</source>
+        <translation>Commissioning is not finished. Break it off and close the program?
+The report of the readers served will be saved.</translation>
+    </message>
+    <message>
+        <source>Ввод в работу завершён: проверено %1 из %2</source>
+        <translation>Commissioning finished: %1 of %2 verified</translation>
+    </message>
+    <message>
+        <source>Не удалось сохранить отчёт в папку:
+%1</source>
+        <translation>The report could not be saved in the folder:
+%1</translation>
+    </message>
+    <message>
+        <source>. Отчёт: %1</source>
+        <translation>. Report: %1</translation>
+    </message>
+    <message>
+        <source>.
+Отчёт сохранён:
+%1
+
+Открыть отчёт?</source>
+        <translation>.
+Report saved:
+%1
+
+Open the report?</translation>
+    </message>
+    <message>
+        <source>Не удалось открыть отчёт. Откройте его программой просмотра PDF:
+%1</source>
+        <translation>The report could not be opened. Open it with a PDF viewer:
+%1</translation>
     </message>
 </context>
 <context>

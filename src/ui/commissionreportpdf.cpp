@@ -16,11 +16,6 @@
 #include <QTextDocument>
 
 namespace {
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("CommissionReportPdf", text);
-}
-
 QString esc(const QString &text)
 {
     return text.toHtmlEscaped();

@@ -2,6 +2,7 @@
 
 #include "commissioning.h"
 
+#include <QCoreApplication>
 #include <QList>
 #include <QString>
 
@@ -12,6 +13,7 @@
 // CSV report's.
 class CommissionReportPdf
 {
+    Q_DECLARE_TR_FUNCTIONS(CommissionReportPdf)
 public:
     // The document's HTML; every text from the run or the engineer is escaped.
     static QString html(const CommissionHeader &header, const QList<CommissionRecord> &records);

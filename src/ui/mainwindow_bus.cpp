@@ -86,7 +86,7 @@ bool MainWindow::busScanRunning() const
 
 QString MainWindow::busScanStatusText() const
 {
-    // "Поиск устройств, 9600 бод: адрес 37, найдено 2"
+    // The search text, the speed when every speed is searched, the address probed and the count.
     QString text = tr("Поиск устройств");
     if (m_busScan->speedCount() > 1)
         text += tr(", %1 бод").arg(m_busScan->speed());
