@@ -398,6 +398,7 @@ void TestBusPage::commissionFromPage()
     // While it runs: the run's state codes come, the window's state stays, the strip says what
     // the run does and nothing that would reach the link can be used but the run's own button.
     QStringList shown;
+    QStringList runTexts;
     QStringList violations;
     const bool ended = QTest::qWaitFor(
             [&] {
@@ -406,6 +407,8 @@ void TestBusPage::commissionFromPage()
                     return true;
                 if (!shown.contains(status))
                     shown << status;
+                if (!runTexts.contains(rig.runText()))
+                    runTexts << rig.runText();
                 if (rig.w().globalState() != 0)
                     violations << "state " + QString::number(rig.w().globalState());
                 for (const char *name : {"rs485_Button", "findDevsButton", "writeConfigButton",
@@ -430,6 +433,9 @@ void TestBusPage::commissionFromPage()
                          }),
              qPrintable(shown.join(" / ")));
 
+    // The page counts the readers as they are done.
+    QVERIFY2(runTexts.contains("Считыватель 2: проверен. обслужено 1 из 2, проверено 1"),
+             qPrintable(runTexts.join(" / ")));
     for (int address : {2, 4}) {
         const SimReaderSettings &s = rig.bus.reader(quint8(address))->settings();
         QCOMPARE(QString("%1 %2 %3").arg(s.genState).arg(s.pullUp).arg(s.genMode),

@@ -2047,10 +2047,6 @@ They will be lost when the update is installed. Install the update?</translation
         <translation>comparing with the template</translation>
     </message>
     <message>
-        <source>Обслужено считывателей: %1, проверено: %2</source>
-        <translation>Readers served: %1, verified: %2</translation>
-    </message>
-    <message>
         <source>Подключите следующий считыватель (адрес %1): он получит адрес %2. Кнопка &quot;Завершить&quot; заканчивает ввод в работу.</source>
         <translation>Connect the next reader (address %1): it gets address %2. The &quot;End&quot; button ends the commissioning.</translation>
     </message>
@@ -2091,6 +2087,18 @@ Open the report?</translation>
 %1</source>
         <translation>The report could not be opened. Open it with a PDF viewer:
 %1</translation>
+    </message>
+    <message>
+        <source>Считыватель %1: %2</source>
+        <translation>Reader %1: %2</translation>
+    </message>
+    <message>
+        <source>обслужено %1 из %2, проверено %3</source>
+        <translation>served %1 of %2, verified %3</translation>
+    </message>
+    <message>
+        <source>обслужено %1, проверено %2</source>
+        <translation>served %1, verified %2</translation>
     </message>
 </context>
 <context>

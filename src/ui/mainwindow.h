@@ -215,7 +215,7 @@ private slots:
     void busWatchLooked();
     void busWatchStopped();
     void runStep(int address, const QString &step);
-    void runReaderDone();
+    void runReaderDone(const CommissionRecord &record);
     void runWaiting(int factoryAddress, int nextAddress);
     void runPaused(bool on);
     void runFinished();

@@ -413,7 +413,7 @@ void MainWindow::runStep(int address, const QString &step)
         applyRunControls();
 }
 
-void MainWindow::runReaderDone()
+void MainWindow::runReaderDone(const CommissionRecord &record)
 {
     const QList<CommissionRecord> records = m_run->records();
     int done = 0;
@@ -422,8 +422,23 @@ void MainWindow::runReaderDone()
         done += r.verdict != CommissionRecord::Untouched ? 1 : 0;
         verified += r.verdict == CommissionRecord::Verified ? 1 : 0;
     }
-    ui->busRunLabel->setText(
-            tr("Обслужено считывателей: %1, проверено: %2").arg(done).arg(verified));
+    // The reader just served, with what went wrong, then the count so far (of how many, when
+    // the readers were picked in the table).
+    QString last = tr("Считыватель %1: %2")
+                           .arg(record.addressAfter > 0 ? record.addressAfter : record.addressBefore)
+                           .arg(CommissionReport::verdictText(record.verdict));
+    const QString why = record.differences.isEmpty()
+                                ? record.reason
+                                : record.differences.join(QStringLiteral("; "));
+    if (record.verdict != CommissionRecord::Verified && !why.isEmpty())
+        last += QStringLiteral(" (") + why + QLatin1Char(')');
+    const bool picked = m_run->header().mode == QLatin1String("selected");
+    const QString count = picked ? tr("обслужено %1 из %2, проверено %3")
+                                           .arg(done)
+                                           .arg(records.size())
+                                           .arg(verified)
+                                 : tr("обслужено %1, проверено %2").arg(done).arg(verified);
+    ui->busRunLabel->setText(last + QStringLiteral(". ") + count);
 }
 
 void MainWindow::runWaiting(int factoryAddress, int nextAddress)
