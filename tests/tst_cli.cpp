@@ -19,8 +19,8 @@
 
 namespace {
 
-const char *const kCommandNames[] = {"help", "ports",  "scan", "read",     "write",
-                                     "set",  "reboot", "send", "firmware", "version"};
+const char *const kCommandNames[] = {"help",   "ports", "scan",     "read",    "write",     "set",
+                                     "reboot", "send",  "firmware", "version", "commission"};
 
 const QStringList &bauds()
 {
@@ -55,6 +55,24 @@ QString summary(const CliArguments::Result &result)
         out << "set=" + pairs.join(',');
     if (!o.console.isEmpty())
         out << "send=" + o.console;
+    if (o.command == CliOptions::Commission) {
+        out << "template=" + o.templateFile << "report=" + o.reportFile;
+        QStringList addresses;
+        for (int a : o.addresses)
+            addresses << QString::number(a);
+        if (o.assign)
+            out << QStringLiteral("assign=%1-%2 factory=%3 wait=%4")
+                            .arg(o.assignFirst)
+                            .arg(o.assignLast)
+                            .arg(o.factory)
+                            .arg(o.waitSeconds);
+        else
+            out << "addresses=" + addresses.join(',');
+        if (!o.firmwareFile.isEmpty())
+            out << "firmware=" + o.firmwareFile;
+        if (!o.note.isEmpty())
+            out << "note=" + o.note;
+    }
     return out.join(' ');
 }
 
@@ -171,6 +189,65 @@ void TestCli::arguments_data()
     refused("scan through the server", {"--remote", "1", "--password", "p", "scan"}, "scan");
     refused("console through the server", {"--remote", "1", "--password", "p", "send", "0100"},
             "send");
+    ok("commission of the readers picked",
+       {"--port", "P", "commission", "--template", "t.xml", "--addresses", "12,5,20-22", "--report",
+        "r.csv", "--note", "Цех 3, линия 2"},
+       "commission P 19200 1 template=t.xml report=r.csv addresses=12,5,20,21,22 "
+       "note=Цех 3, линия 2");
+    ok("commission assigning, factory 1 and five minutes unless given",
+       {"--port", "P", "commission", "--template", "t.xml", "--assign", "11-40", "--report",
+        "r.csv"},
+       "commission P 19200 1 template=t.xml report=r.csv assign=11-40 factory=1 wait=300");
+    ok("commission assigning from another factory address, with an image",
+       {"--port", "P", "--speed", "9600", "commission", "--template=t.xml", "--assign", "50",
+        "--factory", "7", "--wait", "20", "--firmware", "f.bin", "--report", "r.csv"},
+       "commission P 9600 1 template=t.xml report=r.csv assign=50-50 factory=7 wait=20 "
+       "firmware=f.bin");
+    refused("commission without template",
+            {"--port", "P", "commission", "--assign", "11-40", "--report", "r.csv"}, "--template");
+    refused("commission without report",
+            {"--port", "P", "commission", "--template", "t.xml", "--addresses", "11"}, "--report");
+    refused("commission in both modes",
+            {"--port", "P", "commission", "--template", "t.xml", "--addresses", "11", "--assign",
+             "12-13", "--report", "r.csv"},
+            "--assign");
+    refused("commission in no mode",
+            {"--port", "P", "commission", "--template", "t.xml", "--report", "r.csv"},
+            "--addresses");
+    refused("commission address twice",
+            {"--port", "P", "commission", "--template", "t.xml", "--addresses", "11-13,12",
+             "--report", "r.csv"},
+            "12");
+    refused("commission range reversed",
+            {"--port", "P", "commission", "--template", "t.xml", "--assign", "40-11", "--report",
+             "r.csv"},
+            "40-11");
+    refused("commission range past 254",
+            {"--port", "P", "commission", "--template", "t.xml", "--assign", "250-260", "--report",
+             "r.csv"},
+            "260");
+    refused("commission factory address inside the range",
+            {"--port", "P", "commission", "--template", "t.xml", "--assign", "1-30", "--report",
+             "r.csv"},
+            "1-30");
+    refused("commission factory without assign",
+            {"--port", "P", "commission", "--template", "t.xml", "--addresses", "11", "--factory",
+             "2", "--report", "r.csv"},
+            "--factory");
+    refused("commission wait of no time",
+            {"--port", "P", "commission", "--template", "t.xml", "--assign", "11-12", "--wait", "0",
+             "--report", "r.csv"},
+            "0");
+    refused("commission option given twice",
+            {"--port", "P", "commission", "--template", "a.xml", "--template", "b.xml", "--assign",
+             "11-12", "--report", "r.csv"},
+            "--template");
+    refused("commission option with another command", {"--port", "P", "read", "--note", "x"},
+            "--note");
+    refused("commission through the server",
+            {"--remote", "1", "--password", "p", "commission", "--template", "t.xml", "--addresses",
+             "11", "--report", "r.csv"},
+            "commission");
     refused("no port", {"read"}, "--port");
     refused("no command", {"--port", "P"}, "--help");
 }

@@ -1,13 +1,69 @@
 // ctest: slow
 // The command-line configurator where the program's real timings rule: a scan of the bus
-// (254 x 50 ms) and a reader that stays silent through the resends (4 x 5000 ms).
+// (254 x 50 ms), a reader that stays silent through the resends (4 x 5000 ms), and commissioning
+// runs, where each reader waits out the second of its reboot.
 #include "clirun.h"
 #include "simbus.h"
 #include "testsupport.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QtTest>
+
+#include <csignal>
+
+namespace {
+
+const QByteArray kTemplate = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<configuration>\n"
+                             " <rs485_addr_220 param=\"5\"/>\n <gen_stat_220 param=\"1\"/>\n"
+                             " <pull_up_220 param=\"1\"/>\n <gen_mode_220 param=\"2\"/>\n"
+                             "</configuration>\n";
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// The reader lines of a report (fields split at commas: the rows of these tests quote nothing),
+// after the line of column names.
+QList<QStringList> reportRows(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QStringList lines = QString::fromUtf8(file.readAll()).split("\r\n");
+    const int blank = lines.indexOf(QString());
+    QList<QStringList> rows;
+    for (int i = blank + 2; i > 1 && i < lines.size(); ++i) {
+        if (!lines.at(i).isEmpty())
+            rows << lines.at(i).split(',');
+    }
+    return rows;
+}
+
+// The report's texts and the wait's line are checked in Russian, whatever the test's locale.
+QProcessEnvironment russian()
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove("LC_ALL");
+    environment.remove("LC_MESSAGES");
+    environment.insert("LANG", "ru_RU.UTF-8");
+    return environment;
+}
+
+QList<QJsonObject> jsonLines(const QByteArray &out)
+{
+    QList<QJsonObject> objects;
+    for (const QByteArray &line : out.trimmed().split('\n')) {
+        if (!line.isEmpty())
+            objects << QJsonDocument::fromJson(line).object();
+    }
+    return objects;
+}
+
+} // namespace
 
 class TestCliSlow : public QObject
 {
@@ -18,6 +74,9 @@ private slots:
     void scanOfAnEmptyBus();
     void silentReader_data();
     void silentReader();
+    void commissionPickedReaders();
+    void commissionAssignsAddresses();
+    void commissionInterrupted();
 };
 
 // Every reader on the bus with its firmware, in address order (the reader at 9 was added before
@@ -118,6 +177,158 @@ void TestCliSlow::silentReader()
     QCOMPARE(identity, identityRequests);
     if (exitCode != 0)
         QVERIFY2(run.err.contains("0100"), run.err.constData());
+}
+
+// Four readers picked: two take the template, the third refuses its first value, the fourth is
+// silent. Each is told as it is done; the exit code is the first reader's that failed; the
+// report holds what each reader holds now.
+void TestCliSlow::commissionPickedReaders()
+{
+    QTemporaryDir dir;
+    const QString templatePath = dir.filePath("site.xml");
+    const QString reportPath = dir.filePath("report.csv");
+    QVERIFY(writeFile(templatePath, kTemplate));
+    SimBus bus;
+    QVERIFY(bus.open());
+    QList<SimReader *> readers;
+    for (int a = 11; a <= 14; ++a) {
+        SimReaderSettings s = simReader(quint8(a));
+        if (a == 12)
+            s.pullUp = 1;
+        if (a == 13)
+            s.rejectWrites = 2;
+        if (a == 14)
+            s.silentRequests = 1000;
+        readers << bus.addReader(s);
+    }
+    const CliRun run = runCli({"--port", bus.devicePath(), "--timeout", "100", "--json",
+                               "commission", "--template", templatePath, "--addresses", "11-14",
+                               "--note", "Цех 3", "--report", reportPath});
+    QVERIFY2(run.exitCode == 4, qPrintable(run.describe()));
+    QVERIFY2(run.err.contains("13"), run.err.constData());
+
+    const QList<QJsonObject> lines = jsonLines(run.out);
+    QCOMPARE(lines.size(), 4);
+    QStringList verdicts;
+    for (const QJsonObject &line : lines)
+        verdicts << QString("%1 %2")
+                            .arg(line.value("addressBefore").toInt())
+                            .arg(line.value("verdict").toString());
+    QCOMPARE(verdicts, QStringList({"11 verified", "12 verified", "13 failed", "14 failed"}));
+    QCOMPARE(lines.at(1).value("written").toArray().toVariantList(),
+             QVariantList({"gen_stat_220=1", "gen_mode_220=2"}));
+
+    const QList<QStringList> rows = reportRows(reportPath);
+    QCOMPARE(rows.size(), 4);
+    for (int i = 0; i < 4; ++i) {
+        const SimReaderSettings now = readers.at(i)->settings();
+        const QStringList row = rows.at(i);
+        QCOMPARE(row.at(1).toInt(), 11 + i);
+        QCOMPARE(row.at(2).toInt(), int(now.address));
+        QCOMPARE(row.at(4).toInt(), int(now.speed));
+        const bool verified = i < 2;
+        QCOMPARE(int(now.genMode), verified ? 2 : 0);
+        QCOMPARE(int(now.pullUp), verified || i == 1 ? 1 : 0);
+        QCOMPARE(readers.at(i)->rebootCount(), verified ? 1 : 0);
+    }
+    QFile report(reportPath);
+    QVERIFY(report.open(QIODevice::ReadOnly));
+    QVERIFY(report.readAll().contains("Цех 3"));
+}
+
+// New readers wired one by one at the factory address: each gets the next address of the
+// range; the converter is pulled while the second takes its values and plugged in again. The
+// factory address then stays silent for the two seconds of --wait: the run ends with its
+// report, every reader verified.
+void TestCliSlow::commissionAssignsAddresses()
+{
+    QTemporaryDir dir;
+    const QString templatePath = dir.filePath("site.xml");
+    const QString reportPath = dir.filePath("report.csv");
+    const QString port = dir.filePath("converter");
+    QVERIFY(writeFile(templatePath, kTemplate));
+    SimBus bus;
+    QVERIFY(bus.open(port));
+    QList<SimReader *> plugged;
+    plugged << bus.addReader(simReader(1));
+    bool pulled = false;
+    connect(&bus, &SimBus::requestReceived, this, [&](const QByteArray &frame) {
+        if (frame.size() < 5 || quint8(frame.at(0)) != 1)
+            return;
+        const int code = (quint8(frame.at(3)) << 8) | quint8(frame.at(4));
+        // The engineer wires the next reader once the one before has rebooted away.
+        if (code == 0x0200 && plugged.size() < 3)
+            QTimer::singleShot(1500, this, [&] { plugged << bus.addReader(simReader(1)); });
+        if (code == 0x0601 && plugged.size() == 2 && !pulled) {
+            pulled = true;
+            QTimer::singleShot(0, this, [&] { bus.close(); });
+            QTimer::singleShot(700, this, [&] { QVERIFY(bus.open(port)); });
+        }
+    });
+    const CliRun run = runCliWith({"--port", port, "commission", "--template", templatePath,
+                                   "--assign", "21-30", "--wait", "2", "--report", reportPath},
+                                  russian());
+    QVERIFY2(run.exitCode == 0, qPrintable(run.describe()));
+    QVERIFY(pulled);
+    QCOMPARE(plugged.size(), 3);
+    const QList<QByteArray> out = run.out.trimmed().split('\n');
+    QCOMPARE(out, QList<QByteArray>({"1 21 220 1.3.2 verified", "1 22 220 1.3.2 verified",
+                                     "1 23 220 1.3.2 verified"}));
+    QVERIFY2(run.err.contains("Подключите следующий считыватель"), run.err.constData());
+    const QList<QStringList> rows = reportRows(reportPath);
+    QCOMPARE(rows.size(), 3);
+    for (int i = 0; i < 3; ++i) {
+        QCOMPARE(int(plugged.at(i)->settings().address), 21 + i);
+        QCOMPARE(int(plugged.at(i)->settings().genMode), 2);
+        QCOMPARE(plugged.at(i)->rebootCount(), 1);
+        QCOMPARE(rows.at(i).at(2).toInt(), 21 + i);
+    }
+    // The second reader's values once each, the one whose answer was lost with the converter
+    // included.
+    int pullUps = 0;
+    for (const QByteArray &frame : bus.requests())
+        pullUps += frame.size() > 4 && quint8(frame.at(3)) == 6 && quint8(frame.at(4)) == 1;
+    QCOMPARE(pullUps, 3);
+}
+
+// SIGINT while the second of three readers is served: the run ends after its step, the report
+// holds the first reader done and the rest as they stand, and the exit code is 128 + 2.
+void TestCliSlow::commissionInterrupted()
+{
+    QTemporaryDir dir;
+    const QString templatePath = dir.filePath("site.xml");
+    const QString reportPath = dir.filePath("report.csv");
+    QVERIFY(writeFile(templatePath, kTemplate));
+    SimBus bus;
+    QVERIFY(bus.open());
+    for (int a = 11; a <= 13; ++a)
+        bus.addReader(simReader(quint8(a)));
+    QProcess cli;
+    connect(&bus, &SimBus::requestReceived, this, [&](const QByteArray &frame) {
+        if (frame.size() > 4 && quint8(frame.at(0)) == 12 && quint8(frame.at(3)) == 1
+            && quint8(frame.at(4)) == 0 && cli.state() == QProcess::Running)
+            ::kill(pid_t(cli.processId()), SIGINT);
+    });
+    QEventLoop loop;
+    connect(&cli, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), &loop,
+            &QEventLoop::quit);
+    QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+    cli.setProcessEnvironment(russian());
+    cli.start(appBuildPath("zemo-cli"),
+              {"--port", bus.devicePath(), "commission", "--template", templatePath, "--addresses",
+               "11-13", "--report", reportPath});
+    loop.exec();
+    const QByteArray err = cli.readAllStandardError();
+    QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
+    QVERIFY2(cli.exitCode() == 130, err.constData());
+    const QList<QStringList> rows = reportRows(reportPath);
+    QCOMPARE(rows.size(), 3);
+    QCOMPARE(rows.at(0).at(9), QString("проверен"));
+    QVERIFY2(rows.at(1).at(9) != QString("проверен"), qPrintable(rows.at(1).join(',')));
+    QCOMPARE(rows.at(2).at(9), QString("не затронут"));
+    // Nothing went to the third reader.
+    for (const QByteArray &frame : bus.requests())
+        QVERIFY(quint8(frame.at(0)) != 13);
 }
 
 QTEST_MAIN(TestCliSlow)

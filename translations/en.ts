@@ -278,23 +278,23 @@ Version </translation>
     </message>
     <message>
         <source>время ожидания модуля не от 1 до %1 с: %2</source>
-        <translation>the wait for a reader is not 1 to %1 s: %2</translation>
+        <translation>wait for a reader not within 1 to %1 s: %2</translation>
     </message>
     <message>
         <source>%1 действует только с командой commission</source>
-        <translation>%1 works only with the commission command</translation>
+        <translation>%1 works only with the command commission</translation>
     </message>
     <message>
         <source>команде commission нужен шаблон: --template ФАЙЛ</source>
-        <translation>the commission command needs a template: --template FILE</translation>
+        <translation>commission needs a template: --template FILE</translation>
     </message>
     <message>
         <source>команде commission нужен отчёт: --report ФАЙЛ</source>
-        <translation>the commission command needs a report: --report FILE</translation>
+        <translation>commission needs a report: --report FILE</translation>
     </message>
     <message>
         <source>команде commission нужен ровно один из параметров --addresses и --assign</source>
-        <translation>the commission command needs exactly one of --addresses and --assign</translation>
+        <translation>commission needs exactly one of --addresses and --assign</translation>
     </message>
     <message>
         <source>--factory и --wait действуют только вместе с --assign</source>
@@ -302,7 +302,7 @@ Version </translation>
     </message>
     <message>
         <source>заводской адрес %1 внутри диапазона %2-%3</source>
-        <translation>the factory address %1 is inside the range %2-%3</translation>
+        <translation>factory address %1 inside the range %2-%3</translation>
     </message>
     <message>
         <source>Использование: zemo-cli [--port ПОРТ] [--speed СКОРОСТЬ] [--address АДРЕС] [--json]
@@ -382,17 +382,17 @@ Commands:
   firmware FILE            uploads a firmware image to a model-200 reader, progress on stderr
   commission --template FILE (--addresses LIST | --assign FROM-TO [--factory ADDRESS])
              [--firmware FILE] [--note TEXT] [--wait S] --report FILE
-                           brings readers into service: each gets the template&apos;s settings,
-                           a reboot and a check; the CSV report into FILE after each reader.
+                           commissioning: the template&apos;s settings to each reader, the
+                           reboot, the check; the CSV report to FILE after each reader.
                            --addresses 11-40 or 5,7,9-12: the readers at these addresses
                            (each keeps its address, speed --speed);
                            --assign 11-40: new readers one at a time at the factory address
-                           (--factory, default 1, speed --speed) get the next address
-                           of the range; --wait S: how long to wait for the next
-                           reader (default 300 s), then the report;
-                           --firmware: an image for readers with an older one (model 200);
-                           a line (--json: an object) per reader; SIGINT and SIGTERM
-                           end the run with its report (exit codes 130 and 143)
+                           (--factory, default 1, speed --speed) get the next address of
+                           the range; --wait S: how long to wait for the next reader
+                           (default 300 s), then the report;
+                           --firmware: firmware for readers with an older one (model 200);
+                           a line (--json: an object) per reader; SIGINT and SIGTERM end
+                           the run with the report (exit codes 130 and 143)
 
 Options:
   --port PORT              the converter&apos;s port (name or path)
@@ -414,9 +414,9 @@ The language of the messages comes from the environment (LC_ALL, LC_MESSAGES, LA
 Exit codes: 0 done; 2 bad arguments; 3 no answer (scan: no reader answered);
 4 the reader refused a value or an image; 5 a file (or standard output) could not
 be read or written; 6 server or login failed; 7 the reader&apos;s firmware is not
-supported by devices.db. commission: 0 when every reader was verified, else the code
-of the first one not verified (3 silent or not finished, 4 refused a value or keeps
-another, 5 the firmware image did not fit, 7 firmware not supported or the template
+supported by devices.db. commission: 0 when every reader was verified, otherwise the
+code of the first one that was not (3 silent or incomplete, 4 refused a value or holds
+another, 5 the firmware file did not suit it, 7 firmware not supported or the template
 does not fit it); 3 when no reader answered.
 </translation>
     </message>
@@ -616,7 +616,7 @@ does not fit it); 3 when no reader answered.
     </message>
     <message>
         <source>преобразователь отключен от ПК: запуск ждёт его возвращения</source>
-        <translation>the converter is disconnected from the PC: the run waits for it to come back</translation>
+        <translation>the converter was disconnected from the PC: the run waits for it to come back</translation>
     </message>
     <message>
         <source>преобразователь подключен снова: запуск продолжается</source>
@@ -624,11 +624,11 @@ does not fit it); 3 when no reader answered.
     </message>
     <message>
         <source>отчёт %1 не записывается: %2</source>
-        <translation>the report %1 cannot be written: %2</translation>
+        <translation>report %1 cannot be written: %2</translation>
     </message>
     <message>
         <source>запуск прерван сигналом %1, отчёт записан в %2</source>
-        <translation>the run was ended by signal %1, the report is written to %2</translation>
+        <translation>run ended by signal %1, report written to %2</translation>
     </message>
     <message>
         <source>ни один модуль не ответил на заводском адресе %1 на порту %2</source>
@@ -734,11 +734,11 @@ does not fit it); 3 when no reader answered.
     </message>
     <message>
         <source>не настроен</source>
-        <translation>not configured</translation>
+        <translation>failed</translation>
     </message>
     <message>
         <source>не закончен</source>
-        <translation>not finished</translation>
+        <translation>incomplete</translation>
     </message>
     <message>
         <source>не затронут</source>
@@ -920,23 +920,23 @@ does not fit it); 3 when no reader answered.
     <name>CommissioningPlan</name>
     <message>
         <source>шаблон не является файлом конфигурации</source>
-        <translation>the template is not a configuration file</translation>
+        <translation>the template is no configuration file</translation>
     </message>
     <message>
         <source>значение шаблона не число: %1</source>
-        <translation>a template value is not a number: %1</translation>
+        <translation>template value is not a number: %1</translation>
     </message>
     <message>
         <source>адрес шаблона вне диапазона %1..%2: %3</source>
-        <translation>the template&apos;s address is outside %1..%2: %3</translation>
+        <translation>template address outside %1..%2: %3</translation>
     </message>
     <message>
         <source>скорость шаблона не из списка %1: %2</source>
-        <translation>the template&apos;s speed is not one of %1: %2</translation>
+        <translation>template speed not in the list %1: %2</translation>
     </message>
     <message>
         <source>значение шаблона меньше 0: %1</source>
-        <translation>a template value is below 0: %1</translation>
+        <translation>template value below 0: %1</translation>
     </message>
     <message>
         <source>нет</source>
@@ -944,7 +944,7 @@ does not fit it); 3 when no reader answered.
     </message>
     <message>
         <source>диапазон адресов задаётся как ОТ-ДО внутри %1..%2: %3</source>
-        <translation>an address range is given as FROM-TO inside %1..%2: %3</translation>
+        <translation>an address range is FROM-TO within %1..%2: %3</translation>
     </message>
     <message>
         <source>адрес %1 указан дважды: %2</source>
@@ -955,7 +955,7 @@ does not fit it); 3 when no reader answered.
     <name>CommissioningRun</name>
     <message>
         <source>запуск уже идёт</source>
-        <translation>a run is already going</translation>
+        <translation>a run is under way already</translation>
     </message>
     <message>
         <source>нет связи с модулями</source>
@@ -963,7 +963,7 @@ does not fit it); 3 when no reader answered.
     </message>
     <message>
         <source>запуск работает только на шине RS-485, не через сервер конфигурирования</source>
-        <translation>a run works only on the RS-485 bus, not through the configuration server</translation>
+        <translation>the run works on the RS-485 bus only, not through the configuration server</translation>
     </message>
     <message>
         <source>преобразователь отключен от ПК</source>
@@ -975,11 +975,11 @@ does not fit it); 3 when no reader answered.
     </message>
     <message>
         <source>адрес модуля вне диапазона %1..%2: %3</source>
-        <translation>a reader address outside %1..%2: %3</translation>
+        <translation>reader address outside %1..%2: %3</translation>
     </message>
     <message>
         <source>скорость модуля %1 не из списка: %2</source>
-        <translation>the speed of reader %1 is not in the list: %2</translation>
+        <translation>speed of reader %1 not in the list: %2</translation>
     </message>
     <message>
         <source>модуль %1 выбран дважды</source>
@@ -987,27 +987,27 @@ does not fit it); 3 when no reader answered.
     </message>
     <message>
         <source>заводской адрес вне диапазона %1..%2: %3</source>
-        <translation>the factory address is outside %1..%2: %3</translation>
+        <translation>factory address outside %1..%2: %3</translation>
     </message>
     <message>
         <source>заводская скорость не из списка: %1</source>
-        <translation>the factory speed is not in the list: %1</translation>
+        <translation>factory speed not in the list: %1</translation>
     </message>
     <message>
         <source>диапазон адресов вне %1..%2 или пуст: %3-%4</source>
-        <translation>the address range is outside %1..%2 or empty: %3-%4</translation>
+        <translation>address range outside %1..%2 or empty: %3-%4</translation>
     </message>
     <message>
         <source>заводской адрес %1 внутри диапазона %2-%3</source>
-        <translation>the factory address %1 is inside the range %2-%3</translation>
+        <translation>factory address %1 inside the range %2-%3</translation>
     </message>
     <message>
         <source>файл прошивки %1 не читается: %2</source>
-        <translation>the firmware file %1 cannot be read: %2</translation>
+        <translation>firmware file %1 cannot be read: %2</translation>
     </message>
     <message>
         <source>файл %1 не является файлом прошивки</source>
-        <translation>the file %1 is not a firmware image</translation>
+        <translation>file %1 is no firmware file</translation>
     </message>
     <message>
         <source>прошивка %1 устройства %2 не поддерживается devices.db</source>
@@ -1015,19 +1015,19 @@ does not fit it); 3 when no reader answered.
     </message>
     <message>
         <source>не выбран порт</source>
-        <translation>no port chosen</translation>
+        <translation>no port selected</translation>
     </message>
     <message>
         <source>порт %1 не открывается</source>
-        <translation>the port %1 does not open</translation>
+        <translation>port %1 does not open</translation>
     </message>
     <message>
         <source>запуск остановлен</source>
-        <translation>the run was stopped</translation>
+        <translation>run stopped</translation>
     </message>
     <message>
         <source>запуск прерван</source>
-        <translation>the run was broken off</translation>
+        <translation>run abandoned</translation>
     </message>
     <message>
         <source>модуль не отвечает после возврата преобразователя</source>
@@ -1035,7 +1035,7 @@ does not fit it); 3 when no reader answered.
     </message>
     <message>
         <source>соединение закрыто</source>
-        <translation>the connection is closed</translation>
+        <translation>connection closed</translation>
     </message>
     <message>
         <source>модуль не ответил на запрос версии</source>
@@ -1055,7 +1055,7 @@ does not fit it); 3 when no reader answered.
     </message>
     <message>
         <source>модуль не отвечает после перезагрузки: адрес %1, скорость %2</source>
-        <translation>the reader does not answer after its reboot: address %1, speed %2</translation>
+        <translation>the reader does not answer after the reboot: address %1, speed %2</translation>
     </message>
     <message>
         <source>модуль отклонил прошивку %1</source>
@@ -1063,7 +1063,7 @@ does not fit it); 3 when no reader answered.
     </message>
     <message>
         <source>файл прошивки %1 не подходит модулю</source>
-        <translation>the firmware file %1 does not fit the reader</translation>
+        <translation>firmware file %1 does not suit the reader</translation>
     </message>
     <message>
         <source>модуль не отвечает при загрузке прошивки</source>
@@ -2047,6 +2047,18 @@ They will be lost when the update is installed. Install the update?</translation
         <translation>comparing with the template</translation>
     </message>
     <message>
+        <source>Считыватель %1: %2</source>
+        <translation>Reader %1: %2</translation>
+    </message>
+    <message>
+        <source>обслужено %1 из %2, проверено %3</source>
+        <translation>served %1 of %2, verified %3</translation>
+    </message>
+    <message>
+        <source>обслужено %1, проверено %2</source>
+        <translation>served %1, verified %2</translation>
+    </message>
+    <message>
         <source>Подключите следующий считыватель (адрес %1): он получит адрес %2. Кнопка &quot;Завершить&quot; заканчивает ввод в работу.</source>
         <translation>Connect the next reader (address %1): it gets address %2. The &quot;End&quot; button ends the commissioning.</translation>
     </message>
@@ -2087,18 +2099,6 @@ Open the report?</translation>
 %1</source>
         <translation>The report could not be opened. Open it with a PDF viewer:
 %1</translation>
-    </message>
-    <message>
-        <source>Считыватель %1: %2</source>
-        <translation>Reader %1: %2</translation>
-    </message>
-    <message>
-        <source>обслужено %1 из %2, проверено %3</source>
-        <translation>served %1 of %2, verified %3</translation>
-    </message>
-    <message>
-        <source>обслужено %1, проверено %2</source>
-        <translation>served %1, verified %2</translation>
     </message>
 </context>
 <context>

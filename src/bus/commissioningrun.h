@@ -112,7 +112,6 @@ private:
     void serve(int record, int address, int baud, int targetAddress);
     void identify();
     void afterRead(const QByteArray &document);
-    void afterIdentify();
     void startFirmware();
     void startWrite();
     void afterReboot();

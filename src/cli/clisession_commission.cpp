@@ -155,8 +155,14 @@ int CliSession::commission()
     connect(&run, &CommissioningRun::waitingForReader, this, [&](int factory, int next) {
         // The command line cannot be asked to connect the next reader: it waits this long.
         waitTimer.start(m_options.waitSeconds * 1000);
-        drawProgress(
-                tr("Подключите следующий считыватель (адрес %1, получит %2)").arg(factory).arg(next));
+        const QString line = tr("Подключите следующий считыватель (адрес %1, получит %2)")
+                                     .arg(factory)
+                                     .arg(next);
+        // Written to a log, the wait is a line of its own: the log shows why the run stood.
+        if (m_progressOnTerminal)
+            drawProgress(line);
+        else
+            LogHandler::writeToStderr(line.toUtf8() + '\n');
     });
     connect(&run, &CommissioningRun::step, this, [&](int address, const QString &what) {
         waitTimer.stop();
