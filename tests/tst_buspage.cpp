@@ -89,6 +89,7 @@ private slots:
     void commissionFromPage();
     void commissionAssignsAddresses();
     void closeDuringRun();
+    void converterPulledDuringRun();
 };
 
 // The third entry of the menu is there in the closed state and during a session, and shows the
@@ -574,6 +575,50 @@ void TestBusPage::closeDuringRun()
     const QString text = QString::fromUtf8(readTestFile(reports.filePath(csv.at(0))));
     QVERIFY2(text.contains("проверен") && text.contains("не затронут"), qPrintable(text));
     QVERIFY(!rig.w().deviceInterface()->isPortOpen());
+}
+
+// The converter pulled while the run waits for the next reader: the strip says the run is
+// paused, and the run's button still ends it; the window then has its closed state back.
+void TestBusPage::converterPulledDuringRun()
+{
+    Rig rig({simReader(1)});
+    QVERIFY(rig.listed());
+    rig.showBusPage();
+    const QString templatePath = rig.dir.filePath("site.xml");
+    QVERIFY(writeTestFile(templatePath, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                                        "<configuration>\n"
+                                        " <gen_stat_220 param=\"1\"/>\n"
+                                        "</configuration>\n"));
+    rig.press("commissionButton");
+    auto *form = rig.w().findChild<CommissionForm *>();
+    QVERIFY(form);
+    child<QLineEdit>(form, "templateFileEdit")->setText(templatePath);
+    QTest::mouseClick(child<QPushButton>(form, "startCommissionButton"), Qt::LeftButton);
+    processDeletions();
+    QVERIFY2(QTest::qWaitFor([&] { return rig.status() == "Подключите следующий считыватель"; },
+                             20000),
+             qPrintable(rig.status()));
+
+    rig.bus.close();
+    QVERIFY2(QTest::qWaitFor(
+                     [&] {
+                         return rig.status()
+                                == "Ввод в работу приостановлен: преобразователь отключен от ПК";
+                     },
+                     10000),
+             qPrintable(rig.status()));
+    auto *button = rig.get<QPushButton>("commissionButton");
+    QVERIFY(button->isEnabled());
+    QCOMPARE(button->text(), QString("Завершить"));
+    QVERIFY(!rig.get("rs485_Button")->isEnabled());
+
+    rig.press("commissionButton");
+    QVERIFY(QTest::qWaitFor([&] { return button->text() == "Ввод в работу"; }, 5000));
+    QCOMPARE(rig.w().deviceInterface()->connection(), DeviceInterface::Connection::Closed);
+    QCOMPARE(rig.status(), QString("Соединения закрыты"));
+    QVERIFY2(rig.runText().startsWith("Ввод в работу завершён: проверено 1 из 1"),
+             qPrintable(rig.runText()));
+    QCOMPARE(rig.bus.readers().at(0)->settings().address, quint8(11));
 }
 
 QTEST_MAIN(TestBusPage)

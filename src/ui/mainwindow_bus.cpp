@@ -349,8 +349,11 @@ void MainWindow::commissionClicked()
 {
     if (commissionRunning()) {
         // The step under way is answered first; the readers after it stay untouched.
+        // A run that waits (for a reader, or for the converter) ends at once, and its end is
+        // told by then.
         m_run->stop();
-        ui->busRunLabel->setText(tr("Ввод в работу завершается после текущего шага"));
+        if (commissionRunning())
+            ui->busRunLabel->setText(tr("Ввод в работу завершается после текущего шага"));
         return;
     }
     QList<CommissionTarget> targets;
