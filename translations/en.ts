@@ -74,6 +74,103 @@ Version </translation>
     </message>
 </context>
 <context>
+    <name>BusScan</name>
+    <message>
+        <source>Поиск уже идёт</source>
+        <translation>A search is already running</translation>
+    </message>
+    <message>
+        <source>Сначала закройте соединение</source>
+        <translation>Close the connection first</translation>
+    </message>
+    <message>
+        <source>Порт не открывается: %1</source>
+        <translation>The port does not open: %1</translation>
+    </message>
+</context>
+<context>
+    <name>BusTableModel</name>
+    <message>
+        <source>да</source>
+        <translation>yes</translation>
+    </message>
+    <message>
+        <source>нет</source>
+        <translation>no</translation>
+    </message>
+    <message>
+        <source>нет ответа</source>
+        <translation>no answer</translation>
+    </message>
+    <message>
+        <source>Без ответа: %1, искажённых ответов: %2, опросов: %3</source>
+        <translation>Unanswered: %1, damaged answers: %2, polls: %3</translation>
+    </message>
+    <message>
+        <source>Код устройства %1</source>
+        <translation>Device id %1</translation>
+    </message>
+    <message>
+        <source>Адрес</source>
+        <translation>Address</translation>
+    </message>
+    <message>
+        <source>Скорость</source>
+        <translation>Speed</translation>
+    </message>
+    <message>
+        <source>Устройство</source>
+        <translation>Device</translation>
+    </message>
+    <message>
+        <source>Прошивка</source>
+        <translation>Firmware</translation>
+    </message>
+    <message>
+        <source>Поддержка</source>
+        <translation>Supported</translation>
+    </message>
+    <message>
+        <source>Ответ, мс</source>
+        <translation>Answer, ms</translation>
+    </message>
+    <message>
+        <source>Искажено</source>
+        <translation>Damaged</translation>
+    </message>
+    <message>
+        <source>Счётчик</source>
+        <translation>Counter</translation>
+    </message>
+    <message>
+        <source>Время работы</source>
+        <translation>Uptime</translation>
+    </message>
+    <message>
+        <source>Посл. ответ, мс</source>
+        <translation>Last answer, ms</translation>
+    </message>
+    <message>
+        <source>Ошибки</source>
+        <translation>Errors</translation>
+    </message>
+</context>
+<context>
+    <name>BusWatch</name>
+    <message>
+        <source>В таблице нет считывателей: сначала выполните поиск</source>
+        <translation>No readers in the table: search first</translation>
+    </message>
+    <message>
+        <source>Порт не открывается: %1</source>
+        <translation>The port does not open: %1</translation>
+    </message>
+    <message>
+        <source>Наблюдение за шиной возможно только через последовательный порт</source>
+        <translation>The bus can be watched only through a serial port</translation>
+    </message>
+</context>
+<context>
     <name>CliArguments</name>
     <message>
         <source>команда не в шестнадцатеричном виде: %1</source>
@@ -539,6 +636,93 @@ does not fit it); 3 when no reader answered.
     </message>
 </context>
 <context>
+    <name>CommissionForm</name>
+    <message>
+        <source>Ввод в работу</source>
+        <translation>Commissioning</translation>
+    </message>
+    <message>
+        <source>    Ввод в работу</source>
+        <translation>    Commissioning</translation>
+    </message>
+    <message>
+        <source>Шаблон настроек:</source>
+        <translation>Settings template:</translation>
+    </message>
+    <message>
+        <source>Файл</source>
+        <translation>File</translation>
+    </message>
+    <message>
+        <source>Обзор...</source>
+        <translation>Browse...</translation>
+    </message>
+    <message>
+        <source>Форма как есть</source>
+        <translation>The form as it stands</translation>
+    </message>
+    <message>
+        <source>Считыватели:</source>
+        <translation>Readers:</translation>
+    </message>
+    <message>
+        <source>Выбранные в таблице: %1</source>
+        <translation>Selected in the table: %1</translation>
+    </message>
+    <message>
+        <source>Новые, по одному: назначение адресов</source>
+        <translation>New ones, one at a time: address assignment</translation>
+    </message>
+    <message>
+        <source>Заводской адрес и скорость:</source>
+        <translation>Factory address and speed:</translation>
+    </message>
+    <message>
+        <source>по</source>
+        <translation>to</translation>
+    </message>
+    <message>
+        <source>Новые адреса с:</source>
+        <translation>New addresses from:</translation>
+    </message>
+    <message>
+        <source>не обновлять</source>
+        <translation>do not update</translation>
+    </message>
+    <message>
+        <source>Прошивка:</source>
+        <translation>Firmware:</translation>
+    </message>
+    <message>
+        <source>Примечание:</source>
+        <translation>Note:</translation>
+    </message>
+    <message>
+        <source>Начать</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>Отмена</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Шаблон настроек</source>
+        <translation>Settings template</translation>
+    </message>
+    <message>
+        <source>XML Files (*.xml)</source>
+        <translation>XML Files (*.xml)</translation>
+    </message>
+    <message>
+        <source>Файл прошивки</source>
+        <translation>Firmware file</translation>
+    </message>
+    <message>
+        <source>Файл шаблона не читается: %1</source>
+        <translation>The template file cannot be read: %1</translation>
+    </message>
+</context>
+<context>
     <name>CommissionReport</name>
     <message>
         <source>проверен</source>
@@ -651,6 +835,85 @@ does not fit it); 3 when no reader answered.
     <message>
         <source>Примечание</source>
         <translation>Note</translation>
+    </message>
+</context>
+<context>
+    <name>CommissionReportPdf</name>
+    <message>
+        <source>Ввод в работу считывателей шины</source>
+        <translation>Commissioning of the bus readers</translation>
+    </message>
+    <message>
+        <source>Начало:</source>
+        <translation>Started:</translation>
+    </message>
+    <message>
+        <source>Окончание:</source>
+        <translation>Ended:</translation>
+    </message>
+    <message>
+        <source>Шаблон:</source>
+        <translation>Template:</translation>
+    </message>
+    <message>
+        <source>Режим:</source>
+        <translation>Mode:</translation>
+    </message>
+    <message>
+        <source>Версия программы:</source>
+        <translation>Program version:</translation>
+    </message>
+    <message>
+        <source>Примечание:</source>
+        <translation>Note:</translation>
+    </message>
+    <message>
+        <source>Считыватели:</source>
+        <translation>Readers:</translation>
+    </message>
+    <message>
+        <source>%1, проверено %2</source>
+        <translation>%1, verified %2</translation>
+    </message>
+    <message>
+        <source>Время</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>Адрес</source>
+        <translation>Address</translation>
+    </message>
+    <message>
+        <source>Устройство</source>
+        <translation>Device</translation>
+    </message>
+    <message>
+        <source>Прошивка</source>
+        <translation>Firmware</translation>
+    </message>
+    <message>
+        <source>Записано</source>
+        <translation>Written</translation>
+    </message>
+    <message>
+        <source>Итог</source>
+        <translation>Verdict</translation>
+    </message>
+    <message>
+        <source>Линия</source>
+        <translation>Line</translation>
+    </message>
+    <message>
+        <source>ответов %1, повторов %2, ошибок КС %3, медиана %4</source>
+        <translation>answers %1, resends %2, checksum errors %3, median %4</translation>
+    </message>
+    <message>
+        <source>%1 мс</source>
+        <translation>%1 ms</translation>
+    </message>
+    <message>
+        <source>Не удалось записать отчёт: %1</source>
+        <translation>The report could not be written: %1</translation>
     </message>
 </context>
 <context>
@@ -1624,6 +1887,218 @@ They will be lost when the update is installed. Install the update?</translation
     <message>
         <source>Преобразователь отключен от ПК. Сеанс продолжится, когда он будет подключен снова</source>
         <translation>The converter is unplugged. The session goes on when it is plugged in again</translation>
+    </message>
+    <message>
+        <source>Шина</source>
+        <translation>Bus</translation>
+    </message>
+    <message>
+        <source>ШИНА:</source>
+        <translation>BUS:</translation>
+    </message>
+    <message>
+        <source>Все скорости</source>
+        <translation>All speeds</translation>
+    </message>
+    <message>
+        <source>Искать на каждой скорости списка по очереди</source>
+        <translation>Search at every speed of the list in turn</translation>
+    </message>
+    <message>
+        <source>Поиск</source>
+        <translation>Search</translation>
+    </message>
+    <message>
+        <source>Опросить адреса 1-254</source>
+        <translation>Probe addresses 1-254</translation>
+    </message>
+    <message>
+        <source>Наблюдение</source>
+        <translation>Watch</translation>
+    </message>
+    <message>
+        <source>Опрашивать найденные считыватели по очереди</source>
+        <translation>Poll the readers found in turn</translation>
+    </message>
+    <message>
+        <source>Экспорт</source>
+        <translation>Export</translation>
+    </message>
+    <message>
+        <source>Сохранить таблицу в файл CSV или JSON</source>
+        <translation>Save the table as a CSV or JSON file</translation>
+    </message>
+    <message>
+        <source>Ввод в работу</source>
+        <translation>Commissioning</translation>
+    </message>
+    <message>
+        <source>Настроить и проверить считыватели шины по шаблону</source>
+        <translation>Configure and check the bus readers with a template</translation>
+    </message>
+    <message>
+        <source>, %1 бод</source>
+        <translation>, %1 baud</translation>
+    </message>
+    <message>
+        <source>: адрес %1, найдено %2</source>
+        <translation>: address %1, found %2</translation>
+    </message>
+    <message>
+        <source>Наблюдение за шиной: считывателей %1, кругов %2</source>
+        <translation>Watching the bus: %1 readers, %2 rounds</translation>
+    </message>
+    <message>
+        <source>, с ошибками %1</source>
+        <translation>, with errors %1</translation>
+    </message>
+    <message>
+        <source>Завершить</source>
+        <translation>End</translation>
+    </message>
+    <message>
+        <source>Стоп</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>Стоп наблюдения</source>
+        <translation>Stop watching</translation>
+    </message>
+    <message>
+        <source>Поиск на всех скоростях</source>
+        <translation>Search at all speeds</translation>
+    </message>
+    <message>
+        <source>Поиск на скорости %1 бод</source>
+        <translation>Search at %1 baud</translation>
+    </message>
+    <message>
+        <source>Поиск остановлен, найдено считывателей: %1</source>
+        <translation>Search stopped, readers found: %1</translation>
+    </message>
+    <message>
+        <source>Поиск завершён, найдено считывателей: %1</source>
+        <translation>Search finished, readers found: %1</translation>
+    </message>
+    <message>
+        <source>Наблюдение остановлено после кругов: %1</source>
+        <translation>Watch stopped after rounds: %1</translation>
+    </message>
+    <message>
+        <source>Сохранить таблицу шины</source>
+        <translation>Save the bus table</translation>
+    </message>
+    <message>
+        <source>CSV (*.csv);;JSON (*.json)</source>
+        <translation>CSV (*.csv);;JSON (*.json)</translation>
+    </message>
+    <message>
+        <source>Не удалось сохранить таблицу шины:
+%1</source>
+        <translation>The bus table could not be saved:
+%1</translation>
+    </message>
+    <message>
+        <source>Таблица сохранена: %1</source>
+        <translation>Table saved: %1</translation>
+    </message>
+    <message>
+        <source>Ввод в работу приостановлен: преобразователь отключен от ПК</source>
+        <translation>Commissioning paused: the converter is disconnected from the PC</translation>
+    </message>
+    <message>
+        <source>Подключите следующий считыватель</source>
+        <translation>Connect the next reader</translation>
+    </message>
+    <message>
+        <source>Ввод в работу: считыватель %1, %2</source>
+        <translation>Commissioning: reader %1, %2</translation>
+    </message>
+    <message>
+        <source>Ввод в работу завершается после текущего шага</source>
+        <translation>Commissioning ends after the current step</translation>
+    </message>
+    <message>
+        <source>Ввод в работу начат</source>
+        <translation>Commissioning started</translation>
+    </message>
+    <message>
+        <source>опознание</source>
+        <translation>identifying</translation>
+    </message>
+    <message>
+        <source>обновление прошивки</source>
+        <translation>updating the firmware</translation>
+    </message>
+    <message>
+        <source>запись настроек</source>
+        <translation>writing the settings</translation>
+    </message>
+    <message>
+        <source>перезагрузка</source>
+        <translation>rebooting</translation>
+    </message>
+    <message>
+        <source>проверочное чтение</source>
+        <translation>reading back</translation>
+    </message>
+    <message>
+        <source>сравнение с шаблоном</source>
+        <translation>comparing with the template</translation>
+    </message>
+    <message>
+        <source>Считыватель %1: %2</source>
+        <translation>Reader %1: %2</translation>
+    </message>
+    <message>
+        <source>обслужено %1 из %2, проверено %3</source>
+        <translation>served %1 of %2, verified %3</translation>
+    </message>
+    <message>
+        <source>обслужено %1, проверено %2</source>
+        <translation>served %1, verified %2</translation>
+    </message>
+    <message>
+        <source>Подключите следующий считыватель (адрес %1): он получит адрес %2. Кнопка &quot;Завершить&quot; заканчивает ввод в работу.</source>
+        <translation>Connect the next reader (address %1): it gets address %2. The &quot;End&quot; button ends the commissioning.</translation>
+    </message>
+    <message>
+        <source>Ввод в работу не завершён. Прервать его и закрыть программу?
+Отчёт об обслуженных считывателях будет сохранён.</source>
+        <translation>Commissioning is not finished. Break it off and close the program?
+The report of the readers served will be saved.</translation>
+    </message>
+    <message>
+        <source>Ввод в работу завершён: проверено %1 из %2</source>
+        <translation>Commissioning finished: %1 of %2 verified</translation>
+    </message>
+    <message>
+        <source>Не удалось сохранить отчёт в папку:
+%1</source>
+        <translation>The report could not be saved in the folder:
+%1</translation>
+    </message>
+    <message>
+        <source>. Отчёт: %1</source>
+        <translation>. Report: %1</translation>
+    </message>
+    <message>
+        <source>.
+Отчёт сохранён:
+%1
+
+Открыть отчёт?</source>
+        <translation>.
+Report saved:
+%1
+
+Open the report?</translation>
+    </message>
+    <message>
+        <source>Не удалось открыть отчёт. Откройте его программой просмотра PDF:
+%1</source>
+        <translation>The report could not be opened. Open it with a PDF viewer:
+%1</translation>
     </message>
 </context>
 <context>

@@ -227,6 +227,58 @@ QString DB_Worker::getFwGroup(QString curFwVer, QString devId)
     return group;
 }
 
+QString DB_Worker::deviceName(int devId)
+{
+    const bool wasOpen = m_db.isOpen();
+    if (!wasOpen && !m_db.open()) {
+        qDebug().noquote() << "DB Error: " << m_db.lastError().text();
+        return QString();
+    }
+    const QString wanted = QStringLiteral("zemo") + QString::number(devId);
+    QString name;
+    const QStringList tables = m_db.tables();
+    for (const QString &table : tables) {
+        if (table.compare(wanted, Qt::CaseInsensitive) == 0) {
+            name = table;
+            break;
+        }
+    }
+    if (!wasOpen)
+        m_db.close();
+    return name;
+}
+
+bool DB_Worker::knowsFirmware(const QString &version, int devId)
+{
+    const QString table = deviceName(devId);
+    if (table.isEmpty())
+        return false;
+    const bool wasOpen = m_db.isOpen();
+    if (!wasOpen && !m_db.open()) {
+        qDebug().noquote() << "DB Error: " << m_db.lastError().text();
+        return false;
+    }
+    bool known = false;
+    {
+        QSqlQuery rows(m_db);
+        if (rows.exec(QStringLiteral("SELECT * FROM \"%1\";").arg(table))) {
+            QStringList ranges;
+            QList<bool> hasGroup;
+            while (rows.next()) {
+                ranges << (rows.isNull(0) ? QString() : rows.value(0).toString());
+                hasGroup << !rows.isNull(1);
+            }
+            const int row = matchFirmwareRow(ranges, version);
+            known = row >= 0 && hasGroup.value(row);
+        } else {
+            qDebug().noquote() << "DB Error: " << table << rows.lastError().text();
+        }
+    }
+    if (!wasOpen)
+        m_db.close();
+    return known;
+}
+
 bool DB_Worker::openForGroup()
 {
     if (m_db.isOpen())

@@ -60,6 +60,12 @@ public slots:
     QList<GPS_CONFIG> getGpsList();
     QMap<int, QStringList> getStatusBits();
     void closeDb();
+    // The bus table's questions about a reader that answered a scan, asked without disturbing
+    // the firmware group selected for the session: the database's name for a device id (its
+    // model table, "zemo220"), empty when it has none; and whether it knows this firmware of
+    // that device (a range of the model table covers it, as for a read).
+    QString deviceName(int devId);
+    bool knowsFirmware(const QString &version, int devId);
 
 private:
     bool openForGroup(); // opens the database if needed; logs "DB Error: " on failure

@@ -4,6 +4,9 @@
 #include "appversion.h"
 #include "ui_mainwindow.h"
 
+#include "busscan.h"
+#include "commissioningrun.h"
+#include "buswatch.h"
 #include "db_worker.h"
 #include "debuglogwindow.h"
 #include "dialogprompts.h"
@@ -170,6 +173,7 @@ MainWindow::MainWindow(QWidget *parent, const QString &systemLocale)
     // A pulled converter leaves the session waiting a minute for it to come back.
     m_device->setResumeAfterLoss(kResumeAfterLossMs);
     connect(m_device, &DeviceInterface::sessionResumed, this, &MainWindow::resumeSession);
+    setupBusPage();
 
     m_consoleShortcut = new QShortcut(QKeySequence(QStringLiteral("Ctrl+Alt+C")), this);
     connect(m_consoleShortcut, &QShortcut::activated, this, &MainWindow::hotkeysCtrlAltC);
@@ -235,6 +239,18 @@ MainWindow::~MainWindow()
         saveCommandHistory();
     // Open status calculators go while the window is whole: their closing is reported to it.
     qDeleteAll(findChildren<StatusCalc *>(QString(), Qt::FindDirectChildrenOnly));
+    // A run still going ends here: what it did is saved in its reports, without questions.
+    if (commissionRunning()) {
+        m_runClosing = true;
+        m_run->abandon();
+    }
+    // The run, the scan and the watch go before the link whose signals they follow.
+    delete m_run;
+    m_run = nullptr;
+    delete m_busWatch;
+    m_busWatch = nullptr;
+    delete m_busScan;
+    m_busScan = nullptr;
     delete m_device;
     delete ui;
     qDebug() << "\n-----------------Configurator closed.-----------------\n";
@@ -324,6 +340,7 @@ void MainWindow::retranslate()
     }
     if (m_device && !ui->busHealthLabel->text().isEmpty())
         showBusHealth(m_device->busHealth());
+    updateBusButtons();
 }
 
 void MainWindow::createToolButtons()

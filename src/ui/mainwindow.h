@@ -1,6 +1,7 @@
 #pragma once
 
 #include "bushealth.h"
+#include "commissioning.h"
 #include "configurationfile.h"
 #include "prompter.h"
 #include "records.h"
@@ -14,6 +15,10 @@
 #include <QStringList>
 #include <QTranslator>
 
+class BusScan;
+class BusTableModel;
+class CommissioningRun;
+class BusWatch;
 class DB_Worker;
 class DebugLogWindow;
 class DeviceInterface;
@@ -156,6 +161,16 @@ public slots:
     void startUpdateFirmware();
     QString getLocalLastFw(QString devID);
 
+    // The bus page.
+    void busScanClicked();
+    void busWatchClicked();
+    void busExportClicked();
+    // A double-click on a row connects to that reader.
+    void busRowActivated(const QModelIndex &index);
+    void updateBusButtons();
+    // The commissioning run: its dialog, or a stop of the run under way.
+    void commissionClicked();
+
     // Status calculator.
     void runStatusCalc(QString value);
     void runStatusCalc();
@@ -195,6 +210,15 @@ protected:
 #endif
 
 private slots:
+    void busScanProgress();
+    void busScanFinished(bool stopped);
+    void busWatchLooked();
+    void busWatchStopped();
+    void runStep(int address, const QString &step);
+    void runReaderDone(const CommissionRecord &record);
+    void runWaiting(int factoryAddress, int nextAddress);
+    void runPaused(bool on);
+    void runFinished();
     // A serial port came or went: re-list the ports after a pause, unless the link is busy.
     void deviceChangeNotified();
     // A write has ended: what the reader did not take stays a change, and is told.
@@ -214,6 +238,28 @@ private:
     void saveCommandHistory();
     void setConsoleLayout(bool console);
     bool isConsolePageShown() const;
+    // The console and the bus page take the device data panel's height.
+    bool isWidePageShown() const;
+    bool isBusPageShown() const;
+    void setupBusPage();
+    // The scan and the watch of the bus page tell whether they run; the window keeps no flag.
+    bool busScanRunning() const;
+    bool busWatchRunning() const;
+    void startBusScan(bool allSpeeds);
+    QString busScanStatusText() const;
+    QString busWatchStatusText() const;
+    // While the commissioning run drives the link the window's session machinery stands aside:
+    // the state codes, records and documents of the run's reads and writes are the run's.
+    bool commissionRunning() const;
+    QString runStatusText() const;
+    void applyRunControls();
+    bool startCommissioning(const CommissionOptions &options, QString *error);
+    // The form as a configuration document for the run's template; empty when it holds nothing.
+    QByteArray formTemplateXml() const;
+    void saveRunReports();
+    // Closing while the run goes asks; true when the window may close (the run then ended and
+    // its reports are saved).
+    bool commissionAllowsClose();
     bool statusPollingEnabled() const;
     void offerFirmwareUpdate(const QString &latest);
     // Creates the update client and connects its outcomes to the update workflow.
@@ -350,6 +396,17 @@ private:
 
     // Remote configuration: the latest login dialog.
     RemoteConnectForm *m_remoteForm = nullptr;
+
+    // The bus page: the readers found, the scan that finds them and the watch.
+    BusTableModel *m_busModel = nullptr;
+    BusScan *m_busScan = nullptr;
+    BusWatch *m_busWatch = nullptr;
+    CommissioningRun *m_run = nullptr;
+    // What the run is doing, as it told last (the status strip shows it).
+    QString m_runStep;
+    int m_runAddress = 0;
+    int m_runWaitingFor = 0; // assign mode: the address the next reader gets, 0 when not waiting
+    bool m_runClosing = false; // the window closes: the reports are saved without questions
 
     // Status calculator: the open dialog (null when none), the ticked events, and the status
     // code text handed back on a refresh.

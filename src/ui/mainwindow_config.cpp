@@ -7,6 +7,7 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "buswatch.h"
 #include "configurationfile.h"
 #include "deviceinterface.h"
 
@@ -38,6 +39,9 @@ const char *const kGenModeElement = "gen_mode_220";
 
 void MainWindow::readConfig_220()
 {
+    // Connecting ends the bus watch; the port it opened closes with it.
+    if (busWatchRunning())
+        m_busWatch->stop();
     // The link connects to what the panel shows, whatever an earlier connection or error left
     // in it.
     if (!m_device->isPortOpen()) {
@@ -66,6 +70,8 @@ void MainWindow::startRead()
 
 void MainWindow::resumeSession()
 {
+    if (commissionRunning())
+        return; // the commissioning run's
     // The converter is back: the reader is read again, and the changes not yet written stay
     // changes, shown over what it gives.
     qDebug().noquote() << "/C:16"
@@ -95,6 +101,8 @@ void MainWindow::clearForm()
 
 void MainWindow::readXmlBuffer(QBuffer *buffer)
 {
+    if (commissionRunning())
+        return; // the commissioning run's
     if (buffer && !m_configLoaded && buffer->open(QIODevice::ReadOnly)) {
         qDebug().noquote() << "/C:14"
                            << "Configuration read OK";
@@ -304,6 +312,8 @@ void MainWindow::markPendingFields()
 
 void MainWindow::writeFinished(const QStringList &notTaken, bool refused)
 {
+    if (commissionRunning())
+        return; // the commissioning run's
     // Every value the reader did not take stays a change, unless the engineer changed that
     // field again while the write ran; the values it took are the reader's now.
     const QDomElement sent = m_changesInWrite.documentElement();
@@ -531,6 +541,8 @@ void MainWindow::writeConfig()
 
 void MainWindow::on_closeMainWindow_clicked()
 {
+    if (!commissionAllowsClose())
+        return;
     if (m_state == 3)
         takeTypedFields();
     // A write on its way (waiting for the bus, or running) holds changes too: closing now

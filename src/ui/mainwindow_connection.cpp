@@ -2,6 +2,7 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "busscan.h"
 #include "deviceinterface.h"
 #include "selectdeviceform.h"
 
@@ -82,14 +83,21 @@ void MainWindow::settingPortBaudrate()
 
 void MainWindow::findDevicesAct()
 {
-    if (m_state == 1)
+    // The search of the tool column is the bus page's scan at the panel's speed: its readers
+    // fill the bus table too.
+    if (busScanRunning())
+        m_busScan->stop();
+    else if (m_device->isSearching())
         emit stopFindDevices();
     else
-        emit startFindDevices();
+        startBusScan(false);
 }
 
 void MainWindow::getFoundAddrs(QList<int> addresses)
 {
+    // A search over every speed offers its readers when all speeds are done.
+    if (m_busScan && m_busScan->scansAllSpeeds())
+        return;
     ui->rs485_selAddr->clear();
     for (int address : addresses)
         ui->rs485_selAddr->addItem(QString::number(address));
@@ -140,7 +148,7 @@ void MainWindow::itemSelected(QModelIndex index)
         m_statusTimer->start(kStatusPollMs);
     }
 
-    if (!ui->deviceStatus->isHidden() && isConsolePageShown())
+    if (!ui->deviceStatus->isHidden() && isWidePageShown())
         setConsoleLayout(true);
 }
 

@@ -17,6 +17,9 @@
 
 void MainWindow::setCurrentFwVer_220(QString fw_ver, QString opt, QString devID, QString devIdByName)
 {
+    // A reader of the commissioning run: the run selects its firmware group itself.
+    if (commissionRunning())
+        return;
     Q_UNUSED(opt)
     this->fw_ver = fw_ver;
     this->devID = devID;

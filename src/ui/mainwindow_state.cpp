@@ -2,6 +2,8 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "busscan.h"
+#include "buswatch.h"
 #include "db_worker.h"
 #include "deviceinterface.h"
 #include "settingsform.h"
@@ -57,7 +59,10 @@ bool MainWindow::stateHasStatus(int code)
 void MainWindow::showStateStatus()
 {
     // The status strip shows the state the link is in again, after a text of the update check.
-    if (m_stateGiven && stateHasStatus(m_statusState))
+    // The bus watch holds the port with the connections otherwise closed: yellow, as work.
+    if (m_stateGiven && m_statusState == 0 && busWatchRunning())
+        displayDeviceStatus(2, statusTextForState(0));
+    else if (m_stateGiven && stateHasStatus(m_statusState))
         displayDeviceStatus(statusColourForState(m_statusState), statusTextForState(m_statusState));
     else if (!m_stateGiven)
         displayDeviceStatus(0, tr("Порт закрыт"));
@@ -76,8 +81,12 @@ QString MainWindow::statusTextForState(int code) const
         if (m_device
             && m_device->connection() == DeviceInterface::Connection::RemoteLoginPending)
             return tr("Подключение к серверу конфигурирования");
+        if (busWatchRunning())
+            return busWatchStatusText();
         return tr("Соединения закрыты");
     case 1:
+        if (busScanRunning())
+            return busScanStatusText();
         return tr("Поиск устройств");
     case 3:
         return remote ? tr("Соединение установлено удаленно") : tr("Соединение установлено");
@@ -96,6 +105,12 @@ QString MainWindow::statusTextForState(int code) const
 
 void MainWindow::setGlobalState(int code)
 {
+    // The commissioning run's reads, writes and reboots are not the window's session: the
+    // strip shows the run, and the window's own state waits for the run's end.
+    if (commissionRunning()) {
+        applyRunControls();
+        return;
+    }
     m_state = quint8(code);
     m_stateGiven = true;
     if (stateHasStatus(code))
@@ -125,7 +140,8 @@ void MainWindow::setGlobalState(int code)
         ui->progressBar->setValue(0);
         showBusHealth(BusHealth());
         ui->terminalMenu->setRowHidden(0, false);
-        ui->terminalMenu->setCurrentRow(0);
+        // The bus page stays chosen when it is shown (a scan ends there).
+        ui->terminalMenu->setCurrentRow(isBusPageShown() ? 2 : 0);
         ui->terminalMenu->setEnabled(true);
         enable({ui->writeConfigButton, ui->saveFileButton, ui->openFileButton, ui->restartButton,
                 ui->updateFwButton, ui->devParamsField},
@@ -299,6 +315,11 @@ void MainWindow::applyConnection()
     // The link's one connection decides what the connection panel offers, whatever state code
     // was shown last: no serial connection or search beside a session through the server (or
     // its login), and no remote session beside a serial one.
+    if (commissionRunning()) {
+        applyRunControls();
+        return;
+    }
+    updateBusButtons();
     const DeviceInterface::Connection connection = m_device->connection();
     const bool remote = m_device->isRemoteMode();
     if (remote) {
@@ -358,6 +379,11 @@ void MainWindow::displayDeviceStatus(quint8 colour, QString text)
                                            ":pict/svg/yellow.svg", ":pict/svg/red.svg"};
     if (colour < 4)
         ui->globalStatusPict->setPixmap(QPixmap(QString::fromLatin1(pictures[colour])));
+}
+
+bool MainWindow::isWidePageShown() const
+{
+    return isConsolePageShown() || isBusPageShown();
 }
 
 bool MainWindow::isConsolePageShown() const

@@ -3,6 +3,7 @@
 #include "resources.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QFont>
 #include <QFontDatabase>
 #include <QGuiApplication>
@@ -11,6 +12,7 @@
 #include <QPdfWriter>
 #include <QTextDocument>
 #include <QTextStream>
+#include <QUrl>
 
 #include <cstdio>
 
@@ -48,6 +50,10 @@ int main(int argc, char *argv[])
     QFont font(families.isEmpty() ? QStringLiteral("PT Sans") : families.first());
     font.setPointSizeF(10.5);
     document.setDefaultFont(font);
+    // Pictures are named relative to the guide's source.
+    document.setMetaInformation(QTextDocument::DocumentUrl,
+                                QUrl::fromLocalFile(QFileInfo(args.at(1)).absoluteFilePath())
+                                        .toString());
     document.setHtml(html);
     document.print(&writer);
 

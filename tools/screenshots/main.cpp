@@ -1,5 +1,7 @@
 // Starts the configurator's main window against an in-process simulated reader bus, connects to
-// the reader and saves pictures of the window: closed (state 0) and connected (state 3).
+// the reader and saves pictures of the window: closed (state 0) and connected (state 3), the
+// console, the English interface, and the bus page: the readers found and watched, the
+// commissioning dialog, and a run waiting for the next reader.
 //
 //   zemo-screenshots <output folder>
 #include "apppaths.h"
@@ -15,8 +17,15 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFontDatabase>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTableView>
 #include <QTemporaryDir>
 
 namespace {
@@ -91,6 +100,16 @@ int main(int argc, char *argv[])
     reader.genState = 1;
     reader.pullUp = 1;
     bus.addReader(reader);
+    // More readers on the same bus for the bus page; the one at 7 has an older firmware.
+    for (quint8 address = 2; address <= 8; ++address) {
+        SimReaderSettings more;
+        more.address = address;
+        more.counter = 100 * address;
+        more.uptime = 3600 * address;
+        if (address == 7)
+            more.firmware = QStringLiteral("1.2.5");
+        bus.addReader(more);
+    }
     qputenv("ZEMO_EXTRA_PORTS", bus.devicePath().toLocal8Bit());
 
     MainWindow window(nullptr, QStringLiteral("ru_RU"));
@@ -136,5 +155,81 @@ int main(int argc, char *argv[])
     window.itemSelected(menu->currentIndex());
     window.changeLanguage(QStringLiteral("en"));
     pause(800);
-    return save(&window, out + QStringLiteral("/main-window-connected-en.png")) ? 0 : 1;
+    if (!save(&window, out + QStringLiteral("/main-window-connected-en.png")))
+        return 1;
+
+    // The bus page, in Russian, with the connection closed: a search lists the readers as they
+    // answer; the watch polls them in turn.
+    window.changeLanguage(QStringLiteral("ru"));
+    window.findChild<QPushButton *>(QStringLiteral("rs485_Button"))->click();
+    if (!waitFor([&] { return window.globalState() == 0; }, 5000)) {
+        qCritical("The connection did not close");
+        return 1;
+    }
+    menu->setCurrentRow(2);
+    window.itemSelected(menu->currentIndex());
+    auto *table = window.findChild<QTableView *>(QStringLiteral("busTable"));
+    auto *scan = window.findChild<QPushButton *>(QStringLiteral("busScanButton"));
+    scan->click();
+    if (!waitFor([&] { return table->model()->rowCount() >= 8; }, 20000)) {
+        qCritical("The search did not list the readers");
+        return 1;
+    }
+    scan->click();
+    if (!waitFor([&] { return window.globalState() == 0 && scan->isEnabled(); }, 5000))
+        return 1;
+    auto *watch = window.findChild<QPushButton *>(QStringLiteral("busWatchButton"));
+    if (!waitFor([&] { return watch->isEnabled(); }, 5000))
+        return 1;
+    watch->click();
+    // Two rounds of the bus, shown with the watch's columns scrolled into view.
+    pause(3000);
+    table->horizontalScrollBar()->setValue(table->horizontalScrollBar()->maximum());
+    pause(100);
+    if (!save(&window, out + QStringLiteral("/bus-page.png")))
+        return 1;
+    table->horizontalScrollBar()->setValue(0);
+    watch->click();
+    if (!waitFor([&] { return window.globalState() == 0 && scan->isEnabled(); }, 5000))
+        return 1;
+
+    // The commissioning dialog: a template file, new readers given the addresses 21 to 40 from
+    // the factory address 1.
+    const QString templatePath = programDir.filePath(QStringLiteral("site.xml"));
+    QFile templateFile(templatePath);
+    if (!templateFile.open(QIODevice::WriteOnly)
+        || templateFile.write("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<configuration>\n"
+                              " <gen_stat_220 param=\"1\"/>\n <pull_up_220 param=\"1\"/>\n"
+                              "</configuration>\n")
+                   < 0)
+        return 1;
+    templateFile.close();
+    table->clearSelection();
+    window.findChild<QPushButton *>(QStringLiteral("commissionButton"))->click();
+    QWidget *form = window.findChild<QWidget *>(QStringLiteral("CommissionForm"));
+    if (!form)
+        return 1;
+    form->findChild<QRadioButton *>(QStringLiteral("templateFileRadio"))->setChecked(true);
+    form->findChild<QLineEdit *>(QStringLiteral("templateFileEdit"))->setText(templatePath);
+    form->findChild<QSpinBox *>(QStringLiteral("firstAddressSpin"))->setValue(21);
+    form->findChild<QSpinBox *>(QStringLiteral("lastAddressSpin"))->setValue(40);
+    form->findChild<QLineEdit *>(QStringLiteral("noteEdit"))
+            ->setText(QStringLiteral("Склад 2, щит А"));
+    pause(300);
+    if (!save(form, out + QStringLiteral("/bus-commission-form.png")))
+        return 1;
+    form->findChild<QPushButton *>(QStringLiteral("startCommissionButton"))->click();
+    // The reader at the factory address gets 21; then the run asks for the next one.
+    auto *end = window.findChild<QPushButton *>(QStringLiteral("commissionButton"));
+    auto *status = window.findChild<QLabel *>(QStringLiteral("globalStatusText"));
+    if (!waitFor([&] { return status->text() == QStringLiteral("Подключите следующий считыватель"); },
+                 20000)) {
+        qCritical().noquote() << "The run did not wait for the next reader:" << status->text();
+        return 1;
+    }
+    pause(300);
+    if (!save(&window, out + QStringLiteral("/bus-commissioning.png")))
+        return 1;
+    end->click();
+    return waitFor([&] { return end->text() == QStringLiteral("Ввод в работу"); }, 5000) ? 0 : 1;
 }
