@@ -232,6 +232,9 @@ public:
     // How long a server that took the connection has to let the terminal in (30 s; tests
     // shorten it).
     void setLoginTimeoutMs(int ms) { m_loginTimeoutMs = ms; }
+    // The last address a scan probes (254; tests that are about something else than the whole
+    // range shorten it).
+    void setScanLastAddress(int address) { m_scanLastAddress = qBound(1, address, 254); }
 
 public slots:
     // serial port
@@ -544,6 +547,7 @@ private:
     QTimer *m_connectTimer = nullptr;
     QTimer *m_loginTimer = nullptr;
     int m_loginTimeoutMs = 30000;
+    int m_scanLastAddress = 254;
 
     // unattended work
     bool m_unattended = false;

@@ -6,7 +6,6 @@
 
 // A bus scan probes the addresses 1 to 254 once each with the identity command: 50 ms for a
 // silent address, about 30 ms plus the reader's reply time for one that answers.
-static constexpr int kAddressesToProbe = 254;
 
 void DeviceInterface::findDevices_220()
 {
@@ -22,7 +21,7 @@ void DeviceInterface::findDevices_220()
                 m_progressValue = 0;
                 emit setProgress(0);
 
-                m_remaining = kAddressesToProbe;
+                m_remaining = m_scanLastAddress;
                 m_deviceAddress = 1;
                 m_foundAddresses.clear();
                 m_scanRetried = false;
