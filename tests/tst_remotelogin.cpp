@@ -31,6 +31,7 @@ class TestRemoteLogin : public QObject
 private slots:
     void remoteButtonConnectsAndDisconnects();
     void refusedOrUnreachableIsTold();
+    void remoteReadStartsTheFormAfresh();
 };
 
 // A window whose connection panel shows 9600 baud and address 5, talking to the server double.
@@ -121,6 +122,35 @@ void TestRemoteLogin::refusedOrUnreachableIsTold()
     QCOMPARE(window.globalState(), 0);
     QCOMPARE(rig.get<QLabel>("globalStatusText")->text(), QString("Соединения закрыты"));
     QVERIFY(rig.get("rs485_Button")->isEnabled() && rig.get("findDevsButton")->isEnabled());
+}
+
+// A change made for a reader on the serial bus is not written to the reader behind the
+// configuration server: the read of the remote session starts the form afresh.
+void TestRemoteLogin::remoteReadStartsTheFormAfresh()
+{
+    BusWindowRig rig({simReader(1)});
+    ConfigServerSim server;
+    QVERIFY(server.listen());
+    server.setTerminal(kImei, "1234");
+    server.setNoAnswerDelayMs(0);
+    server.addReader(simReader(1));
+    MainWindow &window = rig.w();
+    QVERIFY(rig.choose("19200", "1"));
+    rig.press("rs485_Button");
+    QTRY_COMPARE(window.globalState(), 3);
+    auto *pullUp = rig.get<QComboBox>("pullUpComboBox");
+    pullUp->setCurrentIndex(1);
+    QVERIFY(!window.changesXml().isEmpty());
+    rig.press("rs485_Button");
+    QTRY_COMPARE(window.globalState(), 0);
+
+    window.deviceInterface()->setServerAddress("127.0.0.1", server.port());
+    window.deviceInterface()->connectToServer(kImei, "1234");
+    QTRY_COMPARE(rig.get<QLabel>("globalStatusText")->text(),
+                 QString("Соединение установлено удаленно"));
+    QCOMPARE(window.changesXml(), QString());
+    QCOMPARE(pullUp->currentIndex(), 0);
+    QVERIFY(!pullUp->property("pending").toBool());
 }
 
 QTEST_MAIN(TestRemoteLogin)

@@ -184,6 +184,13 @@ void MainWindow::setGlobalState(int code)
         qDebug() << "\n------------------DEVICE STATUS: read config-----------------\n";
         // Values the read puts into the form are not edits of the engineer.
         m_fieldMapper->blockSignals(true);
+        // A read shows the reader as it is, also one the link starts itself (the session through
+        // the configuration server): no value or change of the reader before stays, to be
+        // written to this one.
+        m_changeDoc.clear();
+        m_changesInWrite.clear();
+        m_configLoaded = false;
+        clearForm();
         clearLabels();
         m_statusTimer->stop();
         m_rebootTimer->stop();
