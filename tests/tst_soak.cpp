@@ -808,20 +808,21 @@ private:
     {
         m_action = "firmware upload";
         auto *button = get<QPushButton>("updateFwButton");
-        if (button->isVisible() && button->isEnabled()) {
-            press("updateFwButton");
-            if (w().globalState() == 15) {
-                ++m_counters.uploads;
-                maybePullDuringJob(30);
-            }
-            return;
-        }
         if (enabled("rs485_Button") && !link()->hasSession() && enabled("rs485_selAddr")) {
             // Connect to the model-200 reader first.
             m_action = "firmware upload: connect to reader 3";
             get<QComboBox>("rs485_selAddr")->setCurrentText("3");
             get<QComboBox>("rs485_220_speed")->setCurrentText("19200");
             press("rs485_Button");
+            QTest::qWaitFor([this] { return w().globalState() == 3 || w().globalState() == 0; },
+                            5000);
+        }
+        if (button->isVisible() && button->isEnabled()) {
+            press("updateFwButton");
+            if (w().globalState() == 15) {
+                ++m_counters.uploads;
+                maybePullDuringJob(30);
+            }
         }
     }
 
@@ -924,7 +925,8 @@ private:
             return false;
         return (state == 0 || state == 3) && link()->isIdle() && !dialogOpen
                && !MainWindowTestAccess::portTimer(w())->isActive()
-               && get("checkUpdatesButton")->isEnabled();
+               && get("checkUpdatesButton")->isEnabled()
+               && !MainWindowTestAccess::updateCheckPending(w());
     }
 
     bool faultsOn(const SimReader *reader) const
