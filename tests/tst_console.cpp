@@ -61,6 +61,8 @@ private slots:
     void historyRoundTrip();
     void answerThisProgramCannotRead_data();
     void answerThisProgramCannotRead();
+    void refusedTextLeavesTheReaderReachable_data();
+    void refusedTextLeavesTheReaderReachable();
     void sentAsTyped_data();
     void sentAsTyped();
     void commandLogFileChoice_data();
@@ -125,29 +127,73 @@ void TestConsole::answerThisProgramCannotRead_data()
 {
     QTest::addColumn<QString>("command");
     QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<bool>("damaged");
     // 01 04 dc, the code with its answer flag, a status byte, and the XOR of those bytes.
-    QTest::newRow("a code this program does not know") << "0800" << QByteArray("0104dc88000051");
-    QTest::newRow("an identity too short") << "0100" << QByteArray("0104dc81000058");
+    QTest::newRow("a code this program does not know")
+            << "0800" << QByteArray("0104dc88000051") << false;
+    QTest::newRow("an identity too short") << "0100" << QByteArray("0104dc81000058") << false;
+    // The same with its checksum spoilt: the reader answered, the line damaged it.
+    QTest::newRow("a damaged answer") << "0100" << QByteArray("0104dc81000059") << true;
 }
 
-// The reader answered; that the program cannot read the answer makes it no time-out.
+// The reader answered; that the program cannot read the answer, or that the line damaged it,
+// makes it no time-out: the command ends with the answer, and nothing says "нет ответа".
 void TestConsole::answerThisProgramCannotRead()
 {
     QFETCH(QString, command);
     QFETCH(QByteArray, answer);
+    QFETCH(bool, damaged);
     LinkOnBus t;
     SimReader *sim = t.addReader(SimReaderSettings());
     QVERIFY(t.readOnce());
     const BusHealth before = t.link.busHealth();
     sim->settings().silentRequests = 1;
     t.bus.clearRequests();
+    t.console.clear();
 
     t.link.sendTerminalCmd(command);
     QVERIFY(LinkOnBus::waitFor([&] { return t.bus.requests().size() == 1; }, 2000));
     t.bus.writeRaw(QByteArray::fromHex(answer));
     // Ended by the answer, well before its 5 s time-out.
     QVERIFY(LinkOnBus::waitFor([&] { return t.link.isIdle(); }, 2000));
-    QCOMPARE(t.link.busHealth().answers(), before.answers() + 1);
+    const BusHealth after = t.link.busHealth();
+    QCOMPARE(after.answers(), before.answers() + (damaged ? 0 : 1));
+    QCOMPARE(after.checksumErrors(), before.checksumErrors() + (damaged ? 1 : 0));
+    QCOMPARE(after.timeouts(), before.timeouts());
+    QTest::qWait(100);
+    QCOMPARE(t.bus.requests().size(), 1); // a command typed by hand is never sent again
+    QVERIFY2(!t.console.join('\n').contains("нет ответа"), qPrintable(t.console.join('\n')));
+}
+
+void TestConsole::refusedTextLeavesTheReaderReachable_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::newRow("251 data bytes") << "0A01" + QString(502, '1');
+    QTest::newRow("letters") << "0100 xy";
+    QTest::newRow("an odd digit") << "0302f";
+}
+
+// Text that makes no whole frame is refused with a note while a reader is connected, and the
+// link stays free for it: the next command is sent and answered.
+void TestConsole::refusedTextLeavesTheReaderReachable()
+{
+    QFETCH(QString, typed);
+    LinkOnBus t;
+    t.addReader(SimReaderSettings());
+    QVERIFY(t.readOnce());
+    t.bus.clearRequests();
+    t.console.clear();
+    t.link.sendTerminalCmd(typed);
+    QTest::qWait(100);
+    QVERIFY(t.bus.requests().isEmpty());
+    QVERIFY(t.link.isIdle());
+    QCOMPARE(t.console.size(), 1);
+    QVERIFY2(t.console.first().contains("Команда не отправлена"), qPrintable(t.console.first()));
+
+    t.link.sendTerminalCmd("0100");
+    QVERIFY(LinkOnBus::waitFor([&] { return t.link.isIdle() && t.bus.requests().size() == 1; },
+                               2000));
+    QVERIFY(!t.console.join('\n').contains("нет ответа"));
 }
 
 void TestConsole::sentAsTyped_data()

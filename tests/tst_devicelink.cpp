@@ -53,7 +53,8 @@ class TestDeviceLink : public QObject
 private slots:
     void parserThreadTakesChunksInOrder();
     void openAndClose();
-    void consoleRefusals();
+    void longestConsoleCommand();
+    void unattendedJobs();
     void errorTable_data();
     void errorTable();
     void permissionErrorNamesTheCause_data();
@@ -129,24 +130,14 @@ void TestDeviceLink::openAndClose()
     QCOMPARE(t.link.portName(), QString());
 }
 
-// Console text that is not whole hexadecimal bytes of a frame never reaches the bus, and it
-// leaves the link free: the next command goes, and so does a status read.
-void TestDeviceLink::consoleRefusals()
+// The longest console command makes the longest frame; one data byte more is refused before
+// the bus (the console tests), and the link then sends the next command as usual.
+void TestDeviceLink::longestConsoleCommand()
 {
     LinkOnBus t;
     t.addReader(SimReaderSettings());
     QVERIFY(t.openPort());
     t.link.setAnswerTimeoutMs(300);
-    for (const QString &text : {QStringLiteral("zz"), QStringLiteral("abc"),
-                                QStringLiteral("0302f"), "0A01" + QString(502, '1')}) {
-        t.console.clear();
-        t.link.sendTerminalCmd(text);
-        QVERIFY2(t.link.isIdle(), qPrintable(text));
-        QCOMPARE(t.console.size(), 1);
-        QVERIFY2(t.console.first().contains("не отправлена"), qPrintable(t.console.first()));
-    }
-    QTest::qWait(100);
-    QVERIFY(t.bus.requests().isEmpty());
 
     // 250 bytes still fit: length byte 0xFD.
     t.link.sendTerminalCmd("0A01" + QString(500, '1'));
@@ -157,6 +148,61 @@ void TestDeviceLink::consoleRefusals()
     QVERIFY(LinkOnBus::waitFor([&] { return t.link.isIdle(); }, 2000));
     t.link.sendTerminalCmd("0100");
     QVERIFY(LinkOnBus::waitFor([&] { return t.bus.requests().size() == 2; }, 2000));
+}
+
+// Unattended work on the bus: one identity request to an address, a look of the watch at a
+// reader at its own speed, and a silent reader that ends the job instead of asking.
+void TestDeviceLink::unattendedJobs()
+{
+    BoxRecorder boxes;
+    LinkOnBus t;
+    SimReaderSettings seven;
+    seven.address = 7;
+    SimReaderSettings nine;
+    nine.address = 9;
+    nine.speed = 9600;
+    t.addReader(seven);
+    t.addReader(nine);
+    QVERIFY(t.openPort(19200, 1));
+
+    QSignalSpy probes(&t.link, &DeviceInterface::probeAnswered);
+    t.link.probeReader(7);
+    t.link.probeReader(3); // waits its turn, then nobody answers
+    QVERIFY(LinkOnBus::waitFor([&] { return probes.size() == 2; }, 3000));
+    QCOMPARE(probes.at(0).at(0).toInt(), 7);
+    QVERIFY(probes.at(0).at(1).toBool());
+    QCOMPARE(probes.at(0).at(2).value<VERSION_INFO_220>().address, quint8(7));
+    QCOMPARE(probes.at(1).at(0).toInt(), 3);
+    QVERIFY(!probes.at(1).at(1).toBool());
+    QCOMPARE(int(t.link.deviceAddress()), 1);
+
+    QSignalSpy looks(&t.link, &DeviceInterface::readerWatched);
+    t.link.watchReader(9, 9600);
+    t.link.watchReader(7); // refused: the bus is busy, the next round asks
+    QVERIFY(LinkOnBus::waitFor([&] { return looks.size() == 1 && t.link.isIdle(); }, 3000));
+    const ReaderStatus status = looks.at(0).at(0).value<ReaderStatus>();
+    QCOMPARE(status.address, 9);
+    QCOMPARE(status.baud, 9600);
+    QVERIFY(status.hasCounter && status.hasUptime && status.answerMs >= 0);
+    QCOMPARE(status.silent + status.damaged, 0);
+    QCOMPARE(t.link.baudRate(), 19200);
+    QCOMPARE(int(t.link.deviceAddress()), 1);
+    t.link.watchReader(5); // silent: each question once
+    QVERIFY(LinkOnBus::waitFor([&] { return looks.size() == 2 && t.link.isIdle(); }, 3000));
+    QCOMPARE(looks.at(1).at(0).value<ReaderStatus>().silent, 2);
+
+    // Unattended, a silent reader ends the read as "not responding" after the resends, without
+    // a question; the session stays for the next job.
+    t.link.setUnattended(true);
+    t.link.setAnswerTimeoutMs(100);
+    t.link.setDeviceAddress("3");
+    t.states.clear();
+    t.link.readConfiguration_220();
+    QVERIFY(LinkOnBus::waitFor([&] { return t.states.contains(6); }, 3000));
+    QCOMPARE(t.states, (QList<int> {4, 6}));
+    QCOMPARE(boxes.describe(), QString());
+    QVERIFY(t.link.isIdle());
+    QCOMPARE(t.link.connection(), DeviceInterface::Connection::Serial);
 }
 
 void TestDeviceLink::errorTable_data()

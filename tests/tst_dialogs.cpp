@@ -29,6 +29,7 @@ private slots:
     void rebootQuestion_data();
     void rebootQuestion();
     void aboutBox();
+    void settingsDialog_data();
     void settingsDialog();
     void help_data();
     void help();
@@ -109,27 +110,45 @@ void TestDialogs::aboutBox()
     QCOMPARE(child<QComboBox>(about, "languageComboBox")->currentData().toString(), QString("en"));
 }
 
-// On the first start "Survey/Status" is stored as on; switched off in the settings dialog, it is
-// stored so and the ready state polls no more.
+void TestDialogs::settingsDialog_data()
+{
+    QTest::addColumn<bool>("stored"); // polling as stored before the start
+    QTest::newRow("switched off") << true;
+    QTest::newRow("switched on") << false;
+}
+
+// On the first start "Survey/Status" is stored as on. Switched in the settings dialog, it is
+// stored so, and the ready state polls as the dialog says, also after a visit to the console
+// page (which stops polling while it is shown).
 void TestDialogs::settingsDialog()
 {
+    QFETCH(bool, stored);
     TempProgramDir dir(true);
     BoxRecorder boxes;
+    if (!stored)
+        writeSetting("Survey", "Status", false);
     MainWindow window(nullptr, "ru_RU");
-    QCOMPARE(readSetting("Survey", "Status"), QVariant(true));
+    QCOMPARE(readSetting("Survey", "Status"), QVariant(stored));
     QTimer *status = MainWindowTestAccess::statusTimer(window);
     window.setGlobalState(3);
-    QVERIFY(status->isActive());
+    QCOMPARE(status->isActive(), stored);
 
     QTest::mouseClick(child<QPushButton>(&window, "settingsButton"), Qt::LeftButton);
     auto *form = window.findChild<SettingsForm *>();
     QVERIFY(form && form->isVisible());
-    child<QCheckBox>(form, "statusCheckBox")->setChecked(false);
+    child<QCheckBox>(form, "statusCheckBox")->setChecked(!stored);
     click(form, "saveButton");
-    QCOMPARE(readSetting("Survey", "Status").toBool(), false);
-    QVERIFY(!status->isActive());
+    QCOMPARE(readSetting("Survey", "Status").toBool(), !stored);
+    QCOMPARE(status->isActive(), !stored);
     window.setGlobalState(3);
+    QCOMPARE(status->isActive(), !stored);
+
+    window.hotkeysCtrlAltC();
+    auto *pages = child<QListWidget>(&window, "terminalMenu");
+    window.itemSelected(pages->model()->index(1, 0));
     QVERIFY(!status->isActive());
+    window.itemSelected(pages->model()->index(0, 0));
+    QCOMPARE(status->isActive(), !stored);
 }
 
 void TestDialogs::help_data()

@@ -5,6 +5,7 @@
 #include "deviceinterface.h"
 #include "linkonbus.h"
 #include "mainwindowaccess.h"
+#include "settings.h"
 #include "testsupport.h"
 
 #include <QComboBox>
@@ -41,12 +42,13 @@ private slots:
     void lineFaults_data();
     void lineFaults();
     void streamDuringScan();
+    void converterPluggedInAgain();
 };
 
 void TestFaultsSerial::converterPulled_data()
 {
     QTest::addColumn<Pull>("when");
-    QTest::addColumn<int>("boxes"); // the reader talking is told about
+    QTest::addColumn<int>("boxes"); // the reader talking is told about, once the wait is over
     QTest::newRow("during a read") << Pull::DuringRead << 1;
     QTest::newRow("during a write") << Pull::DuringWrite << 1;
     QTest::newRow("during a scan") << Pull::DuringScan << 0;
@@ -78,6 +80,8 @@ void TestFaultsSerial::converterPulled()
     const QString configuration = w.configurationXml();
     QVERIFY(configuration.contains("gen_mode_220"));
 
+    // A session waits a moment for its converter here (a minute in use).
+    w.deviceInterface()->setResumeAfterLoss(1000);
     bus.clearRequests();
     recorder.answers << Prompt::Yes; // the write's question
     rig.press(when == Pull::DuringRead    ? "rs485_Button"
@@ -88,6 +92,17 @@ void TestFaultsSerial::converterPulled()
     const int boxesBefore = recorder.boxes.size();
     LogCapture log;
     bus.close();
+    if (boxes) {
+        // No box waits for a click: the status says what happened and what comes.
+        QTRY_COMPARE_WITH_TIMEOUT(w.deviceInterface()->connection(),
+                                  DeviceInterface::Connection::SerialLost, 2000);
+        QCOMPARE(rig.get<QLabel>("globalStatusText")->text(),
+                 QString("Преобразователь отключен от ПК. Сеанс продолжится, когда он будет "
+                         "подключен снова"));
+        QCOMPARE(recorder.boxes.size(), boxesBefore);
+        QVERIFY(rig.get("rs485_Button")->isEnabled());
+        QVERIFY(!rig.get("writeConfigButton")->isEnabled() && !rig.get("restartButton")->isEnabled());
+    }
     QTRY_COMPARE_WITH_TIMEOUT(w.globalState(), 0, 5000);
     QTest::qWait(300);
 
@@ -197,6 +212,52 @@ void TestFaultsSerial::streamDuringScan()
     QCOMPARE(t.states, (QList<int> {1, 0}));
     QCOMPARE(t.bus.requests().last().at(0), char(254));
     QVERIFY(log.contains("Receive buffer overflow"));
+}
+
+// The converter of a session is pulled and plugged in again within its time: the session goes on
+// by itself, the reader is read again and polled, and the change not yet written is still there.
+void TestFaultsSerial::converterPluggedInAgain()
+{
+    WindowRig rig(false);
+    SimBus bus;
+    const QString link = rig.dir.filePath("converter");
+    QVERIFY(bus.open(link));
+    bus.addReader(SimReaderSettings());
+    qputenv("ZEMO_EXTRA_PORTS", link.toLocal8Bit());
+    MainWindow &w = rig.make();
+    auto *ports = rig.get<QComboBox>("rs485_220_port");
+    QTRY_VERIFY(ports->findText(link) >= 0);
+    ports->setCurrentText(link);
+    rig.get<QComboBox>("rs485_220_speed")->setCurrentText("19200");
+    rig.get<QComboBox>("rs485_selAddr")->setCurrentText("1");
+    QTest::mouseClick(rig.get<QPushButton>("rs485_Button"), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(w.globalState(), 3, 10000);
+    rig.get<QComboBox>("genTypeComboBox")->setCurrentIndex(2);
+    QVERIFY(w.changesXml().contains("gen_mode_220"));
+
+    LogCapture log;
+    bus.close();
+    QTRY_COMPARE_WITH_TIMEOUT(w.deviceInterface()->connection(),
+                              DeviceInterface::Connection::SerialLost, 2000);
+    QTest::qWait(700);
+    QVERIFY(bus.open(link)); // the same reader behind the converter
+    QTRY_COMPARE_WITH_TIMEOUT(w.deviceInterface()->connection(),
+                              DeviceInterface::Connection::Serial, 3000);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.get<QLabel>("globalStatusText")->text(),
+                              QString("Соединение установлено"), 10000);
+    QCOMPARE(rig.boxes.describe(), QString());
+    // Read again, the change kept and shown, and polled.
+    QVERIFY(bus.requests().size() >= 5);
+    QVERIFY(w.changesXml().contains("<gen_mode_220 param=\"2\"/>"));
+    QCOMPARE(rig.get<QComboBox>("genTypeComboBox")->currentIndex(), 2);
+    QVERIFY(rig.get("genTypeComboBox")->property("pending").toBool());
+    const int before = bus.requests().size();
+    QTRY_VERIFY_WITH_TIMEOUT(bus.requests().size() >= before + 2, 3000);
+    // The session is remembered for the next start.
+    QCOMPARE(readSetting("Session", "port").toString(), link);
+    QCOMPARE(readSetting("Session", "speed").toInt(), 19200);
+    QCOMPARE(readSetting("Session", "address").toInt(), 1);
+    w.close();
 }
 
 QTEST_MAIN(TestFaultsSerial)

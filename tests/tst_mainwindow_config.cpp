@@ -34,7 +34,8 @@ struct Rig : WindowRig
         QObject::connect(window.get(), &MainWindow::startWriteConfiguration, window.get(),
                          [this](QBuffer *buffer) { writes << buffer->data(); });
         // As after the first port listing and in a read: what the read puts into the form is
-        // no edit.
+        // no edit. The real listing does not come later and close the connections.
+        MainWindowTestAccess::portTimer(*window)->stop();
         window->setGlobalState(0);
         window->setGlobalState(4);
         window->setCurrentFwVer_220("1.3.2", "", "220", "Zemo220");
@@ -88,6 +89,8 @@ private slots:
     void write();
     void closeWithChanges_data();
     void closeWithChanges();
+    void writeTakesWhatTheFormShows_data();
+    void writeTakesWhatTheFormShows();
 };
 
 void TestMainWindowConfig::edits_data()
@@ -143,9 +146,9 @@ void TestMainWindowConfig::readFillsTheFormOnce()
     QCOMPARE(rig.form(), QString("26 9600 1 2 0"));
     QCOMPARE(rig.w().deviceInterface()->rememberedSpeed(), 9600);
     QVERIFY(rig.changes().isEmpty());
-    // Later buffers without a read begun (state 4) do not refill the form, but keep the ready
-    // state.
+    // Later buffers (each poll answer) do not refill the form, but keep the ready state.
     rig.get<QLineEdit>("setAddrLine")->setText("7");
+    rig.w().setGlobalState(4);
     rig.w().setGlobalState(3);
     rig.loadRead(" <rs485_addr_220 param=\"99\"/>\n");
     QCOMPARE(rig.form(), QString("7 9600 1 2 0"));
@@ -353,6 +356,51 @@ void TestMainWindowConfig::closeWithChanges()
     QTimer::singleShot(5000, &loop, [&loop] { loop.exit(1); });
     QCOMPARE(loop.exec(), 0);
     QCOMPARE(rig.boxes.boxes.last().text, QString("Устройство перезагружается..."));
+}
+
+void TestMainWindowConfig::writeTakesWhatTheFormShows_data()
+{
+    QTest::addColumn<QString>("edit");
+    QTest::addColumn<QByteArray>("written"); // empty: nothing to write
+    // Write is pressed while the address field still has the focus: the field never lost it.
+    QTest::newRow("address typed, not left")
+            << "type" << QByteArray(" <rs485_addr_220 param=\"1e\"/>\n");
+    // Focus in and out of the field without a change, or edits taken back: no reboot for them.
+    QTest::newRow("address field entered and left") << "leave" << QByteArray();
+    QTest::newRow("address typed back") << "address back" << QByteArray();
+    QTest::newRow("choice taken back") << "choice back" << QByteArray();
+}
+
+// The write takes what the fields show when it is asked for, and a value equal to the reader's
+// is no change.
+void TestMainWindowConfig::writeTakesWhatTheFormShows()
+{
+    QFETCH(QString, edit);
+    QFETCH(QByteArray, written);
+    Rig rig;
+    rig.loadRead();
+    auto *address = rig.get<QLineEdit>("setAddrLine");
+    if (edit == "type") {
+        address->clear();
+        QTest::keyClicks(address, "30");
+    } else if (edit == "leave") {
+        emit address->editingFinished();
+    } else if (edit == "address back") {
+        rig.editAddress("30");
+        rig.editAddress("26");
+    } else {
+        rig.get<QComboBox>("genTypeComboBox")->setCurrentIndex(1);
+        rig.get<QComboBox>("genTypeComboBox")->setCurrentIndex(0);
+    }
+    rig.boxes.answers << Prompt::Yes;
+    rig.w().writeConfig();
+    if (written.isEmpty()) {
+        QCOMPARE(rig.boxes.describe(), QString("Information Запись конфигурации | Отсутствуют "
+                                               "изменения для записи в модуль"));
+        QCOMPARE(rig.writes.size(), 0);
+    } else {
+        QCOMPARE(rig.writes, QList<QByteArray> {document(written)});
+    }
 }
 
 QTEST_MAIN(TestMainWindowConfig)

@@ -4,9 +4,11 @@
 // reader, a console command on closed connections, a write that ends without its reboot, an
 // address typed but never written. After each, the status
 // shown is the link's, the buttons do what they say, and the bus carried one request at a time.
+#include "configserversim.h"
 #include "deviceinterface.h"
 #include "mainwindowaccess.h"
 #include "reloadform.h"
+#include "settings.h"
 
 namespace {
 
@@ -17,6 +19,19 @@ SimReaderSettings reader(quint8 address, quint32 speed = 19200)
     s.speed = speed;
     s.rebootSilenceMs = 100;
     return s;
+}
+
+// The element names of a configuration document, sorted: "gen_mode_220 pull_up_220".
+QString elementNames(const QString &xml)
+{
+    QDomDocument doc;
+    doc.setContent(xml);
+    QStringList names;
+    for (QDomElement e = doc.documentElement().firstChildElement(); !e.isNull();
+         e = e.nextSiblingElement())
+        names << e.tagName();
+    names.sort();
+    return names.join(' ');
 }
 
 struct Rig : BusWindowRig
@@ -90,6 +105,13 @@ private slots:
     void writeEndsWithoutItsReboot();
     void converterPulledDuringWriteQuestion();
     void addressTypedButNotWritten();
+    void rebootQuestionDuringStatusRead_data();
+    void rebootQuestionDuringStatusRead();
+    void editedDuringAWrite_data();
+    void editedDuringAWrite();
+    void jobAfterAWriteWaitsForTheReboot();
+    void unsupportedReaderAfterASupportedOne_data();
+    void unsupportedReaderAfterASupportedOne();
 };
 
 void TestMainWindowPaths::statusReadInFlight_data()
@@ -177,17 +199,22 @@ void TestMainWindowPaths::questionsEndTrue_data()
     QTest::addColumn<QString>("codes"); // requests of the operation
     QTest::addColumn<int>("state");
     QTest::addColumn<QString>("status");
+    QTest::addColumn<QString>("left"); // changes not in the reader afterwards
     const int yes = Prompt::Yes;
     const int no = Prompt::No;
     const QString ready = "Соединение установлено";
     const QString closed = "Соединения закрыты";
     // Nobody answers the identity: No closes; Yes asks it again, and it is answered then.
-    QTest::newRow("identity, No") << "identity" << no << "0100 0100 0100 0100" << 0 << closed;
+    QTest::newRow("identity, No") << "identity" << no << "0100 0100 0100 0100" << 0 << closed << "";
     QTest::newRow("identity, Yes")
-            << "identity" << yes << "0100 0100 0100 0100 0100 0700 0500 0603 0301" << 3 << ready;
-    // A write command without an answer: No closes the port without a reboot; Yes goes on.
-    QTest::newRow("write, No") << "write" << no << "0602 0602 0602 0602" << 0 << closed;
-    QTest::newRow("write, Yes") << "write" << yes << "0602 0602 0602 0602 0601 0200" << 3 << ready;
+            << "identity" << yes << "0100 0100 0100 0100 0100 0700 0500 0603 0301" << 3 << ready
+            << "";
+    // A write command without an answer: No closes the port without a reboot, and both values
+    // stay changes; Yes goes on with the next value, and the one given up stays a change.
+    QTest::newRow("write, No") << "write" << no << "0602 0602 0602 0602" << 0 << closed
+                               << "gen_mode_220 pull_up_220";
+    QTest::newRow("write, Yes") << "write" << yes << "0602 0602 0602 0602 0601 0200" << 3 << ready
+                                << "gen_mode_220";
 }
 
 // After each answer to the question about a silent reader the window shows what the link does,
@@ -199,6 +226,7 @@ void TestMainWindowPaths::questionsEndTrue()
     QFETCH(QString, codes);
     QFETCH(int, state);
     QFETCH(QString, status);
+    QFETCH(QString, left);
     Rig rig({reader(1)});
     SimReader *sim = rig.bus.reader(1);
     rig.boxes.answers << Prompt::Button(answer);
@@ -228,6 +256,9 @@ void TestMainWindowPaths::questionsEndTrue()
     QCOMPARE(rig.get("findDevsButton")->isEnabled(), state == 0);
     QCOMPARE(sim->rebootCount(), when == "write" && answer == Prompt::Yes ? 1 : 0);
     QCOMPARE(rig.bus.overlappingRequests(), 0);
+    QCOMPARE(elementNames(rig.w().changesXml()), left);
+    // Values not in the reader are told while a reader is connected.
+    QCOMPARE(rig.boxes.describe().contains("Не записаны в модуль"), state == 3 && !left.isEmpty());
     if (state != 0)
         return;
 
@@ -299,8 +330,9 @@ void TestMainWindowPaths::writeEndsWithoutItsReboot()
     QVERIFY(rig.w().isVisible());
 }
 
-// The converter is pulled while the engineer is asked whether to write: declining leaves the
-// window closed, as the link is.
+// The converter is pulled while the engineer is asked whether to write: after the No the window
+// shows the session waiting for its converter, with the change kept; given up, the window is
+// closed, as the link is.
 void TestMainWindowPaths::converterPulledDuringWriteQuestion()
 {
     Rig rig({reader(1)});
@@ -308,11 +340,20 @@ void TestMainWindowPaths::converterPulledDuringWriteQuestion()
     rig.edit("pullUpComboBox", 1);
     rig.w().prompter().setMessageHandler([&rig](const MessageRequest &) {
         rig.bus.close();
-        // Checked below: the window must show the closed connections after the No.
-        (void)QTest::qWaitFor([&rig] { return rig.w().globalState() == 0; }, 3000);
+        (void)QTest::qWaitFor(
+                [&rig] {
+                    return rig.link()->connection() == DeviceInterface::Connection::SerialLost;
+                },
+                3000);
         return Prompt::No;
     });
     rig.press("writeConfigButton");
+    QCOMPARE(rig.link()->connection(), DeviceInterface::Connection::SerialLost);
+    QCOMPARE(rig.status(), QString("Преобразователь отключен от ПК. Сеанс продолжится, когда он "
+                                   "будет подключен снова"));
+    QVERIFY(!rig.get("restartButton")->isEnabled() && !rig.get("writeConfigButton")->isEnabled());
+    QVERIFY(rig.w().changesXml().contains("pull_up_220"));
+    rig.press("rs485_Button");
     QCOMPARE(rig.w().globalState(), 0);
     QCOMPARE(rig.status(), QString("Соединения закрыты"));
     QVERIFY(!rig.get("restartButton")->isEnabled() && rig.get("findDevsButton")->isEnabled());
@@ -340,6 +381,163 @@ void TestMainWindowPaths::addressTypedButNotWritten()
     QTRY_VERIFY_WITH_TIMEOUT(rig.bus.requests().size() >= 2, 5000);
     QCOMPARE(quint8(rig.bus.requests().last().at(0)), quint8(26));
     QCOMPARE(rig.states.count(0), 0);
+}
+
+void TestMainWindowPaths::rebootQuestionDuringStatusRead_data()
+{
+    QTest::addColumn<bool>("confirmed");
+    QTest::newRow("confirmed, then Escape") << true;
+    QTest::newRow("Escape") << false;
+}
+
+// The reboot question is answered while a status read is on the bus, and Escape is pressed on
+// it 30 ms later, before that read has ended: a confirmed reboot goes once after the status
+// read and is not cancelled any more; a cancelled one sends nothing, and polling goes on.
+void TestMainWindowPaths::rebootQuestionDuringStatusRead()
+{
+    QFETCH(bool, confirmed);
+    SimReaderSettings settings = reader(1);
+    settings.replyDelayMs = 150;
+    Rig rig({settings}, 5000);
+    SimReader *sim = rig.bus.reader(1);
+    QVERIFY(rig.connectAndRead());
+    QVERIFY(rig.statusReadInFlight());
+    const int first = rig.bus.requests().size();
+    rig.press("restartButton");
+    QPointer<ReloadForm> form = rig.w().findChild<ReloadForm *>();
+    QVERIFY(form);
+    QSignalSpy cancels(form.data(), &ReloadForm::rebootCancel);
+    QTimer::singleShot(30, rig.window.get(), [&form] {
+        if (form)
+            QTest::keyClick(form.data(), Qt::Key_Escape);
+    });
+    if (confirmed)
+        QTest::mouseClick(child<QPushButton>(form, "reloadButt"), Qt::LeftButton);
+    QTest::qWait(500);
+    QCOMPARE(cancels.count(), confirmed ? 0 : 1);
+    QTRY_COMPARE_WITH_TIMEOUT(sim->rebootCount(), confirmed ? 1 : 0, 3000);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.w().globalState(), 3, 5000);
+    QCOMPARE(rig.codesFrom(first).count("0200"), confirmed ? 1 : 0);
+    QCOMPARE(rig.bus.overlappingRequests(), 0);
+    // Ready again, the status reads go on.
+    const int after = rig.bus.requests().size();
+    QTRY_VERIFY_WITH_TIMEOUT(rig.bus.requests().size() > after, 3000);
+}
+
+void TestMainWindowPaths::editedDuringAWrite_data()
+{
+    QTest::addColumn<int>("rejectWrites"); // the reader's result byte for every write command
+    QTest::addColumn<QString>("box"); // the field edited while the write runs
+    QTest::addColumn<QList<int>>("indexes"); // the choices made in it, in order
+    QTest::addColumn<QString>("left"); // changes not in the reader afterwards
+    // The refused value stays a change beside the new edit, and the engineer is told.
+    QTest::newRow("refused, another field edited")
+            << 1 << "genTypeComboBox" << QList<int> {1} << "gen_mode_220 pull_up_220";
+    // The value being written is chosen again: once the reader has taken it, it is no change.
+    QTest::newRow("taken, the same value chosen again")
+            << 0 << "pullUpComboBox" << QList<int> {0, 1} << "";
+}
+
+// The pull-up is written while the engineer edits the form; afterwards exactly the values the
+// reader does not hold are changes.
+void TestMainWindowPaths::editedDuringAWrite()
+{
+    QFETCH(int, rejectWrites);
+    QFETCH(QString, box);
+    QFETCH(QList<int>, indexes);
+    QFETCH(QString, left);
+    SimReaderSettings settings = reader(1);
+    settings.rejectWrites = quint8(rejectWrites);
+    settings.replyDelayMs = 100;
+    Rig rig({settings});
+    QVERIFY(rig.connectAndRead());
+    rig.edit("pullUpComboBox", 1);
+    QObject::connect(rig.link(), &DeviceInterface::changeDeviceStatus, rig.window.get(),
+                     [&](int code) {
+                         if (code != 5)
+                             return;
+                         QTimer::singleShot(0, rig.window.get(), [&] {
+                             for (int index : indexes)
+                                 rig.edit(qPrintable(box), index);
+                         });
+                     });
+    rig.boxes.answers << Prompt::Yes;
+    rig.press("writeConfigButton");
+    QTRY_VERIFY_WITH_TIMEOUT(rig.link()->isIdle() && rig.w().globalState() == 3, 5000);
+    QCOMPARE(elementNames(rig.w().changesXml()), left);
+    QCOMPARE(rig.bus.reader(1)->rebootCount(), rejectWrites ? 0 : 1);
+    QCOMPARE(rig.boxes.describe().contains("Модуль отклонил записываемое значение."),
+             rejectWrites != 0);
+}
+
+// A console command given while a write runs waits until the rebooted reader can answer: it is
+// answered, not timed out.
+void TestMainWindowPaths::jobAfterAWriteWaitsForTheReboot()
+{
+    SimReaderSettings settings = reader(1);
+    settings.rebootSilenceMs = 500;
+    Rig rig({settings});
+    QVERIFY(rig.connectAndRead());
+    rig.edit("pullUpComboBox", 1);
+    rig.boxes.answers << Prompt::Yes;
+    rig.press("writeConfigButton");
+    QTRY_COMPARE_WITH_TIMEOUT(rig.w().globalState(), 5, 2000);
+    const int first = rig.bus.requests().size();
+    rig.link()->sendTerminalCmd("0100");
+    QTRY_VERIFY_WITH_TIMEOUT(rig.codesFrom(first).contains("0100"), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(rig.link()->isIdle(), 3000);
+    QCOMPARE(rig.bus.reader(1)->rebootCount(), 1);
+    const QString console = rig.get<QPlainTextEdit>("terminalEdit")->toPlainText();
+    QVERIFY2(!console.contains("нет ответа"), qPrintable(console));
+    QCOMPARE(rig.codesFrom(first).count("0100"), 1);
+    QCOMPARE(rig.bus.overlappingRequests(), 0);
+}
+
+void TestMainWindowPaths::unsupportedReaderAfterASupportedOne_data()
+{
+    QTest::addColumn<bool>("remote"); // the second reader sits behind the configuration server
+    QTest::newRow("on the bus") << false;
+    QTest::newRow("through the server") << true;
+}
+
+// After a reader whose firmware the configurator supports, one whose firmware it does not: the
+// form shows nothing of the first reader, nor does the status calculator use its mask.
+void TestMainWindowPaths::unsupportedReaderAfterASupportedOne()
+{
+    QFETCH(bool, remote);
+    SimReaderSettings known = reader(1);
+    known.genState = 1;
+    known.pullUp = 1;
+    known.genMode = 1;
+    SimReaderSettings unknown = reader(remote ? 1 : 2);
+    unknown.firmware = "0.1.0";
+    Rig rig(remote ? QList<SimReaderSettings> {known} : QList<SimReaderSettings> {known, unknown});
+    ConfigServerSim server;
+    QVERIFY(server.listen());
+    server.setTerminal("356938035643809", "1234");
+    server.addReader(unknown);
+    writeSetting("UpdateServer", "IP", "127.0.0.1");
+    writeSetting("UpdateServer", "Port", server.port());
+    QVERIFY(rig.connectAndRead("1"));
+    QCOMPARE(rig.get<QLineEdit>("setAddrLine")->text(), QString("1"));
+    QVERIFY(MainWindowTestAccess::statusBitMask(rig.w()) != 0);
+    rig.edit("pullUpComboBox", 0); // a change the first reader never got
+    rig.press("rs485_Button");
+    QTRY_COMPARE_WITH_TIMEOUT(rig.w().globalState(), 0, 3000);
+
+    if (remote) {
+        rig.link()->connectToServer("356938035643809", "1234");
+        QTRY_COMPARE_WITH_TIMEOUT(rig.w().globalState(), 3, 8000);
+    } else {
+        QVERIFY(rig.connectAndRead("2"));
+    }
+    QVERIFY(rig.boxes.describe().contains("не поддерживается"));
+    QCOMPARE(rig.get<QLineEdit>("setAddrLine")->text(), QString());
+    for (const char *box : {"setBaudComboBox", "genComboBox", "genTypeComboBox", "pullUpComboBox"})
+        QVERIFY2(rig.get<QComboBox>(box)->currentText().isEmpty(),
+                 qPrintable(QString("%1: %2").arg(box, rig.get<QComboBox>(box)->currentText())));
+    QCOMPARE(MainWindowTestAccess::statusBitMask(rig.w()), 0u);
+    QCOMPARE(rig.w().changesXml(), QString());
 }
 
 QTEST_MAIN(TestMainWindowPaths)

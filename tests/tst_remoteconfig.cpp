@@ -87,6 +87,7 @@ private slots:
     void readThroughServer();
     void consoleThroughServer();
     void laterPingAnsweredPong();
+    void pingFloodAnsweredOnce();
     void serverRefusals_data();
     void serverRefusals();
     void emptyAnswers_data();
@@ -141,6 +142,9 @@ void TestRemoteConfig::laterPingAnsweredPong()
     Rig rig;
     // The server stays quiet after the login: the test speaks for it.
     rig.server.setLoginReply(ConfigServerSim::LoginReply::Silent);
+    QStringList console;
+    QObject::connect(&rig.link, &DeviceInterface::printToTerminal, &rig.link,
+                     [&console](const QString &line) { console << line; });
     rig.connectToServer();
     QTRY_COMPARE(rig.server.received().size(), 1);
     for (int i = 0; i < 2; ++i) {
@@ -152,6 +156,27 @@ void TestRemoteConfig::laterPingAnsweredPong()
     QTest::qWait(100);
     QCOMPARE(rig.lines(), sent);
     QCOMPARE(rig.link.connection(), DeviceInterface::Connection::RemoteLoginPending);
+    // The console and the log see that the password went, never the password.
+    QCOMPARE(console.filter("REMOTE ******").size(), 2);
+    QVERIFY2(console.filter(kPassword).isEmpty(), qPrintable(console.join('\n')));
+    QCOMPARE(rig.logs.count(kPassword), 0);
+}
+
+// A server that sends "PING" faster than the link answers gets one answer for what has come,
+// not one per line: the link's writing stays bounded whatever the server sends.
+void TestRemoteConfig::pingFloodAnsweredOnce()
+{
+    Rig rig;
+    rig.server.setLoginReply(ConfigServerSim::LoginReply::Silent);
+    rig.connectToServer();
+    QTRY_COMPARE(rig.server.received().size(), 1);
+    rig.server.sendToAll("PING\r\n");
+    QTRY_COMPARE(rig.lines(), QStringList {kPasswordLine});
+    rig.server.sendToAll(QByteArray("PING\r\n").repeated(5000));
+    QTest::qWait(500);
+    const int pongs = rig.lines().count("PONG");
+    QVERIFY2(pongs >= 1 && pongs <= 5, qPrintable(QString::number(pongs)));
+    QCOMPARE(rig.lines().count(kPasswordLine), pongs + 1);
 }
 
 void TestRemoteConfig::serverRefusals_data()
@@ -250,8 +275,8 @@ void TestRemoteConfig::damagedAndEmptyAnswersCounted()
 
     // The next connection counts afresh.
     rig.connectToServer();
-    QTRY_VERIFY(rig.link.busHealth().logLine().contains(
-            "checksum errors 0, time-outs 0, resends 0"));
+    QTRY_VERIFY(
+            rig.link.busHealth().logLine().contains("checksum errors 0, time-outs 0, resends 0"));
 }
 
 namespace {

@@ -31,7 +31,8 @@ class TestRemoteLogin : public QObject
 private slots:
     void remoteButtonConnectsAndDisconnects();
     void refusedOrUnreachableIsTold();
-    void remoteReadStartsTheFormAfresh();
+    void serialConnectAfterFailedLogin_data();
+    void serialConnectAfterFailedLogin();
 };
 
 // A window whose connection panel shows 9600 baud and address 5, talking to the server double.
@@ -124,33 +125,42 @@ void TestRemoteLogin::refusedOrUnreachableIsTold()
     QVERIFY(rig.get("rs485_Button")->isEnabled() && rig.get("findDevsButton")->isEnabled());
 }
 
-// A change made for a reader on the serial bus is not written to the reader behind the
-// configuration server: the read of the remote session starts the form afresh.
-void TestRemoteLogin::remoteReadStartsTheFormAfresh()
+void TestRemoteLogin::serialConnectAfterFailedLogin_data()
 {
+    QTest::addColumn<bool>("reachable");
+    QTest::newRow("password refused") << true;
+    QTest::newRow("server unreachable") << false;
+}
+
+// A login that failed leaves the serial side as it was: the port the panel shows connects at the
+// first press.
+void TestRemoteLogin::serialConnectAfterFailedLogin()
+{
+    QFETCH(bool, reachable);
     BusWindowRig rig({simReader(1)});
     ConfigServerSim server;
     QVERIFY(server.listen());
     server.setTerminal(kImei, "1234");
-    server.setNoAnswerDelayMs(0);
-    server.addReader(simReader(1));
-    MainWindow &window = rig.w();
+    const quint16 port = server.port();
+    if (!reachable)
+        server.close();
+    writeSetting("UpdateServer", "IP", "127.0.0.1");
+    writeSetting("UpdateServer", "Port", port);
     QVERIFY(rig.choose("19200", "1"));
-    rig.press("rs485_Button");
-    QTRY_COMPARE(window.globalState(), 3);
-    auto *pullUp = rig.get<QComboBox>("pullUpComboBox");
-    pullUp->setCurrentIndex(1);
-    QVERIFY(!window.changesXml().isEmpty());
-    rig.press("rs485_Button");
-    QTRY_COMPARE(window.globalState(), 0);
+    DeviceInterface *device = rig.w().deviceInterface();
 
-    window.deviceInterface()->setServerAddress("127.0.0.1", server.port());
-    window.deviceInterface()->connectToServer(kImei, "1234");
-    QTRY_COMPARE(rig.get<QLabel>("globalStatusText")->text(),
-                 QString("Соединение установлено удаленно"));
-    QCOMPARE(window.changesXml(), QString());
-    QCOMPARE(pullUp->currentIndex(), 0);
-    QVERIFY(!pullUp->property("pending").toBool());
+    device->connectToServer(kImei, "wrong");
+    QTRY_VERIFY(rig.boxes.describe().contains(reachable ? "Неверный пароль терминала."
+                                                        : "Сервер удаленного конфигурирования "
+                                                          "недоступен."));
+    QTRY_VERIFY(!device->isRemoteMode());
+    QTRY_COMPARE(rig.w().globalState(), 0);
+    rig.boxes.clear();
+
+    rig.press("rs485_Button");
+    QTRY_COMPARE_WITH_TIMEOUT(rig.w().globalState(), 3, 5000);
+    QVERIFY(device->isPortOpen());
+    QCOMPARE(rig.boxes.describe(), QString());
 }
 
 QTEST_MAIN(TestRemoteLogin)

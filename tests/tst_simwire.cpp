@@ -71,7 +71,7 @@ void TestSimWire::readOverTheWire()
     SimReaderSettings reader;
     reader.speed = 2400;
     t.addReader(reader);
-    QVERIFY(t.readOnce(2400, 1, 10000));
+    QVERIFY(t.readOnce(2400, 1, 30000));
     QCOMPARE(LinkOnBus::elementsOf(t.guiDocuments.last()).size(), 5);
     // A bus thread that a loaded machine stalls for longer than the answer's silence splits an
     // answer, and the link asks again: a resend is allowed, a lost or foreign request is not.

@@ -1244,6 +1244,10 @@ They will be lost when the update is installed. Install the update?</translation
         <source>Доступна новая версия конфигуратора v%1. Установите её менеджером пакетов системы.</source>
         <translation>Configurator v%1 is available. Install it with the system&apos;s package manager.</translation>
     </message>
+    <message>
+        <source>Преобразователь отключен от ПК. Сеанс продолжится, когда он будет подключен снова</source>
+        <translation>The converter is unplugged. The session goes on when it is plugged in again</translation>
+    </message>
 </context>
 <context>
     <name>ReloadForm</name>

@@ -22,6 +22,7 @@ void BusHealth::requestSent()
 
 void BusHealth::answerAccepted(int answerMs)
 {
+    m_lastAnswerMs = answerMs;
     ++m_answers;
     if (answerMs >= 0)
         ++m_answerTimes[answerMs];

@@ -41,6 +41,8 @@ public:
     // even number of times is the mean of the middle two, rounded down.
     int medianAnswerMs() const;
     int worstAnswerMs() const;
+    // The time of the answer taken last, in milliseconds (-1 when not known or none yet).
+    int lastAnswerMs() const { return m_lastAnswerMs; }
     bool lineSuspect() const;
 
     // The status strip's summary: answers of requests, resends and checksum errors; empty
@@ -68,6 +70,7 @@ private:
     quint32 m_recentBad = 0;
     int m_recentCount = 0;
     bool m_judged = true; // the request in flight has its outcome already
+    int m_lastAnswerMs = -1;
 };
 
 Q_DECLARE_METATYPE(BusHealth)

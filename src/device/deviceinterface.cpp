@@ -15,6 +15,7 @@ DeviceInterface::DeviceInterface(QObject *parent)
 {
     registerDeviceRecords();
     qRegisterMetaType<BusHealth>();
+    qRegisterMetaType<ReaderStatus>();
 
     m_port = new QSerialPort(this);
     m_answerTimer = new QTimer(this);
@@ -48,6 +49,10 @@ DeviceInterface::DeviceInterface(QObject *parent)
     m_gatherTimer->setTimerType(Qt::PreciseTimer);
     m_gatherTimer->setSingleShot(true);
     connect(m_gatherTimer, &QTimer::timeout, this, &DeviceInterface::addToQue);
+
+    // A lost converter's port is looked for until it is back or the time is up.
+    m_lostTimer = new QTimer(this);
+    connect(m_lostTimer, &QTimer::timeout, this, &DeviceInterface::checkLostPort);
 
     // The configuration server must take the connection within 10 s.
     m_connectTimer = new QTimer(this);

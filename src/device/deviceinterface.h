@@ -3,6 +3,7 @@
 #include "bushealth.h"
 #include "chunkqueue.h"
 #include "prompter.h"
+#include "readerstatus.h"
 #include "records.h"
 #include "remoteprotocol.h"
 
@@ -49,8 +50,10 @@ public:
     explicit DeviceInterface(QObject *parent = nullptr);
     ~DeviceInterface() override;
 
-    enum class Job { Idle, Read, Scan, Poll, Write, Reboot, Upload, Console };
-    enum class Connection { Closed, Serial, RemoteLoginPending, Remote };
+    enum class Job { Idle, Read, Scan, Poll, Write, Reboot, Upload, Console, Probe, Watch };
+    // SerialLost: the converter of a serial session went away; the link waits for the same port
+    // to come back (setResumeAfterLoss) and then connects again by itself.
+    enum class Connection { Closed, Serial, RemoteLoginPending, Remote, SerialLost };
     Q_ENUM(Connection)
     // What startJob() did with a job.
     enum class Admission { Started, Queued, Refused };
@@ -81,6 +84,12 @@ public:
     // Text the configuration server sends without reading what the link writes: at most this
     // much may wait to be written before the session ends.
     static constexpr qint64 MaxUnwrittenToServer = 64 * 1024;
+    // A probe of one address or a look of the watch waits this long for its answer, once: a
+    // reader on the bus answers within tens of milliseconds, and a silent one must not hold the
+    // bus for the five seconds of a command.
+    static constexpr int ProbeTimeoutMs = 300;
+    // While a lost converter is waited for, its port is looked for this often.
+    static constexpr int PortReturnCheckMs = 500;
     // No answer frame is longer than this (255 bytes and the checksum): a line that brings more
     // without a pause carries no answer, and its bytes are dropped until it falls silent.
     static constexpr int MaxAnswerBytes = 256;
@@ -186,6 +195,29 @@ public:
     // ---- firmware upload ----
     void loadFirmwareFile(QString version, QString path);
 
+    // ---- unattended work (the bus page, the commissioning run, the command line) ----
+    // A silent reader ends the job (state 6, "not responding") after the resends instead of
+    // asking the engineer; the connection stays.
+    void setUnattended(bool on) { m_unattended = on; }
+    bool isUnattended() const { return m_unattended; }
+    // One identity request to an address, without resends (ProbeTimeoutMs): probeAnswered
+    // tells what came. The address the link talks to stays as it was. A job like any other: it
+    // waits its turn, and needs a serial session or a remote one.
+    void probeReader(quint8 address);
+    // One look at a reader of the bus: its counter, then its uptime, each asked once at the
+    // reader's own speed (0: the link's), reported by readerWatched. Refused when the bus is busy
+    // (the next round asks again).
+    void watchReader(quint8 address, int baud = 0);
+    // When a serial session's converter goes away: wait this long for the same port to come
+    // back and connect again by itself (sessionResumed), instead of closing at once. 0 (the
+    // default): close at once, as always.
+    void setResumeAfterLoss(int ms) { m_resumeAfterLossMs = ms; }
+    int resumeAfterLoss() const { return m_resumeAfterLossMs; }
+    // The port a lost session waits for, and whether it is there now.
+    QString lostPortName() const { return m_lostPort; }
+    // Gives up waiting for a lost converter: the connections close (told in a box when asked).
+    void abandonLostSession(bool tell = false);
+
     // ---- tests ----
     // The parser thread takes this long over each answer (0 to 30 ms in the randomized sessions,
     // as a slow disk under "-log" does).
@@ -275,7 +307,15 @@ signals:
     void updateGUI(QBuffer *buffer);
     void fillFoundAddrs(QList<int> addresses);
     // A reader answered a probe of the scan: listed under the address it put in its answer.
-    void readerFound(int address, VERSION_INFO_220 info);
+    // With the time from the probe's last byte to the answer's last byte, in ms, and the
+    // answers of that address whose checksum failed before (the address is probed once more
+    // after a damaged answer).
+    void readerFound(int address, VERSION_INFO_220 info, int answerMs, int damaged);
+    void probeAnswered(int address, bool answered, VERSION_INFO_220 info);
+    void readerWatched(const ReaderStatus &status);
+    // A lost converter came back within its time: the port is open again, at the same speed,
+    // for the same reader. Whoever drove the session reads it again.
+    void sessionResumed();
     void authenticationFail();
     // The configuration server could not be reached.
     void remoteServerUnreachable();
@@ -311,6 +351,14 @@ private:
     // waiting job ends with it.
     void dropConnection();
     void converterLost();
+    // The job's command went unanswered through all its resends: asked about, or (unattended)
+    // the job ends as failed.
+    void commandUnanswered();
+    void endProbe(bool answered, const VERSION_INFO_220 &info);
+    void watchNext();
+    void endWatch();
+    void checkLostPort();
+    static bool portPresent(const QString &name);
     void stopAnswerTimer();
     void resetAnswerCycle(); // stops the answer timer, retry counter 0
     void askToContinue();
@@ -371,7 +419,7 @@ private:
     // The answer in flight was damaged: it is sent again, as after a time-out but without one.
     void resendDamaged();
     // The answer to the probe in flight was no reader's identity: the next address.
-    void probeAnswered();
+    void nextProbe();
     static QDomDocument emptyConfigurationDocument();
     void appendToCommandLog(const QString &line);
     // Echoes a line sent from the console and logs it.
@@ -490,6 +538,22 @@ private:
     // remote configuration
     QTcpSocket *m_socket = nullptr;
     QTimer *m_connectTimer = nullptr; // the server must answer the connection within 10 s
+
+    // unattended work
+    bool m_unattended = false;
+    quint8 m_probeAddress = 0;
+    quint8 m_savedAddress = 0; // the link's address while a probe or a look of the watch runs
+    int m_savedBaud = 0;
+    ReaderStatus m_watch; // the look of the watch in progress
+    int m_watchStep = 0;
+    int m_scanDamaged = 0; // damaged answers to the probe in flight of a scan
+    bool m_scanRetried = false; // the address was probed again after a damaged answer
+
+    // a lost converter
+    int m_resumeAfterLossMs = 0;
+    QString m_lostPort;
+    QTimer *m_lostTimer = nullptr; // the port is looked for
+    QElapsedTimer m_lostClock; // since it went
     bool m_pingSeen = false; // a "PING" came in this connection: later ones want a "PONG"
     bool m_pingAnswered = false; // a "PING" of this delivery was answered
     QString m_serverHost;

@@ -25,6 +25,8 @@ void DeviceInterface::findDevices_220()
                 m_remaining = kAddressesToProbe;
                 m_deviceAddress = 1;
                 m_foundAddresses.clear();
+                m_scanRetried = false;
+                m_scanDamaged = 0;
 
                 // Its probes run on the short time-out, and nothing else is sent until it ends.
                 emit changeDeviceStatus(1);
@@ -35,6 +37,8 @@ void DeviceInterface::findDevices_220()
 
 void DeviceInterface::probeNextAddress()
 {
+    m_scanRetried = false;
+    m_scanDamaged = 0;
     --m_remaining;
     if (m_remaining <= 0) {
         findExchangeEnd();

@@ -82,17 +82,28 @@ void DeviceInterface::writeRequest(const QByteArray &frame)
             trafficLine(tr("<font color=blue>&gt; </font>") + hex, QTime::currentTime()));
     m_port->write(frame);
     // A scan's probes are not counted: a silent address is no fault of the line.
-    if (m_job != Job::Scan) {
+    if (m_job != Job::Scan)
         m_health.requestSent();
-        // The answer time runs from the request's last byte, which leaves when the frame has
-        // crossed the line: ten bits a byte (8N1).
-        m_requestClock.start();
-        m_requestWireUs = m_baudRate > 0 ? frame.size() * 10 * 1000000LL / m_baudRate : 0;
+    // The answer time runs from the request's last byte, which leaves when the frame has crossed
+    // the line: ten bits a byte (8N1).
+    m_requestClock.start();
+    m_requestWireUs = m_baudRate > 0 ? frame.size() * 10 * 1000000LL / m_baudRate : 0;
+    // A probe of the scan waits 50 ms for the first byte of an answer, never less (a slow
+    // reader's answer would meet the next probe); a probe of one address and a look of the watch
+    // a little longer, once; a console command as long as any command, but it is never sent
+    // again nor asked about.
+    switch (m_job) {
+    case Job::Scan:
+        m_answerTimer->start(DiscoveryTimeoutMs);
+        break;
+    case Job::Probe:
+    case Job::Watch:
+        m_answerTimer->start(qMin(ProbeTimeoutMs, m_answerTimeoutMs));
+        break;
+    default:
+        m_answerTimer->start(m_answerTimeoutMs);
+        break;
     }
-    // A probe waits 50 ms for the first byte of an answer, never less (a slow reader's answer
-    // would meet the next probe); a console command waits as long as any command, but is never
-    // sent again nor asked about.
-    m_answerTimer->start(m_job == Job::Scan ? DiscoveryTimeoutMs : m_answerTimeoutMs);
 }
 
 void DeviceInterface::readPortData()
@@ -141,7 +152,16 @@ void DeviceInterface::addToQue()
         const bool hasHeader = Frame220::answerHeader(m_receiveBuffer, &address, &code);
         const bool checksumOk = !Frame220::frameOfChunk(m_receiveBuffer).isEmpty();
         const bool inFlight = m_request.active && m_request.sent;
-        if (!checksumOk && m_job != Job::Scan) {
+        if (!checksumOk && m_job == Job::Scan && inFlight) {
+            // Someone answered, damaged: the address is probed once more, the reader would be
+            // lost for one spoilt answer.
+            markDamaged(&line.text);
+            if (!m_scanRetried) {
+                m_scanRetried = true;
+                ++m_scanDamaged;
+                damagedAnswer = true;
+            }
+        } else if (!checksumOk && m_job != Job::Scan) {
             // A damaged answer: whatever address or code the noise left in it, it is the line
             // answering, not silence. Sent again once the line is quiet.
             markDamaged(&line.text);
@@ -166,7 +186,7 @@ void DeviceInterface::addToQue()
             m_request.answered = m_request.active;
             line.awaitingVerdict = true;
             line.request = toParser ? m_requestSerial : 0;
-            if (toParser && m_job != Job::Scan && m_requestClock.isValid()) {
+            if (toParser && m_requestClock.isValid()) {
                 const qint64 us = m_requestClock.nsecsElapsed() / 1000 - m_requestWireUs
                                   - m_lastByteClock.nsecsElapsed() / 1000;
                 line.answerMs = int((qMax<qint64>(0, us) + 500) / 1000);
@@ -180,8 +200,10 @@ void DeviceInterface::addToQue()
     m_receiveOverflow = false;
 
     if (damagedAnswer) {
+        // Sent again once the line is quiet: the answer ended with its silence already; during
+        // a scan a moment more, as after any answer that is no identity.
         m_request.damaged = true;
-        m_answerTimer->start(0);
+        m_answerTimer->start(m_job == Job::Scan ? GatherNextMs : 0);
     } else if (toParser) {
         // The answer is judged by the parser, which may take its time (a slow disk under the
         // log): the wait runs on until its verdict, during a scan at most a second.
@@ -414,7 +436,12 @@ void DeviceInterface::answerTimeout()
     m_answerTimer->stop();
 
     if (m_job == Job::Scan) {
-        // A silent address is never asked twice.
+        // A silent address is never asked twice; one that answered damaged once more.
+        if (m_request.damaged) {
+            m_request.damaged = false;
+            sendCommand_220(Cmd220::DeviceInfo);
+            return;
+        }
         m_request.active = false;
         nextReadCommand();
         return;
@@ -422,6 +449,24 @@ void DeviceInterface::answerTimeout()
 
     if (!m_request.active)
         return;
+
+    if (m_job == Job::Probe || m_job == Job::Watch) {
+        // Asked once: silence or a damaged answer is the reader's state, told as it is.
+        const bool damaged = m_request.damaged;
+        m_request.damaged = false;
+        if (damaged) {
+            ++m_watch.damaged;
+        } else {
+            ++m_watch.silent;
+            noteTimeout(0);
+        }
+        m_request.active = false;
+        if (m_job == Job::Probe)
+            endProbe(false, VERSION_INFO_220());
+        else
+            watchNext();
+        return;
+    }
 
     if (m_request.damaged) {
         resendDamaged();
@@ -465,7 +510,7 @@ void DeviceInterface::answerTimeout()
 
     noteTimeout(0);
     m_retryCount = 0;
-    askToContinue();
+    commandUnanswered();
 }
 
 void DeviceInterface::resendDamaged()
@@ -493,7 +538,7 @@ void DeviceInterface::resendDamaged()
         return;
     }
     m_retryCount = 0;
-    askToContinue();
+    commandUnanswered();
 }
 
 void DeviceInterface::askToContinue()
@@ -580,6 +625,13 @@ void DeviceInterface::NextReadCmd()
                            << "The reader does not take firmware uploads";
         endUpload(3);
         break;
+    case Job::Probe:
+        endProbe(false, VERSION_INFO_220());
+        break;
+    case Job::Watch:
+        // The reader has nothing to say to this question: the next one.
+        watchNext();
+        break;
     case Job::Console:
     case Job::Idle:
         finishJob();
@@ -593,7 +645,16 @@ void DeviceInterface::answerNotDecoded()
         return;
     if (m_job == Job::Scan) {
         // No reader's identity: the next address.
-        probeAnswered();
+        nextProbe();
+        return;
+    }
+    if (m_job == Job::Probe || m_job == Job::Watch) {
+        if (!takeAnswer({}))
+            return;
+        if (m_job == Job::Probe)
+            endProbe(false, VERSION_INFO_220());
+        else
+            watchNext();
         return;
     }
     // A command typed by hand may ask for what this program cannot read: its answer, shown in
@@ -608,7 +669,7 @@ void DeviceInterface::answerNotDecoded()
     finishJob();
 }
 
-void DeviceInterface::probeAnswered()
+void DeviceInterface::nextProbe()
 {
     m_request.active = false;
     m_answerTimer->stop();
@@ -655,7 +716,7 @@ void DeviceInterface::answerChecked(bool checksumOk)
     if (!forRequest)
         return;
     if (m_job == Job::Scan) {
-        probeAnswered();
+        nextProbe();
         return;
     }
     // A damaged answer is no silence: sent again once the line is quiet (more bytes may be on

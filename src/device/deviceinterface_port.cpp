@@ -60,6 +60,11 @@ void DeviceInterface::enumeratePorts()
     // Another converter plugged in or out while a reader is being talked to (a session, a scan,
     // a remote connection) only renews the lists: the exchange in progress goes on. The link's
     // own converter vanishing is reported by the port's error instead.
+    if (m_connection == Connection::SerialLost) {
+        // A converter plugged in: perhaps the one a session waits for.
+        checkLostPort();
+        return;
+    }
     if (m_connection != Connection::Closed)
         return;
     emit changeDeviceStatus(0);
@@ -128,6 +133,11 @@ bool DeviceInterface::togglePort()
         emit changeDeviceStatus(0);
         return false;
     }
+    // The same button gives up a session whose converter is awaited.
+    if (m_connection == Connection::SerialLost) {
+        abandonLostSession();
+        return false;
+    }
     // A session through the configuration server (or its login) is the connection: no serial
     // port opens beside it.
     if (m_connection != Connection::Closed) {
@@ -160,13 +170,27 @@ bool DeviceInterface::openPort()
 void DeviceInterface::converterLost()
 {
     // The converter is gone (pulled out, or the far end of a pseudo-terminal closed): close the
-    // port and make the engineer pick it again; tell them only if a reader was talking.
-    // A scan talks to nobody yet: its end is told by the addresses it offers.
+    // port and make the engineer pick it again; tell them only if a reader was talking. A scan
+    // talks to nobody yet: its end is told by the addresses it offers.
     const bool talking = m_connection == Connection::Serial && m_job != Job::Scan;
+    const QString name = m_port->portName();
+    const bool wait = talking && m_resumeAfterLossMs > 0 && !name.isEmpty();
+    if (wait) {
+        // No box waits for a click: the session waits for its converter, which the engineer
+        // plugs in again, and goes on by itself.
+        qDebug().noquote() << "/C:16"
+                           << "The converter is gone, waiting for it: " << name;
+        m_lostPort = name;
+        m_lostClock.start();
+        m_lostTimer->start(PortReturnCheckMs);
+        setConnection(Connection::SerialLost);
+    }
     if (m_port->isOpen())
         closePort();
     m_port->setPortName(QString());
     dropConnection();
+    if (wait)
+        return;
     if (talking)
         m_prompter.critical(nullptr, tr("Ошибка"),
                             tr("Ошибка обмена данными с портом:\nпреобразователь отключен от ПК"));

@@ -61,13 +61,18 @@ void DeviceInterface::getUpTime_220()
 
 void DeviceInterface::handlerVersionInfo_220(VERSION_INFO_220 info)
 {
+    const int answerMs = m_checkedAnswerMs;
     if (!takeAnswer({Cmd220::DeviceInfo}))
         return;
     if (m_job == Job::Scan) {
         // The reader is listed under the address it put in its answer.
         m_foundAddresses.append(info.address);
-        emit readerFound(info.address, info);
+        emit readerFound(info.address, info, answerMs, m_scanDamaged);
         nextReadCommand();
+        return;
+    }
+    if (m_job == Job::Probe) {
+        endProbe(true, info);
         return;
     }
     qDebug().noquote() << "FW ver received: " << info.fwVer;
@@ -188,8 +193,16 @@ void DeviceInterface::handlerOutputInfo_220(OUTPUT_STAT_220 info)
 
 void DeviceInterface::handlerInputInfo_220(INPUT_STAT_220 info)
 {
+    const int answerMs = m_checkedAnswerMs;
     if (!takeAnswer({Cmd220::ReadCounter}))
         return;
+    if (m_job == Job::Watch) {
+        m_watch.hasCounter = true;
+        m_watch.counter = info.value;
+        m_watch.answerMs = answerMs;
+        watchNext();
+        return;
+    }
     qDebug().noquote() << "Counter value received: " << info.value;
     if (m_job == Job::Console) {
         finishJob();
@@ -204,8 +217,16 @@ void DeviceInterface::handlerInputInfo_220(INPUT_STAT_220 info)
 
 void DeviceInterface::handlerUpTimeInfo_220(UPTIME_INFO_220 info)
 {
+    const int answerMs = m_checkedAnswerMs;
     if (!takeAnswer({Cmd220::ReadUptime}))
         return;
+    if (m_job == Job::Watch) {
+        m_watch.hasUptime = true;
+        m_watch.uptime = info.uptime;
+        m_watch.answerMs = answerMs;
+        watchNext();
+        return;
+    }
     qDebug().noquote() << "Uptime value received: " << info.uptime;
     if (m_job == Job::Console) {
         finishJob();

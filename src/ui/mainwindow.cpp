@@ -52,6 +52,9 @@ void fadeDisabledIcons(const QList<QPushButton *> &buttons)
     }
 }
 
+// A session whose converter was pulled waits this long for the same port to come back.
+const int kResumeAfterLossMs = 60000;
+
 // Only the title area, the top 64 pixels, moves the frameless window.
 const int kDragHandleHeight = 64;
 
@@ -164,6 +167,9 @@ MainWindow::MainWindow(QWidget *parent, const QString &systemLocale)
             &MainWindow::remoteServerUnreachable);
     connect(m_device, &DeviceInterface::writeEnded, this, &MainWindow::writeFinished);
     connect(m_device, &DeviceInterface::connectionChanged, this, &MainWindow::applyConnection);
+    // A pulled converter leaves the session waiting a minute for it to come back.
+    m_device->setResumeAfterLoss(kResumeAfterLossMs);
+    connect(m_device, &DeviceInterface::sessionResumed, this, &MainWindow::resumeSession);
 
     m_consoleShortcut = new QShortcut(QKeySequence(QStringLiteral("Ctrl+Alt+C")), this);
     connect(m_consoleShortcut, &QShortcut::activated, this, &MainWindow::hotkeysCtrlAltC);
@@ -342,6 +348,7 @@ void MainWindow::createToolButtons()
 
     m_device->setRememberedSpeed(19200);
     m_device->setRememberedAddress(1);
+    restoreSession();
 
     m_saveLogAction = new QAction(tr("Сохранить в файл"), this);
     m_saveLogAction->setObjectName(QStringLiteral("saveLogAction"));
@@ -438,4 +445,37 @@ void MainWindow::mouseMoveEvent(QMouseEvent *event)
     if (event->pos().y() < kDragHandleHeight && m_dragEnabled)
         move(pos() + event->pos() - m_dragPoint);
     QMainWindow::mouseMoveEvent(event);
+}
+
+void MainWindow::restoreSession()
+{
+    // The last session's port, speed and address are offered again at the next start.
+    const QString group = QStringLiteral("Session");
+    const int speed = readSetting(group, QStringLiteral("speed")).toInt();
+    if (m_device->baudList().contains(QString::number(speed)))
+        m_device->setRememberedSpeed(speed);
+    const int address = readSetting(group, QStringLiteral("address")).toInt();
+    if (address >= 1 && address <= 254)
+        m_device->setRememberedAddress(address);
+    m_sessionPort = readSetting(group, QStringLiteral("port")).toString();
+}
+
+void MainWindow::rememberSession()
+{
+    if (m_device->connection() != DeviceInterface::Connection::Serial)
+        return;
+    const QString port = m_device->portName();
+    const QString key = QStringLiteral("%1|%2|%3")
+                                .arg(port)
+                                .arg(m_device->baudRate())
+                                .arg(m_device->deviceAddress());
+    // Written when it changes, not at every status read.
+    if (port.isEmpty() || key == m_sessionKey)
+        return;
+    m_sessionKey = key;
+    m_sessionPort = port;
+    const QString group = QStringLiteral("Session");
+    writeSetting(group, QStringLiteral("port"), port);
+    writeSetting(group, QStringLiteral("speed"), m_device->baudRate());
+    writeSetting(group, QStringLiteral("address"), int(m_device->deviceAddress()));
 }

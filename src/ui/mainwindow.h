@@ -229,6 +229,11 @@ private:
     // Opens nothing: reads the reader on the open port, as the connection button does after
     // opening it.
     void startRead();
+    // Reads the reader of a session whose converter came back, keeping the changes.
+    void resumeSession();
+    // The port, speed and address of the last session, kept in settings.conf for the next start.
+    void rememberSession();
+    void restoreSession();
     // A configurator download or unpacking that did not end in the hand-over: the engineer is
     // told why, and the window returns to the state it had before the update.
     void endSoftwareUpdate(const QString &reason);
@@ -285,6 +290,8 @@ private:
     QDomDocument m_changeDoc;
     QDomDocument m_changesInWrite; // handed to the write that runs
     QDomDocument m_readerDoc; // the values the reader holds, as read and written since
+    QString m_sessionPort; // the port of the last session, offered at start
+    QString m_sessionKey; // the session last stored in settings.conf
     // Carries the change document to the device link for writing.
     QBuffer *m_configBuffer = nullptr;
     // Maps edits of the five configuration fields to changeConfig(0..4).

@@ -64,6 +64,19 @@ void MainWindow::startRead()
     emit startReadConfiguration_220();
 }
 
+void MainWindow::resumeSession()
+{
+    // The converter is back: the reader is read again, and the changes not yet written stay
+    // changes, shown over what it gives.
+    qDebug().noquote() << "/C:16"
+                       << "Session resumed, reading the reader again";
+    m_statusTimer->stop();
+    m_configLoaded = false;
+    clearForm();
+    ui->writeConfigButton->setEnabled(false);
+    emit startReadConfiguration_220();
+}
+
 void MainWindow::clearForm()
 {
     // A reader read now shows only what it gives: nothing of the reader before stays in the
@@ -100,6 +113,17 @@ void MainWindow::readXmlBuffer(QBuffer *buffer)
             updateGui(root);
             // What the reader holds: an edit back to one of these values is no change.
             m_readerDoc = m_configDoc.cloneNode(true).toDocument();
+            // Changes kept over a resumed session show over the reader's values.
+            if (!m_changeDoc.isNull()) {
+                const QDomElement changes = m_changeDoc.documentElement();
+                updateGui(changes);
+                for (QDomElement e = changes.firstChildElement(); !e.isNull();
+                     e = e.nextSiblingElement()) {
+                    removeElement(m_configDoc, e.tagName());
+                    addElement(m_configDoc, e.tagName(),
+                               {QStringLiteral("param"), e.attribute(QStringLiteral("param"))});
+                }
+            }
             // What was read is where the reader answers: the link comes back there after a
             // reboot. Values typed in the form or opened from a file get there only by a write.
             if (ok && address > 0)
@@ -296,6 +320,20 @@ void MainWindow::writeFinished(const QStringList &notTaken, bool refused)
         }
     }
     m_changesInWrite.clear();
+    // An edit made while the write ran that equals what the reader holds now is no change: it
+    // would only ask to write, and reboot the reader, for nothing.
+    const QDomElement held = m_readerDoc.documentElement();
+    QDomElement change = m_changeDoc.documentElement().firstChildElement();
+    while (!change.isNull()) {
+        const QDomElement next = change.nextSiblingElement();
+        const QDomElement value = held.firstChildElement(change.tagName());
+        if (!value.isNull()
+            && value.attribute(QStringLiteral("param")) == change.attribute(QStringLiteral("param")))
+            m_changeDoc.documentElement().removeChild(change);
+        change = next;
+    }
+    if (!m_changeDoc.isNull() && m_changeDoc.documentElement().firstChildElement().isNull())
+        m_changeDoc.clear();
     markPendingFields();
     if (!m_changeDoc.isNull() && m_configLoaded && m_state != 5)
         ui->writeConfigButton->setEnabled(true);

@@ -38,7 +38,9 @@ void shift(QWidget *w, int dy)
 void MainWindow::COMsListUpdater_220(QStringList ports)
 {
     // A port that is still present stays chosen when the list is renewed.
-    const QString chosen = ui->rs485_220_port->currentText();
+    // At the first listing, the port of the last session is chosen when it is there.
+    const QString chosen = ui->rs485_220_port->count() > 0 ? ui->rs485_220_port->currentText()
+                                                           : m_sessionPort;
     ui->rs485_220_port->clear();
     ui->rs485_220_port->addItems(ports);
     if (!chosen.isEmpty() && ports.contains(chosen))

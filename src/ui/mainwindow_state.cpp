@@ -65,6 +65,10 @@ void MainWindow::showStateStatus()
 
 QString MainWindow::statusTextForState(int code) const
 {
+    // A session waiting for its converter says so, whatever it did before.
+    if (m_device && m_device->connection() == DeviceInterface::Connection::SerialLost)
+        return tr("Преобразователь отключен от ПК. Сеанс продолжится, когда он будет подключен "
+                  "снова");
     const bool remote = m_device && m_device->isRemoteMode();
     switch (code) {
     case 0:
@@ -172,6 +176,7 @@ void MainWindow::setGlobalState(int code)
         }
         if (!m_statusTimer->isActive())
             getStatusInfo();
+        rememberSession();
         if (m_fwUpdateInProgress) {
             // The upload ended without the reboot into the new firmware: the reader refused it.
             m_fwUpdateInProgress = false;
@@ -184,13 +189,15 @@ void MainWindow::setGlobalState(int code)
         qDebug() << "\n------------------DEVICE STATUS: read config-----------------\n";
         // Values the read puts into the form are not edits of the engineer.
         m_fieldMapper->blockSignals(true);
-        // A read shows the reader as it is, also one the link starts itself (the session through
-        // the configuration server): no value or change of the reader before stays, to be
-        // written to this one.
-        m_changeDoc.clear();
-        m_changesInWrite.clear();
-        m_configLoaded = false;
-        clearForm();
+        // The first read through the configuration server, which the window did not ask for
+        // itself, starts from nothing, as startRead() makes a read on the bus start: neither
+        // the form nor the changes of the reader before stay. (A serial session resumed after
+        // its converter came back keeps its changes.)
+        if (!m_configLoaded && m_device->isRemoteMode()) {
+            m_changeDoc.clear();
+            m_changesInWrite.clear();
+            clearForm();
+        }
         clearLabels();
         m_statusTimer->stop();
         m_rebootTimer->stop();
@@ -304,6 +311,17 @@ void MainWindow::applyConnection()
             ui->remCfgButton->setEnabled(true);
     } else if (connection == DeviceInterface::Connection::Serial) {
         ui->remCfgButton->setEnabled(false);
+    } else if (connection == DeviceInterface::Connection::SerialLost) {
+        // Nothing reaches the reader until its converter is back; the form and its changes
+        // stay, and the connection button gives the session up.
+        m_statusTimer->stop();
+        enable({ui->writeConfigButton, ui->restartButton, ui->updateFwButton, ui->findDevsButton,
+                ui->remCfgButton, ui->rs485_220_port, ui->rs485_220_speed, ui->rs485_selAddr,
+                ui->openFileButton},
+               false);
+        ui->rs485_Button->setEnabled(true);
+        displayDeviceStatus(2, statusTextForState(m_state));
+        return;
     } else if (m_state == 0) {
         // Closed again (a login given up or refused): the panel is the closed state's.
         enable({ui->rs485_220_speed, ui->rs485_selAddr, ui->remCfgButton, ui->findDevsButton,

@@ -42,9 +42,10 @@ void RemoteConnectForm::on_connectButton_clicked()
         m_lastImei = imei;
         writeSetting(kGroup, kLastImeiKey, imei);
     }
-    // The device link connects before this returns (up to 10 s).
-    emit connectToServer(imei, password);
+    // Finished first: whatever runs from the signal finds the question answered. The device
+    // link starts its login and returns at once; the window shows the login under way.
     finish(Accepted);
+    emit connectToServer(imei, password);
 }
 
 void RemoteConnectForm::on_cancelButton_clicked()
