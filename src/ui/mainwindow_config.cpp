@@ -376,7 +376,8 @@ void MainWindow::addElement(QDomDocument &doc, const QString &name, const QStrin
 
 void MainWindow::setParameter(const QString &name, const QStringList &attributes)
 {
-    if (m_configLoaded && m_state != 5)
+    // An edit while the session waits for its converter is kept for the write after its return.
+    if (m_configLoaded && m_state != 5 && m_device->hasSession())
         ui->writeConfigButton->setEnabled(true);
     // A changed element moves to the end of both documents.
     removeElement(m_changeDoc, name);
@@ -427,7 +428,7 @@ void MainWindow::openFileSlot()
             updateGui(m_configDoc.documentElement());
             m_fieldMapper->blockSignals(false);
             markPendingFields();
-            if (m_configLoaded && m_state == 3 && !m_changeDoc.isNull())
+            if (m_configLoaded && m_state == 3 && !m_changeDoc.isNull() && m_device->hasSession())
                 ui->writeConfigButton->setEnabled(true);
             ui->saveFileButton->setEnabled(true);
         } else {
