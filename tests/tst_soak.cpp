@@ -180,10 +180,13 @@ public:
         for (int i = 0; i < steps && m_counters.violations == 0; ++i) {
             ++m_counters.steps;
             m_step = i;
-            // A pulled converter is plugged in again a few steps later.
+            // A pulled converter is plugged in again a few steps later: a session that waits
+            // for it goes on.
             if (!busOpen() && --m_stepsUnplugged <= 0) {
+                m_action = "converter plugged in";
                 onBus([this] { m_bus->open(m_linkPath); });
                 MainWindowTestAccess::notifyDeviceChange(w());
+                checkResumed();
             }
             step();
             settleAndCheck();
@@ -814,8 +817,8 @@ private:
             get<QComboBox>("rs485_selAddr")->setCurrentText("3");
             get<QComboBox>("rs485_220_speed")->setCurrentText("19200");
             press("rs485_Button");
-            QTest::qWaitFor([this] { return w().globalState() == 3 || w().globalState() == 0; },
-                            5000);
+            if (!QTest::qWaitFor([this] { return settled(); }, 5000))
+                return;
         }
         if (button->isVisible() && button->isEnabled()) {
             press("updateFwButton");
@@ -993,6 +996,19 @@ private:
         m_yesInARow = 0;
     }
 
+    // The converter a session waits for is back: the session goes on by itself (its time of a
+    // minute may have run out meanwhile, which closes it).
+    void checkResumed()
+    {
+        if (!m_window || link()->connection() != DeviceInterface::Connection::SerialLost)
+            return;
+        const bool resumed = QTest::qWaitFor(
+                [this] { return link()->connection() != DeviceInterface::Connection::SerialLost; },
+                3 * DeviceInterface::PortReturnCheckMs + 1000);
+        if (!resumed)
+            violation("the converter is back, and the session still waits for it");
+    }
+
     void controls(int state, const char *on, const char *off)
     {
         for (const QString &name : QString(on).split(' ', Qt::SkipEmptyParts))
@@ -1010,6 +1026,23 @@ private:
         const bool open = link()->isPortOpen();
         const DeviceInterface::Connection connection = link()->connection();
         using C = DeviceInterface::Connection;
+        if (connection == C::SerialLost) {
+            // The session waits for its converter: it says so, and only the connection button
+            // (which gives the session up) works.
+            if (open)
+                violation("a session waiting for its converter with the port open");
+            if (status
+                != texts("Преобразователь отключен от ПК. Сеанс продолжится, когда он будет "
+                         "подключен снова",
+                         "The converter is unplugged. The session goes on when it is plugged in "
+                         "again",
+                         m_english))
+                violation("a session waiting for its converter shows \"" + status + "\"");
+            controls(state, "rs485_Button",
+                     "findDevsButton remCfgButton writeConfigButton restartButton updateFwButton");
+            checkForm();
+            return;
+        }
         if (state == 0) {
             if (open)
                 violation("\"closed\" shown with the port open");
