@@ -30,7 +30,6 @@ exe=$4
 out=$5
 here=$(cd "$(dirname "$0")" && pwd)
 icon=$here/../src/resources/svg/logo_lable.svg
-cmake=${CMAKE_COMMAND:-cmake}
 
 case $version in
 *[!0-9.]* | .* | *. | *..* | "") echo "version must be a.b.c, not \"$version\"" >&2; exit 2 ;;

@@ -88,6 +88,8 @@ private slots:
     void consoleThroughServer();
     void laterPingAnsweredPong();
     void pingFloodAnsweredOnce();
+    void silentServerEndsTheLogin();
+    void passwordTypedByHandNotShown();
     void serverRefusals_data();
     void serverRefusals();
     void emptyAnswers_data();
@@ -177,6 +179,40 @@ void TestRemoteConfig::pingFloodAnsweredOnce()
     const int pongs = rig.lines().count("PONG");
     QVERIFY2(pongs >= 1 && pongs <= 5, qPrintable(QString::number(pongs)));
     QCOMPARE(rig.lines().count(kPasswordLine), pongs + 1);
+}
+
+// A server that takes the connection and never lets the terminal in: the login ends, told as
+// the server's fault, instead of staying pending for ever.
+void TestRemoteConfig::silentServerEndsTheLogin()
+{
+    Rig rig;
+    rig.server.setLoginReply(ConfigServerSim::LoginReply::Silent);
+    rig.link.setLoginTimeoutMs(400);
+    rig.connectToServer();
+    QCOMPARE(rig.link.connection(), DeviceInterface::Connection::RemoteLoginPending);
+    QTRY_COMPARE(rig.link.connection(), DeviceInterface::Connection::Closed);
+    QCOMPARE(rig.stateCodes(), QString("19 0"));
+    QVERIFY(rig.logs.contains("The configuration server did not let the terminal in"));
+}
+
+// A password typed into the console by hand is sent as typed, and shown and logged as the
+// link's own password line is; typed text is text, not markup.
+void TestRemoteConfig::passwordTypedByHandNotShown()
+{
+    Rig rig;
+    rig.connectAndRead();
+    QStringList console;
+    QObject::connect(&rig.link, &DeviceInterface::printToTerminal, &rig.link,
+                     [&console](const QString &line) { console << line; });
+    // Typed lines go without a line end: one at a time, for the server to tell them apart.
+    rig.link.sendTerminalCmd("<b>bold</b>");
+    QTRY_COMPARE(rig.server.received(), QStringList({"<b>bold</b>"}));
+    rig.link.sendTerminalCmd(kPasswordLine);
+    QTRY_COMPARE(rig.server.received().mid(0, 2), QStringList({"<b>bold</b>", kPasswordLine}));
+    QCOMPARE(console.mid(0, 2),
+             QStringList({"<font color=blue>&gt; </font>&lt;b&gt;bold&lt;/b&gt;",
+                          "<font color=blue>&gt; </font>REMOTE ******"}));
+    QVERIFY(!rig.logs.contains(kPassword));
 }
 
 void TestRemoteConfig::serverRefusals_data()

@@ -79,6 +79,16 @@ void TestRemoteLogin::remoteButtonConnectsAndDisconnects()
              QString("5 9600"));
     QCOMPARE(rig.boxes.describe(), QString());
 
+    // The session is the connection: the serial side is off, and a port toggle or a search
+    // that reaches the link anyway opens nothing and leaves the socket alone.
+    QVERIFY(!rig.get("rs485_Button")->isEnabled() && !rig.get("findDevsButton")->isEnabled());
+    QVERIFY(!device->togglePort());
+    device->findDevices_220();
+    QTest::qWait(100);
+    QCOMPARE(device->connection(), DeviceInterface::Connection::Remote);
+    QVERIFY(!device->isSearching());
+    QCOMPARE(server.clientCount(), 1);
+
     // Pressed again, the button ends the remote connection without a dialog.
     QVERIFY(!pressRemote());
     QTRY_VERIFY(!device->isRemoteMode());

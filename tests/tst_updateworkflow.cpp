@@ -81,7 +81,7 @@ struct BusUpdateRig : WindowRig
         make();
     }
     ~BusUpdateRig() { window.reset(); }
-    bool connectReader()
+    bool connectReader(bool waitForTheRead = true)
     {
         auto *ports = get<QComboBox>("rs485_220_port");
         if (!QTest::qWaitFor([&] { return ports->findText(bus.devicePath()) >= 0; }, 3000))
@@ -90,7 +90,8 @@ struct BusUpdateRig : WindowRig
         get<QComboBox>("rs485_220_speed")->setCurrentText("19200");
         get<QComboBox>("rs485_selAddr")->setCurrentText("1");
         QTest::mouseClick(get<QPushButton>("rs485_Button"), Qt::LeftButton);
-        return QTest::qWaitFor([this] { return w().globalState() == 3; }, 5000);
+        const int until = waitForTheRead ? 3 : 4;
+        return QTest::qWaitFor([this, until] { return w().globalState() == until; }, 5000);
     }
 
     SimBus bus;
@@ -268,32 +269,37 @@ void TestUpdateWorkflow::downloadDuringFtpCloseInstalls()
 
 void TestUpdateWorkflow::installWaitsForTheReader_data()
 {
-    QTest::addColumn<bool>("writing");
+    QTest::addColumn<QString>("job");
     QTest::addColumn<QList<Prompt::Button>>("answers");
     QTest::addColumn<bool>("installed");
     // Yes to the download; the unwritten change is asked about.
     QTest::newRow("unwritten change kept")
-            << false << QList<Prompt::Button>({Prompt::Yes, Prompt::No}) << false;
+            << "change" << QList<Prompt::Button>({Prompt::Yes, Prompt::No}) << false;
     QTest::newRow("unwritten change given up")
-            << false << QList<Prompt::Button>({Prompt::Yes, Prompt::Yes}) << true;
+            << "change" << QList<Prompt::Button>({Prompt::Yes, Prompt::Yes}) << true;
     // The archive arrives while the write runs: the hand-over waits for its end.
-    QTest::newRow("during a write") << true << QList<Prompt::Button>({Prompt::Yes}) << true;
+    QTest::newRow("during a write") << "write" << QList<Prompt::Button>({Prompt::Yes}) << true;
+    // ... and while the first read of the session runs.
+    QTest::newRow("during a read") << "read" << QList<Prompt::Button>({Prompt::Yes}) << true;
 }
 
 // The hand-over ends the program at once: never in the middle of a reader's job, and never
 // over unwritten changes without asking.
 void TestUpdateWorkflow::installWaitsForTheReader()
 {
-    QFETCH(bool, writing);
+    QFETCH(QString, job);
     QFETCH(QList<Prompt::Button>, answers);
     QFETCH(bool, installed);
+    const bool writing = job == "write";
     SimReaderSettings reader;
     reader.replyDelayMs = 150;
     reader.rebootSilenceMs = 200;
     BusUpdateRig rig(reader);
-    QVERIFY(rig.connectReader());
-    rig.get<QComboBox>("genComboBox")->setCurrentIndex(1);
-    QVERIFY(!rig.w().changesXml().isEmpty());
+    QVERIFY(rig.connectReader(job != "read"));
+    if (job != "read") {
+        rig.get<QComboBox>("genComboBox")->setCurrentIndex(1);
+        QVERIFY(!rig.w().changesXml().isEmpty());
+    }
 
     // What the link was doing when the program would have ended.
     QStringList atHandOver;
@@ -319,7 +325,7 @@ void TestUpdateWorkflow::installWaitsForTheReader()
         QVERIFY(atHandOver.isEmpty());
         QVERIFY(!rig.w().changesXml().isEmpty());
     }
-    QCOMPARE(rig.boxes.describe().endsWith(kChangesQuestion), !writing);
+    QCOMPARE(rig.boxes.describe().endsWith(kChangesQuestion), job == "change");
     // Nothing was told as failed.
     QVERIFY2(!rig.boxes.describe().contains("Warning"), qPrintable(rig.boxes.describe()));
     UpdateUnpacker::setHandOver({});

@@ -54,11 +54,22 @@ DeviceInterface::DeviceInterface(QObject *parent)
     m_lostTimer = new QTimer(this);
     connect(m_lostTimer, &QTimer::timeout, this, &DeviceInterface::checkLostPort);
 
-    // The configuration server must take the connection within 10 s.
+    // The configuration server must take the connection within 10 s, and let the terminal in
+    // within 30 s more.
     m_connectTimer = new QTimer(this);
     m_connectTimer->setSingleShot(true);
     connect(m_connectTimer, &QTimer::timeout, this,
             [this] { serverNotReached(QStringLiteral("no connection within 10 s")); });
+    m_loginTimer = new QTimer(this);
+    m_loginTimer->setSingleShot(true);
+    connect(m_loginTimer, &QTimer::timeout, this, [this] {
+        if (m_connection != Connection::RemoteLoginPending)
+            return;
+        qDebug().noquote() << "/C:12"
+                           << "The configuration server did not let the terminal in";
+        emit changeDeviceStatus(19);
+        closeRemoteConnection();
+    });
 
     m_parser = new PackParser(&m_queue);
     m_parserThread = new QThread(this);

@@ -229,6 +229,9 @@ public:
     // The configuration server of the next connectToServer() instead of the one settings.conf
     // names (the command-line configurator's --server); an empty host returns to settings.conf.
     void setServerAddress(const QString &host, quint16 port);
+    // How long a server that took the connection has to let the terminal in (30 s; tests
+    // shorten it).
+    void setLoginTimeoutMs(int ms) { m_loginTimeoutMs = ms; }
 
 public slots:
     // serial port
@@ -537,7 +540,10 @@ private:
 
     // remote configuration
     QTcpSocket *m_socket = nullptr;
-    QTimer *m_connectTimer = nullptr; // the server must answer the connection within 10 s
+    // The server must take the connection within 10 s, then let the terminal in within 30 s.
+    QTimer *m_connectTimer = nullptr;
+    QTimer *m_loginTimer = nullptr;
+    int m_loginTimeoutMs = 30000;
 
     // unattended work
     bool m_unattended = false;
@@ -556,6 +562,7 @@ private:
     QElapsedTimer m_lostClock; // since it went
     bool m_pingSeen = false; // a "PING" came in this connection: later ones want a "PONG"
     bool m_pingAnswered = false; // a "PING" of this delivery was answered
+    QElapsedTimer m_unreadClock; // since the server left the link's last answer unread
     QString m_serverHost;
     quint16 m_serverPort = 0;
     QString m_loginImei;

@@ -210,8 +210,10 @@ void DeviceInterface::addToQue()
         m_answerTimer->start(m_job == Job::Scan ? ScanVerdictGuardMs : m_answerTimeoutMs);
     } else if (m_job == Job::Scan && m_request.active) {
         // Noise, an answer too long, or one that answers no probe: the next address once the
-        // line has been quiet a moment.
-        m_answerTimer->start(GatherNextMs);
+        // line has been quiet a moment, and not before the probe's 50 ms are over (a slow
+        // reader's answer may still come after the noise).
+        const qint64 left = DiscoveryTimeoutMs - m_requestClock.elapsed();
+        m_answerTimer->start(int(qMax<qint64>(GatherNextMs, left)));
     }
 }
 

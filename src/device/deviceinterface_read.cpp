@@ -41,6 +41,9 @@ void DeviceInterface::beginRead()
 
 void DeviceInterface::getFwVer_220()
 {
+    // Each step of a job sends only inside its own job: called from outside, nothing goes.
+    if (m_job != Job::Read)
+        return;
     qDebug().noquote() << "Get Device Info";
     sendCommand_220(Cmd220::DeviceInfo);
     m_progressValue += m_progressStep;
@@ -49,12 +52,16 @@ void DeviceInterface::getFwVer_220()
 
 void DeviceInterface::getCounterVal_220()
 {
+    if (m_job != Job::Poll)
+        return;
     qDebug().noquote() << "Get counter value";
     sendCommand_220(Cmd220::ReadCounter);
 }
 
 void DeviceInterface::getUpTime_220()
 {
+    if (m_job != Job::Poll)
+        return;
     qDebug().noquote() << "Get uptime value";
     sendCommand_220(Cmd220::ReadUptime);
 }

@@ -17,6 +17,8 @@
 
 namespace {
 constexpr int kConnectTimeoutMs = 10000;
+// A server that has not read what the link wrote for this long reads nothing: the session ends.
+constexpr int kUnreadLimitMs = 10000;
 // Two empty (or damaged) answers in a row are resent; the third ends the connection.
 constexpr int kMaxEmptyAnswers = 2;
 } // namespace
@@ -87,6 +89,10 @@ void DeviceInterface::serverConnected()
         return;
     }
     startBusHealth();
+    m_unreadClock.invalidate();
+    // A server that took the connection lets the terminal in (PING, the password, PASS OK)
+    // within this time, or the login is given up.
+    m_loginTimer->start(m_loginTimeoutMs);
     m_socket->write(RemoteProtocol::loginMessage(m_loginImei, calcMKey(m_loginImei),
                                                  m_softwareVersion));
 }
@@ -221,8 +227,20 @@ void DeviceInterface::handleServerLine(const QString &line)
             // flood of "PING" gets nothing more.
             if (m_pingAnswered || m_socket->bytesToWrite() > 0) {
                 qDebug().noquote() << "PING not answered: the last answer is not written yet";
+                if (m_socket->bytesToWrite() > 0) {
+                    if (!m_unreadClock.isValid()) {
+                        m_unreadClock.start();
+                    } else if (m_unreadClock.elapsed() > kUnreadLimitMs) {
+                        qDebug().noquote() << "/C:12"
+                                           << "The configuration server reads nothing: session "
+                                              "ended";
+                        m_socket->abort();
+                        return;
+                    }
+                }
                 break;
             }
+            m_unreadClock.invalidate();
             m_pingAnswered = true;
             if (m_pingSeen)
                 writeCommand(QString::fromLatin1(RemoteProtocol::kPong));
@@ -233,6 +251,7 @@ void DeviceInterface::handleServerLine(const QString &line)
             // The password opens the session and its read; a later "PASS OK" (after each
             // "PING") reads again only when nothing else runs on the bus.
             if (m_connection == Connection::RemoteLoginPending) {
+                m_loginTimer->stop();
                 setConnection(Connection::Remote);
                 readConfiguration_220();
             } else {
@@ -363,6 +382,7 @@ void DeviceInterface::disconnectedRemoteCfg()
     qDebug().noquote() << "/C:16"
                        << "Remote server disconnected!";
     m_connectTimer->stop();
+    m_loginTimer->stop();
     m_lineCollector.clear();
     const Connection was = m_connection;
     setConnection(Connection::Closed);

@@ -21,7 +21,7 @@ void DeviceInterface::sendTerminalCmd(QString command)
                 [this, command] {
                     announceCommand(command);
                     m_socket->write(command.toUtf8());
-                    appendToCommandLog(command);
+                    appendToCommandLog(shownLine(command));
                     finishJob();
                 },
                 noConnection);
@@ -66,10 +66,13 @@ void DeviceInterface::sendTerminalCmd(QString command)
 
 void DeviceInterface::announceCommand(const QString &text)
 {
-    emit printToTerminal(
-            trafficLine(tr("<font color=blue>&gt; </font>") + text, QTime::currentTime()));
+    // Typed text is shown as text (a "<" is no markup), and a password typed by hand is not
+    // shown either.
+    const QString shown = shownLine(text);
+    emit printToTerminal(trafficLine(tr("<font color=blue>&gt; </font>") + shown.toHtmlEscaped(),
+                                     QTime::currentTime()));
     qDebug().noquote() << "/C:13"
-                       << "Command send: " << text;
+                       << "Command send: " << shown;
 }
 
 void DeviceInterface::activateDebugMode(QString text)
@@ -85,7 +88,7 @@ void DeviceInterface::activateDebugMode(QString text)
                     m_socket->write(line);
                 else
                     m_port->write(line);
-                appendToCommandLog(text);
+                appendToCommandLog(shownLine(text));
                 finishJob();
             },
             {}, WhenBusy::Refuse);

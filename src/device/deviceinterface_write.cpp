@@ -181,6 +181,8 @@ void DeviceInterface::endWrite()
 
 void DeviceInterface::deviceWriteEnd()
 {
+    if (m_job != Job::Write)
+        return;
     emit setProgress(999);
     emit setProgress(0);
     m_writeCursor.clear();

@@ -534,14 +534,22 @@ void MainWindow::on_closeMainWindow_clicked()
 {
     if (m_state == 3)
         takeTypedFields();
-    if (!m_changeDoc.toString(1).isEmpty() && m_state == 3) {
+    // A write on its way (waiting for the bus, or running) holds changes too: closing now
+    // would leave the reader half written.
+    const bool writing = !m_changesInWrite.isNull();
+    if ((!m_changeDoc.toString(1).isEmpty() && m_state == 3) || writing) {
         const Prompt::Button answer = m_prompter.question(
                 this, tr("Предупреждение"),
                 tr("Имеются не записанные в модуль изменения.\nЗаписать изменения в модуль?"));
         if (answer == Prompt::Yes) {
             m_statusTimer->stop();
-            if (m_changesInWrite.isNull() && fillConfigBuffer()) {
-                // The application quits when the reader reports its reboot after the write.
+            // The application quits when the reader reports its reboot after the write: the
+            // one on its way, or the one asked for now.
+            if (writing) {
+                m_closeAfterWrite = true;
+                return;
+            }
+            if (fillConfigBuffer()) {
                 m_closeAfterWrite = true;
                 emit startWriteConfiguration(m_configBuffer);
             }
