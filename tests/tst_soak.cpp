@@ -49,6 +49,7 @@ constexpr int kAnswerTimeoutMs = 250; // the link's answer time-out, shortened f
 constexpr int kStepBoundMs = 150000; // a step of the walk ends within this
 constexpr int kShortRunSteps = 100;
 constexpr int kLoginSettleMs = 2000;
+constexpr int kLoginBoundMs = 10000 + 30000 + 2000; // connection, login, and a margin
 const char kImei[] = "356938035643809";
 const char kPassword[] = "1234";
 
@@ -240,8 +241,10 @@ private:
                          [this](DeviceInterface::Connection connection) {
                              if (connection == DeviceInterface::Connection::Remote)
                                  ++m_counters.remoteSessions;
-                             if (connection == DeviceInterface::Connection::RemoteLoginPending)
+                             if (connection == DeviceInterface::Connection::RemoteLoginPending) {
                                  m_loginClock.restart();
+                                 m_loginOverdue = false;
+                             }
                          });
         // Every job is timed from its start, also inside the dialogs' waits.
         auto *sampler = new QTimer(m_window.get());
@@ -458,6 +461,8 @@ private:
             if (enabled("writeConfigButton")) {
                 press("writeConfigButton");
                 maybePullDuringJob(20);
+                if (MainWindowTestAccess::writeOnItsWay(w()) && chance(25))
+                    closeDuringWrite();
             }
         } else if (action < 43) {
             m_action = "reboot";
@@ -502,6 +507,17 @@ private:
             m_action = "fault";
             fault();
         }
+    }
+
+    // The window closed while the write is on its way: asked whether to write (the program
+    // ends after the write's reboot), to drop the changes (it ends now) or to stay.
+    void closeDuringWrite()
+    {
+        QTest::qWait(pick(400));
+        m_action += ", closed during the write";
+        m_closing = true;
+        w().on_closeMainWindow_clicked();
+        m_closing = false;
     }
 
     void editField()
@@ -884,6 +900,13 @@ private:
     // ---- the link's jobs and the window's end ----
     void sampleJob()
     {
+        // The server must take the connection within 10 s and let the terminal in within 30 s
+        // more.
+        if (link()->connection() == DeviceInterface::Connection::RemoteLoginPending
+            && m_loginClock.elapsed() > kLoginBoundMs && !m_loginOverdue) {
+            m_loginOverdue = true;
+            violation(QStringLiteral("a login pending for longer than %1 ms").arg(kLoginBoundMs));
+        }
         const DeviceInterface::Job job = link()->job();
         if (job != m_lastJob) {
             m_lastJob = job;
@@ -1238,6 +1261,7 @@ private:
     QElapsedTimer m_jobClock;
     QElapsedTimer m_loginClock; // since the login to the configuration server began
     bool m_jobOverdue = false;
+    bool m_loginOverdue = false;
     QList<quint16> m_consoleCodes;
     QString m_action;
     int m_step = 0;
