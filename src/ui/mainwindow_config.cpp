@@ -544,12 +544,18 @@ void MainWindow::on_closeMainWindow_clicked()
         if (answer == Prompt::Yes) {
             m_statusTimer->stop();
             // The application quits when the reader reports its reboot after the write: the
-            // one on its way, or the one asked for now.
-            if (writing) {
+            // one on its way, or the one asked for now. The question ran the event loop: the
+            // write on its way may have ended meanwhile, with nothing left to write (the
+            // program ends now), and the connection may have gone.
+            if (!m_changesInWrite.isNull()) {
                 m_closeAfterWrite = true;
                 return;
             }
-            if (fillConfigBuffer()) {
+            if (writing && m_changeDoc.toString(1).isEmpty()) {
+                QApplication::closeAllWindows();
+                return;
+            }
+            if (m_state == 3 && m_device->hasSession() && fillConfigBuffer()) {
                 m_closeAfterWrite = true;
                 emit startWriteConfiguration(m_configBuffer);
             }
