@@ -327,6 +327,7 @@ private:
             const int a = pick(100);
             if (a < 45) {
                 allowWrites();
+                m_closeWithWrite = true;
                 return Prompt::Yes;
             }
             return a < 60 ? Prompt::No : closed(box);
@@ -430,6 +431,8 @@ private:
     void step()
     {
         m_answers.clear();
+        m_closeWithWrite = false;
+        m_rebootSeen = false;
         m_pullAtMs = -1;
         const int action = pick(100);
         if (action < 10) {
@@ -927,6 +930,8 @@ private:
     {
         if (code == 4)
             m_formStale = false;
+        if (code == 7)
+            m_rebootSeen = true;
         // The write asked for when closing has ended with its reboot: the program quits.
         if (code == 7 && MainWindowTestAccess::closeAfterWrite(w()))
             m_programEnded = true;
@@ -984,6 +989,11 @@ private:
                               .arg(int(link()->connection())));
             return;
         }
+        // Closed with the changes to be written: the program ends once the write has ended
+        // with its reboot.
+        if (m_closeWithWrite && m_rebootSeen && !programEnded())
+            violation("closed with the write asked for, the write ended with its reboot, and the "
+                      "program runs on");
         if (programEnded()) {
             // The program ended (an update handed over, the window closed, a quit after the
             // write): started again.
@@ -1275,6 +1285,8 @@ private:
     bool m_writesAllowed = false;
     bool m_rebootAllowed = false;
     bool m_closing = false;
+    bool m_closeWithWrite = false; // closing, the engineer asked for the changes to be written
+    bool m_rebootSeen = false; // the reader reported its reboot in this step
     bool m_formStale = false;
     bool m_loginAnswered = false;
     bool m_programEnded = false;
