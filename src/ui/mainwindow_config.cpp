@@ -546,7 +546,7 @@ void MainWindow::on_closeMainWindow_clicked()
             // The application quits when the reader reports its reboot after the write: the
             // one on its way, or the one asked for now. The question ran the event loop: the
             // write on its way may have ended meanwhile, with nothing left to write (the
-            // program ends now), and the connection may have gone.
+            // program ends now), or the reader may have gone.
             if (!m_changesInWrite.isNull()) {
                 m_closeAfterWrite = true;
                 return;
@@ -555,7 +555,7 @@ void MainWindow::on_closeMainWindow_clicked()
                 QApplication::closeAllWindows();
                 return;
             }
-            if (m_state == 3 && m_device->hasSession() && fillConfigBuffer()) {
+            if (m_state == 3 && fillConfigBuffer()) {
                 m_closeAfterWrite = true;
                 emit startWriteConfiguration(m_configBuffer);
             }
