@@ -110,6 +110,8 @@ private slots:
     void editedDuringAWrite_data();
     void editedDuringAWrite();
     void jobAfterAWriteWaitsForTheReboot();
+    void closedDuringAWrite_data();
+    void closedDuringAWrite();
     void unsupportedReaderAfterASupportedOne_data();
     void unsupportedReaderAfterASupportedOne();
 };
@@ -491,6 +493,48 @@ void TestMainWindowPaths::jobAfterAWriteWaitsForTheReboot()
     QVERIFY2(!console.contains("нет ответа"), qPrintable(console));
     QCOMPARE(rig.codesFrom(first).count("0100"), 1);
     QCOMPARE(rig.bus.overlappingRequests(), 0);
+}
+
+void TestMainWindowPaths::closedDuringAWrite_data()
+{
+    QTest::addColumn<bool>("answeredAfterTheReboot");
+    QTest::newRow("answered while the write runs") << false;
+    QTest::newRow("answered after the write's reboot") << true;
+}
+
+// The window is closed while a write runs, and the engineer asks for the changes to be written:
+// the program ends after the write's reboot, also when the question is answered only once the
+// write has ended (its question ran the event loop meanwhile).
+void TestMainWindowPaths::closedDuringAWrite()
+{
+    QFETCH(bool, answeredAfterTheReboot);
+    SimReaderSettings settings = reader(1);
+    settings.replyDelayMs = 30;
+    Rig rig({settings});
+    QVERIFY(rig.connectAndRead());
+    rig.edit("genTypeComboBox", 1);
+    rig.boxes.answers << Prompt::Yes;
+    rig.press("writeConfigButton");
+    QTRY_COMPARE_WITH_TIMEOUT(rig.w().globalState(), 5, 2000);
+    QString question;
+    Prompter::setDefaultHandlers([&](const MessageRequest &box) {
+        if (box.icon != Prompt::Question)
+            return Prompt::Ok;
+        question = box.text;
+        if (answeredAfterTheReboot
+            && !QTest::qWaitFor([&] { return rig.states.contains(7); }, 10000))
+            return Prompt::No;
+        return Prompt::Yes;
+    });
+    rig.w().on_closeMainWindow_clicked();
+    QVERIFY(question.startsWith("Имеются не записанные в модуль изменения."));
+    QTRY_VERIFY_WITH_TIMEOUT(rig.states.contains(7), 10000);
+    QCOMPARE(rig.bus.reader(1)->settings().genMode, quint8(1));
+    // Ended: the quit asked for at the reboot, or the window closed at once.
+    QVERIFY(MainWindowTestAccess::closeAfterWrite(rig.w()) || !rig.w().isVisible());
+    QCOMPARE(!rig.w().isVisible(), answeredAfterTheReboot);
+    QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+    QCoreApplication::exec();
 }
 
 void TestMainWindowPaths::unsupportedReaderAfterASupportedOne_data()

@@ -46,6 +46,8 @@ private slots:
     void writeChangedSetting();
     void otherConverterPluggedDuringSession();
     void identityAskedFromConsoleKeepsTheForm();
+    void waitingForConverterOffersNoWrite_data();
+    void waitingForConverterOffersNoWrite();
 };
 
 void TestMainWindowSession::writeChangedSetting()
@@ -142,6 +144,44 @@ void TestMainWindowSession::identityAskedFromConsoleKeepsTheForm()
     QCOMPARE(QString::number(gen->currentIndex()) + " " + rig.form(), QString("1 1 19200 2"));
     QVERIFY2(w.changesXml().isEmpty(), qPrintable(w.changesXml()));
     QCOMPARE(w.globalState(), 3);
+}
+
+void TestMainWindowSession::waitingForConverterOffersNoWrite_data()
+{
+    QTest::addColumn<bool>("pullDuringWrite");
+    QTest::newRow("an edit while the session waits") << false;
+    QTest::newRow("a write cut short by the pull") << true;
+}
+
+// A session whose converter was pulled waits for it: there is no reader to write to, and neither
+// an edit made meanwhile nor the end of a write the pull cut short offers the write button. The
+// change stays for the write after the converter's return.
+void TestMainWindowSession::waitingForConverterOffersNoWrite()
+{
+    QFETCH(bool, pullDuringWrite);
+    SimReaderSettings settings = simReader(1);
+    settings.replyDelayMs = 20;
+    Rig rig({settings});
+    MainWindow &w = rig.w();
+    QVERIFY(rig.choose("19200", "1"));
+    QVERIFY(rig.connectAndRead());
+    auto *pullUp = child<QComboBox>(&w, "pullUpComboBox");
+    if (pullDuringWrite) {
+        pullUp->setCurrentIndex(1);
+        rig.boxes.answers << Prompt::Yes;
+        rig.press("writeConfigButton");
+        QTRY_COMPARE_WITH_TIMEOUT(w.globalState(), 5, 2000);
+    }
+    rig.bus.close();
+    QTRY_COMPARE_WITH_TIMEOUT(w.deviceInterface()->connection(),
+                              DeviceInterface::Connection::SerialLost, 2000);
+    if (!pullDuringWrite)
+        pullUp->setCurrentIndex(1);
+    QTest::qWait(300);
+    QVERIFY(w.changesXml().contains("pull_up_220"));
+    QVERIFY(!rig.get("writeConfigButton")->isEnabled());
+    QVERIFY(!rig.get("restartButton")->isEnabled());
+    QVERIFY(rig.get("rs485_Button")->isEnabled());
 }
 
 QTEST_MAIN(TestMainWindowSession)

@@ -92,6 +92,7 @@ private slots:
     void passwordTypedByHandNotShown();
     void serverRefusals_data();
     void serverRefusals();
+    void emptyAnswers_data();
     void emptyAnswers();
     void damagedAndEmptyAnswersCounted();
     void silenceEndsConnection();
@@ -251,12 +252,21 @@ void TestRemoteConfig::serverRefusals()
     QCOMPARE(rig.frames(), QString());
 }
 
+void TestRemoteConfig::emptyAnswers_data()
+{
+    QTest::addColumn<int>("fault");
+    QTest::newRow("no answer") << int(ConfigServerSim::RelayFault::NoAnswer);
+    // A reader whose every answer comes damaged is not asked without end.
+    QTest::newRow("damaged answer") << int(ConfigServerSim::RelayFault::Damaged);
+}
+
 void TestRemoteConfig::emptyAnswers()
 {
+    QFETCH(int, fault);
     Rig rig;
-    rig.server.addRelayFault(ConfigServerSim::RelayFault::NoAnswer, 3);
+    rig.server.addRelayFault(ConfigServerSim::RelayFault(fault), 3);
     rig.connectToServer();
-    // Two resends of the unanswered command, then the third empty answer ends the connection.
+    // Two resends of the command, then the third empty or damaged answer ends the connection.
     QTRY_COMPARE(rig.stateCodes(), QString("4 17 0"));
     QCOMPARE(rig.frames(), (kReadInfo + " ").repeated(3).trimmed());
     QTRY_COMPARE(rig.lines().last(), QString("socClose"));
@@ -264,7 +274,7 @@ void TestRemoteConfig::emptyAnswers()
     // A new connection counts afresh: its first empty answer is resent, not fatal.
     rig.server.clearReceived();
     rig.states.clear();
-    rig.server.addRelayFault(ConfigServerSim::RelayFault::NoAnswer, 1);
+    rig.server.addRelayFault(ConfigServerSim::RelayFault(fault), 1);
     rig.connectToServer();
     QTRY_VERIFY(rig.server.frames().size() >= 2);
     QVERIFY(rig.frames().startsWith(kReadInfo + ' ' + kReadInfo));

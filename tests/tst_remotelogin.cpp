@@ -33,6 +33,7 @@ private slots:
     void refusedOrUnreachableIsTold();
     void serialConnectAfterFailedLogin_data();
     void serialConnectAfterFailedLogin();
+    void remoteReadDropsTheSerialChanges();
 };
 
 // A window whose connection panel shows 9600 baud and address 5, talking to the server double.
@@ -171,6 +172,35 @@ void TestRemoteLogin::serialConnectAfterFailedLogin()
     QTRY_COMPARE_WITH_TIMEOUT(rig.w().globalState(), 3, 5000);
     QVERIFY(device->isPortOpen());
     QCOMPARE(rig.boxes.describe(), QString());
+}
+
+// A change made for a reader on the serial bus and left unwritten is not written to the reader
+// behind the configuration server: the remote session's read drops it.
+void TestRemoteLogin::remoteReadDropsTheSerialChanges()
+{
+    BusWindowRig rig({simReader(1)});
+    ConfigServerSim server;
+    QVERIFY(server.listen());
+    server.setTerminal(kImei, "1234");
+    server.setNoAnswerDelayMs(0);
+    server.addReader(simReader(1));
+    MainWindow &window = rig.w();
+    QVERIFY(rig.choose("19200", "1"));
+    rig.press("rs485_Button");
+    QTRY_COMPARE(window.globalState(), 3);
+    auto *pullUp = rig.get<QComboBox>("pullUpComboBox");
+    pullUp->setCurrentIndex(1);
+    QVERIFY(!window.changesXml().isEmpty());
+    rig.press("rs485_Button");
+    QTRY_COMPARE(window.globalState(), 0);
+
+    window.deviceInterface()->setServerAddress("127.0.0.1", server.port());
+    window.deviceInterface()->connectToServer(kImei, "1234");
+    QTRY_COMPARE(rig.get<QLabel>("globalStatusText")->text(),
+                 QString("Соединение установлено удаленно"));
+    QCOMPARE(window.changesXml(), QString());
+    QCOMPARE(pullUp->currentIndex(), 0);
+    QVERIFY(!pullUp->property("pending").toBool());
 }
 
 QTEST_MAIN(TestRemoteLogin)

@@ -19,7 +19,7 @@ namespace {
 constexpr int kConnectTimeoutMs = 10000;
 // A server that has not read what the link wrote for this long reads nothing: the session ends.
 constexpr int kUnreadLimitMs = 10000;
-// Two empty answers in a row are resent; the third ends the connection.
+// Two empty (or damaged) answers in a row are resent; the third ends the connection.
 constexpr int kMaxEmptyAnswers = 2;
 } // namespace
 
@@ -310,16 +310,24 @@ void DeviceInterface::handleRemoteAnswer(const QString &line)
         return;
     }
 
-    m_emptyAnswerCount = 0;
     qDebug().noquote() << "S485";
     if (answer.kind == RemoteProtocol::AnswerLine::BadData) {
         qDebug().noquote() << "BAD DATA!";
         m_health.checksumFailed();
+        // A damaged answer counts as an empty one: a reader or a line that spoils every answer
+        // would otherwise be asked again without end.
+        if (m_emptyAnswerCount++ >= kMaxEmptyAnswers) {
+            reportBusHealth();
+            emit changeDeviceStatus(17);
+            closeRemoteConnection();
+            return;
+        }
         m_health.resent();
         reportBusHealth();
         sendCommand_220(m_prevCmd, m_prevData);
         return;
     }
+    m_emptyAnswerCount = 0;
     quint8 address = 0;
     quint16 code = 0;
     const bool hasHeader = Frame220::answerHeader(answer.frame, &address, &code);

@@ -386,7 +386,8 @@ void MainWindow::addElement(QDomDocument &doc, const QString &name, const QStrin
 
 void MainWindow::setParameter(const QString &name, const QStringList &attributes)
 {
-    if (m_configLoaded && m_state != 5)
+    // An edit while the session waits for its converter is kept for the write after its return.
+    if (m_configLoaded && m_state != 5 && m_device->hasSession())
         ui->writeConfigButton->setEnabled(true);
     // A changed element moves to the end of both documents.
     removeElement(m_changeDoc, name);
@@ -437,7 +438,7 @@ void MainWindow::openFileSlot()
             updateGui(m_configDoc.documentElement());
             m_fieldMapper->blockSignals(false);
             markPendingFields();
-            if (m_configLoaded && m_state == 3 && !m_changeDoc.isNull())
+            if (m_configLoaded && m_state == 3 && !m_changeDoc.isNull() && m_device->hasSession())
                 ui->writeConfigButton->setEnabled(true);
             ui->saveFileButton->setEnabled(true);
         } else {
@@ -555,12 +556,18 @@ void MainWindow::on_closeMainWindow_clicked()
         if (answer == Prompt::Yes) {
             m_statusTimer->stop();
             // The application quits when the reader reports its reboot after the write: the
-            // one on its way, or the one asked for now.
-            if (writing) {
+            // one on its way, or the one asked for now. The question ran the event loop: the
+            // write on its way may have ended meanwhile, with nothing left to write (the
+            // program ends now), or the reader may have gone.
+            if (!m_changesInWrite.isNull()) {
                 m_closeAfterWrite = true;
                 return;
             }
-            if (fillConfigBuffer()) {
+            if (writing && m_changeDoc.toString(1).isEmpty()) {
+                QApplication::closeAllWindows();
+                return;
+            }
+            if (m_state == 3 && fillConfigBuffer()) {
                 m_closeAfterWrite = true;
                 emit startWriteConfiguration(m_configBuffer);
             }

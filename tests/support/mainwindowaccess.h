@@ -115,4 +115,6 @@ public:
     static QString deviceName(MainWindow &w) { return w.devIdByName; }
     static bool closeAfterWrite(MainWindow &w) { return w.m_closeAfterWrite; }
     static QMap<QString, QString> localFirmware(MainWindow &w) { return w.localFirmware; }
+    static bool updateCheckPending(MainWindow &w) { return w.m_updateCheckPending; }
+    static bool writeOnItsWay(MainWindow &w) { return !w.m_changesInWrite.isNull(); }
 };
