@@ -406,6 +406,7 @@ private:
     QString m_runStep;
     int m_runAddress = 0;
     int m_runWaitingFor = 0; // assign mode: the address the next reader gets, 0 when not waiting
+    QString m_runLastDone; // the reader done last and the count so far, as the page shows them
     bool m_runClosing = false; // the window closes: the reports are saved without questions
 
     // Status calculator: the open dialog (null when none), the ticked events, and the status

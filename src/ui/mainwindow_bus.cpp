@@ -313,14 +313,14 @@ QString MainWindow::runStatusText() const
 
 void MainWindow::applyRunControls()
 {
-    // Nothing of the window's own may reach the link while the run drives it.
+    // Nothing of the window's own may reach the link while the run drives it, nor a command
+    // typed in the console (it would go to the reader being served).
     m_statusTimer->stop();
-    const QList<QWidget *> controls = {ui->rs485_Button,      ui->findDevsButton,
-                                       ui->writeConfigButton, ui->restartButton,
-                                       ui->remCfgButton,      ui->updateFwButton,
-                                       ui->openFileButton,    ui->rs485_220_port,
-                                       ui->rs485_220_speed,   ui->rs485_selAddr,
-                                       ui->devParamsField};
+    const QList<QWidget *> controls
+            = {ui->rs485_Button,    ui->findDevsButton, ui->writeConfigButton, ui->restartButton,
+               ui->remCfgButton,    ui->updateFwButton, ui->openFileButton,    ui->rs485_220_port,
+               ui->rs485_220_speed, ui->rs485_selAddr,  ui->devParamsField,    ui->sendCommand,
+               ui->cmdLine};
     for (QWidget *w : controls)
         w->setEnabled(false);
     displayDeviceStatus(m_device->connection() == DeviceInterface::Connection::SerialLost ? 3 : 2,
@@ -390,6 +390,7 @@ bool MainWindow::startCommissioning(const CommissionOptions &options, QString *e
     m_runStep.clear();
     m_runAddress = 0;
     m_runWaitingFor = 0;
+    m_runLastDone.clear();
     if (!m_run->start(options, error)) {
         qDebug().noquote() << "/C:12"
                            << "Commissioning run not started:" << *error;
@@ -441,19 +442,23 @@ void MainWindow::runReaderDone(const CommissionRecord &record)
                                            .arg(records.size())
                                            .arg(verified)
                                  : tr("обслужено %1, проверено %2").arg(done).arg(verified);
-    ui->busRunLabel->setText(last + QStringLiteral(". ") + count);
+    m_runLastDone = last + QStringLiteral(". ") + count;
+    ui->busRunLabel->setText(m_runLastDone);
 }
 
 void MainWindow::runWaiting(int factoryAddress, int nextAddress)
 {
     // The engineer wires the next reader; the run looks at the factory address until it
-    // answers. The button ends the run.
+    // answers. The button ends the run. The verdict of the reader just done stays on the page:
+    // the engineer unplugs it knowing whether it took the template.
     m_runWaitingFor = nextAddress;
+    const QString waiting
+            = tr("Подключите следующий считыватель (адрес %1): он получит адрес %2. Кнопка "
+                 "\"Завершить\" заканчивает ввод в работу.")
+                      .arg(factoryAddress)
+                      .arg(nextAddress);
     ui->busRunLabel->setText(
-            tr("Подключите следующий считыватель (адрес %1): он получит адрес %2. Кнопка "
-               "\"Завершить\" заканчивает ввод в работу.")
-                    .arg(factoryAddress)
-                    .arg(nextAddress));
+            m_runLastDone.isEmpty() ? waiting : m_runLastDone + QStringLiteral(".\n") + waiting);
     if (commissionRunning())
         applyRunControls();
 }
@@ -468,6 +473,9 @@ void MainWindow::runFinished()
 {
     m_runAddress = 0;
     m_runWaitingFor = 0;
+    // The console types to the reader of the window's own session again.
+    ui->sendCommand->setEnabled(true);
+    ui->cmdLine->setEnabled(true);
     // The window takes the link back as the run left it, unless it closes.
     if (m_runClosing) {
         saveRunReports();
