@@ -80,6 +80,8 @@ void TestBusPageTable::csv_data()
     QTest::newRow("formula and quotes in a name")
             << found(9, 115200, 220, "=HYPERLINK(\"x\"),1", "1.0.0", true, 3, 0)
             << "9,115200,220,\"'=HYPERLINK(\"\"x\"\"),1\",1.0.0,yes,3,0,0,,,,,";
+    QTest::newRow("formula behind a tab") << found(9, 115200, 220, "\t=1+1", "1.0.0", true, 3, 0)
+                                          << "9,115200,220,'\t=1+1,1.0.0,yes,3,0,0,,,,,";
     QTest::newRow("name with a line break") << found(9, 115200, 220, "a\nb", "1.0.0", true, 3, 0)
                                             << "9,115200,220,\"a\nb\",1.0.0,yes,3,0,0,,,,,";
 }

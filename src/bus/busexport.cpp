@@ -15,8 +15,9 @@ QString optionalNumber(bool present, qint64 value)
 QString BusExport::csvField(const QString &text, bool isText)
 {
     QString field = text;
-    // A spreadsheet opening the file would run "=..." as a formula.
-    if (isText && !field.isEmpty() && QStringLiteral("=+-@").contains(field.at(0)))
+    // A spreadsheet opening the file would run "=..." as a formula, also behind a tab or a
+    // carriage return it passes over.
+    if (isText && !field.isEmpty() && QStringLiteral("=+-@\t\r").contains(field.at(0)))
         field.prepend(QLatin1Char('\''));
     if (field.contains(QLatin1Char(',')) || field.contains(QLatin1Char('"'))
         || field.contains(QLatin1Char('\n')) || field.contains(QLatin1Char('\r'))) {
