@@ -519,6 +519,9 @@ void TestBusPage::commissionAssignsAddresses()
     QVERIFY(waitingForNext());
     QCOMPARE(second->settings().address, quint8(12));
     QCOMPARE(rig.boxes.boxes.size(), 0);
+    // The readers served are listed at their new addresses.
+    QVERIFY(rig.row(11) >= 0 && rig.row(12) >= 0);
+    QCOMPARE(rig.cell(rig.row(12), BusTableModel::FirmwareColumn), QString("1.3.2"));
 
     rig.press("commissionButton");
     QVERIFY(QTest::qWaitFor([&] { return button->text() == "Ввод в работу"; }, 5000));

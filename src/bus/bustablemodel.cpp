@@ -142,6 +142,22 @@ int BusTableModel::addReader(const BusReader &reader)
     return row;
 }
 
+int BusTableModel::moveReader(int address, int baud, const BusReader &now)
+{
+    const int old = rowOf(address, baud);
+    if (old >= 0 && rowOf(now.address, now.baud) < 0) {
+        BusReader &reader = m_readers[old];
+        reader.address = now.address;
+        reader.baud = now.baud;
+        emit dataChanged(index(old, 0), index(old, ColumnCount - 1));
+    } else if (old >= 0 && (address != now.address || baud != now.baud)) {
+        beginRemoveRows(QModelIndex(), old, old);
+        m_readers.removeAt(old);
+        endRemoveRows();
+    }
+    return addReader(now);
+}
+
 bool BusTableModel::applyStatus(const ReaderStatus &status)
 {
     const int row = rowOf(status.address, status.baud);

@@ -47,6 +47,10 @@ public:
     // A reader that answered: a new row at the end, or the row it already has brought up to
     // date (the watch's figures stay). Returns its row.
     int addReader(const BusReader &reader);
+    // A reader that now answers elsewhere (a commissioning run gave it a new address or speed):
+    // its row, if listed at the old place, moves there with what the reader says of itself now;
+    // a row already at the new place stands for it alone. Returns its row.
+    int moveReader(int address, int baud, const BusReader &now);
     // What the watch saw of a listed reader; false when it is not listed.
     bool applyStatus(const ReaderStatus &status);
     // The watch starts afresh: its figures are cleared, the rows stay.

@@ -13,6 +13,7 @@
 #include "commissioningrun.h"
 #include "commissionreport.h"
 #include "commissionreportpdf.h"
+#include "db_worker.h"
 #include "deviceinterface.h"
 
 #include <QDateTime>
@@ -419,6 +420,19 @@ void MainWindow::runStep(int address, const QString &step)
 
 void MainWindow::runReaderDone(const CommissionRecord &record)
 {
+    // A reader that answered its read-back is listed where it is now: the table's double-click
+    // and watch reach it at its new address and speed.
+    if (record.verdict == CommissionRecord::Verified
+        || record.verdict == CommissionRecord::Differs) {
+        BusReader reader;
+        reader.address = record.addressAfter;
+        reader.baud = record.baudAfter;
+        reader.deviceId = record.device.toInt();
+        reader.deviceName = m_db->deviceName(reader.deviceId);
+        reader.firmware = record.firmwareAfter;
+        reader.supported = m_db->knowsFirmware(reader.firmware, reader.deviceId);
+        m_busModel->moveReader(record.addressBefore, record.baudBefore, reader);
+    }
     const QList<CommissionRecord> records = m_run->records();
     int done = 0;
     int verified = 0;
