@@ -2100,6 +2100,16 @@ Open the report?</translation>
         <translation>The report could not be opened. Open it with a PDF viewer:
 %1</translation>
     </message>
+    <message>
+        <source>Не удалось сохранить отчёт PDF в папку:
+%1
+Отчёт CSV сохранён:
+%2</source>
+        <translation>The PDF report could not be saved in the folder:
+%1
+The CSV report was saved:
+%2</translation>
+    </message>
 </context>
 <context>
     <name>ReloadForm</name>

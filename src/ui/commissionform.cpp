@@ -1,5 +1,6 @@
 #include "commissionform.h"
 
+#include "configurationfile.h"
 #include "prompter.h"
 
 #include <QButtonGroup>
@@ -200,7 +201,9 @@ bool CommissionForm::options(CommissionOptions *options, QString *error) const
             *error = tr("Файл шаблона не читается: %1").arg(path);
             return false;
         }
-        o.templateXml = file.readAll();
+        // A template is a few hundred bytes: one larger than a configuration file can be is
+        // refused as such without being read whole.
+        o.templateXml = file.read(ConfigurationFile::MaxBytes + 1);
         o.templateName = QFileInfo(path).fileName();
     }
     if (m_targetsAssign->isChecked()) {

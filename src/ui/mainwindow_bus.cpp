@@ -539,13 +539,22 @@ void MainWindow::saveRunReports()
     const bool pdfSaved = CommissionReportPdf::writePdf(pdfPath, header, records, &error);
     if (!csvSaved || !pdfSaved) {
         qDebug().noquote() << "/C:12"
-                           << "Commissioning report not saved:" << csvPath << pdfPath;
-        ui->busRunLabel->setText(summary);
+                           << "Commissioning report not saved:" << (csvSaved ? "" : csvPath)
+                           << (pdfSaved ? "" : pdfPath);
+        // The table of the run kept in CSV is still the report: say where it is.
+        ui->busRunLabel->setText(
+                csvSaved ? summary + tr(". Отчёт: %1").arg(QDir::toNativeSeparators(csvPath))
+                         : summary);
         if (m_runClosing)
             return;
-        m_prompter.critical(this, tr("Ввод в работу"),
-                            tr("Не удалось сохранить отчёт в папку:\n%1")
-                                    .arg(QDir::toNativeSeparators(dir.path())));
+        m_prompter.critical(
+                this, tr("Ввод в работу"),
+                csvSaved ? tr("Не удалось сохранить отчёт PDF в папку:\n%1\nОтчёт CSV сохранён:"
+                              "\n%2")
+                                   .arg(QDir::toNativeSeparators(dir.path()),
+                                        QDir::toNativeSeparators(csvPath))
+                         : tr("Не удалось сохранить отчёт в папку:\n%1")
+                                   .arg(QDir::toNativeSeparators(dir.path())));
         return;
     }
     ui->busRunLabel->setText(summary + tr(". Отчёт: %1").arg(QDir::toNativeSeparators(pdfPath)));
