@@ -125,6 +125,9 @@ struct Counters
     int remoteSessions = 0;
     int uploads = 0;
     int restarts = 0; // the program ended (hand-over of an update, closed) and was started again
+    int busScans = 0;
+    int busWatches = 0;
+    int runs = 0; // commissioning runs started (each ended, with its reports)
 };
 
 // One session: a window, a bus with three readers (two model 220, one model 200 that takes
@@ -594,6 +597,8 @@ private:
             return;
         m_action = allSpeeds->isChecked() ? "bus scan, every speed" : "bus scan";
         press("busScanButton");
+        if (MainWindowTestAccess::busScanRunning(w()))
+            ++m_counters.busScans;
         maybePullDuringJob(10);
         QTest::qWait(pick(allSpeeds->isChecked() ? 3000 : 600));
         if (MainWindowTestAccess::busScanRunning(w()) && chance(60)) {
@@ -612,6 +617,7 @@ private:
         press("busWatchButton");
         if (!MainWindowTestAccess::busWatchRunning(w()))
             return;
+        ++m_counters.busWatches;
         if (chance(10))
             pullConverter();
         QTest::qWait(pick(1500));
@@ -728,6 +734,7 @@ private:
         if (!commissionRunning())
             return;
         m_action += ", run";
+        ++m_counters.runs;
         if (chance(15))
             pullConverter();
         (void) QTest::qWaitFor([this] { return !commissionRunning(); }, pick(assign ? 1500 : 5000));
@@ -1648,8 +1655,10 @@ void TestSoak::randomSessions()
     }
     const QString summary = QStringLiteral("Soak: %1 s, %2 sessions, steps %3, faults injected %4, "
                                            "remote sessions %5, firmware uploads %6, program "
-                                           "restarts %7, invariant violations %8, requests not "
-                                           "judged (the bus read them late) %9; last seed %10")
+                                           "restarts %7, bus scans %8, bus watches %9, "
+                                           "commissioning runs %10, invariant violations %11, "
+                                           "requests not judged (the bus read them late) %12; "
+                                           "last seed %13")
                                     .arg(clock.elapsed() / 1000)
                                     .arg(seeds.size())
                                     .arg(counters.steps)
@@ -1657,6 +1666,9 @@ void TestSoak::randomSessions()
                                     .arg(counters.remoteSessions)
                                     .arg(counters.uploads)
                                     .arg(counters.restarts)
+                                    .arg(counters.busScans)
+                                    .arg(counters.busWatches)
+                                    .arg(counters.runs)
                                     .arg(counters.violations)
                                     .arg(counters.unjudged)
                                     .arg(seeds.last());
