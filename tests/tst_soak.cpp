@@ -456,7 +456,7 @@ private:
         m_closeWithWrite = false;
         m_rebootSeen = false;
         m_pullAtMs = -1;
-        const int action = pick(115);
+        const int action = pick(130);
         if (action >= 100) {
             busPage();
         } else if (action < 10) {
