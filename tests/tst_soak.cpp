@@ -5,7 +5,9 @@
 // save files, console input of any length and text, page switches, the settings dialog, remote
 // sessions through the configuration server, update checks and downloads, firmware uploads into
 // a model-200 reader, every question answered Yes, No or closed (the dialogs of the window after
-// a wait, while the line goes on), the language switched. Meanwhile the bus and the servers
+// a wait, while the line goes on), the language switched; on the bus page scans at one speed or
+// every speed, the watch, the table exported, a row double-clicked, commissioning runs of the
+// selected readers or of address assignment, ended with the button. Meanwhile the bus and the servers
 // misbehave at random: silent readers, damaged checksums, answers in pieces, refused writes, the
 // converter pulled (also in the middle of a scan, a read, a write or an upload), a parser thread
 // slowed down, a silent or dropping configuration server, PASS FAIL, PING floods, an update
@@ -19,6 +21,10 @@
 //   - every job of the link ends within its bound, and the link is idle after it;
 //   - the form shows only values the connected reader holds, or changes marked pending;
 //   - the reader gets no write or reboot the engineer did not ask for.
+//   - during a commissioning run the window's state stays, its status timer is off, the serial
+//     and bus buttons are off and the status strip shows the run; each run leaves one .csv and
+//     one .pdf report; a stopped scan or watch leaves the link idle within its bound, and the bus
+//     page's buttons are those of the state shown.
 // An accepted configurator update ends the program by handing over to the archive's script: the
 // hand-over is recorded instead, and the walk goes on with the program started again, as the
 // script would start it.
