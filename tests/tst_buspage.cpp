@@ -86,6 +86,7 @@ private slots:
     void doubleClickConnects();
     void watchCountsBadLine();
     void watchBesideSession();
+    void watchConverterPulled();
     void commissionFromPage();
     void commissionAssignsAddresses();
     void closeDuringRun();
@@ -313,6 +314,34 @@ void TestBusPage::watchCountsBadLine()
     QCOMPARE(rig.get<QPushButton>("busWatchButton")->text(), QString("Наблюдение"));
     rig.press("busScanButton");
     QTRY_COMPARE_WITH_TIMEOUT(rig.w().globalState(), 0, 3000);
+}
+
+// The converter of the port the watch opened for itself is pulled: the watch stops and the
+// connections are closed, with no session waiting for the converter (the walk of random
+// sessions found the window showing one, seed 1719923298), and none opens when it is back.
+void TestBusPage::watchConverterPulled()
+{
+    Rig rig({simReader(1), simReader(2)});
+    QVERIFY(rig.scanUpTo(2));
+    rig.press("busWatchButton");
+    QVERIFY(rig.w().deviceInterface()->isPortOpen());
+    QTRY_VERIFY_WITH_TIMEOUT(rig.runText().contains("кругов 1"), 5000);
+
+    rig.bus.close();
+    auto *watch = rig.get<QPushButton>("busWatchButton");
+    QTRY_COMPARE_WITH_TIMEOUT(watch->text(), QString("Наблюдение"), 3000);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.w().deviceInterface()->connection(),
+                              DeviceInterface::Connection::Closed, 3000);
+    QCOMPARE(rig.w().globalState(), 0);
+    QCOMPARE(rig.status(), QString("Соединения закрыты"));
+    QVERIFY(rig.get("findDevsButton")->isEnabled());
+    QVERIFY(rig.get("busScanButton")->isEnabled());
+
+    QVERIFY(rig.bus.open(rig.bus.devicePath()));
+    MainWindowTestAccess::notifyDeviceChange(rig.w());
+    QTest::qWait(3 * DeviceInterface::PortReturnCheckMs);
+    QCOMPARE(rig.w().deviceInterface()->connection(), DeviceInterface::Connection::Closed);
+    QVERIFY(!rig.w().deviceInterface()->isPortOpen());
 }
 
 // With a reader connected the watch shares the bus with the status reads: both go on, one

@@ -5,7 +5,9 @@
 // save files, console input of any length and text, page switches, the settings dialog, remote
 // sessions through the configuration server, update checks and downloads, firmware uploads into
 // a model-200 reader, every question answered Yes, No or closed (the dialogs of the window after
-// a wait, while the line goes on), the language switched. Meanwhile the bus and the servers
+// a wait, while the line goes on), the language switched; on the bus page scans at one speed or
+// every speed, the watch, the table exported, a row double-clicked, commissioning runs of the
+// selected readers or of address assignment, ended with the button. Meanwhile the bus and the servers
 // misbehave at random: silent readers, damaged checksums, answers in pieces, refused writes, the
 // converter pulled (also in the middle of a scan, a read, a write or an upload), a parser thread
 // slowed down, a silent or dropping configuration server, PASS FAIL, PING floods, an update
@@ -19,6 +21,10 @@
 //   - every job of the link ends within its bound, and the link is idle after it;
 //   - the form shows only values the connected reader holds, or changes marked pending;
 //   - the reader gets no write or reboot the engineer did not ask for.
+//   - during a commissioning run the window's state stays, its status timer is off, the serial
+//     and bus buttons are off and the status strip shows the run; each run leaves one .csv and
+//     one .pdf report; a stopped scan or watch leaves the link idle within its bound, and the bus
+//     page's buttons are those of the state shown.
 // An accepted configurator update ends the program by handing over to the archive's script: the
 // hand-over is recorded instead, and the walk goes on with the program started again, as the
 // script would start it.
@@ -28,6 +34,8 @@
 // walks that many steps of it). Every violation prints its seed and step, and stays a fixed
 // test once understood.
 #include "commands220.h"
+#include "commissionform.h"
+#include "commissionreportpdf.h"
 #include "configserversim.h"
 #include "deviceinterface.h"
 #include "firmwareimage.h"
@@ -49,6 +57,12 @@ constexpr int kAnswerTimeoutMs = 250; // the link's answer time-out, shortened f
 constexpr int kStepBoundMs = 150000; // a step of the walk ends within this
 constexpr int kShortRunSteps = 100;
 constexpr int kLoginSettleMs = 2000;
+// The bus page's scan probes the addresses 1 to 8, which hold the walk's readers.
+constexpr int kScanLastAddress = 8;
+// A stopped scan ends after its probe under way; a stopped watch beside a session after its
+// look in flight (two requests, each tried four times at the walk's 250 ms).
+constexpr int kScanStopBoundMs = 1000;
+constexpr int kWatchStopBoundMs = 2 * 4 * kAnswerTimeoutMs + 1000;
 constexpr int kLoginBoundMs = 10000 + 30000 + 2000; // connection, login, and a margin
 const char kImei[] = "356938035643809";
 const char kPassword[] = "1234";
@@ -117,6 +131,9 @@ struct Counters
     int remoteSessions = 0;
     int uploads = 0;
     int restarts = 0; // the program ended (hand-over of an update, closed) and was started again
+    int busScans = 0;
+    int busWatches = 0;
+    int runs = 0; // commissioning runs started (each ended, with its reports)
 };
 
 // One session: a window, a bus with three readers (two model 220, one model 200 that takes
@@ -227,6 +244,7 @@ private:
         link()->setAnswerTimeoutMs(kAnswerTimeoutMs);
         link()->setParserDelayMs(m_parserDelayMs);
         link()->setServerAddress("127.0.0.1", m_server.port());
+        link()->setScanLastAddress(kScanLastAddress);
         QObject::connect(m_bus, &SimBus::requestReceived, m_window.get(),
                          [this](const QByteArray &frame) { checkRequest(frame); });
         QObject::connect(m_bus, &SimBus::answerSent, m_window.get(),
@@ -312,6 +330,10 @@ private:
     {
         if (!(box.buttons & Prompt::Yes))
             return Prompt::Ok;
+        // Closing during a commissioning run: the engineer stays.
+        if (box.text.startsWith(
+                    texts("Ввод в работу не завершён", "Commissioning is not finished", m_english)))
+            return Prompt::No;
         // A question is a modal box whose loop runs while the engineer thinks: the line goes on
         // meanwhile, and the converter may be pulled.
         if (m_boxDepth == 0 && chance(40)) {
@@ -378,6 +400,12 @@ private:
 
     QString fileFor(const FileRequest &request)
     {
+        if (request.title == texts("Сохранить таблицу шины", "Save the bus table", m_english)) {
+            const QStringList names {"bus.csv", "bus.json", "bus", ""};
+            const QString name = names.at(pick(names.size()));
+            m_exportName = name.isEmpty() ? QString() : m_dir.filePath(name);
+            return m_exportName;
+        }
         if (request.kind == FileRequest::Save)
             return chance(80) ? m_dir.filePath("saved.xml") : QString();
         const QStringList files {"good.xml", "bad.xml", "foreign.xml", "saved.xml", ""};
@@ -434,8 +462,10 @@ private:
         m_closeWithWrite = false;
         m_rebootSeen = false;
         m_pullAtMs = -1;
-        const int action = pick(100);
-        if (action < 10) {
+        const int action = pick(130);
+        if (action >= 100) {
+            busPage();
+        } else if (action < 10) {
             m_action = "connection button";
             if (enabled("rs485_Button")) {
                 press("rs485_Button");
@@ -509,6 +539,265 @@ private:
         } else {
             m_action = "fault";
             fault();
+        }
+    }
+
+    // ---- the bus page ----
+    bool commissionRunning() { return MainWindowTestAccess::commissionRunning(w()); }
+
+    void busPage()
+    {
+        m_action = "bus page";
+        const int a = pick(100);
+        if (a < 15 || (!MainWindowTestAccess::busPageShown(w()) && a < 60)) {
+            // To the bus page, or back to another.
+            auto *menu = get<QListWidget>("terminalMenu");
+            const int row = MainWindowTestAccess::busPageShown(w()) ? pick(2) : 2;
+            if (menu->isEnabled() && !menu->isRowHidden(row)) {
+                m_action = QStringLiteral("page %1").arg(row);
+                menu->setCurrentRow(row);
+                w().itemSelected(menu->model()->index(row, 0));
+            }
+        } else if (a < 45) {
+            busScan();
+        } else if (a < 58) {
+            busWatch();
+        } else if (a < 64) {
+            busExport();
+        } else if (a < 74) {
+            busRowDoubleClicked();
+        } else {
+            commission();
+        }
+    }
+
+    void waitIdleAfterStop(const char *what, int boundMs)
+    {
+        if (!QTest::qWaitFor([this] { return link()->isIdle(); }, boundMs))
+            violation(QStringLiteral("the link is not idle %1 ms after the %2 was stopped: job %3")
+                              .arg(boundMs)
+                              .arg(what)
+                              .arg(int(link()->job())));
+    }
+
+    // The scan and the run want the port to themselves: the engineer ends the serial session
+    // first, most times.
+    void disconnectFirst()
+    {
+        if (link()->connection() != DeviceInterface::Connection::Serial || !enabled("rs485_Button")
+            || !chance(75))
+            return;
+        press("rs485_Button");
+        (void) QTest::qWaitFor([this] { return settled(); }, 5000);
+    }
+
+    // A scan at the panel's speed or at every speed, stopped again at random.
+    void busScan()
+    {
+        m_action = "bus scan";
+        disconnectFirst();
+        auto *allSpeeds = get<QCheckBox>("busAllSpeedsCheck");
+        if (allSpeeds->isEnabled() && chance(30))
+            allSpeeds->setChecked(!allSpeeds->isChecked());
+        if (!enabled("busScanButton"))
+            return;
+        m_action = allSpeeds->isChecked() ? "bus scan, every speed" : "bus scan";
+        press("busScanButton");
+        if (MainWindowTestAccess::busScanRunning(w()))
+            ++m_counters.busScans;
+        maybePullDuringJob(10);
+        QTest::qWait(pick(allSpeeds->isChecked() ? 3000 : 600));
+        if (MainWindowTestAccess::busScanRunning(w()) && chance(60)) {
+            m_action += ", stopped";
+            press("busScanButton");
+            waitIdleAfterStop("scan", kScanStopBoundMs);
+        }
+    }
+
+    // The watch on, a while, and off.
+    void busWatch()
+    {
+        m_action = "bus watch";
+        if (!enabled("busWatchButton"))
+            return;
+        press("busWatchButton");
+        if (!MainWindowTestAccess::busWatchRunning(w()))
+            return;
+        ++m_counters.busWatches;
+        if (chance(10))
+            pullConverter();
+        QTest::qWait(pick(1500));
+        if (MainWindowTestAccess::busWatchRunning(w())) {
+            m_action += ", stopped";
+            press("busWatchButton");
+            if (MainWindowTestAccess::busWatchRunning(w()))
+                violation("the watch runs on after its button was pressed");
+            waitIdleAfterStop("watch", kWatchStopBoundMs);
+        }
+    }
+
+    void busExport()
+    {
+        m_action = "bus export";
+        if (!enabled("busExportButton"))
+            return;
+        m_exportName.clear();
+        for (const char *name : {"bus.csv", "bus.json", "bus.csv"})
+            QFile::remove(m_dir.filePath(name));
+        press("busExportButton");
+        if (m_exportName.isEmpty())
+            return;
+        const QString written = m_exportName.endsWith(".json") || m_exportName.endsWith(".csv")
+                                        ? m_exportName
+                                        : m_exportName + ".csv";
+        if (QFileInfo(written).size() <= 0)
+            violation("the bus table exported to " + m_exportName + " left no file " + written);
+    }
+
+    // A double-click on a row of the table connects to that reader.
+    void busRowDoubleClicked()
+    {
+        m_action = "bus row double-clicked";
+        auto *table = get<QTableView>("busTable");
+        const int rows = table->model()->rowCount();
+        if (!MainWindowTestAccess::busPageShown(w()) || rows == 0)
+            return;
+        const QModelIndex index = table->model()->index(pick(rows), 0);
+        table->scrollTo(index);
+        m_action = QStringLiteral("bus row %1 double-clicked").arg(index.row());
+        QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, table->visualRect(index).center());
+    }
+
+    int reportFiles(const QString &suffix)
+    {
+        return QDir(CommissionReportPdf::reportsDir()).entryList({"*." + suffix}, QDir::Files).size();
+    }
+
+    // The commissioning dialog answered; a run started is watched a while (closing the
+    // window meanwhile answered No) and ended with the button.
+    void commission()
+    {
+        m_action = "commissioning";
+        disconnectFirst();
+        if (!enabled("commissionButton"))
+            return;
+        auto *table = get<QTableView>("busTable");
+        table->clearSelection();
+        const int rows = table->model()->rowCount();
+        if (rows > 0 && chance(80)) {
+            for (int i = 0; i < 1 + pick(2); ++i)
+                table->selectionModel()->select(table->model()->index(pick(rows), 0),
+                                                QItemSelectionModel::Select
+                                                        | QItemSelectionModel::Rows);
+        }
+        press("commissionButton");
+        QPointer<CommissionForm> form;
+        for (CommissionForm *f : w().findChildren<CommissionForm *>())
+            if (f->isVisible())
+                form = f;
+        if (!form) {
+            violation("the commissioning button showed no dialog");
+            return;
+        }
+        auto *fileRadio = child<QRadioButton>(form, "templateFileRadio");
+        auto *formRadio = child<QRadioButton>(form, "templateFormRadio");
+        if (chance(75) || !formRadio->isEnabled()) {
+            fileRadio->setChecked(true);
+            child<QLineEdit>(form, "templateFileEdit")
+                    ->setText(m_dir.filePath(chance(90) ? "good.xml" : "missing.xml"));
+        } else {
+            formRadio->setChecked(true);
+        }
+        auto *selectedRadio = child<QRadioButton>(form, "targetsSelectedRadio");
+        const bool assign = !selectedRadio->isEnabled() || chance(25);
+        if (assign) {
+            // A factory address where no reader is: the run waits for the next one.
+            child<QRadioButton>(form, "targetsAssignRadio")->setChecked(true);
+            child<QSpinBox>(form, "factoryAddressSpin")->setValue(5 + pick(4));
+            child<QSpinBox>(form, "firstAddressSpin")->setValue(11);
+            child<QSpinBox>(form, "lastAddressSpin")->setValue(12);
+        } else {
+            selectedRadio->setChecked(true);
+        }
+        m_action = QStringLiteral("commissioning (%1, %2)")
+                           .arg(fileRadio->isChecked() ? "file" : "form",
+                                assign ? "assign" : "selected");
+        const int reportsCsv = reportFiles("csv");
+        const int reportsPdf = reportFiles("pdf");
+        const int state = w().globalState();
+        if (chance(85)) {
+            allowWrites();
+            m_runState = state;
+            m_runChecked = false;
+            QTest::mouseClick(child<QPushButton>(form, "startCommissionButton"), Qt::LeftButton);
+        }
+        // Not started (cancelled, or a template that does not open): the dialog goes.
+        if (form && form->isVisible()) {
+            m_action += ", cancelled";
+            QTest::mouseClick(child<QPushButton>(form, "cancelCommissionButton"), Qt::LeftButton);
+        }
+        processDeletions();
+        if (!commissionRunning())
+            return;
+        m_action += ", run";
+        ++m_counters.runs;
+        if (chance(15))
+            pullConverter();
+        (void) QTest::qWaitFor([this] { return !commissionRunning(); }, pick(assign ? 1500 : 5000));
+        if (commissionRunning() && chance(30)) {
+            m_action += ", close answered No";
+            w().on_closeMainWindow_clicked();
+            if (!w().isVisible())
+                violation("closing during the run answered No closed the window");
+        }
+        if (commissionRunning()) {
+            m_action += ", ended";
+            press("commissionButton");
+        }
+        (void) QTest::qWaitFor([this] { return !commissionRunning(); }, kStepBoundMs);
+        if (commissionRunning())
+            return; // the settling says so
+        if (reportFiles("csv") != reportsCsv + 1 || reportFiles("pdf") != reportsPdf + 1)
+            violation(QStringLiteral("a run ended with reports %1 -> %2 .csv, %3 -> %4 .pdf")
+                              .arg(reportsCsv)
+                              .arg(reportFiles("csv"))
+                              .arg(reportsPdf)
+                              .arg(reportFiles("pdf")));
+    }
+
+    // While the run drives the link the window stands aside.
+    void checkRun()
+    {
+        if (m_runChecked)
+            return;
+        QStringList wrong;
+        if (w().globalState() != m_runState)
+            wrong << QStringLiteral("state %1 -> %2").arg(m_runState).arg(w().globalState());
+        if (MainWindowTestAccess::statusTimer(w())->isActive())
+            wrong << "the status timer runs";
+        for (const char *name : {"rs485_Button", "findDevsButton", "writeConfigButton",
+                                 "restartButton", "busScanButton", "busWatchButton"})
+            if (enabled(name))
+                wrong << QString(name) + " is on";
+        const QString status = get<QLabel>("globalStatusText")->text();
+        const bool runText
+                = status == texts("Ввод в работу", "Commissioning", m_english)
+                  || status
+                             == texts("Подключите следующий считыватель", "Connect the next reader",
+                                      m_english)
+                  || status
+                             == texts("Ввод в работу приостановлен: преобразователь отключен "
+                                      "от ПК",
+                                      "Commissioning paused: the converter is disconnected from "
+                                      "the PC",
+                                      m_english)
+                  || status.startsWith(texts("Ввод в работу: считыватель ",
+                                             "Commissioning: reader ", m_english));
+        if (!runText)
+            wrong << "the status shows \"" + status + "\"";
+        if (!wrong.isEmpty()) {
+            m_runChecked = true;
+            violation("during the run: " + wrong.join(", "));
         }
     }
 
@@ -903,6 +1192,9 @@ private:
     // ---- the link's jobs and the window's end ----
     void sampleJob()
     {
+        if (commissionRunning()
+            && get<QPushButton>("commissionButton")->text() == texts("Завершить", "End", m_english))
+            checkRun();
         // The server must take the connection within 10 s and let the terminal in within 30 s
         // more.
         if (link()->connection() == DeviceInterface::Connection::RemoteLoginPending
@@ -954,7 +1246,8 @@ private:
         if (link()->connection() == DeviceInterface::Connection::RemoteLoginPending
             && m_loginClock.elapsed() < kLoginSettleMs)
             return false;
-        return (state == 0 || state == 3) && link()->isIdle() && !dialogOpen
+        return (state == 0 || state == 3) && link()->isIdle() && !dialogOpen && !commissionRunning()
+               && !MainWindowTestAccess::busScanRunning(w())
                && !MainWindowTestAccess::portTimer(w())->isActive()
                && get("checkUpdatesButton")->isEnabled()
                && !MainWindowTestAccess::updateCheckPending(w());
@@ -1052,9 +1345,30 @@ private:
                 violation("state " + QString::number(state) + ": " + name + " is on");
     }
 
+    // The bus page's buttons: a scan and a run on a closed port, the watch beside a serial
+    // session too, once the table has readers.
+    void checkBusButtons(int state, DeviceInterface::Connection connection)
+    {
+        using C = DeviceInterface::Connection;
+        const bool closed = connection == C::Closed;
+        const bool rows = get<QTableView>("busTable")->model()->rowCount() > 0;
+        const bool watchable = closed || (connection == C::Serial && state == 3);
+        const QList<QPair<const char *, bool>> expected {{"busScanButton", closed},
+                                                         {"commissionButton", closed},
+                                                         {"busWatchButton", rows && watchable},
+                                                         {"busExportButton", rows}};
+        for (const auto &button : expected)
+            if (enabled(button.first) != button.second)
+                violation(QStringLiteral("state %1, connection %2: %3 is %4")
+                                  .arg(state)
+                                  .arg(int(connection))
+                                  .arg(button.first, button.second ? "off" : "on"));
+    }
+
     void checkState()
     {
         const int state = w().globalState();
+        checkBusButtons(state, link()->connection());
         const QString status = get<QLabel>("globalStatusText")->text();
         const bool open = link()->isPortOpen();
         const DeviceInterface::Connection connection = link()->connection();
@@ -1290,6 +1604,9 @@ private:
     bool m_formStale = false;
     bool m_loginAnswered = false;
     bool m_programEnded = false;
+    QString m_exportName; // the bus table's export answered with this name
+    int m_runState = 0; // the window's state when the run started
+    bool m_runChecked = false; // a violation of the run was told
     // ZEMO_SOAK_TRACE prints every step with the state it left.
     const bool m_trace = qEnvironmentVariableIsSet("ZEMO_SOAK_TRACE");
 };
@@ -1344,8 +1661,10 @@ void TestSoak::randomSessions()
     }
     const QString summary = QStringLiteral("Soak: %1 s, %2 sessions, steps %3, faults injected %4, "
                                            "remote sessions %5, firmware uploads %6, program "
-                                           "restarts %7, invariant violations %8, requests not "
-                                           "judged (the bus read them late) %9; last seed %10")
+                                           "restarts %7, bus scans %8, bus watches %9, "
+                                           "commissioning runs %10, invariant violations %11, "
+                                           "requests not judged (the bus read them late) %12; "
+                                           "last seed %13")
                                     .arg(clock.elapsed() / 1000)
                                     .arg(seeds.size())
                                     .arg(counters.steps)
@@ -1353,6 +1672,9 @@ void TestSoak::randomSessions()
                                     .arg(counters.remoteSessions)
                                     .arg(counters.uploads)
                                     .arg(counters.restarts)
+                                    .arg(counters.busScans)
+                                    .arg(counters.busWatches)
+                                    .arg(counters.runs)
                                     .arg(counters.violations)
                                     .arg(counters.unjudged)
                                     .arg(seeds.last());

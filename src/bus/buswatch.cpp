@@ -121,6 +121,16 @@ void BusWatch::onWatched(const ReaderStatus &status)
 void BusWatch::onConnectionChanged(DeviceInterface::Connection connection)
 {
     // The port closed or the converter went: nothing left to watch through.
-    if (m_running && connection != DeviceInterface::Connection::Serial)
-        end(false);
+    if (!m_running || connection == DeviceInterface::Connection::Serial)
+        return;
+    const bool owned = m_ownsPort;
+    end(false);
+    // The converter of a port the watch opened for itself went: that was no session, and none
+    // is waited for or opened again when the converter comes back. Given up once the link has
+    // finished with the lost port.
+    if (owned && connection == DeviceInterface::Connection::SerialLost)
+        QTimer::singleShot(0, this, [this] {
+            if (m_link->connection() == DeviceInterface::Connection::SerialLost)
+                m_link->abandonLostSession();
+        });
 }

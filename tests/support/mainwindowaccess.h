@@ -117,4 +117,8 @@ public:
     static QMap<QString, QString> localFirmware(MainWindow &w) { return w.localFirmware; }
     static bool updateCheckPending(MainWindow &w) { return w.m_updateCheckPending; }
     static bool writeOnItsWay(MainWindow &w) { return !w.m_changesInWrite.isNull(); }
+    static bool commissionRunning(MainWindow &w) { return w.commissionRunning(); }
+    static bool busScanRunning(MainWindow &w) { return w.busScanRunning(); }
+    static bool busWatchRunning(MainWindow &w) { return w.busWatchRunning(); }
+    static bool busPageShown(MainWindow &w) { return w.isBusPageShown(); }
 };
