@@ -140,11 +140,16 @@ void TestBusPage::tableFillsDuringScan()
     QVERIFY2(rig.w().deviceInterface()->isSearching(), "the rows came only at the scan's end");
     QVERIFY(QTest::qWaitFor([&] { return rig.row(20) >= 0; }, 5000));
     QVERIFY(rig.w().deviceInterface()->isSearching());
+    // The strip follows with the next probe's address, a moment after the row.
     const QRegularExpression progress("^Поиск устройств: адрес (\\d+), найдено (\\d+)$");
-    const QRegularExpressionMatch m = progress.match(rig.status());
-    QVERIFY2(m.hasMatch(), qPrintable(rig.status()));
-    QVERIFY(m.captured(1).toInt() >= 20);
-    QVERIFY(m.captured(2).toInt() >= 20);
+    QVERIFY2(QTest::qWaitFor(
+                     [&] {
+                         const QRegularExpressionMatch m = progress.match(rig.status());
+                         return m.hasMatch() && m.captured(1).toInt() >= 20
+                                && m.captured(2).toInt() >= 20;
+                     },
+                     3000),
+             qPrintable(rig.status()));
 
     const int r = rig.row(12);
     QCOMPARE(rig.cell(r, BusTableModel::BaudColumn), QString("19200"));
