@@ -438,6 +438,13 @@ void DeviceInterface::answerTimeout()
     m_answerTimer->stop();
 
     if (m_job == Job::Scan) {
+        // A busy window may turn to the probe's time-out before an answer that reached the
+        // port in time: what the port holds is taken first, and the answer is judged as such.
+        if (m_request.active && !m_gatherTimer->isActive() && !isRemoteMode() && m_port->isOpen()) {
+            m_port->waitForReadyRead(0);
+            if (m_gatherTimer->isActive())
+                return;
+        }
         // A silent address is never asked twice; one that answered damaged once more.
         if (m_request.damaged) {
             m_request.damaged = false;
