@@ -33,7 +33,7 @@ QList<SimReaderSettings> thirtyReaders()
 struct Rig : BusWindowRig
 {
     explicit Rig(const QList<SimReaderSettings> &readers = thirtyReaders())
-        : BusWindowRig(readers)
+        : BusWindowRig(readers, BusPlace::OwnThread)
     {
         window->show();
     }
@@ -301,7 +301,7 @@ void TestBusPage::watchCountsBadLine()
     }
     QVERIFY2(rig.status().endsWith("с ошибками 1"), qPrintable(rig.status()));
     // One request on the bus at a time.
-    QCOMPARE(rig.bus.overlappingRequests(), 0);
+    QCOMPARE(rig.onBus([&] { return rig.bus.overlappingRequests(); }), 0);
 
     rig.press("busWatchButton");
     QVERIFY(!rig.w().deviceInterface()->isPortOpen());
@@ -332,7 +332,7 @@ void TestBusPage::watchConverterPulled()
     QVERIFY(rig.w().deviceInterface()->isPortOpen());
     QTRY_VERIFY_WITH_TIMEOUT(rig.runText().contains("кругов 1"), 5000);
 
-    rig.bus.close();
+    rig.onBus([&] { rig.bus.close(); });
     auto *watch = rig.get<QPushButton>("busWatchButton");
     QTRY_COMPARE_WITH_TIMEOUT(watch->text(), QString("Наблюдение"), 3000);
     QTRY_COMPARE_WITH_TIMEOUT(rig.w().deviceInterface()->connection(),
@@ -342,7 +342,7 @@ void TestBusPage::watchConverterPulled()
     QVERIFY(rig.get("findDevsButton")->isEnabled());
     QVERIFY(rig.get("busScanButton")->isEnabled());
 
-    QVERIFY(rig.bus.open(rig.bus.devicePath()));
+    QVERIFY(rig.onBus([&] { return rig.bus.open(rig.bus.devicePath()); }));
     MainWindowTestAccess::notifyDeviceChange(rig.w());
     QTest::qWait(3 * DeviceInterface::PortReturnCheckMs);
     QCOMPARE(rig.w().deviceInterface()->connection(), DeviceInterface::Connection::Closed);
@@ -367,17 +367,18 @@ void TestBusPage::watchBesideSession()
     // Back on the form the status reads go on beside the watch.
     rig.get<QListWidget>("terminalMenu")->setCurrentRow(0);
     rig.w().itemSelected(rig.get<QListWidget>("terminalMenu")->model()->index(0, 0));
-    rig.bus.clearRequests();
+    rig.onBus([&] { rig.bus.clearRequests(); });
     QTRY_VERIFY_WITH_TIMEOUT(
             [&] {
+                const QList<QByteArray> requests = rig.onBus([&] { return rig.bus.requests(); });
                 int toReader = 0;
-                for (const QByteArray &frame : rig.bus.requests())
+                for (const QByteArray &frame : requests)
                     toReader += quint8(frame.at(0)) == 2 ? 1 : 0;
-                return toReader >= 4 && rig.bus.requests().size() > toReader;
+                return toReader >= 4 && requests.size() > toReader;
             }(),
             5000);
     QCOMPARE(rig.w().deviceInterface()->deviceAddress(), quint8(2));
-    QCOMPARE(rig.bus.overlappingRequests(), 0);
+    QCOMPARE(rig.onBus([&] { return rig.bus.overlappingRequests(); }), 0);
     // The watch did not open the port: stopping it leaves the session.
     rig.showBusPage();
     rig.press("busWatchButton");
@@ -475,7 +476,8 @@ void TestBusPage::commissionFromPage()
     QVERIFY2(runTexts.contains("Считыватель 2: проверен. обслужено 1 из 2, проверено 1"),
              qPrintable(runTexts.join(" / ")));
     for (int address : {2, 4}) {
-        const SimReaderSettings &s = rig.bus.reader(quint8(address))->settings();
+        const SimReaderSettings s = rig.onBus(
+                [&] { return rig.bus.reader(quint8(address))->settings(); });
         QCOMPARE(QString("%1 %2 %3").arg(s.genState).arg(s.pullUp).arg(s.genMode),
                  QString("1 1 2"));
     }
@@ -546,12 +548,12 @@ void TestBusPage::commissionAssignsAddresses()
                                       "Подключите следующий считыватель (адрес 1): он получит "
                                       "адрес 12."),
              qPrintable(rig.runText()));
-    QCOMPARE(rig.bus.readers().at(0)->settings().address, quint8(11));
+    QCOMPARE(rig.onBus([&] { return rig.bus.readers().at(0)->settings().address; }), quint8(11));
     // The engineer wires the next reader.
-    SimReader *second = rig.bus.addReader(simReader(1));
+    SimReader *second = rig.onBus([&] { return rig.bus.addReader(simReader(1)); });
     QVERIFY(QTest::qWaitFor([&] { return rig.runText().contains("адрес 13"); }, 20000));
     QVERIFY(waitingForNext());
-    QCOMPARE(second->settings().address, quint8(12));
+    QCOMPARE(rig.onBus([&] { return second->settings().address; }), quint8(12));
     QCOMPARE(rig.boxes.boxes.size(), 0);
     // The readers served are listed at their new addresses.
     QVERIFY(rig.row(11) >= 0 && rig.row(12) >= 0);
@@ -641,7 +643,7 @@ void TestBusPage::converterPulledDuringRun()
                              20000),
              qPrintable(rig.status()));
 
-    rig.bus.close();
+    rig.onBus([&] { rig.bus.close(); });
     QVERIFY2(QTest::qWaitFor(
                      [&] {
                          return rig.status()
@@ -660,7 +662,7 @@ void TestBusPage::converterPulledDuringRun()
     QCOMPARE(rig.status(), QString("Соединения закрыты"));
     QVERIFY2(rig.runText().startsWith("Ввод в работу завершён: проверено 1 из 1"),
              qPrintable(rig.runText()));
-    QCOMPARE(rig.bus.readers().at(0)->settings().address, quint8(11));
+    QCOMPARE(rig.onBus([&] { return rig.bus.readers().at(0)->settings().address; }), quint8(11));
 }
 
 QTEST_MAIN(TestBusPage)

@@ -2,6 +2,7 @@
 #include "linkonbus.h"
 #include "testsupport.h"
 
+#include <QThread>
 #include <QtTest>
 
 #include <algorithm>
@@ -15,6 +16,7 @@ private slots:
     void fullScanFindsReadersInAnswerOrder();
     void scanEndsWithWhatAnswered_data();
     void scanEndsWithWhatAnswered();
+    void threadHeldUpAfterAProbe();
 };
 
 namespace {
@@ -146,6 +148,48 @@ void TestDiscovery::scanEndsWithWhatAnswered()
     QTest::qWait(200);
     QCOMPARE(t.bus.requests().size(), 10);
     QCOMPARE(t.foundAddresses.size(), 1);
+}
+
+// The program's thread is held up right after a probe was written (a repaint, a slow disk): the
+// reader, which answers on its own as on a real line, answered within its time and is found. The
+// frame left with the write, not when the thread next turned to the port after the probe's wait.
+void TestDiscovery::threadHeldUpAfterAProbe()
+{
+    LinkOnBus t;
+    SimReaderSettings slow = simReader(3);
+    slow.replyDelayMs = 30;
+    t.addReader(slow);
+    t.link.setPortName(t.bus.devicePath());
+    t.link.setBaudRate(19200);
+    t.link.setScanLastAddress(5);
+    QThread line;
+    t.bus.moveToThread(&line);
+    line.start();
+    // The progress follows each probe's write at once; what it posts (a repaint, say) comes
+    // before the thread's next look at the port.
+    connect(&t.link, &DeviceInterface::setProgress, this, [this](int address) {
+        if (address == 3)
+            QMetaObject::invokeMethod(
+                    this, [] { QThread::msleep(2 * DeviceInterface::DiscoveryTimeoutMs); },
+                    Qt::QueuedConnection);
+    });
+    t.link.findDevices_220();
+    const bool ended = LinkOnBus::waitFor([&] { return !t.foundAddresses.isEmpty(); }, 5000);
+    QThread *home = thread();
+    int overlaps = -1;
+    QMetaObject::invokeMethod(
+            &t.bus,
+            [&] {
+                overlaps = t.bus.overlappingRequests();
+                t.bus.moveToThread(home);
+            },
+            Qt::BlockingQueuedConnection);
+    line.quit();
+    line.wait();
+    QVERIFY(ended);
+    QCOMPARE(t.foundAddresses, QList<QList<int>> {QList<int> {3}});
+    // Found as the answer to its own probe, not to the next one sent over it.
+    QCOMPARE(overlaps, 0);
 }
 
 QTEST_GUILESS_MAIN(TestDiscovery)

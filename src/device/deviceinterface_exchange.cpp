@@ -81,6 +81,9 @@ void DeviceInterface::writeRequest(const QByteArray &frame)
     emit printToTerminal(
             trafficLine(tr("<font color=blue>&gt; </font>") + hex, QTime::currentTime()));
     m_port->write(frame);
+    // The frame leaves now, not when this thread next turns to the port (a busy window may take
+    // longer than a probe's wait to get there): the wait for the answer runs from here.
+    m_port->flush();
     // A scan's probes are not counted: a silent address is no fault of the line.
     if (m_job != Job::Scan)
         m_health.requestSent();

@@ -12,6 +12,7 @@
 #include <QtWidgets>
 
 #include <memory>
+#include <type_traits>
 
 // Helpers of the main window tests.
 
@@ -67,18 +68,53 @@ struct WindowRig
 };
 
 // A window whose port list offers a simulated reader bus with the given readers.
+// With BusPlace::OwnThread the bus runs in a thread of its own, as readers on a real line do: a
+// window thread held up by a loaded machine then does not hold up their answers, and a test
+// that counts on the 50 ms of a scan's probes stays true. The test reaches such a bus through
+// onBus().
+enum class BusPlace { WindowThread, OwnThread };
+
 struct BusWindowRig : WindowRig
 {
-    explicit BusWindowRig(const QList<SimReaderSettings> &readers = {})
+    explicit BusWindowRig(const QList<SimReaderSettings> &readers = {},
+                          BusPlace place = BusPlace::WindowThread)
         : WindowRig(false)
     {
         bus.open();
         for (const SimReaderSettings &reader : readers)
             bus.addReader(reader);
+        if (place == BusPlace::OwnThread) {
+            bus.moveToThread(&thread);
+            thread.start();
+        }
         qputenv("ZEMO_EXTRA_PORTS", bus.devicePath().toLocal8Bit());
         make();
     }
-    ~BusWindowRig() { window.reset(); }
+    ~BusWindowRig()
+    {
+        window.reset();
+        if (thread.isRunning()) {
+            QThread *home = QThread::currentThread();
+            onBus([&] { bus.moveToThread(home); });
+            thread.quit();
+            thread.wait();
+        }
+    }
+    // Runs fn where the bus lives and gives its result.
+    template<typename F>
+    auto onBus(F fn) -> decltype(fn())
+    {
+        if (!thread.isRunning())
+            return fn();
+        if constexpr (std::is_void_v<decltype(fn())>) {
+            QMetaObject::invokeMethod(&bus, fn, Qt::BlockingQueuedConnection);
+        } else {
+            decltype(fn()) result {};
+            QMetaObject::invokeMethod(
+                    &bus, [&] { result = fn(); }, Qt::BlockingQueuedConnection);
+            return result;
+        }
+    }
     // Waits for the first port listing, which closes the connections (state 0), and chooses
     // the bus's port.
     bool listed()
@@ -100,6 +136,7 @@ struct BusWindowRig : WindowRig
     }
     void press(const char *button) { QTest::mouseClick(get<QPushButton>(button), Qt::LeftButton); }
 
+    QThread thread; // declared before the bus: it outlives it
     SimBus bus;
 };
 
