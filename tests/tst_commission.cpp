@@ -138,6 +138,8 @@ private slots:
     void templateTheFirmwareCannotTake();
     void firmwareBroughtUpOnTheWay();
     void stillThereAfterFailing();
+    void occupiedAddressesPassedOver_data();
+    void occupiedAddressesPassedOver();
 };
 
 void TestCommission::templateValues_data()
@@ -587,6 +589,59 @@ void TestCommission::stillThereAfterFailing()
     QCOMPARE(first->pendingAddress(), quint8(0));
     QCOMPARE(first->rebootCount(), 0);
     QCOMPARE(rig.waits, 1);
+}
+
+void TestCommission::occupiedAddressesPassedOver_data()
+{
+    QTest::addColumn<int>("lastAddress");
+    QTest::addColumn<int>("newAddress"); // what the new reader gets, 0: nothing is free
+    QTest::newRow("the next free one") << 14 << 13;
+    QTest::newRow("the range taken") << 12 << 0;
+}
+
+// Assign mode on a bus where readers of an earlier visit answer at 11 and 12 already: the new
+// reader is not given an address another answers at (the two would answer over each other);
+// those addresses are passed over, said in the report, and their readers are sent nothing.
+void TestCommission::occupiedAddressesPassedOver()
+{
+    QFETCH(int, lastAddress);
+    QFETCH(int, newAddress);
+    RunRig rig;
+    rig.on.addReader(simReader(11));
+    rig.on.addReader(simReader(12));
+    SimReader *arriving = rig.on.addReader(simReader(1));
+    QList<int> occupied;
+    QObject::connect(&rig.run, &CommissioningRun::addressOccupied, &rig.run,
+                     [&](int address) { occupied << address; });
+    QObject::connect(&rig.run, &CommissioningRun::waitingForReader, &rig.run, [&](int, int next) {
+        QCOMPARE(next, newAddress + 1);
+        rig.run.stop();
+    });
+    CommissionOptions o;
+    o.templateXml = standardTemplate();
+    o.mode = CommissionOptions::Assign;
+    o.firstAddress = 11;
+    o.lastAddress = lastAddress;
+    QString error;
+    QVERIFY2(rig.run.start(o, &error), qPrintable(error));
+    QVERIFY(rig.waitFinished());
+
+    QCOMPARE(occupied, QList<int>({11, 12}));
+    QCOMPARE(rig.run.header().occupied, QList<int>({11, 12}));
+    QCOMPARE(writesTo(rig.on.bus, 11), QString());
+    QCOMPARE(writesTo(rig.on.bus, 12), QString());
+    const QString csv = QString::fromUtf8(CommissionReport::csv(rig.run.header(), rig.done));
+    QVERIFY2(csv.contains("Пропущены занятые адреса,\"11, 12\""), qPrintable(csv));
+    if (newAddress == 0) {
+        QCOMPARE(rig.done.size(), 0);
+        QCOMPARE(rig.waits, 0);
+        QCOMPARE(arriving->settings().address, quint8(1));
+        return;
+    }
+    QCOMPARE(rig.done.size(), 1);
+    QCOMPARE(rig.done.at(0).verdict, CommissionRecord::Verified);
+    QCOMPARE(rig.done.at(0).addressAfter, newAddress);
+    QCOMPARE(int(arriving->settings().address), newAddress);
 }
 
 QTEST_MAIN(TestCommission)

@@ -634,6 +634,10 @@ does not fit it); 3 when no reader answered.
         <source>ни один модуль не ответил на заводском адресе %1 на порту %2</source>
         <translation>no reader answered at the factory address %1 on port %2</translation>
     </message>
+    <message>
+        <source>адрес %1 занят другим считывателем: пропущен</source>
+        <translation>address %1 is taken by another reader: passed over</translation>
+    </message>
 </context>
 <context>
     <name>CommissionForm</name>
@@ -836,6 +840,10 @@ does not fit it); 3 when no reader answered.
         <source>Примечание</source>
         <translation>Note</translation>
     </message>
+    <message>
+        <source>Пропущены занятые адреса</source>
+        <translation>Taken addresses passed over</translation>
+    </message>
 </context>
 <context>
     <name>CommissionReportPdf</name>
@@ -914,6 +922,14 @@ does not fit it); 3 when no reader answered.
     <message>
         <source>Не удалось записать отчёт: %1</source>
         <translation>The report could not be written: %1</translation>
+    </message>
+    <message>
+        <source>Прошивка:</source>
+        <translation>Firmware:</translation>
+    </message>
+    <message>
+        <source>Пропущены занятые адреса:</source>
+        <translation>Taken addresses passed over:</translation>
     </message>
 </context>
 <context>
@@ -2109,6 +2125,16 @@ Open the report?</translation>
 %1
 The CSV report was saved:
 %2</translation>
+    </message>
+    <message>
+        <source>
+Адреса, где уже отвечает другой считыватель, пропущены: %1.</source>
+        <translation>
+Addresses where another reader answers already were passed over: %1.</translation>
+    </message>
+    <message>
+        <source>, адреса заняты другими считывателями и пропущены: %1</source>
+        <translation>, addresses taken by other readers passed over: %1</translation>
     </message>
 </context>
 <context>

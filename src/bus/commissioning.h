@@ -98,4 +98,6 @@ struct CommissionHeader
     QString note;
     QString mode; // "selected" or "assign 11-40 from 1"
     QString firmware; // the firmware image offered, its file name and version (empty: none)
+    // Assign mode: addresses of the range a reader already answered at, passed over.
+    QList<int> occupied;
 };

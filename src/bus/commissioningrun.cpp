@@ -345,7 +345,22 @@ void CommissioningRun::startNext()
         finish();
         return;
     }
-    lookAtFactory();
+    checkNextAddress();
+}
+
+void CommissioningRun::checkNextAddress()
+{
+    // Two readers at one address answer over each other: a reader already there (one set up on
+    // an earlier visit, or a reader of the site) keeps it, and the new one gets the next free
+    // address. Looked at with the speed the readers get.
+    if (sessionGone()) {
+        finish();
+        return;
+    }
+    m_phase = Phase::CheckingNext;
+    setLinkReader(m_nextAddress,
+                  m_template.value(CommissioningPlan::SpeedElement, m_options.factoryBaud));
+    m_link->probeReader(quint8(m_nextAddress));
 }
 
 void CommissioningRun::lookAtFactory()
@@ -363,6 +378,25 @@ void CommissioningRun::onProbe(int address, bool answered)
 {
     if (!m_running)
         return;
+    if (m_phase == Phase::CheckingNext && address == m_nextAddress) {
+        if (m_stopWanted) {
+            finish();
+            return;
+        }
+        if (!answered) {
+            lookAtFactory();
+            return;
+        }
+        qDebug().noquote() << "/C:16"
+                           << "Commissioning: address" << address << "answers already, passed over";
+        m_header.occupied << address;
+        ++m_nextAddress;
+        m_phase = Phase::Idle;
+        emit addressOccupied(address);
+        if (m_running && m_phase == Phase::Idle)
+            startNext();
+        return;
+    }
     if (m_phase == Phase::Looking && address == m_options.factoryAddress) {
         if (m_stopWanted) {
             finish();

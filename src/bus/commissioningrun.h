@@ -70,6 +70,9 @@ signals:
     // Assign mode: nothing answers at the factory address; the face asks the engineer to connect
     // the next reader, or to end the run.
     void waitingForReader(int factoryAddress, int nextAddress);
+    // Assign mode: a reader already answers at the address the next one was to get (one set up
+    // before, or a reader of the site): that address is passed over, the next one is looked at.
+    void addressOccupied(int address);
     // The converter went (true) or came back (false).
     void paused(bool on);
     void finished();
@@ -78,6 +81,7 @@ private:
     // Where the run is. A phase that waits for the link names the job it gave it.
     enum class Phase {
         Idle,
+        CheckingNext, // assign: a probe of the address the next reader gets: is it free?
         Looking, // assign: a probe of the factory address is on the bus
         LookPause, // assign: the reader that failed is still there; looked at again soon
         Resuming, // after the converter came back: where is the reader now?
@@ -108,6 +112,7 @@ private:
     };
 
     void startNext();
+    void checkNextAddress();
     void lookAtFactory();
     void serve(int record, int address, int baud, int targetAddress);
     void identify();

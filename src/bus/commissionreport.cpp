@@ -115,6 +115,8 @@ QByteArray CommissionReport::csv(const CommissionHeader &header,
     lines << joinFields({tr("Режим"), header.mode});
     if (!header.firmware.isEmpty())
         lines << joinFields({tr("Прошивка"), header.firmware});
+    if (!header.occupied.isEmpty())
+        lines << joinFields({tr("Пропущены занятые адреса"), occupiedText(header)});
     lines << joinFields({tr("Версия программы"), header.programVersion});
     lines << joinFields({tr("Примечание"), header.note});
     lines << QString();
@@ -129,4 +131,12 @@ QString CommissionReport::fileName(const QDateTime &started, const QString &suff
 {
     return QStringLiteral("commissioning-%1.%2")
             .arg(started.toString(QStringLiteral("yyyy-MM-dd-HH-mm-ss")), suffix);
+}
+
+QString CommissionReport::occupiedText(const CommissionHeader &header)
+{
+    QStringList addresses;
+    for (int address : header.occupied)
+        addresses << QString::number(address);
+    return addresses.join(QStringLiteral(", "));
 }

@@ -42,4 +42,7 @@ public:
 
     // Date and time as the report writes them: "2026-12-07 15:55:00"; empty for none.
     static QString timeText(const QDateTime &time);
+    // The addresses of the range passed over because a reader answered there already,
+    // "12, 13" (empty: none).
+    static QString occupiedText(const CommissionHeader &header);
 };

@@ -164,6 +164,11 @@ int CliSession::commission()
         else
             LogHandler::writeToStderr(line.toUtf8() + '\n');
     });
+    connect(&run, &CommissioningRun::addressOccupied, this, [&](int address) {
+        endProgress();
+        LogHandler::writeToStderr(
+                tr("адрес %1 занят другим считывателем: пропущен").arg(address).toUtf8() + '\n');
+    });
     connect(&run, &CommissioningRun::step, this, [&](int address, const QString &what) {
         waitTimer.stop();
         drawProgress(tr("модуль %1: %2").arg(address).arg(what));

@@ -51,6 +51,10 @@ QString CommissionReportPdf::html(const CommissionHeader &header,
     headerRow(tr("Окончание:"), esc(CommissionReport::timeText(header.ended)));
     headerRow(tr("Шаблон:"), esc(header.templateName));
     headerRow(tr("Режим:"), esc(header.mode));
+    if (!header.firmware.isEmpty())
+        headerRow(tr("Прошивка:"), esc(header.firmware));
+    if (!header.occupied.isEmpty())
+        headerRow(tr("Пропущены занятые адреса:"), esc(CommissionReport::occupiedText(header)));
     headerRow(tr("Версия программы:"), esc(header.programVersion));
     headerRow(tr("Примечание:"),
               esc(header.note).replace(QLatin1Char('\n'), QStringLiteral("<br>")));

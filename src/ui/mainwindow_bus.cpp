@@ -466,11 +466,13 @@ void MainWindow::runWaiting(int factoryAddress, int nextAddress)
     // answers. The button ends the run. The verdict of the reader just done stays on the page:
     // the engineer unplugs it knowing whether it took the template.
     m_runWaitingFor = nextAddress;
-    const QString waiting
-            = tr("Подключите следующий считыватель (адрес %1): он получит адрес %2. Кнопка "
-                 "\"Завершить\" заканчивает ввод в работу.")
-                      .arg(factoryAddress)
-                      .arg(nextAddress);
+    QString waiting = tr("Подключите следующий считыватель (адрес %1): он получит адрес %2. Кнопка "
+                         "\"Завершить\" заканчивает ввод в работу.")
+                              .arg(factoryAddress)
+                              .arg(nextAddress);
+    const QString occupied = CommissionReport::occupiedText(m_run->header());
+    if (!occupied.isEmpty())
+        waiting += tr("\nАдреса, где уже отвечает другой считыватель, пропущены: %1.").arg(occupied);
     ui->busRunLabel->setText(
             m_runLastDone.isEmpty() ? waiting : m_runLastDone + QStringLiteral(".\n") + waiting);
     if (commissionRunning())
@@ -524,8 +526,11 @@ void MainWindow::saveRunReports()
     int verified = 0;
     for (const CommissionRecord &r : records)
         verified += r.verdict == CommissionRecord::Verified ? 1 : 0;
-    const QString summary
+    QString summary
             = tr("Ввод в работу завершён: проверено %1 из %2").arg(verified).arg(records.size());
+    const QString occupied = CommissionReport::occupiedText(header);
+    if (!occupied.isEmpty())
+        summary += tr(", адреса заняты другими считывателями и пропущены: %1").arg(occupied);
 
     const QDir dir(CommissionReportPdf::reportsDir());
     const QString csvPath = dir.filePath(CommissionReport::fileName(header.started));
