@@ -7,7 +7,8 @@
 // Floor, per reader: the wire time of every request and answer that served it (the look at the
 // factory address, the identity and the read, the write and its reboot, the read-back), each
 // answer's reply delay and the 10 ms of silence after which the link takes an answer as
-// complete, and the link's reboot hold (the reader answers nothing while it starts again).
+// complete, the link's reboot hold (the reader answers nothing while it starts again), and the
+// wait of the look at the address the reader gets, where nothing answers (it is free).
 #include "busthread.h"
 #include "commissioningrun.h"
 #include "db_worker.h"
@@ -127,16 +128,18 @@ int main(int argc, char **argv)
     const double silenceMs = answers * double(reader.replyDelayMs + DeviceInterface::GatherNextMs);
     const double holdMs = reboots
                           * double(qMax(DeviceInterface::RebootHoldMs, reader.rebootSilenceMs));
-    const double floor = (wireMs + silenceMs + holdMs) / 1000.0;
+    // Every request not answered is a look at a free address: it waits out a probe's time.
+    const double freeMs = (requests - answers) * double(DeviceInterface::ProbeTimeoutMs);
+    const double floor = (wireMs + silenceMs + holdMs + freeMs) / 1000.0;
     std::printf("commissioning, %d readers assigned at %d baud on the wire: %.2f s measured / "
                 "%.2f s floor = %.3f times (per reader %.0f ms / %.0f ms; %d requests of %lld "
                 "bytes and %d answers of %lld bytes x %.3f ms = %.0f ms, each answer + %d ms "
-                "reply + %d ms silence = %.0f ms, %d reboots x %d ms hold; %d requests not "
-                "answered, %d waits for a reader)\n",
+                "reply + %d ms silence = %.0f ms, %d reboots x %d ms hold, %d looks at a free "
+                "address x %d ms; %d waits for a reader)\n",
                 kReaders, kBaud, measured, floor, measured / floor, 1000.0 * measured / kReaders,
                 1000.0 * floor / kReaders, requests, requestBytes, answers, answerBytes, byteMs,
                 wireMs, reader.replyDelayMs, DeviceInterface::GatherNextMs, silenceMs, reboots,
                 qMax(DeviceInterface::RebootHoldMs, reader.rebootSilenceMs), requests - answers,
-                waits);
+                DeviceInterface::ProbeTimeoutMs, waits);
     return 0;
 }
