@@ -395,6 +395,8 @@ void TestCommission::startRefused_data()
     QTest::newRow("a reader twice") << o << "5";
     o = selected({5}, "<x/>");
     QTest::newRow("template no configuration") << o << "шаблон";
+    o = selected({5}, "<configuration><rs485_addr_220 param=\"5\"/></configuration>");
+    QTest::newRow("template of nothing but the address") << o << "кроме адреса";
     o = selected({5});
     o.firmwarePath = "/nonexistent/Zemo200_v1.5.0_update.bin";
     QTest::newRow("firmware file missing") << o << "/nonexistent";
@@ -551,9 +553,11 @@ void TestCommission::stillThereAfterFailing()
     SimReader *first = rig.on.addReader(refusing);
     SimReader *second = nullptr;
     QObject::connect(&rig.run, &CommissioningRun::waitingForReader, &rig.run,
-                     [&](int factory, int next) {
+                     [&](int factory, int next, bool failedStillThere) {
                          QCOMPARE(factory, 1);
                          QCOMPARE(next, 11);
+                         // Told to take the reader that failed off first.
+                         QVERIFY(failedStillThere);
                          if (second) {
                              rig.run.stop();
                              return;

@@ -638,6 +638,10 @@ does not fit it); 3 when no reader answered.
         <source>адрес %1 занят другим считывателем: пропущен</source>
         <translation>address %1 is taken by another reader: passed over</translation>
     </message>
+    <message>
+        <source>Снимите с шины считыватель, не прошедший ввод в работу, и подключите следующий (адрес %1, получит %2)</source>
+        <translation>Take the reader that failed off the bus and connect the next one (address %1, it gets %2)</translation>
+    </message>
 </context>
 <context>
     <name>CommissionForm</name>
@@ -1104,6 +1108,10 @@ does not fit it); 3 when no reader answered.
     <message>
         <source>преобразователь отключен от ПК и не вернулся</source>
         <translation>the converter was disconnected from the PC and did not come back</translation>
+    </message>
+    <message>
+        <source>шаблон не задаёт ни одной настройки, кроме адреса: выбранным модулям нечего записать</source>
+        <translation>the template sets nothing but the address: there is nothing to write to the selected readers</translation>
     </message>
 </context>
 <context>
@@ -2135,6 +2143,10 @@ Addresses where another reader answers already were passed over: %1.</translatio
     <message>
         <source>, адреса заняты другими считывателями и пропущены: %1</source>
         <translation>, addresses taken by other readers passed over: %1</translation>
+    </message>
+    <message>
+        <source>Снимите с шины считыватель, не прошедший ввод в работу (адрес %1), и подключите следующий: он получит адрес %2. Кнопка &quot;Завершить&quot; заканчивает ввод в работу.</source>
+        <translation>Take the reader that failed (address %1) off the bus and connect the next one: it gets address %2. The &quot;End&quot; button ends the commissioning.</translation>
     </message>
 </context>
 <context>

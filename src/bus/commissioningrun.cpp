@@ -121,6 +121,16 @@ bool CommissioningRun::start(const CommissionOptions &options, QString *error)
 
     CommissionOptions checked = options;
     if (checked.mode == CommissionOptions::Selected) {
+        // Each reader keeps its address: a template with nothing else would leave every reader
+        // as it was, and the report would call them all verified.
+        bool setsSomething = !checked.firmwarePath.isEmpty();
+        for (auto it = templateValues.cbegin(); it != templateValues.cend(); ++it)
+            setsSomething = setsSomething || it.key() != CommissioningPlan::AddressElement;
+        if (!setsSomething) {
+            *error = tr("шаблон не задаёт ни одной настройки, кроме адреса: выбранным модулям "
+                        "нечего записать");
+            return false;
+        }
         if (checked.targets.isEmpty()) {
             *error = tr("не выбран ни один модуль");
             return false;
@@ -414,7 +424,7 @@ void CommissioningRun::onProbe(int address, bool answered)
         }
         if (!m_waitingTold) {
             m_waitingTold = true;
-            emit waitingForReader(m_options.factoryAddress, m_nextAddress);
+            emit waitingForReader(m_options.factoryAddress, m_nextAddress, answered);
             if (!m_running || m_phase != Phase::Looking)
                 return; // the face ended the run
         }

@@ -67,9 +67,10 @@ signals:
     // "read back", "compare".
     void step(int address, const QString &step);
     void readerDone(const CommissionRecord &record);
-    // Assign mode: nothing answers at the factory address; the face asks the engineer to connect
-    // the next reader, or to end the run.
-    void waitingForReader(int factoryAddress, int nextAddress);
+    // Assign mode: no new reader answers at the factory address; the face asks the engineer to
+    // connect the next reader, or to end the run. With failedStillThere the reader that failed
+    // there answers still: it must be taken off first.
+    void waitingForReader(int factoryAddress, int nextAddress, bool failedStillThere);
     // Assign mode: a reader already answers at the address the next one was to get (one set up
     // before, or a reader of the site): that address is passed over, the next one is looked at.
     void addressOccupied(int address);

@@ -152,18 +152,23 @@ int CliSession::commission()
         printOut(CliOutput::commissionLine(record, m_options.json));
         writeReport();
     });
-    connect(&run, &CommissioningRun::waitingForReader, this, [&](int factory, int next) {
-        // The command line cannot be asked to connect the next reader: it waits this long.
-        waitTimer.start(m_options.waitSeconds * 1000);
-        const QString line = tr("Подключите следующий считыватель (адрес %1, получит %2)")
-                                     .arg(factory)
-                                     .arg(next);
-        // Written to a log, the wait is a line of its own: the log shows why the run stood.
-        if (m_progressOnTerminal)
-            drawProgress(line);
-        else
-            LogHandler::writeToStderr(line.toUtf8() + '\n');
-    });
+    connect(&run, &CommissioningRun::waitingForReader, this,
+            [&](int factory, int next, bool failedStillThere) {
+                // The command line cannot be asked to connect the next reader: it waits this long.
+                waitTimer.start(m_options.waitSeconds * 1000);
+                const QString line
+                        = (failedStillThere
+                                   ? tr("Снимите с шины считыватель, не прошедший ввод в работу, "
+                                        "и подключите следующий (адрес %1, получит %2)")
+                                   : tr("Подключите следующий считыватель (адрес %1, получит %2)"))
+                                  .arg(factory)
+                                  .arg(next);
+                // Written to a log, the wait is a line of its own: the log shows why the run stood.
+                if (m_progressOnTerminal)
+                    drawProgress(line);
+                else
+                    LogHandler::writeToStderr(line.toUtf8() + '\n');
+            });
     connect(&run, &CommissioningRun::addressOccupied, this, [&](int address) {
         endProgress();
         LogHandler::writeToStderr(

@@ -216,7 +216,7 @@ private slots:
     void busWatchStopped();
     void runStep(int address, const QString &step);
     void runReaderDone(const CommissionRecord &record);
-    void runWaiting(int factoryAddress, int nextAddress);
+    void runWaiting(int factoryAddress, int nextAddress, bool failedStillThere);
     void runPaused(bool on);
     void runFinished();
     // A serial port came or went: re-list the ports after a pause, unless the link is busy.

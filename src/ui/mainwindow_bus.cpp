@@ -460,16 +460,23 @@ void MainWindow::runReaderDone(const CommissionRecord &record)
     ui->busRunLabel->setText(m_runLastDone);
 }
 
-void MainWindow::runWaiting(int factoryAddress, int nextAddress)
+void MainWindow::runWaiting(int factoryAddress, int nextAddress, bool failedStillThere)
 {
     // The engineer wires the next reader; the run looks at the factory address until it
     // answers. The button ends the run. The verdict of the reader just done stays on the page:
     // the engineer unplugs it knowing whether it took the template.
     m_runWaitingFor = nextAddress;
-    QString waiting = tr("Подключите следующий считыватель (адрес %1): он получит адрес %2. Кнопка "
-                         "\"Завершить\" заканчивает ввод в работу.")
-                              .arg(factoryAddress)
-                              .arg(nextAddress);
+    QString waiting
+            = failedStillThere
+                      ? tr("Снимите с шины считыватель, не прошедший ввод в работу (адрес %1), и "
+                           "подключите следующий: он получит адрес %2. Кнопка \"Завершить\" "
+                           "заканчивает ввод в работу.")
+                                .arg(factoryAddress)
+                                .arg(nextAddress)
+                      : tr("Подключите следующий считыватель (адрес %1): он получит адрес %2. "
+                           "Кнопка \"Завершить\" заканчивает ввод в работу.")
+                                .arg(factoryAddress)
+                                .arg(nextAddress);
     const QString occupied = CommissionReport::occupiedText(m_run->header());
     if (!occupied.isEmpty())
         waiting += tr("\nАдреса, где уже отвечает другой считыватель, пропущены: %1.").arg(occupied);
