@@ -70,6 +70,34 @@ struct Rig : BusWindowRig
         return QTest::qWaitFor([&] { return window->globalState() == 0 && scan->text() == "Поиск"; },
                                3000);
     }
+    void select(std::initializer_list<int> addresses)
+    {
+        auto *view = get<QTableView>("busTable");
+        for (int address : addresses)
+            view->selectionModel()->select(view->model()->index(row(address), 0),
+                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+    // A template of the given elements in the program folder, and the commissioning dialog
+    // opened with it filled in (null when the dialog did not open).
+    CommissionForm *openCommission(const QByteArray &elements)
+    {
+        templatePath = dir.filePath("site.xml");
+        if (!writeTestFile(templatePath, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                                         "<configuration>\n"
+                                                 + elements + "</configuration>\n"))
+            return nullptr;
+        press("commissionButton");
+        auto *form = window->findChild<CommissionForm *>();
+        if (form)
+            child<QLineEdit>(form, "templateFileEdit")->setText(templatePath);
+        return form;
+    }
+    void startCommission(CommissionForm *form)
+    {
+        QTest::mouseClick(child<QPushButton>(form, "startCommissionButton"), Qt::LeftButton);
+        processDeletions();
+    }
+    QString templatePath;
 };
 
 } // namespace
@@ -394,23 +422,12 @@ void TestBusPage::commissionFromPage()
 {
     Rig rig;
     QVERIFY(rig.scanUpTo(4));
-    auto *view = rig.get<QTableView>("busTable");
-    view->selectionModel()->select(view->model()->index(rig.row(2), 0),
-                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    view->selectionModel()->select(view->model()->index(rig.row(4), 0),
-                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    const QString templatePath = rig.dir.filePath("site.xml");
-    QVERIFY(writeTestFile(templatePath, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                                        "<configuration>\n"
-                                        " <rs485_addr_220 param=\"5\"/>\n"
-                                        " <gen_stat_220 param=\"1\"/>\n"
-                                        " <pull_up_220 param=\"1\"/>\n"
-                                        " <gen_mode_220 param=\"2\"/>\n"
-                                        "</configuration>\n"));
-
+    rig.select({2, 4});
     QVERIFY(rig.get("commissionButton")->isEnabled());
-    rig.press("commissionButton");
-    auto *form = rig.w().findChild<CommissionForm *>();
+    auto *form = rig.openCommission(" <rs485_addr_220 param=\"5\"/>\n"
+                                    " <gen_stat_220 param=\"1\"/>\n"
+                                    " <pull_up_220 param=\"1\"/>\n"
+                                    " <gen_mode_220 param=\"2\"/>\n");
     QVERIFY(form);
     QVERIFY(child<QRadioButton>(form, "targetsSelectedRadio")->isChecked());
     QCOMPARE(child<QRadioButton>(form, "targetsSelectedRadio")->text(),
@@ -421,14 +438,13 @@ void TestBusPage::commissionFromPage()
     QVERIFY(!child<QLabel>(form, "commissionErrorLabel")->text().isEmpty());
     QVERIFY(!rig.w().deviceInterface()->isPortOpen());
 
-    child<QLineEdit>(form, "templateFileEdit")->setText(templatePath);
+    child<QLineEdit>(form, "templateFileEdit")->setText(rig.templatePath);
     child<QLineEdit>(form, "noteEdit")->setText("щит 2");
     QList<int> states;
     connect(rig.w().deviceInterface(), &DeviceInterface::changeDeviceStatus, this,
             [&](int code) { states << code; });
     rig.boxes.answers << Prompt::Yes;
-    QTest::mouseClick(child<QPushButton>(form, "startCommissionButton"), Qt::LeftButton);
-    processDeletions();
+    rig.startCommission(form);
     QVERIFY(!rig.w().findChild<CommissionForm *>());
 
     // While it runs: the run's state codes come, the window's state stays, the strip says what
@@ -515,26 +531,17 @@ void TestBusPage::commissionAssignsAddresses()
     Rig rig({simReader(1)});
     QVERIFY(rig.listed());
     rig.showBusPage();
-    const QString templatePath = rig.dir.filePath("site.xml");
-    QVERIFY(writeTestFile(templatePath, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                                        "<configuration>\n"
-                                        " <gen_stat_220 param=\"1\"/>\n"
-                                        " <gen_mode_220 param=\"2\"/>\n"
-                                        "</configuration>\n"));
-    rig.press("commissionButton");
-    auto *form = rig.w().findChild<CommissionForm *>();
+    auto *form = rig.openCommission(" <gen_stat_220 param=\"1\"/>\n <gen_mode_220 param=\"2\"/>\n");
     QVERIFY(form);
     // Nothing selected and nothing in the form: new readers, from a file.
     QVERIFY(!child<QRadioButton>(form, "targetsSelectedRadio")->isEnabled());
     QVERIFY(child<QRadioButton>(form, "targetsAssignRadio")->isChecked());
     QVERIFY(!child<QRadioButton>(form, "templateFormRadio")->isEnabled());
     QVERIFY(child<QRadioButton>(form, "templateFileRadio")->isChecked());
-    child<QLineEdit>(form, "templateFileEdit")->setText(templatePath);
     child<QSpinBox>(form, "firstAddressSpin")->setValue(11);
     child<QSpinBox>(form, "lastAddressSpin")->setValue(13);
     rig.boxes.answers << Prompt::No;
-    QTest::mouseClick(child<QPushButton>(form, "startCommissionButton"), Qt::LeftButton);
-    processDeletions();
+    rig.startCommission(form);
     QVERIFY(!rig.w().findChild<CommissionForm *>());
 
     auto *button = rig.get<QPushButton>("commissionButton");
@@ -581,21 +588,10 @@ void TestBusPage::closeDuringRun()
 {
     Rig rig;
     QVERIFY(rig.scanUpTo(6));
-    auto *view = rig.get<QTableView>("busTable");
-    for (int address : {2, 3, 4, 5, 6})
-        view->selectionModel()->select(view->model()->index(rig.row(address), 0),
-                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    const QString templatePath = rig.dir.filePath("site.xml");
-    QVERIFY(writeTestFile(templatePath, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                                        "<configuration>\n"
-                                        " <gen_stat_220 param=\"1\"/>\n"
-                                        "</configuration>\n"));
-    rig.press("commissionButton");
-    auto *form = rig.w().findChild<CommissionForm *>();
+    rig.select({2, 3, 4, 5, 6});
+    auto *form = rig.openCommission(" <gen_stat_220 param=\"1\"/>\n");
     QVERIFY(form);
-    child<QLineEdit>(form, "templateFileEdit")->setText(templatePath);
-    QTest::mouseClick(child<QPushButton>(form, "startCommissionButton"), Qt::LeftButton);
-    processDeletions();
+    rig.startCommission(form);
     QVERIFY(QTest::qWaitFor([&] { return rig.status().startsWith("Ввод в работу: считыватель 3"); },
                             20000));
 
@@ -628,17 +624,9 @@ void TestBusPage::converterPulledDuringRun()
     Rig rig({simReader(1)});
     QVERIFY(rig.listed());
     rig.showBusPage();
-    const QString templatePath = rig.dir.filePath("site.xml");
-    QVERIFY(writeTestFile(templatePath, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                                        "<configuration>\n"
-                                        " <gen_stat_220 param=\"1\"/>\n"
-                                        "</configuration>\n"));
-    rig.press("commissionButton");
-    auto *form = rig.w().findChild<CommissionForm *>();
+    auto *form = rig.openCommission(" <gen_stat_220 param=\"1\"/>\n");
     QVERIFY(form);
-    child<QLineEdit>(form, "templateFileEdit")->setText(templatePath);
-    QTest::mouseClick(child<QPushButton>(form, "startCommissionButton"), Qt::LeftButton);
-    processDeletions();
+    rig.startCommission(form);
     QVERIFY2(QTest::qWaitFor([&] { return rig.status() == "Подключите следующий считыватель"; },
                              20000),
              qPrintable(rig.status()));

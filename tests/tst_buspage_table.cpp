@@ -28,19 +28,12 @@ private slots:
 };
 
 namespace {
+// What a scan found: address, baud, device id and name, firmware, supported, answer time and
+// damaged answers.
 BusReader found(int address, int baud, int devId, const QString &name, const QString &fw,
                 bool supported, int answerMs, int damaged)
 {
-    BusReader r;
-    r.address = address;
-    r.baud = baud;
-    r.deviceId = devId;
-    r.deviceName = name;
-    r.firmware = fw;
-    r.supported = supported;
-    r.answerMs = answerMs;
-    r.damaged = damaged;
-    return r;
+    return BusReader {address, baud, devId, name, fw, supported, answerMs, damaged};
 }
 
 BusReader watched(BusReader r, int looks, bool hasCounter, qint32 counter, bool hasUptime,
@@ -154,15 +147,8 @@ void TestBusPageTable::rows()
     QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
     QCOMPARE(model.addReader(found(5, 19200, 220, "zemo220", "1.3.2", true, 12, 0)), 0);
     QCOMPARE(model.addReader(found(9, 19200, 220, "zemo220", "1.3.2", true, 14, 0)), 1);
-    QVERIFY(model.applyStatus([] {
-        ReaderStatus s;
-        s.address = 5;
-        s.baud = 19200;
-        s.hasCounter = true;
-        s.counter = 40;
-        s.answerMs = 9;
-        return s;
-    }()));
+    // address, baud, counter, uptime, answer time
+    QVERIFY(model.applyStatus(ReaderStatus {5, 19200, true, 40, false, 0, 9}));
     QCOMPARE(model.addReader(found(5, 19200, 220, "zemo220", "1.4.0", true, 20, 1)), 0);
     QCOMPARE(model.addReader(found(5, 9600, 220, "zemo220", "1.3.2", true, 30, 0)), 2);
     QCOMPARE(inserted.count(), 3);
@@ -187,17 +173,8 @@ void TestBusPageTable::watchFigures()
     BusTableModel model;
     model.addReader(found(5, 19200, 220, "zemo220", "1.3.2", true, 12, 0));
     auto look = [](bool answered, int silent, int damaged) {
-        ReaderStatus s;
-        s.address = 5;
-        s.baud = 19200;
-        s.hasCounter = answered;
-        s.counter = answered ? 77 : 0;
-        s.hasUptime = answered;
-        s.uptime = answered ? 100 : 0;
-        s.answerMs = answered ? 7 : -1;
-        s.silent = silent;
-        s.damaged = damaged;
-        return s;
+        return answered ? ReaderStatus {5, 19200, true, 77, true, 100, 7, damaged, silent}
+                        : ReaderStatus {5, 19200, false, 0, false, 0, -1, damaged, silent};
     };
     QVERIFY(model.applyStatus(look(true, 0, 0)));
     QVERIFY(!model.data(model.index(0, 0), BusTableModel::LineSuspectRole).toBool());

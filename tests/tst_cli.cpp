@@ -79,16 +79,6 @@ QString summary(const CliArguments::Result &result)
 // The requests of a read of a current-firmware reader: identity, then the list from its end.
 const QString kReadCodes = "0100 0700 0500 0603 0301";
 
-// The environment of a run in a language: LANG alone decides.
-QProcessEnvironment languageEnvironment(const QString &lang)
-{
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.remove("LC_ALL");
-    environment.remove("LC_MESSAGES");
-    environment.insert("LANG", lang);
-    return environment;
-}
-
 QJsonObject jsonLine(const QByteArray &line)
 {
     QJsonParseError error;
@@ -189,14 +179,17 @@ void TestCli::arguments_data()
     refused("scan through the server", {"--remote", "1", "--password", "p", "scan"}, "scan");
     refused("console through the server", {"--remote", "1", "--password", "p", "send", "0100"},
             "send");
+    // A commission with its template and report, and the options given.
+    auto commission = [](const QStringList &options) {
+        return QStringList {"--port", "P", "commission", "--template", "t.xml"} + options
+               + QStringList {"--report", "r.csv"};
+    };
     ok("commission of the readers picked",
-       {"--port", "P", "commission", "--template", "t.xml", "--addresses", "12,5,20-22", "--report",
-        "r.csv", "--note", "Цех 3, линия 2"},
+       commission({"--addresses", "12,5,20-22", "--note", "Цех 3, линия 2"}),
        "commission P 19200 1 template=t.xml report=r.csv addresses=12,5,20,21,22 "
        "note=Цех 3, линия 2");
     ok("commission assigning, factory 1 and five minutes unless given",
-       {"--port", "P", "commission", "--template", "t.xml", "--assign", "11-40", "--report",
-        "r.csv"},
+       commission({"--assign", "11-40"}),
        "commission P 19200 1 template=t.xml report=r.csv assign=11-40 factory=1 wait=300");
     ok("commission assigning from another factory address, with an image",
        {"--port", "P", "--speed", "9600", "commission", "--template=t.xml", "--assign", "50",
@@ -207,41 +200,18 @@ void TestCli::arguments_data()
             {"--port", "P", "commission", "--assign", "11-40", "--report", "r.csv"}, "--template");
     refused("commission without report",
             {"--port", "P", "commission", "--template", "t.xml", "--addresses", "11"}, "--report");
-    refused("commission in both modes",
-            {"--port", "P", "commission", "--template", "t.xml", "--addresses", "11", "--assign",
-             "12-13", "--report", "r.csv"},
+    refused("commission in both modes", commission({"--addresses", "11", "--assign", "12-13"}),
             "--assign");
-    refused("commission in no mode",
-            {"--port", "P", "commission", "--template", "t.xml", "--report", "r.csv"},
-            "--addresses");
-    refused("commission address twice",
-            {"--port", "P", "commission", "--template", "t.xml", "--addresses", "11-13,12",
-             "--report", "r.csv"},
-            "12");
-    refused("commission range reversed",
-            {"--port", "P", "commission", "--template", "t.xml", "--assign", "40-11", "--report",
-             "r.csv"},
-            "40-11");
-    refused("commission range past 254",
-            {"--port", "P", "commission", "--template", "t.xml", "--assign", "250-260", "--report",
-             "r.csv"},
-            "260");
-    refused("commission factory address inside the range",
-            {"--port", "P", "commission", "--template", "t.xml", "--assign", "1-30", "--report",
-             "r.csv"},
-            "1-30");
+    refused("commission in no mode", commission({}), "--addresses");
+    refused("commission address twice", commission({"--addresses", "11-13,12"}), "12");
+    refused("commission range reversed", commission({"--assign", "40-11"}), "40-11");
+    refused("commission range past 254", commission({"--assign", "250-260"}), "260");
+    refused("commission factory address inside the range", commission({"--assign", "1-30"}), "1-30");
     refused("commission factory without assign",
-            {"--port", "P", "commission", "--template", "t.xml", "--addresses", "11", "--factory",
-             "2", "--report", "r.csv"},
-            "--factory");
-    refused("commission wait of no time",
-            {"--port", "P", "commission", "--template", "t.xml", "--assign", "11-12", "--wait", "0",
-             "--report", "r.csv"},
-            "0");
+            commission({"--addresses", "11", "--factory", "2"}), "--factory");
+    refused("commission wait of no time", commission({"--assign", "11-12", "--wait", "0"}), "0");
     refused("commission option given twice",
-            {"--port", "P", "commission", "--template", "a.xml", "--template", "b.xml", "--assign",
-             "11-12", "--report", "r.csv"},
-            "--template");
+            commission({"--template", "b.xml", "--assign", "11-12"}), "--template");
     refused("commission option with another command", {"--port", "P", "read", "--note", "x"},
             "--note");
     refused("commission through the server",
@@ -385,9 +355,7 @@ void TestCli::readSavesWhatTheWindowSaves()
     BusWindowRig rig({settings});
     const QString windowFile = rig.dir.filePath("window.xml");
     const QString cliFile = rig.dir.filePath("cli.xml");
-    QVERIFY(rig.choose("9600", "26"));
-    rig.press("rs485_Button");
-    QVERIFY(QTest::qWaitFor([&] { return rig.w().globalState() == 3; }, 10000));
+    QVERIFY(rig.connectAndRead("9600", "26"));
     rig.boxes.fileAnswers << windowFile;
     rig.w().saveFileSlot();
     rig.press("rs485_Button");

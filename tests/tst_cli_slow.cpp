@@ -20,20 +20,11 @@ const QByteArray kTemplate = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<confi
                              " <pull_up_220 param=\"1\"/>\n <gen_mode_220 param=\"2\"/>\n"
                              "</configuration>\n";
 
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
 // The reader lines of a report (fields split at commas: the rows of these tests quote nothing),
 // after the line of column names.
 QList<QStringList> reportRows(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QStringList lines = QString::fromUtf8(file.readAll()).split("\r\n");
+    const QStringList lines = QString::fromUtf8(readTestFile(path)).split("\r\n");
     const int blank = lines.indexOf(QString());
     QList<QStringList> rows;
     for (int i = blank + 2; i > 1 && i < lines.size(); ++i) {
@@ -41,26 +32,6 @@ QList<QStringList> reportRows(const QString &path)
             rows << lines.at(i).split(',');
     }
     return rows;
-}
-
-// The report's texts and the wait's line are checked in Russian, whatever the test's locale.
-QProcessEnvironment russian()
-{
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.remove("LC_ALL");
-    environment.remove("LC_MESSAGES");
-    environment.insert("LANG", "ru_RU.UTF-8");
-    return environment;
-}
-
-QList<QJsonObject> jsonLines(const QByteArray &out)
-{
-    QList<QJsonObject> objects;
-    for (const QByteArray &line : out.trimmed().split('\n')) {
-        if (!line.isEmpty())
-            objects << QJsonDocument::fromJson(line).object();
-    }
-    return objects;
 }
 
 } // namespace
@@ -93,8 +64,7 @@ void TestCliSlow::scanInAddressOrder()
     const CliRun scan = runCli({"--port", bus.devicePath(), "--json", "scan"});
     QVERIFY2(scan.exitCode == 0, qPrintable(scan.describe()));
     QStringList found;
-    for (const QByteArray &line : scan.out.trimmed().split('\n')) {
-        const QJsonObject reader = QJsonDocument::fromJson(line).object();
+    for (const QJsonObject &reader : jsonLines(scan.out)) {
         found << QString("%1 %2 %3")
                          .arg(reader.value("address").toInt())
                          .arg(reader.value("device").toInt())
@@ -187,7 +157,7 @@ void TestCliSlow::commissionPickedReaders()
     QTemporaryDir dir;
     const QString templatePath = dir.filePath("site.xml");
     const QString reportPath = dir.filePath("report.csv");
-    QVERIFY(writeFile(templatePath, kTemplate));
+    QVERIFY(writeTestFile(templatePath, kTemplate));
     SimBus bus;
     QVERIFY(bus.open());
     QList<SimReader *> readers;
@@ -231,9 +201,7 @@ void TestCliSlow::commissionPickedReaders()
         QCOMPARE(int(now.pullUp), verified || i == 1 ? 1 : 0);
         QCOMPARE(readers.at(i)->rebootCount(), verified ? 1 : 0);
     }
-    QFile report(reportPath);
-    QVERIFY(report.open(QIODevice::ReadOnly));
-    QVERIFY(report.readAll().contains("Цех 3"));
+    QVERIFY(readTestFile(reportPath).contains("Цех 3"));
 }
 
 // New readers wired one by one at the factory address: each gets the next address of the
@@ -246,7 +214,7 @@ void TestCliSlow::commissionAssignsAddresses()
     const QString templatePath = dir.filePath("site.xml");
     const QString reportPath = dir.filePath("report.csv");
     const QString port = dir.filePath("converter");
-    QVERIFY(writeFile(templatePath, kTemplate));
+    QVERIFY(writeTestFile(templatePath, kTemplate));
     SimBus bus;
     QVERIFY(bus.open(port));
     QList<SimReader *> plugged;
@@ -267,7 +235,7 @@ void TestCliSlow::commissionAssignsAddresses()
     });
     const CliRun run = runCliWith({"--port", port, "commission", "--template", templatePath,
                                    "--assign", "21-30", "--wait", "2", "--report", reportPath},
-                                  russian());
+                                  languageEnvironment("ru_RU.UTF-8"));
     QVERIFY2(run.exitCode == 0, qPrintable(run.describe()));
     QVERIFY(pulled);
     QCOMPARE(plugged.size(), 3);
@@ -298,7 +266,7 @@ void TestCliSlow::commissionInterrupted()
     QTemporaryDir dir;
     const QString templatePath = dir.filePath("site.xml");
     const QString reportPath = dir.filePath("report.csv");
-    QVERIFY(writeFile(templatePath, kTemplate));
+    QVERIFY(writeTestFile(templatePath, kTemplate));
     SimBus bus;
     QVERIFY(bus.open());
     for (int a = 11; a <= 13; ++a)
@@ -313,7 +281,7 @@ void TestCliSlow::commissionInterrupted()
     connect(&cli, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), &loop,
             &QEventLoop::quit);
     QTimer::singleShot(60000, &loop, &QEventLoop::quit);
-    cli.setProcessEnvironment(russian());
+    cli.setProcessEnvironment(languageEnvironment("ru_RU.UTF-8"));
     cli.start(appBuildPath("zemo-cli"),
               {"--port", bus.devicePath(), "commission", "--template", templatePath, "--addresses",
                "11-13", "--report", reportPath});

@@ -207,9 +207,7 @@ void TestDbWorker::shippedRanges()
 void TestDbWorker::unknownFirmwareRead()
 {
     BusWindowRig rig({simReader(1, 19200, "0.9.0")});
-    QVERIFY(rig.choose("19200", "1"));
-    rig.press("rs485_Button");
-    QVERIFY(QTest::qWaitFor([&] { return rig.w().globalState() == 3; }, 15000));
+    QVERIFY(rig.connectAndRead());
     QCOMPARE(rig.boxes.describe(),
              QString("Warning Предупреждение | Версия прошивки не поддерживается конфигуратором"));
     auto *bar = rig.get<QProgressBar>("progressBar");

@@ -124,16 +124,23 @@ void TestFaultsNetwork::configServerClosesDuringRead()
 void TestFaultsNetwork::updateServerClosesDuringStream_data()
 {
     QTest::addColumn<bool>("firmware");
-    QTest::newRow("firmware image") << true;
-    QTest::newRow("configurator archive") << false;
+    QTest::addColumn<bool>("inChunk"); // the third chunk breaks off halfway; else it never starts
+    QTest::newRow("firmware image") << true << false;
+    QTest::newRow("configurator archive") << false << false;
+    QTest::newRow("firmware image, in a chunk") << true << true;
+    QTest::newRow("configurator archive, in a chunk") << false << true;
 }
 
 void TestFaultsNetwork::updateServerClosesDuringStream()
 {
     QFETCH(bool, firmware);
+    QFETCH(bool, inChunk);
     TempProgramDir program;
     UpdateServerSimSettings settings;
-    settings.closeAfterChunks = 2; // of three
+    if (inChunk)
+        settings.dropInChunk = 2;
+    else
+        settings.closeAfterChunks = 2; // of three
     UpdateServerRig rig(settings);
     QVERIFY(rig.listening);
     rig.pointSettings();
@@ -157,9 +164,11 @@ void TestFaultsNetwork::updateServerClosesDuringStream()
 
     // The failure is told (2 after the 0 of every closing), and nothing of the file is kept.
     QCOMPARE(outcomes.events, QStringList({"finished(0)", "finished(2)"}));
-    QCOMPARE(rig.server->chunksSent(), 2);
-    QVERIFY(log.contains("UPDATER: Connection closed before the end of the file, 2000 bytes "
-                         "dropped"));
+    QCOMPARE(rig.server->chunksSent(), inChunk ? 3 : 2); // the third, broken off, counts
+    QVERIFY2(log.contains(inChunk ? "UPDATER: Connection closed before the end of the file"
+                                  : "UPDATER: Connection closed before the end of the file, "
+                                    "2000 bytes dropped"),
+             qPrintable(log.lines().join('\n')));
     QCOMPARE(QDir(program.filePath("firmware")).entryList(QDir::Files),
              QStringList {"Zemo200_v1.4.0_update.bin"});
     QCOMPARE(readTestFile(older), olderImage);

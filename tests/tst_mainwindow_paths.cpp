@@ -50,13 +50,6 @@ struct Rig : BusWindowRig
                          [this](int code) { states << code; });
     }
     DeviceInterface *link() { return window->deviceInterface(); }
-    bool connectAndRead(const QString &address = "1", const QString &speed = "19200")
-    {
-        if (!choose(speed, address))
-            return false;
-        press("rs485_Button");
-        return QTest::qWaitFor([&] { return window->globalState() == 3; }, 15000);
-    }
     QString status() { return get<QLabel>("globalStatusText")->text(); }
     // The command codes the bus saw from the given request on, "0500 0200".
     QString codesFrom(int first)
@@ -342,7 +335,7 @@ void TestMainWindowPaths::converterPulledDuringWriteQuestion()
     rig.edit("pullUpComboBox", 1);
     rig.w().prompter().setMessageHandler([&rig](const MessageRequest &) {
         rig.bus.close();
-        (void)QTest::qWaitFor(
+        (void) QTest::qWaitFor(
                 [&rig] {
                     return rig.link()->connection() == DeviceInterface::Connection::SerialLost;
                 },
@@ -366,7 +359,7 @@ void TestMainWindowPaths::converterPulledDuringWriteQuestion()
 void TestMainWindowPaths::addressTypedButNotWritten()
 {
     Rig rig({reader(26)});
-    QVERIFY(rig.connectAndRead("26"));
+    QVERIFY(rig.connectAndRead("19200", "26"));
     auto *address = rig.get<QLineEdit>("setAddrLine");
     address->setText("30");
     emit address->editingFinished();
@@ -562,7 +555,7 @@ void TestMainWindowPaths::unsupportedReaderAfterASupportedOne()
     server.addReader(unknown);
     writeSetting("UpdateServer", "IP", "127.0.0.1");
     writeSetting("UpdateServer", "Port", server.port());
-    QVERIFY(rig.connectAndRead("1"));
+    QVERIFY(rig.connectAndRead());
     QCOMPARE(rig.get<QLineEdit>("setAddrLine")->text(), QString("1"));
     QVERIFY(MainWindowTestAccess::statusBitMask(rig.w()) != 0);
     rig.edit("pullUpComboBox", 0); // a change the first reader never got
@@ -573,7 +566,7 @@ void TestMainWindowPaths::unsupportedReaderAfterASupportedOne()
         rig.link()->connectToServer("356938035643809", "1234");
         QTRY_COMPARE_WITH_TIMEOUT(rig.w().globalState(), 3, 8000);
     } else {
-        QVERIFY(rig.connectAndRead("2"));
+        QVERIFY(rig.connectAndRead("19200", "2"));
     }
     QVERIFY(rig.boxes.describe().contains("не поддерживается"));
     QCOMPARE(rig.get<QLineEdit>("setAddrLine")->text(), QString());

@@ -16,11 +16,6 @@ struct Rig : BusWindowRig
     {
         window->show();
     }
-    bool connectAndRead()
-    {
-        press("rs485_Button");
-        return QTest::qWaitFor([&] { return window->globalState() == 3; }, 15000);
-    }
     bool disconnect()
     {
         press("rs485_Button");
@@ -55,8 +50,7 @@ void TestMainWindowSession::writeChangedSetting()
     Rig rig({simReader(26)});
     MainWindow &w = rig.w();
     SimReader *sim = rig.bus.reader(26);
-    QVERIFY(rig.choose("19200", "26"));
-    QVERIFY(rig.connectAndRead());
+    QVERIFY(rig.connectAndRead("19200", "26"));
 
     // A new address and generation type, written and taken over at the reader's reboot.
     QSignalSpy states(w.deviceInterface(), &DeviceInterface::changeDeviceStatus);
@@ -87,8 +81,7 @@ void TestMainWindowSession::otherConverterPluggedDuringSession()
 {
     Rig rig({simReader(5, 9600)});
     MainWindow &w = rig.w();
-    QVERIFY(rig.choose("9600", "5"));
-    QVERIFY(rig.connectAndRead());
+    QVERIFY(rig.connectAndRead("9600", "5"));
     QSignalSpy lists(w.deviceInterface(), &DeviceInterface::setCOMsList);
 
     MainWindowTestAccess::notifyDeviceChange(w);
@@ -125,8 +118,7 @@ void TestMainWindowSession::identityAskedFromConsoleKeepsTheForm()
     settings.pullUp = 2;
     Rig rig({settings});
     MainWindow &w = rig.w();
-    QVERIFY(rig.choose("19200", "1"));
-    QVERIFY(rig.connectAndRead());
+    QVERIFY(rig.connectAndRead("19200", "1"));
     auto *gen = child<QComboBox>(&w, "genComboBox");
     QCOMPARE(QString::number(gen->currentIndex()) + " " + rig.form(), QString("1 1 19200 2"));
 
@@ -163,8 +155,7 @@ void TestMainWindowSession::waitingForConverterOffersNoWrite()
     settings.replyDelayMs = 20;
     Rig rig({settings});
     MainWindow &w = rig.w();
-    QVERIFY(rig.choose("19200", "1"));
-    QVERIFY(rig.connectAndRead());
+    QVERIFY(rig.connectAndRead("19200", "1"));
     auto *pullUp = child<QComboBox>(&w, "pullUpComboBox");
     if (pullDuringWrite) {
         pullUp->setCurrentIndex(1);

@@ -32,8 +32,6 @@ class TestNet : public QObject
 private slots:
     void firmwareDownload_data();
     void firmwareDownload();
-    void brokenTransferStoresNothing_data();
-    void brokenTransferStoresNothing();
     void timeOutThenFreshTransfer();
 };
 
@@ -93,38 +91,6 @@ void TestNet::firmwareDownload()
     QVERIFY2(stored == image, qPrintable(QString::number(stored.size())));
     QCOMPARE(readTestFile(bench.firmwareFile("Zemo200v2_v1.4.9_update.bin")), QByteArray("older"));
     QVERIFY(log.progress.isEmpty()); // firmware transfers show no progress
-}
-
-void TestNet::brokenTransferStoresNothing_data()
-{
-    QTest::addColumn<bool>("archive");
-    QTest::newRow("firmware image") << false;
-    QTest::newRow("configurator archive") << true;
-}
-
-// The server goes away in the middle of a chunk: the exchange fails, and no part of the file is
-// stored or reported as downloaded.
-void TestNet::brokenTransferStoresNothing()
-{
-    QFETCH(bool, archive);
-    UpdateServerSimSettings settings;
-    settings.dropInChunk = 1;
-    Bench bench(settings);
-    QVERIFY(bench.rig.listening);
-    bench.rig.serve("new.bin", firmwareTestImage(200, 1, 5, 0, 2500));
-    bench.rig.serve("conf_0.4.0.zip", QByteArray(2500, 'z'));
-
-    Net net;
-    NetSignalLog log(&net);
-    if (archive)
-        net.reqestDownloadSw("0.3.3", 2500, "conf_0.4.0.zip");
-    else
-        net.checkUpdates("1.0.0", "Zemo200", true);
-    QTRY_COMPARE(log.events, QStringList({"finished(0)", "finished(2)"}));
-    QTest::qWait(100);
-    QCOMPARE(log.finishedCount(), 2);
-    QVERIFY(QDir(bench.program.filePath("firmware")).isEmpty());
-    QVERIFY(!QFile::exists(bench.program.filePath("updates/update.zip")));
 }
 
 void TestNet::timeOutThenFreshTransfer()

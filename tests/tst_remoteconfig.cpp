@@ -42,6 +42,8 @@ struct Rig
         QObject::connect(
                 &link, &DeviceInterface::getSupportedCommands, &link,
                 [commands] { return commands; }, Qt::DirectConnection);
+        QObject::connect(&link, &DeviceInterface::printToTerminal, &link,
+                         [this](const QString &line) { console << line; });
     }
     void connectToServer(const QString &password = kPassword)
     {
@@ -69,6 +71,7 @@ struct Rig
     }
 
     TempProgramDir dir;
+    QStringList console; // the lines the link shows in the console
     ConfigServerSim server;
     DeviceInterface link;
     QSignalSpy states {&link, &DeviceInterface::changeDeviceStatus};
@@ -85,11 +88,10 @@ class TestRemoteConfig : public QObject
     Q_OBJECT
 private slots:
     void readThroughServer();
-    void consoleThroughServer();
     void laterPingAnsweredPong();
     void pingFloodAnsweredOnce();
     void silentServerEndsTheLogin();
-    void passwordTypedByHandNotShown();
+    void typedTextGoesAsItIs();
     void serverRefusals_data();
     void serverRefusals();
     void emptyAnswers_data();
@@ -125,18 +127,6 @@ void TestRemoteConfig::readThroughServer()
     QVERIFY(rig.link.isRemoteMode());
 }
 
-// Typed text goes to the terminal as it is, not as a reader frame. A write through the server,
-// its reboot and the read after it are the command line's remote row "set".
-void TestRemoteConfig::consoleThroughServer()
-{
-    Rig rig;
-    rig.connectAndRead();
-    rig.link.sendTerminalCmd("0200");
-    QTRY_COMPARE(rig.server.received(), QStringList {"0200"});
-    QVERIFY(rig.server.frames().isEmpty());
-    QVERIFY(rig.link.isRemoteMode());
-}
-
 // A later "PING" is answered "PONG" before the password goes again. Line ends and lines in
 // pieces are the line collector's rows; the first PING's password is the read's.
 void TestRemoteConfig::laterPingAnsweredPong()
@@ -144,9 +134,6 @@ void TestRemoteConfig::laterPingAnsweredPong()
     Rig rig;
     // The server stays quiet after the login: the test speaks for it.
     rig.server.setLoginReply(ConfigServerSim::LoginReply::Silent);
-    QStringList console;
-    QObject::connect(&rig.link, &DeviceInterface::printToTerminal, &rig.link,
-                     [&console](const QString &line) { console << line; });
     rig.connectToServer();
     QTRY_COMPARE(rig.server.received().size(), 1);
     for (int i = 0; i < 2; ++i) {
@@ -159,8 +146,8 @@ void TestRemoteConfig::laterPingAnsweredPong()
     QCOMPARE(rig.lines(), sent);
     QCOMPARE(rig.link.connection(), DeviceInterface::Connection::RemoteLoginPending);
     // The console and the log see that the password went, never the password.
-    QCOMPARE(console.filter("REMOTE ******").size(), 2);
-    QVERIFY2(console.filter(kPassword).isEmpty(), qPrintable(console.join('\n')));
+    QCOMPARE(rig.console.filter("REMOTE ******").size(), 2);
+    QVERIFY2(rig.console.filter(kPassword).isEmpty(), qPrintable(rig.console.join('\n')));
     QCOMPARE(rig.logs.count(kPassword), 0);
 }
 
@@ -195,21 +182,26 @@ void TestRemoteConfig::silentServerEndsTheLogin()
     QVERIFY(rig.logs.contains("The configuration server did not let the terminal in"));
 }
 
-// A password typed into the console by hand is sent as typed, and shown and logged as the
-// link's own password line is; typed text is text, not markup.
-void TestRemoteConfig::passwordTypedByHandNotShown()
+// Typed text goes to the terminal as it is, not as a reader frame (a write through the server,
+// its reboot and the read after it are the command line's remote row "set"). A password typed
+// into the console by hand is sent as typed, and shown and logged as the link's own password
+// line is; typed text is text, not markup.
+void TestRemoteConfig::typedTextGoesAsItIs()
 {
     Rig rig;
     rig.connectAndRead();
-    QStringList console;
-    QObject::connect(&rig.link, &DeviceInterface::printToTerminal, &rig.link,
-                     [&console](const QString &line) { console << line; });
+    rig.link.sendTerminalCmd("0200");
+    QTRY_COMPARE(rig.server.received(), QStringList {"0200"});
+    QVERIFY(rig.server.frames().isEmpty());
+    QVERIFY(rig.link.isRemoteMode());
+    rig.console.clear();
     // Typed lines go without a line end: one at a time, for the server to tell them apart.
     rig.link.sendTerminalCmd("<b>bold</b>");
-    QTRY_COMPARE(rig.server.received(), QStringList({"<b>bold</b>"}));
+    QTRY_COMPARE(rig.server.received(), QStringList({"0200", "<b>bold</b>"}));
     rig.link.sendTerminalCmd(kPasswordLine);
-    QTRY_COMPARE(rig.server.received().mid(0, 2), QStringList({"<b>bold</b>", kPasswordLine}));
-    QCOMPARE(console.mid(0, 2),
+    QTRY_COMPARE(rig.server.received().mid(0, 3),
+                 QStringList({"0200", "<b>bold</b>", kPasswordLine}));
+    QCOMPARE(rig.console.mid(0, 2),
              QStringList({"<font color=blue>&gt; </font>&lt;b&gt;bold&lt;/b&gt;",
                           "<font color=blue>&gt; </font>REMOTE ******"}));
     QVERIFY(!rig.logs.contains(kPassword));
@@ -287,21 +279,18 @@ void TestRemoteConfig::emptyAnswers()
 void TestRemoteConfig::damagedAndEmptyAnswersCounted()
 {
     Rig rig;
-    QStringList console;
-    QObject::connect(&rig.link, &DeviceInterface::printToTerminal, &rig.link,
-                     [&console](const QString &line) { console << line; });
     rig.server.addRelayFault(ConfigServerSim::RelayFault::Damaged, 1);
     rig.server.addRelayFault(ConfigServerSim::RelayFault::NoAnswer, 1);
     rig.connectAndRead();
     QCOMPARE(rig.link.busHealth().summary(), QString("Ответов 4 из 6 · повторов 2 · ошибок КС 1"));
     QVERIFY(rig.link.busHealth().lineSuspect());
     // Every answer line is shown; the damaged one marked.
-    const QStringList answers = console.filter("&lt; </font>S485=");
+    const QStringList answers = rig.console.filter("&lt; </font>S485=");
     QCOMPARE(answers.size(), 6);
     QVERIFY2(answers.at(0).endsWith("<font color=red>✗ КС</font>"), qPrintable(answers.at(0)));
     QCOMPARE(answers.at(1), QString("<font color=green>&lt; </font>S485=0;"));
     QCOMPARE(answers.filter("✗").size(), 1);
-    QCOMPARE(console.filter("нет ответа").size(), 1);
+    QCOMPARE(rig.console.filter("нет ответа").size(), 1);
 
     rig.link.closeRemoteConnection();
     QTRY_COMPARE(rig.stateCodes(), QString("0"));

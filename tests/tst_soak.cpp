@@ -38,7 +38,6 @@
 #include "commissionreportpdf.h"
 #include "configserversim.h"
 #include "deviceinterface.h"
-#include "firmwareimage.h"
 #include "frame220.h"
 #include "mainwindowaccess.h"
 #include "reloadform.h"
@@ -96,15 +95,6 @@ int jobBoundMs(DeviceInterface::Job job, bool remote)
     }
 }
 
-// A firmware image for the model-200 reader with code in page 0.
-QByteArray firmwareFile(quint8 major, quint8 minor, quint8 build)
-{
-    QByteArray code(64, '\0');
-    for (int i = 0; i < code.size(); ++i)
-        code[i] = char(i * 3 + build);
-    return FirmwareImage::pack(firmwareTestImage(200, major, minor, build, 16), {{0x3800, code}});
-}
-
 // A signed configurator archive large enough to come in several chunks: its program file does
 // not compress.
 QByteArray configuratorArchive(const QByteArray &key)
@@ -115,11 +105,7 @@ QByteArray configuratorArchive(const QByteArray &key)
         x = x * 1103515245u + 12345u;
         c = char(x >> 24);
     }
-    const QList<ZipWriter::File> files = {{"program/zemo-configurator", program,
-                                           QFileDevice::ReadOwner | QFileDevice::WriteOwner
-                                                   | QFileDevice::ExeOwner},
-                                          {"startupd.sh", "echo installing\n"}};
-    return updateTestArchive(files, files, key);
+    return genuineUpdateArchive(program, key);
 }
 
 struct Counters
@@ -174,7 +160,7 @@ public:
 
         QVERIFY(m_chunkUpdates.listening && m_ftpUpdates.listening);
         for (UpdateServerRig *rig : {&m_chunkUpdates, &m_ftpUpdates}) {
-            rig->serve("new200.bin", firmwareFile(1, 6, 0));
+            rig->serve("new200.bin", model200FirmwareFile(1, 6, 0));
             rig->serve("conf_0.4.0.zip", configuratorArchive(testSigningKey()));
         }
         m_chunkUpdates.pointSettings();
@@ -395,7 +381,8 @@ private:
                       head + " <rs485_addr_220 param=\"ff\"/>\n</configuration>\n");
         writeTestFile(m_dir.filePath("foreign.xml"), "<settings/>\n");
         // The local firmware the model-200 reader is offered.
-        writeTestFile(m_dir.filePath("firmware/Zemo200_v1.5.0_update.bin"), firmwareFile(1, 5, 0));
+        writeTestFile(m_dir.filePath("firmware/Zemo200_v1.5.0_update.bin"),
+                      model200FirmwareFile(1, 5, 0));
     }
 
     QString fileFor(const FileRequest &request)

@@ -5,7 +5,6 @@
 // its script, which installs it, is the release's self-update with real processes.
 #include "configserversim.h"
 #include "deviceinterface.h"
-#include "firmwareimage.h"
 #include "mainwindowaccess.h"
 #include "settings.h"
 #include "updatetestfiles.h"
@@ -19,15 +18,6 @@ const QString kChangesQuestion = "Question Обновление конфигур
                                  "потеряны. Установить обновление?";
 const QString kSwQuestion = "Question Обновление конфигуратора | Доступно обновление "
                             "конфигуратора v0.4.0<br>Загрузить обновление?";
-
-// A firmware image file for the model-200 reader, version 1.5.0, with code in page 0.
-QByteArray newFirmwareFile()
-{
-    QByteArray code(64, '\0');
-    for (int i = 0; i < code.size(); ++i)
-        code[i] = char(i * 3);
-    return FirmwareImage::pack(firmwareTestImage(200, 1, 5, 0, 16), {{0x3800, code}});
-}
 
 // A window whose settings point at an update-server double on a loopback address of its own,
 // or at another "host:port"; an unpacked archive's script is recorded instead of started.
@@ -139,7 +129,7 @@ void TestUpdateWorkflow::manualCheck()
     rig.serve("old.bin", firmwareTestImage(200, 1, 4, 0, 100));
     rig.serve("other.bin", firmwareTestImage(712, 9, 0, 0, 100));
     if (newFirmware)
-        rig.serve("new.bin", newFirmwareFile());
+        rig.serve("new.bin", model200FirmwareFile(1, 5, 0));
     rig.serve(newConfigurator ? "conf_0.4.0.zip" : "conf_0.3.3.zip", "PK");
     // The reader's own firmware is in the local catalogue, so the check reports 1.4.0.
     writeTestFile(rig.dir.filePath("firmware/Zemo200_v1.4.0_update.bin"),
@@ -208,9 +198,9 @@ void TestUpdateWorkflow::failedUpdatesAreTold()
     } else if (fault == "firmware folder is a file") {
         QDir(rig.dir.filePath("firmware")).removeRecursively();
         QVERIFY(writeTestFile(rig.dir.filePath("firmware"), "not a folder"));
-        rig.serve("new.bin", newFirmwareFile());
+        rig.serve("new.bin", model200FirmwareFile(1, 5, 0));
     } else if (fault == "server closes") {
-        rig.serve("new.bin", newFirmwareFile());
+        rig.serve("new.bin", model200FirmwareFile(1, 5, 0));
         rig.serve("conf_0.4.0.zip", QByteArray(5000, 'z'));
         // The image is one chunk; the archive's connection closes after its second.
         rig.server->settings().closeAfterChunks = 3;
@@ -352,7 +342,7 @@ void TestUpdateWorkflow::firmwareUploadShowsTheNewVersion()
     BusWindowRig rig(remote ? QList<SimReaderSettings> {} : QList<SimReaderSettings> {reader});
     MainWindow &w = rig.w();
     QVERIFY(writeTestFile(rig.dir.filePath("firmware/Zemo200_v1.5.0_update.bin"),
-                          newFirmwareFile()));
+                          model200FirmwareFile(1, 5, 0)));
     QVERIFY(rig.choose("19200", "1"));
     if (remote) {
         QVERIFY(server.listen());

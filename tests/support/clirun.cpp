@@ -4,6 +4,7 @@
 
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QJsonDocument>
 #include <QProcess>
 #include <QTimer>
 
@@ -47,4 +48,23 @@ CliRun runCliWith(const QStringList &arguments, const QProcessEnvironment &envir
     run.out = process.readAllStandardOutput();
     run.err = process.readAllStandardError();
     return run;
+}
+
+QProcessEnvironment languageEnvironment(const QString &lang)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove("LC_ALL");
+    environment.remove("LC_MESSAGES");
+    environment.insert("LANG", lang);
+    return environment;
+}
+
+QList<QJsonObject> jsonLines(const QByteArray &out)
+{
+    QList<QJsonObject> objects;
+    for (const QByteArray &line : out.trimmed().split('\n')) {
+        if (!line.isEmpty())
+            objects << QJsonDocument::fromJson(line).object();
+    }
+    return objects;
 }

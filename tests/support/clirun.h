@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QJsonObject>
+#include <QList>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
@@ -23,3 +25,8 @@ CliRun runCli(const QStringList &arguments, int timeoutMs = 60000);
 // written to that file (/dev/full for a full disk) instead of read.
 CliRun runCliWith(const QStringList &arguments, const QProcessEnvironment &environment,
                   const QString &stdoutFile = QString(), int timeoutMs = 60000);
+
+// The environment of a run in a language: LANG alone decides.
+QProcessEnvironment languageEnvironment(const QString &lang);
+// The JSON objects of an output, one a line.
+QList<QJsonObject> jsonLines(const QByteArray &out);

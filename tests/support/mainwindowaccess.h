@@ -135,6 +135,14 @@ struct BusWindowRig : WindowRig
         return true;
     }
     void press(const char *button) { QTest::mouseClick(get<QPushButton>(button), Qt::LeftButton); }
+    // Connects to the reader chosen so; true once it is read (the ready state).
+    bool connectAndRead(const QString &speed = "19200", const QString &address = "1")
+    {
+        if (!choose(speed, address))
+            return false;
+        press("rs485_Button");
+        return QTest::qWaitFor([&] { return window->globalState() == 3; }, 15000);
+    }
 
     QThread thread; // declared before the bus: it outlives it
     SimBus bus;

@@ -1,5 +1,6 @@
 #include "updatetestfiles.h"
 
+#include "firmwareimage.h"
 #include "settings.h"
 #include "updatemanifest.h"
 #include "updateunpacker.h"
@@ -24,6 +25,14 @@ QByteArray firmwareTestImage(quint16 typeId, quint8 major, quint8 minor, quint8 
     for (int i = image.size(); i < size; ++i)
         image.append(char((i * 31 + major + minor + build) & 0xFF));
     return image;
+}
+
+QByteArray model200FirmwareFile(quint8 major, quint8 minor, quint8 build)
+{
+    QByteArray code(64, '\0');
+    for (int i = 0; i < code.size(); ++i)
+        code[i] = char(i * 3 + build);
+    return FirmwareImage::pack(firmwareTestImage(200, major, minor, build, 16), {{0x3800, code}});
 }
 
 UpdateServerRig::UpdateServerRig(UpdateServerSimSettings settings)
@@ -98,11 +107,11 @@ QByteArray updateTestArchive(const QList<ZipWriter::File> &files,
     return ZipWriter::write(all + files);
 }
 
-QByteArray genuineUpdateArchive()
+QByteArray genuineUpdateArchive(const QByteArray &program, const QByteArray &key)
 {
-    const QList<ZipWriter::File> files = {{"program/zemo-configurator", "new program",
+    const QList<ZipWriter::File> files = {{"program/zemo-configurator", program,
                                            QFileDevice::ReadOwner | QFileDevice::WriteOwner
                                                    | QFileDevice::ExeOwner},
                                           {"startupd.sh", "echo installing\n"}};
-    return updateTestArchive(files, files);
+    return updateTestArchive(files, files, key);
 }

@@ -15,6 +15,9 @@
 // A firmware image file as the update server holds it: the 16-byte header (magic, "VERSION",
 // device type id little-endian, version bytes) followed by filler of the given total size.
 QByteArray firmwareTestImage(quint16 typeId, quint8 major, quint8 minor, quint8 build, int size);
+// A packed firmware image for the model-200 reader, its header of that version and 64 bytes of
+// code in page 0, as an upload takes it.
+QByteArray model200FirmwareFile(quint8 major, quint8 minor, quint8 build);
 
 // The repository's test signing key (PEM), whose public half a build from the repository trusts,
 // and a new key that no build trusts.
@@ -27,8 +30,10 @@ QByteArray foreignSigningKey();
 QByteArray updateTestArchive(const QList<ZipWriter::File> &files,
                              const QList<ZipWriter::File> &listed,
                              const QByteArray &key = testSigningKey());
-// A genuine archive of these files: the update script (startupd.sh) and a program file.
-QByteArray genuineUpdateArchive();
+// A genuine archive (signed with the key given) of these files: the update script (startupd.sh)
+// and the program file.
+QByteArray genuineUpdateArchive(const QByteArray &program = "new program",
+                                const QByteArray &key = testSigningKey());
 
 // While it lives, the update unpacker's hand-over to the archive's script is recorded instead
 // of run: the program, its arguments and the working folder of each.
