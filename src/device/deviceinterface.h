@@ -126,8 +126,7 @@ public:
     // Through the configuration server: its login under way, or its session.
     bool isRemoteMode() const
     {
-        return m_connection == Connection::RemoteLoginPending
-               || m_connection == Connection::Remote;
+        return m_connection == Connection::RemoteLoginPending || m_connection == Connection::Remote;
     }
 
     // ---- what the link is doing ----
@@ -360,6 +359,11 @@ private:
     // The job's command went unanswered through all its resends: asked about, or (unattended)
     // the job ends as failed.
     void commandUnanswered();
+    // A probe or a look of the watch talks to another reader for a moment, at its speed (0: the
+    // link's): the link's own address and speed are given back when the job ends, however it
+    // ends (a session that waits for its pulled converter comes back to its own reader).
+    void borrowAddress(quint8 address, int baud);
+    void giveBackAddress();
     void endProbe(bool answered, const VERSION_INFO_220 &info);
     void watchNext();
     void endWatch();
@@ -552,7 +556,8 @@ private:
     // unattended work
     bool m_unattended = false;
     quint8 m_probeAddress = 0;
-    quint8 m_savedAddress = 0; // the link's address while a probe or a look of the watch runs
+    // The link's address and speed while a probe or a look of the watch runs.
+    quint8 m_savedAddress = 0;
     int m_savedBaud = 0;
     ReaderStatus m_watch; // the look of the watch in progress
     int m_watchStep = 0;

@@ -372,6 +372,8 @@ void DeviceInterface::finishJob()
 {
     const Job job = m_job;
     m_job = Job::Idle;
+    if (job == Job::Probe || job == Job::Watch)
+        giveBackAddress();
     m_request.active = false;
     m_endStatusReadAtTimeout = false;
     resetAnswerCycle();
@@ -403,6 +405,8 @@ void DeviceInterface::dropConnection()
     const bool wasBusy = !isIdle();
     const Job job = m_job;
     m_job = Job::Idle;
+    if (job == Job::Probe || job == Job::Watch)
+        giveBackAddress();
     m_request.active = false;
     m_endStatusReadAtTimeout = false;
     m_holdTimer->stop();
