@@ -365,6 +365,9 @@ private:
     void borrowAddress(quint8 address, int baud);
     void giveBackAddress();
     void endProbe(bool answered, const VERSION_INFO_220 &info);
+    // The question of a probe or a look had no answer it can use (silence, damage, an empty or
+    // unreadable answer): the probe ends unanswered, the look asks its next question.
+    void probeOrLookGoesOn();
     void watchNext();
     void endWatch();
     void checkLostPort();

@@ -28,6 +28,14 @@ void DeviceInterface::endProbe(bool answered, const VERSION_INFO_220 &info)
     emit probeAnswered(address, answered, info);
 }
 
+void DeviceInterface::probeOrLookGoesOn()
+{
+    if (m_job == Job::Probe)
+        endProbe(false, VERSION_INFO_220());
+    else
+        watchNext();
+}
+
 void DeviceInterface::watchReader(quint8 address, int baud)
 {
     startJob(

@@ -477,10 +477,7 @@ void DeviceInterface::answerTimeout()
             noteTimeout(0);
         }
         m_request.active = false;
-        if (m_job == Job::Probe)
-            endProbe(false, VERSION_INFO_220());
-        else
-            watchNext();
+        probeOrLookGoesOn();
         return;
     }
 
@@ -642,11 +639,8 @@ void DeviceInterface::NextReadCmd()
         endUpload(3);
         break;
     case Job::Probe:
-        endProbe(false, VERSION_INFO_220());
-        break;
     case Job::Watch:
-        // The reader has nothing to say to this question: the next one.
-        watchNext();
+        probeOrLookGoesOn();
         break;
     case Job::Console:
     case Job::Idle:
@@ -667,10 +661,7 @@ void DeviceInterface::answerNotDecoded()
     if (m_job == Job::Probe || m_job == Job::Watch) {
         if (!takeAnswer({}))
             return;
-        if (m_job == Job::Probe)
-            endProbe(false, VERSION_INFO_220());
-        else
-            watchNext();
+        probeOrLookGoesOn();
         return;
     }
     // A command typed by hand may ask for what this program cannot read: its answer, shown in
