@@ -564,8 +564,8 @@ private:
     int m_savedBaud = 0;
     ReaderStatus m_watch; // the look of the watch in progress
     int m_watchStep = 0;
-    int m_scanDamaged = 0; // damaged answers to the probe in flight of a scan
-    bool m_scanRetried = false; // the address was probed again after a damaged answer
+    // The address of the scan's probe in flight was probed again after a damaged answer.
+    bool m_scanRetried = false;
 
     // a lost converter
     int m_resumeAfterLossMs = 0;

@@ -161,7 +161,6 @@ void DeviceInterface::addToQue()
             markDamaged(&line.text);
             if (!m_scanRetried) {
                 m_scanRetried = true;
-                ++m_scanDamaged;
                 damagedAnswer = true;
             }
         } else if (!checksumOk && m_job != Job::Scan) {
