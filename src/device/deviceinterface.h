@@ -212,8 +212,6 @@ public:
     // default): close at once, as always.
     void setResumeAfterLoss(int ms) { m_resumeAfterLossMs = ms; }
     int resumeAfterLoss() const { return m_resumeAfterLossMs; }
-    // The port a lost session waits for, and whether it is there now.
-    QString lostPortName() const { return m_lostPort; }
     // Gives up waiting for a lost converter: the connections close (told in a box when asked).
     void abandonLostSession(bool tell = false);
 
