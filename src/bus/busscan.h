@@ -40,8 +40,6 @@ public:
     int speed() const;
     int probedAddress() const { return m_probed; }
     int found() const;
-    // The position of the speed among those to scan, from 1.
-    int speedNumber() const { return m_index + 1; }
     int speedCount() const { return m_speeds.size(); }
     // The addresses found at a speed, in answer order.
     QList<int> addressesAt(int baud) const;
