@@ -82,11 +82,16 @@ QStringList CommissionReport::columns()
             tr("Повторов"),       tr("Ошибок КС"),  tr("Медиана ответа, мс")};
 }
 
+QString CommissionReport::differencesAndReason(const CommissionRecord &record)
+{
+    QStringList why = record.differences;
+    if (!record.reason.isEmpty())
+        why << record.reason;
+    return why.join(QStringLiteral("; "));
+}
+
 QStringList CommissionReport::row(const CommissionRecord &record)
 {
-    QString why = record.differences.join(QStringLiteral("; "));
-    if (!record.reason.isEmpty())
-        why = why.isEmpty() ? record.reason : why + QStringLiteral("; ") + record.reason;
     return {timeText(record.time),
             numberOrEmpty(record.addressBefore),
             numberOrEmpty(record.addressAfter),
@@ -97,7 +102,7 @@ QStringList CommissionReport::row(const CommissionRecord &record)
             record.firmwareAfter,
             record.written.join(QStringLiteral("; ")),
             verdictText(record.verdict),
-            why,
+            differencesAndReason(record),
             QString::number(record.answers),
             QString::number(record.resends),
             QString::number(record.checksumErrors),

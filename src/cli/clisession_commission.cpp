@@ -219,9 +219,7 @@ int CliSession::commission()
         if (record.verdict == CommissionRecord::Untouched && !record.time.isValid()
             && options.mode == CommissionOptions::Assign)
             continue;
-        QString why = record.differences.join(QStringLiteral("; "));
-        if (!record.reason.isEmpty())
-            why = why.isEmpty() ? record.reason : why + QStringLiteral("; ") + record.reason;
+        QString why = CommissionReport::differencesAndReason(record);
         if (why.isEmpty())
             why = CommissionReport::verdictText(record.verdict);
         return failWith(exitCodeOf(record), tr("модуль %1: %2").arg(record.addressBefore).arg(why));
