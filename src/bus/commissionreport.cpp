@@ -90,6 +90,14 @@ QString CommissionReport::differencesAndReason(const CommissionRecord &record)
     return why.join(QStringLiteral("; "));
 }
 
+int CommissionReport::verifiedCount(const QList<CommissionRecord> &records)
+{
+    int verified = 0;
+    for (const CommissionRecord &record : records)
+        verified += record.verdict == CommissionRecord::Verified ? 1 : 0;
+    return verified;
+}
+
 QStringList CommissionReport::row(const CommissionRecord &record)
 {
     return {timeText(record.time),

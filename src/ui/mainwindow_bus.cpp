@@ -434,12 +434,10 @@ void MainWindow::runReaderDone(const CommissionRecord &record)
         m_busModel->moveReader(record.addressBefore, record.baudBefore, reader);
     }
     const QList<CommissionRecord> records = m_run->records();
+    const int verified = CommissionReport::verifiedCount(records);
     int done = 0;
-    int verified = 0;
-    for (const CommissionRecord &r : records) {
+    for (const CommissionRecord &r : records)
         done += r.verdict != CommissionRecord::Untouched ? 1 : 0;
-        verified += r.verdict == CommissionRecord::Verified ? 1 : 0;
-    }
     // The reader just served, with what went wrong, then the count so far (of how many, when
     // the readers were picked in the table).
     QString last = tr("Считыватель %1: %2")
@@ -521,11 +519,9 @@ void MainWindow::saveRunReports()
 {
     const CommissionHeader header = m_run->header();
     const QList<CommissionRecord> records = m_run->records();
-    int verified = 0;
-    for (const CommissionRecord &r : records)
-        verified += r.verdict == CommissionRecord::Verified ? 1 : 0;
-    const QString summary
-            = tr("Ввод в работу завершён: проверено %1 из %2").arg(verified).arg(records.size());
+    const QString summary = tr("Ввод в работу завершён: проверено %1 из %2")
+                                    .arg(CommissionReport::verifiedCount(records))
+                                    .arg(records.size());
 
     const QDir dir(CommissionReportPdf::reportsDir());
     const QString csvPath = dir.filePath(CommissionReport::fileName(header.started));
