@@ -60,12 +60,13 @@ int CliSession::commission()
         return failWith(CliExit::FileError,
                         tr("файл %1 не читается: %2")
                                 .arg(m_options.templateFile, templateFile.errorString()));
+    // A file longer than a configuration file can be is read no further, and refused by the
+    // parse.
     const QByteArray templateXml = templateFile.read(ConfigurationFile::MaxBytes + 1);
     templateFile.close();
     QDomDocument config;
     QDomDocument changes;
-    if (templateXml.size() > ConfigurationFile::MaxBytes
-        || !ConfigurationFile::parse(templateXml, &config, &changes))
+    if (!ConfigurationFile::parse(templateXml, &config, &changes))
         return failWith(CliExit::FileError,
                         tr("файл %1 не является файлом конфигурации").arg(m_options.templateFile));
     CommissioningPlan::Values values;
