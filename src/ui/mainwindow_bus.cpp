@@ -145,8 +145,7 @@ void MainWindow::updateBusButtons()
 void MainWindow::startBusScan(bool allSpeeds)
 {
     // The watch gives way to the scan; the port it opened closes with it.
-    if (busWatchRunning())
-        m_busWatch->stop();
+    m_busWatch->stop();
     if (m_device->connection() == DeviceInterface::Connection::Closed) {
         // The scan goes to the port and speed the panel shows.
         m_device->setPortName(ui->rs485_220_port->currentText());
@@ -278,8 +277,7 @@ void MainWindow::busRowActivated(const QModelIndex &index)
         m_busScan->stop();
     else if (!ui->rs485_Button->isEnabled() || m_device->isRemoteMode())
         return;
-    if (busWatchRunning())
-        m_busWatch->stop();
+    m_busWatch->stop();
     // A reader connected now is left for the one chosen.
     if (m_device->hasSession())
         m_device->togglePort();
@@ -384,8 +382,7 @@ void MainWindow::commissionClicked()
 bool MainWindow::startCommissioning(const CommissionOptions &options, QString *error)
 {
     // The run needs the port: the watch gives it up.
-    if (busWatchRunning())
-        m_busWatch->stop();
+    m_busWatch->stop();
     if (m_device->connection() == DeviceInterface::Connection::Closed)
         m_device->setPortName(ui->rs485_220_port->currentText());
     m_runStep.clear();
