@@ -3,7 +3,6 @@
 #include "apppaths.h"
 #include "commissionreport.h"
 
-#include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
 #include <QFile>

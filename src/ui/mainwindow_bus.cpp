@@ -3,7 +3,6 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
-#include "apppaths.h"
 #include "busexport.h"
 #include "busrowcolours.h"
 #include "busscan.h"
