@@ -556,7 +556,6 @@ private:
 
     // unattended work
     bool m_unattended = false;
-    quint8 m_probeAddress = 0;
     // The link's address and speed while a probe or a look of the watch runs.
     quint8 m_savedAddress = 0;
     int m_savedBaud = 0;

@@ -14,7 +14,6 @@
 void DeviceInterface::probeReader(quint8 address)
 {
     startJob(Job::Probe, [this, address] {
-        m_probeAddress = address;
         borrowAddress(address, 0);
         sendCommand_220(Cmd220::DeviceInfo);
     });
@@ -22,7 +21,7 @@ void DeviceInterface::probeReader(quint8 address)
 
 void DeviceInterface::endProbe(bool answered, const VERSION_INFO_220 &info)
 {
-    const int address = m_probeAddress;
+    const int address = m_deviceAddress; // the probed one, until it is given back
     giveBackAddress();
     finishJob();
     emit probeAnswered(address, answered, info);
