@@ -55,6 +55,8 @@ private slots:
     void openAndClose();
     void longestConsoleCommand();
     void unattendedJobs();
+    void unattendedJobCutByLostConverter_data();
+    void unattendedJobCutByLostConverter();
     void errorTable_data();
     void errorTable();
     void permissionErrorNamesTheCause_data();
@@ -203,6 +205,50 @@ void TestDeviceLink::unattendedJobs()
     QCOMPARE(boxes.describe(), QString());
     QVERIFY(t.link.isIdle());
     QCOMPARE(t.link.connection(), DeviceInterface::Connection::Serial);
+}
+
+void TestDeviceLink::unattendedJobCutByLostConverter_data()
+{
+    QTest::addColumn<bool>("watch");
+    QTest::newRow("probe of one address") << false;
+    QTest::newRow("look of the watch at another speed") << true;
+}
+
+// A probe or a look of the watch talks for a moment to another reader, at its speed. Cut short
+// by the converter going, the session that waits for it comes back to its own reader and speed.
+void TestDeviceLink::unattendedJobCutByLostConverter()
+{
+    QFETCH(bool, watch);
+    BoxRecorder boxes;
+    LinkOnBus t;
+    QTemporaryDir dir;
+    const QString path = dir.filePath("converter");
+    t.bus.close();
+    QVERIFY(t.bus.open(path));
+    t.addReader(SimReaderSettings());
+    SimReaderSettings nine;
+    nine.address = 9;
+    nine.speed = 9600;
+    nine.replyDelayMs = 250; // the converter goes while the reader is asked
+    t.addReader(nine);
+    QVERIFY(t.openPort(19200, 1));
+    t.link.setResumeAfterLoss(5000);
+    QSignalSpy resumed(&t.link, &DeviceInterface::sessionResumed);
+
+    if (watch)
+        t.link.watchReader(9, 9600);
+    else
+        t.link.probeReader(9);
+    QVERIFY(LinkOnBus::waitFor([&] { return !t.bus.requests().isEmpty(); }, 2000));
+    t.bus.close();
+    QVERIFY(LinkOnBus::waitFor(
+            [&] { return t.link.connection() == DeviceInterface::Connection::SerialLost; }, 2000));
+    QVERIFY(t.bus.open(path));
+    QVERIFY(LinkOnBus::waitFor([&] { return resumed.size() == 1; }, 3000));
+    QCOMPARE(t.link.connection(), DeviceInterface::Connection::Serial);
+    QCOMPARE(int(t.link.deviceAddress()), 1);
+    QCOMPARE(t.link.baudRate(), 19200);
+    QCOMPARE(boxes.describe(), QString());
 }
 
 void TestDeviceLink::errorTable_data()

@@ -1,5 +1,8 @@
 #include "busexport.h"
 
+// The texts of the table are quoted as the commissioning report quotes its own.
+#include "commissionreport.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -12,21 +15,6 @@ QString optionalNumber(bool present, qint64 value)
 }
 } // namespace
 
-QString BusExport::csvField(const QString &text, bool isText)
-{
-    QString field = text;
-    // A spreadsheet opening the file would run "=..." as a formula, also behind a tab or a
-    // carriage return it passes over.
-    if (isText && !field.isEmpty() && QStringLiteral("=+-@\t\r").contains(field.at(0)))
-        field.prepend(QLatin1Char('\''));
-    if (field.contains(QLatin1Char(',')) || field.contains(QLatin1Char('"'))
-        || field.contains(QLatin1Char('\n')) || field.contains(QLatin1Char('\r'))) {
-        field.replace(QLatin1String("\""), QLatin1String("\"\""));
-        field = QLatin1Char('"') + field + QLatin1Char('"');
-    }
-    return field;
-}
-
 QByteArray BusExport::toCsv(const QList<BusReader> &readers)
 {
     QStringList lines;
@@ -36,8 +24,8 @@ QByteArray BusExport::toCsv(const QList<BusReader> &readers)
         const bool looked = r.looks > 0;
         QStringList fields;
         fields << QString::number(r.address) << QString::number(r.baud)
-               << QString::number(r.deviceId) << csvField(r.deviceName, true)
-               << csvField(r.firmware, true)
+               << QString::number(r.deviceId) << CommissionReport::field(r.deviceName)
+               << CommissionReport::field(r.firmware)
                << (r.supported ? QStringLiteral("yes") : QStringLiteral("no"))
                << optionalNumber(r.answerMs >= 0, r.answerMs) << QString::number(r.damaged)
                << QString::number(r.looks) << optionalNumber(r.hasCounter, r.counter)

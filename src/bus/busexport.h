@@ -25,6 +25,4 @@ public:
     static QByteArray encode(const QList<BusReader> &readers, Format format);
     // The format a file name asks for: ".json" (any case) is JSON, everything else CSV.
     static Format formatOf(const QString &fileName);
-    // One CSV field as written.
-    static QString csvField(const QString &text, bool isText);
 };

@@ -29,6 +29,11 @@ int BusScan::speed() const
     return m_running ? m_speeds.value(m_index) : 0;
 }
 
+int BusScan::found() const
+{
+    return m_model->rowCount();
+}
+
 QList<int> BusScan::addressesAt(int baud) const
 {
     QList<int> addresses;
@@ -64,7 +69,6 @@ bool BusScan::start(bool allSpeeds, QString *error)
     }
     m_model->clear();
     m_index = 0;
-    m_found = 0;
     m_stopAsked = false;
     m_running = true;
     qDebug().noquote() << "Bus scan, speeds:" << m_speeds;
@@ -134,7 +138,6 @@ void BusScan::onReaderFound(int address, const VERSION_INFO_220 &info, int answe
     reader.supported = supports(info.fwVer, info.devId);
     reader.answerMs = answerMs;
     reader.damaged = damaged;
-    ++m_found;
     const int row = m_model->addReader(reader);
     emit readerAdded(row);
     emit progress();

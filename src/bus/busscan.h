@@ -35,12 +35,11 @@ public:
     bool isRunning() const { return m_running; }
     bool scansAllSpeeds() const { return m_running && m_speeds.size() > 1; }
     // The speed being scanned and the address probed last (0 when none), the readers found
-    // since the start.
+    // since the start (the table's rows: it is emptied at the start, and a reader that answers
+    // twice is one row).
     int speed() const;
     int probedAddress() const { return m_probed; }
-    int found() const { return m_found; }
-    // The position of the speed among those to scan, from 1.
-    int speedNumber() const { return m_index + 1; }
+    int found() const;
     int speedCount() const { return m_speeds.size(); }
     // The addresses found at a speed, in answer order.
     QList<int> addressesAt(int baud) const;
@@ -72,7 +71,6 @@ private:
     QList<int> m_speeds;
     int m_index = 0;
     int m_probed = 0;
-    int m_found = 0;
     int m_linkBaud = 0; // the link's speed before the scan
     // What the database said, by device id and by id and firmware.
     QHash<int, QString> m_names;

@@ -82,11 +82,24 @@ QStringList CommissionReport::columns()
             tr("Повторов"),       tr("Ошибок КС"),  tr("Медиана ответа, мс")};
 }
 
+QString CommissionReport::differencesAndReason(const CommissionRecord &record)
+{
+    QStringList why = record.differences;
+    if (!record.reason.isEmpty())
+        why << record.reason;
+    return why.join(QStringLiteral("; "));
+}
+
+int CommissionReport::verifiedCount(const QList<CommissionRecord> &records)
+{
+    int verified = 0;
+    for (const CommissionRecord &record : records)
+        verified += record.verdict == CommissionRecord::Verified ? 1 : 0;
+    return verified;
+}
+
 QStringList CommissionReport::row(const CommissionRecord &record)
 {
-    QString why = record.differences.join(QStringLiteral("; "));
-    if (!record.reason.isEmpty())
-        why = why.isEmpty() ? record.reason : why + QStringLiteral("; ") + record.reason;
     return {timeText(record.time),
             numberOrEmpty(record.addressBefore),
             numberOrEmpty(record.addressAfter),
@@ -97,7 +110,7 @@ QStringList CommissionReport::row(const CommissionRecord &record)
             record.firmwareAfter,
             record.written.join(QStringLiteral("; ")),
             verdictText(record.verdict),
-            why,
+            differencesAndReason(record),
             QString::number(record.answers),
             QString::number(record.resends),
             QString::number(record.checksumErrors),

@@ -29,6 +29,11 @@ public:
     // The names of the columns and the fields of one reader, in the same order.
     static QStringList columns();
     static QStringList row(const CommissionRecord &record);
+    // What went wrong with a reader: its differences, then the reason, joined by "; " (empty
+    // for a reader without either).
+    static QString differencesAndReason(const CommissionRecord &record);
+    // The readers that read back as the template has them.
+    static int verifiedCount(const QList<CommissionRecord> &records);
 
     // The verdict as the report shows it ("проверен", ...) and as a word for scripts
     // ("verified", "differs", "failed", "incomplete", "untouched").

@@ -100,8 +100,7 @@ public:
 
     // The answer time-out --timeout takes, in milliseconds.
     static constexpr int MinTimeoutMs = 50;
-    // How long "commission --assign" waits for the next reader at the factory address.
-    static constexpr int DefaultWaitSeconds = 300;
+    // How long "commission --assign" may wait for the next reader at the factory address.
     static constexpr int MaxWaitSeconds = 24 * 3600;
     static constexpr int MaxTimeoutMs = 600000;
 

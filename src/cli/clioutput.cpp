@@ -34,9 +34,6 @@ QString CliOutput::readerLine(const Identity &reader, bool json)
 
 QString CliOutput::commissionLine(const CommissionRecord &record, bool json)
 {
-    QStringList why = record.differences;
-    if (!record.reason.isEmpty())
-        why << record.reason;
     if (!json) {
         QString line = QStringLiteral("%1 %2 %3 %4 %5")
                                .arg(record.addressBefore)
@@ -45,8 +42,9 @@ QString CliOutput::commissionLine(const CommissionRecord &record, bool json)
                                     record.firmwareAfter.isEmpty() ? QStringLiteral("-")
                                                                    : record.firmwareAfter,
                                     CommissionReport::verdictKey(record.verdict));
+        const QString why = CommissionReport::differencesAndReason(record);
         if (!why.isEmpty())
-            line += QStringLiteral(": ") + why.join(QStringLiteral("; "));
+            line += QStringLiteral(": ") + why;
         return line;
     }
     QJsonObject object;

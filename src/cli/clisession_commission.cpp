@@ -60,12 +60,13 @@ int CliSession::commission()
         return failWith(CliExit::FileError,
                         tr("файл %1 не читается: %2")
                                 .arg(m_options.templateFile, templateFile.errorString()));
+    // A file longer than a configuration file can be is read no further, and refused by the
+    // parse.
     const QByteArray templateXml = templateFile.read(ConfigurationFile::MaxBytes + 1);
     templateFile.close();
     QDomDocument config;
     QDomDocument changes;
-    if (templateXml.size() > ConfigurationFile::MaxBytes
-        || !ConfigurationFile::parse(templateXml, &config, &changes))
+    if (!ConfigurationFile::parse(templateXml, &config, &changes))
         return failWith(CliExit::FileError,
                         tr("файл %1 не является файлом конфигурации").arg(m_options.templateFile));
     CommissioningPlan::Values values;
@@ -229,9 +230,7 @@ int CliSession::commission()
         if (record.verdict == CommissionRecord::Untouched && !record.time.isValid()
             && options.mode == CommissionOptions::Assign)
             continue;
-        QString why = record.differences.join(QStringLiteral("; "));
-        if (!record.reason.isEmpty())
-            why = why.isEmpty() ? record.reason : why + QStringLiteral("; ") + record.reason;
+        QString why = CommissionReport::differencesAndReason(record);
         if (why.isEmpty())
             why = CommissionReport::verdictText(record.verdict);
         return failWith(exitCodeOf(record), tr("модуль %1: %2").arg(record.addressBefore).arg(why));

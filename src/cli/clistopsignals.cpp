@@ -28,7 +28,6 @@ CliStopSignals::CliStopSignals(QObject *parent)
     auto *timer = new QTimer(this);
     connect(timer, &QTimer::timeout, this, &CliStopSignals::takeSignals);
     timer->start(100);
-    m_active = true;
 }
 
 CliStopSignals::~CliStopSignals()
@@ -81,8 +80,8 @@ CliStopSignals::CliStopSignals(QObject *parent)
     sa.sa_handler = onSignal;
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = SA_RESTART;
-    m_active = ::sigaction(SIGINT, &sa, &g_before[0]) == 0
-               && ::sigaction(SIGTERM, &sa, &g_before[1]) == 0;
+    if (::sigaction(SIGINT, &sa, &g_before[0]) != 0 || ::sigaction(SIGTERM, &sa, &g_before[1]) != 0)
+        qWarning() << "The stop signals could not be taken";
 }
 
 CliStopSignals::~CliStopSignals()

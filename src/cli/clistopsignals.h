@@ -11,7 +11,6 @@ class CliStopSignals : public QObject
 public:
     explicit CliStopSignals(QObject *parent = nullptr);
     ~CliStopSignals() override;
-    bool isActive() const { return m_active; }
 
 signals:
     // The signal's number (SIGINT 2, SIGTERM 15), once for each signal that came.
@@ -19,6 +18,5 @@ signals:
 
 private:
     void takeSignals();
-    bool m_active = false;
     bool m_owner = false; // made the socket pair (one object at a time)
 };

@@ -126,8 +126,7 @@ public:
     // Through the configuration server: its login under way, or its session.
     bool isRemoteMode() const
     {
-        return m_connection == Connection::RemoteLoginPending
-               || m_connection == Connection::Remote;
+        return m_connection == Connection::RemoteLoginPending || m_connection == Connection::Remote;
     }
 
     // ---- what the link is doing ----
@@ -213,8 +212,6 @@ public:
     // default): close at once, as always.
     void setResumeAfterLoss(int ms) { m_resumeAfterLossMs = ms; }
     int resumeAfterLoss() const { return m_resumeAfterLossMs; }
-    // The port a lost session waits for, and whether it is there now.
-    QString lostPortName() const { return m_lostPort; }
     // Gives up waiting for a lost converter: the connections close (told in a box when asked).
     void abandonLostSession(bool tell = false);
 
@@ -360,7 +357,15 @@ private:
     // The job's command went unanswered through all its resends: asked about, or (unattended)
     // the job ends as failed.
     void commandUnanswered();
+    // A probe or a look of the watch talks to another reader for a moment, at its speed (0: the
+    // link's): the link's own address and speed are given back when the job ends, however it
+    // ends (a session that waits for its pulled converter comes back to its own reader).
+    void borrowAddress(quint8 address, int baud);
+    void giveBackAddress();
     void endProbe(bool answered, const VERSION_INFO_220 &info);
+    // The question of a probe or a look had no answer it can use (silence, damage, an empty or
+    // unreadable answer): the probe ends unanswered, the look asks its next question.
+    void probeOrLookGoesOn();
     void watchNext();
     void endWatch();
     void checkLostPort();
@@ -551,13 +556,13 @@ private:
 
     // unattended work
     bool m_unattended = false;
-    quint8 m_probeAddress = 0;
-    quint8 m_savedAddress = 0; // the link's address while a probe or a look of the watch runs
+    // The link's address and speed while a probe or a look of the watch runs.
+    quint8 m_savedAddress = 0;
     int m_savedBaud = 0;
     ReaderStatus m_watch; // the look of the watch in progress
     int m_watchStep = 0;
-    int m_scanDamaged = 0; // damaged answers to the probe in flight of a scan
-    bool m_scanRetried = false; // the address was probed again after a damaged answer
+    // The address of the scan's probe in flight was probed again after a damaged answer.
+    bool m_scanRetried = false;
 
     // a lost converter
     int m_resumeAfterLossMs = 0;

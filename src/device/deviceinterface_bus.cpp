@@ -14,19 +14,25 @@
 void DeviceInterface::probeReader(quint8 address)
 {
     startJob(Job::Probe, [this, address] {
-        m_savedAddress = m_deviceAddress;
-        m_probeAddress = address;
-        m_deviceAddress = address;
+        borrowAddress(address, 0);
         sendCommand_220(Cmd220::DeviceInfo);
     });
 }
 
 void DeviceInterface::endProbe(bool answered, const VERSION_INFO_220 &info)
 {
-    const int address = m_probeAddress;
-    m_deviceAddress = m_savedAddress;
+    const int address = m_deviceAddress; // the probed one, until it is given back
+    giveBackAddress();
     finishJob();
     emit probeAnswered(address, answered, info);
+}
+
+void DeviceInterface::probeOrLookGoesOn()
+{
+    if (m_job == Job::Probe)
+        endProbe(false, VERSION_INFO_220());
+    else
+        watchNext();
 }
 
 void DeviceInterface::watchReader(quint8 address, int baud)
@@ -34,11 +40,7 @@ void DeviceInterface::watchReader(quint8 address, int baud)
     startJob(
             Job::Watch,
             [this, address, baud] {
-                m_savedAddress = m_deviceAddress;
-                m_savedBaud = m_baudRate;
-                m_deviceAddress = address;
-                if (baud > 0 && baud != m_baudRate)
-                    setBaudRate(baud);
+                borrowAddress(address, baud);
                 m_watch = ReaderStatus();
                 m_watch.address = address;
                 m_watch.baud = m_baudRate;
@@ -62,11 +64,25 @@ void DeviceInterface::watchNext()
 
 void DeviceInterface::endWatch()
 {
-    m_deviceAddress = m_savedAddress;
-    if (m_savedBaud > 0 && m_savedBaud != m_baudRate)
-        setBaudRate(m_savedBaud);
+    giveBackAddress();
     finishJob();
     emit readerWatched(m_watch);
+}
+
+void DeviceInterface::borrowAddress(quint8 address, int baud)
+{
+    m_savedAddress = m_deviceAddress;
+    m_savedBaud = m_baudRate;
+    m_deviceAddress = address;
+    if (baud > 0 && baud != m_baudRate)
+        setBaudRate(baud);
+}
+
+void DeviceInterface::giveBackAddress()
+{
+    m_deviceAddress = m_savedAddress;
+    if (m_savedBaud != m_baudRate)
+        setBaudRate(m_savedBaud);
 }
 
 void DeviceInterface::commandUnanswered()

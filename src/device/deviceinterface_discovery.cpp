@@ -25,7 +25,6 @@ void DeviceInterface::findDevices_220()
                 m_deviceAddress = 1;
                 m_foundAddresses.clear();
                 m_scanRetried = false;
-                m_scanDamaged = 0;
 
                 // Its probes run on the short time-out, and nothing else is sent until it ends.
                 emit changeDeviceStatus(1);
@@ -37,7 +36,6 @@ void DeviceInterface::findDevices_220()
 void DeviceInterface::probeNextAddress()
 {
     m_scanRetried = false;
-    m_scanDamaged = 0;
     --m_remaining;
     if (m_remaining <= 0) {
         findExchangeEnd();

@@ -161,7 +161,6 @@ void DeviceInterface::addToQue()
             markDamaged(&line.text);
             if (!m_scanRetried) {
                 m_scanRetried = true;
-                ++m_scanDamaged;
                 damagedAnswer = true;
             }
         } else if (!checksumOk && m_job != Job::Scan) {
@@ -372,6 +371,8 @@ void DeviceInterface::finishJob()
 {
     const Job job = m_job;
     m_job = Job::Idle;
+    if (job == Job::Probe || job == Job::Watch)
+        giveBackAddress();
     m_request.active = false;
     m_endStatusReadAtTimeout = false;
     resetAnswerCycle();
@@ -403,6 +404,8 @@ void DeviceInterface::dropConnection()
     const bool wasBusy = !isIdle();
     const Job job = m_job;
     m_job = Job::Idle;
+    if (job == Job::Probe || job == Job::Watch)
+        giveBackAddress();
     m_request.active = false;
     m_endStatusReadAtTimeout = false;
     m_holdTimer->stop();
@@ -473,10 +476,7 @@ void DeviceInterface::answerTimeout()
             noteTimeout(0);
         }
         m_request.active = false;
-        if (m_job == Job::Probe)
-            endProbe(false, VERSION_INFO_220());
-        else
-            watchNext();
+        probeOrLookGoesOn();
         return;
     }
 
@@ -638,11 +638,8 @@ void DeviceInterface::NextReadCmd()
         endUpload(3);
         break;
     case Job::Probe:
-        endProbe(false, VERSION_INFO_220());
-        break;
     case Job::Watch:
-        // The reader has nothing to say to this question: the next one.
-        watchNext();
+        probeOrLookGoesOn();
         break;
     case Job::Console:
     case Job::Idle:
@@ -663,10 +660,7 @@ void DeviceInterface::answerNotDecoded()
     if (m_job == Job::Probe || m_job == Job::Watch) {
         if (!takeAnswer({}))
             return;
-        if (m_job == Job::Probe)
-            endProbe(false, VERSION_INFO_220());
-        else
-            watchNext();
+        probeOrLookGoesOn();
         return;
     }
     // A command typed by hand may ask for what this program cannot read: its answer, shown in

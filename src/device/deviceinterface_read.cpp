@@ -74,7 +74,8 @@ void DeviceInterface::handlerVersionInfo_220(VERSION_INFO_220 info)
     if (m_job == Job::Scan) {
         // The reader is listed under the address it put in its answer.
         m_foundAddresses.append(info.address);
-        emit readerFound(info.address, info, answerMs, m_scanDamaged);
+        // A damaged answer is asked again once: at most one came before this one.
+        emit readerFound(info.address, info, answerMs, m_scanRetried ? 1 : 0);
         nextReadCommand();
         return;
     }

@@ -142,8 +142,10 @@ CommissionForm::CommissionForm(QWidget *parent, const Prompter *prompter,
     buttons->addWidget(cancel);
     layout->addLayout(buttons);
 
-    connect(m_templateButton, &QPushButton::clicked, this, &CommissionForm::chooseTemplate);
-    connect(firmwareButton, &QPushButton::clicked, this, &CommissionForm::chooseFirmware);
+    connect(m_templateButton, &QPushButton::clicked, this,
+            [this] { chooseFile(m_templatePath, tr("Шаблон настроек"), tr("XML Files (*.xml)")); });
+    connect(firmwareButton, &QPushButton::clicked, this,
+            [this] { chooseFile(m_firmwarePath, tr("Файл прошивки"), QString()); });
     connect(m_templateFile, &QRadioButton::toggled, this, &CommissionForm::updateControls);
     connect(m_targetsAssign, &QRadioButton::toggled, this, &CommissionForm::updateControls);
     connect(m_start, &QPushButton::clicked, this, [this] {
@@ -165,27 +167,16 @@ void CommissionForm::updateControls()
         w->setEnabled(assign);
 }
 
-void CommissionForm::chooseTemplate()
+void CommissionForm::chooseFile(QLineEdit *field, const QString &title, const QString &filter)
 {
     FileRequest request;
     request.kind = FileRequest::Open;
     request.parent = this;
-    request.title = tr("Шаблон настроек");
-    request.filter = tr("XML Files (*.xml)");
+    request.title = title;
+    request.filter = filter;
     const QString name = m_prompter ? m_prompter->fileName(request) : QString();
     if (!name.isEmpty())
-        m_templatePath->setText(name);
-}
-
-void CommissionForm::chooseFirmware()
-{
-    FileRequest request;
-    request.kind = FileRequest::Open;
-    request.parent = this;
-    request.title = tr("Файл прошивки");
-    const QString name = m_prompter ? m_prompter->fileName(request) : QString();
-    if (!name.isEmpty())
-        m_firmwarePath->setText(name);
+        field->setText(name);
 }
 
 bool CommissionForm::options(CommissionOptions *options, QString *error) const

@@ -43,8 +43,8 @@ public slots:
     void reject() override;
 
 private:
-    void chooseTemplate();
-    void chooseFirmware();
+    // The file picked in the open box goes into the field; nothing picked leaves it as it was.
+    void chooseFile(QLineEdit *field, const QString &title, const QString &filter);
     void updateControls();
 
     const Prompter *m_prompter;

@@ -3,7 +3,6 @@
 #include "apppaths.h"
 #include "commissionreport.h"
 
-#include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
 #include <QFile>
@@ -58,10 +57,9 @@ QString CommissionReportPdf::html(const CommissionHeader &header,
     headerRow(tr("Версия программы:"), esc(header.programVersion));
     headerRow(tr("Примечание:"),
               esc(header.note).replace(QLatin1Char('\n'), QStringLiteral("<br>")));
-    int verified = 0;
-    for (const CommissionRecord &r : records)
-        verified += r.verdict == CommissionRecord::Verified ? 1 : 0;
-    headerRow(tr("Считыватели:"), tr("%1, проверено %2").arg(records.size()).arg(verified));
+    headerRow(tr("Считыватели:"), tr("%1, проверено %2")
+                                          .arg(records.size())
+                                          .arg(CommissionReport::verifiedCount(records)));
     h += QStringLiteral("</table><br>");
 
     h += QStringLiteral("<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\" width=\"100%\">");

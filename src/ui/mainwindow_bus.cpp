@@ -3,7 +3,6 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
-#include "apppaths.h"
 #include "busexport.h"
 #include "busrowcolours.h"
 #include "busscan.h"
@@ -145,8 +144,7 @@ void MainWindow::updateBusButtons()
 void MainWindow::startBusScan(bool allSpeeds)
 {
     // The watch gives way to the scan; the port it opened closes with it.
-    if (busWatchRunning())
-        m_busWatch->stop();
+    m_busWatch->stop();
     if (m_device->connection() == DeviceInterface::Connection::Closed) {
         // The scan goes to the port and speed the panel shows.
         m_device->setPortName(ui->rs485_220_port->currentText());
@@ -278,8 +276,7 @@ void MainWindow::busRowActivated(const QModelIndex &index)
         m_busScan->stop();
     else if (!ui->rs485_Button->isEnabled() || m_device->isRemoteMode())
         return;
-    if (busWatchRunning())
-        m_busWatch->stop();
+    m_busWatch->stop();
     // A reader connected now is left for the one chosen.
     if (m_device->hasSession())
         m_device->togglePort();
@@ -384,8 +381,7 @@ void MainWindow::commissionClicked()
 bool MainWindow::startCommissioning(const CommissionOptions &options, QString *error)
 {
     // The run needs the port: the watch gives it up.
-    if (busWatchRunning())
-        m_busWatch->stop();
+    m_busWatch->stop();
     if (m_device->connection() == DeviceInterface::Connection::Closed)
         m_device->setPortName(ui->rs485_220_port->currentText());
     m_runStep.clear();
@@ -434,12 +430,10 @@ void MainWindow::runReaderDone(const CommissionRecord &record)
         m_busModel->moveReader(record.addressBefore, record.baudBefore, reader);
     }
     const QList<CommissionRecord> records = m_run->records();
+    const int verified = CommissionReport::verifiedCount(records);
     int done = 0;
-    int verified = 0;
-    for (const CommissionRecord &r : records) {
+    for (const CommissionRecord &r : records)
         done += r.verdict != CommissionRecord::Untouched ? 1 : 0;
-        verified += r.verdict == CommissionRecord::Verified ? 1 : 0;
-    }
     // The reader just served, with what went wrong, then the count so far (of how many, when
     // the readers were picked in the table).
     QString last = tr("Считыватель %1: %2")
@@ -530,11 +524,9 @@ void MainWindow::saveRunReports()
 {
     const CommissionHeader header = m_run->header();
     const QList<CommissionRecord> records = m_run->records();
-    int verified = 0;
-    for (const CommissionRecord &r : records)
-        verified += r.verdict == CommissionRecord::Verified ? 1 : 0;
-    QString summary
-            = tr("Ввод в работу завершён: проверено %1 из %2").arg(verified).arg(records.size());
+    QString summary = tr("Ввод в работу завершён: проверено %1 из %2")
+                              .arg(CommissionReport::verifiedCount(records))
+                              .arg(records.size());
     const QString occupied = CommissionReport::occupiedText(header);
     if (!occupied.isEmpty())
         summary += tr(", адреса заняты другими считывателями и пропущены: %1").arg(occupied);

@@ -40,8 +40,7 @@ const char *const kGenModeElement = "gen_mode_220";
 void MainWindow::readConfig_220()
 {
     // Connecting ends the bus watch; the port it opened closes with it.
-    if (busWatchRunning())
-        m_busWatch->stop();
+    m_busWatch->stop();
     // The link connects to what the panel shows, whatever an earlier connection or error left
     // in it.
     if (!m_device->isPortOpen()) {

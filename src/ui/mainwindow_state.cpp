@@ -2,8 +2,6 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
-#include "busscan.h"
-#include "buswatch.h"
 #include "db_worker.h"
 #include "deviceinterface.h"
 #include "settingsform.h"
@@ -78,8 +76,7 @@ QString MainWindow::statusTextForState(int code) const
     switch (code) {
     case 0:
         // The serial side is closed, but the server is being reached: that is what goes on.
-        if (m_device
-            && m_device->connection() == DeviceInterface::Connection::RemoteLoginPending)
+        if (m_device && m_device->connection() == DeviceInterface::Connection::RemoteLoginPending)
             return tr("Подключение к серверу конфигурирования");
         if (busWatchRunning())
             return busWatchStatusText();

@@ -17,13 +17,12 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFontDatabase>
-#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QScrollBar>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QTableView>
 #include <QTemporaryDir>
