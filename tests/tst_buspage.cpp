@@ -4,6 +4,7 @@
 // whose line is bad, beside the window's own work on the bus.
 #include "bustablemodel.h"
 #include "commissionform.h"
+#include "commissionreport.h"
 #include "deviceinterface.h"
 #include "mainwindowaccess.h"
 #include "resources.h"
@@ -119,6 +120,7 @@ private slots:
     void commissionAssignsAddresses();
     void closeDuringRun();
     void converterPulledDuringRun();
+    void reportsOfRunsInOneSecond();
 };
 
 // The third entry of the menu is there in the closed state and during a session, and shows the
@@ -651,6 +653,49 @@ void TestBusPage::converterPulledDuringRun()
     QVERIFY2(rig.runText().startsWith("Ввод в работу завершён: проверено 1 из 1"),
              qPrintable(rig.runText()));
     QCOMPARE(rig.onBus([&] { return rig.bus.readers().at(0)->settings().address; }), quint8(11));
+}
+
+// A run whose whole range is taken ends within its second. Reports of earlier runs of that
+// second stay, and its own are numbered (the walk of random sessions found two runs of one
+// second leaving one pair of reports, seed 4020014232).
+void TestBusPage::reportsOfRunsInOneSecond()
+{
+    Rig rig({simReader(11)});
+    QVERIFY(rig.listed());
+    rig.showBusPage();
+    const QDir reports(rig.dir.filePath("reports"));
+    QVERIFY(QDir().mkpath(reports.path()));
+    // Reports of runs started in each of the coming seconds.
+    const QDateTime now = QDateTime::currentDateTime();
+    for (int second = 0; second < 30; ++second)
+        for (const char *suffix : {"csv", "pdf"})
+            QVERIFY(writeTestFile(reports.filePath(
+                                          CommissionReport::fileName(now.addSecs(second),
+                                                                     QLatin1String(suffix))),
+                                  "earlier"));
+    auto *form = rig.openCommission(" <gen_stat_220 param=\"1\"/>\n");
+    QVERIFY(form);
+    child<QSpinBox>(form, "firstAddressSpin")->setValue(11);
+    child<QSpinBox>(form, "lastAddressSpin")->setValue(11);
+    rig.boxes.answers << Prompt::No;
+    rig.startCommission(form);
+    auto *button = rig.get<QPushButton>("commissionButton");
+    QVERIFY(QTest::qWaitFor([&] { return button->text() == "Ввод в работу"; }, 10000));
+    QVERIFY2(rig.runText().startsWith("Ввод в работу завершён: проверено 0 из 0, адреса заняты "
+                                      "другими считывателями и пропущены: 11. Отчёт: "),
+             qPrintable(rig.runText()));
+
+    int earlier = 0;
+    QStringList numbered;
+    for (const QFileInfo &file : reports.entryInfoList(QDir::Files)) {
+        if (readTestFile(file.filePath()) == "earlier")
+            ++earlier;
+        else
+            numbered << file.completeBaseName().section('-', 7);
+    }
+    QCOMPARE(earlier, 60);
+    QCOMPARE(numbered, QStringList({"2", "2"}));
+    QVERIFY(rig.runText().endsWith("-2.pdf"));
 }
 
 QTEST_MAIN(TestBusPage)

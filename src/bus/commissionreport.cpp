@@ -140,10 +140,11 @@ QByteArray CommissionReport::csv(const CommissionHeader &header,
     return QByteArray("\xEF\xBB\xBF") + text.toUtf8();
 }
 
-QString CommissionReport::fileName(const QDateTime &started, const QString &suffix)
+QString CommissionReport::fileName(const QDateTime &started, const QString &suffix, int number)
 {
-    return QStringLiteral("commissioning-%1.%2")
-            .arg(started.toString(QStringLiteral("yyyy-MM-dd-HH-mm-ss")), suffix);
+    const QString numbered = number > 1 ? QStringLiteral("-%1").arg(number) : QString();
+    return QStringLiteral("commissioning-%1%2.%3")
+            .arg(started.toString(QStringLiteral("yyyy-MM-dd-HH-mm-ss")), numbered, suffix);
 }
 
 QString CommissionReport::occupiedText(const CommissionHeader &header)

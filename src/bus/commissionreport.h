@@ -41,9 +41,10 @@ public:
     static QString verdictKey(CommissionRecord::Verdict verdict);
 
     // The name of a report file of a run started then: "commissioning-2026-12-07-15-55-00.csv"
-    // (with the suffix given).
-    static QString fileName(const QDateTime &started,
-                            const QString &suffix = QStringLiteral("csv"));
+    // (with the suffix given); a second run of the same second is number 2
+    // ("commissioning-2026-12-07-15-55-00-2.csv"), and so on.
+    static QString fileName(const QDateTime &started, const QString &suffix = QStringLiteral("csv"),
+                            int number = 1);
 
     // Date and time as the report writes them: "2026-12-07 15:55:00"; empty for none.
     static QString timeText(const QDateTime &time);

@@ -19,6 +19,7 @@
 #include <QDebug>
 #include <QDir>
 #include <QDomDocument>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QSaveFile>
 #include <QTimer>
@@ -531,10 +532,19 @@ void MainWindow::saveRunReports()
     if (!occupied.isEmpty())
         summary += tr(", адреса заняты другими считывателями и пропущены: %1").arg(occupied);
 
+    // A run that finds nothing to do ends within its second: the reports of an earlier run of
+    // that second stay, these are numbered.
     const QDir dir(CommissionReportPdf::reportsDir());
-    const QString csvPath = dir.filePath(CommissionReport::fileName(header.started));
-    const QString pdfPath = dir.filePath(
-            CommissionReport::fileName(header.started, QStringLiteral("pdf")));
+    QString csvPath;
+    QString pdfPath;
+    for (int number = 1; number < 1000; ++number) {
+        csvPath = dir.filePath(
+                CommissionReport::fileName(header.started, QStringLiteral("csv"), number));
+        pdfPath = dir.filePath(
+                CommissionReport::fileName(header.started, QStringLiteral("pdf"), number));
+        if (!QFileInfo::exists(csvPath) && !QFileInfo::exists(pdfPath))
+            break;
+    }
     const QByteArray csv = CommissionReport::csv(header, records);
     QSaveFile csvFile(csvPath);
     const bool csvSaved = csvFile.open(QIODevice::WriteOnly) && csvFile.write(csv) == csv.size()
